@@ -1,0 +1,60 @@
+// The program's model of its target: the device table, the buffer image of a device's code memory
+// and the program-wide variables that the windows, the file code and the device operations share.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace kaldo {
+
+inline constexpr int kBufferSize = 32768;  // addresses 0x0000..0x7FFF, the largest device
+inline constexpr int kDeviceCount = 13;
+inline constexpr std::uint8_t kBlank = 0xFF;  // an erased cell reads 0xFF
+
+// ProgBits: bit 0 Lock Bit-1, bit 1 Lock Bit-2, bit 2 Lock Bit-3, bit 3 ISP fuse.
+inline constexpr int kLockBit1 = 0x01;
+inline constexpr int kLockBit2 = 0x02;
+inline constexpr int kLockBit3 = 0x04;
+inline constexpr int kIspFuse = 0x08;
+
+struct DeviceInfo {
+  const char* ListText;  // entry of the device list, exactly as shown
+  const char* PartName;  // "89C51", the part number without "Atmel"
+  std::uint16_t Size;    // bytes of code memory
+  std::uint8_t Signature[3];
+  bool HasSignature3;  // false: the device has two signature bytes only
+  bool HasLockBit3;
+  bool HasIspFuse;
+  int RoutineSet;  // device routines: types 9 and 10 share set 9
+};
+
+extern const std::array<DeviceInfo, kDeviceCount> DeviceTable;
+
+// Null for a DeviceType outside 0..12.
+const DeviceInfo* FindDevice(int deviceType);
+
+struct ProgramState {
+  std::array<std::uint8_t, kBufferSize> DataBuffer;
+  std::int32_t DeviceType = 0;
+  std::uint16_t DeviceSize = 0;
+  std::int32_t ProgBits = 0;
+  std::string HexFileName;
+  std::string FilePath;
+  std::string ResultText;
+  std::uint16_t PortBase = 0x378;
+  bool BufferChanged = false;
+  std::uint16_t FailAddress = 0;
+  int FailDataRead = 0;
+  int FailDataExpected = 0;
+
+  ProgramState() { DataBuffer.fill(kBlank); }
+};
+
+// DeviceSize := the table's size for DeviceType; unchanged for a type outside 0..12.
+void SetDeviceSize(ProgramState& s);
+void BlankBuffer(ProgramState& s);
+// 16-bit wrap-around sum of DataBuffer[0 .. DeviceSize-1].
+std::uint16_t BufferChecksum(const ProgramState& s);
+
+}  // namespace kaldo

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building and testing need; does nothing when they are there.
+set -euo pipefail
+packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
+  qt6-base-dev fonts-liberation binutils srecord clang libclang-rt-14-dev)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
