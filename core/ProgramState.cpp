@@ -27,7 +27,9 @@ void SetDeviceSize(ProgramState& s) {
   if (const DeviceInfo* d = FindDevice(s.DeviceType)) s.DeviceSize = d->Size;
 }
 
-void BlankBuffer(ProgramState& s) { s.DataBuffer.fill(kBlank); }
+void BlankBuffer(ProgramState& s) {
+  s.DataBuffer.fill(kBlank);
+}
 
 std::uint16_t BufferChecksum(const ProgramState& s) {
   std::uint16_t sum = 0;

@@ -1,0 +1,65 @@
+#include "core/Convert.h"
+
+#include "core/Errors.h"
+
+namespace kaldo {
+
+namespace {
+
+int HexDigitValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return -1;
+}
+
+}  // namespace
+
+std::optional<std::int32_t> TryStrToInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && text[i] == ' ') ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  int base = 10;
+  if (i < text.size() && text[i] == '$') {
+    base = 16;
+    ++i;
+  }
+  if (i == text.size()) return std::nullopt;
+  // The magnitude may reach 2^31 for a negative value.
+  const std::int64_t limit = negative ? std::int64_t{1} << 31 : (std::int64_t{1} << 31) - 1;
+  std::int64_t value = 0;
+  for (; i < text.size(); ++i) {
+    int digit = base == 16 ? HexDigitValue(text[i])
+                           : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
+    if (digit < 0) return std::nullopt;
+    value = value * base + digit;
+    if (value > limit) return std::nullopt;
+  }
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::int32_t StrToInt(std::string_view text) {
+  if (std::optional<std::int32_t> v = TryStrToInt(text)) return *v;
+  throw ConvertError(std::string(text));
+}
+
+std::string IntToHex(std::uint32_t value, int digits) {
+  static constexpr char kDigits[] = "0123456789ABCDEF";
+  char buf[8];
+  int n = 0;
+  do {
+    buf[n++] = kDigits[value & 0xF];
+    value >>= 4;
+  } while (value != 0);
+  std::string out;
+  if (digits > n) out.assign(static_cast<std::size_t>(digits - n), '0');
+  while (n > 0) out += buf[--n];
+  return out;
+}
+
+std::string IntToStr(std::int64_t value) {
+  return std::to_string(value);
+}
+
+}  // namespace kaldo

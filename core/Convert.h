@@ -1,0 +1,27 @@
+// Number conversions used throughout the program: text to integer, and integers to the upper-case
+// hexadecimal shown to the user.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace kaldo {
+
+// Optional leading blanks, an optional sign, then either decimal digits or "$" followed by
+// hexadecimal digits of either case. The value must fit a signed 32-bit integer. Anything else
+// (empty text, trailing blanks, other characters, overflow) raises ConvertError naming the text.
+std::int32_t StrToInt(std::string_view text);
+
+// As StrToInt, but empty instead of raising.
+std::optional<std::int32_t> TryStrToInt(std::string_view text);
+
+// Upper-case hexadecimal, zero-padded to at least `digits` digits; longer values keep every digit
+// (IntToHex(0x12345, 4) is "12345").
+std::string IntToHex(std::uint32_t value, int digits);
+
+// Decimal text of a value, with a "-" for negative values.
+std::string IntToStr(std::int64_t value);
+
+}  // namespace kaldo
