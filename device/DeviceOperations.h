@@ -2,11 +2,20 @@
 // verdict in state.ResultText ("OK" on success).
 #pragma once
 
+#include <array>
+#include <cstdint>
+#include <string>
+
 #include "core/ProgramState.h"
+#include "device/DeviceProfiles.h"
 #include "device/ProgressDisplay.h"
 #include "link/Board.h"
 
 namespace kaldo {
+
+// Left in ResultText by every dispatcher when DeviceType names no device; the board and the
+// buffer are not touched.
+inline constexpr const char* kNoDeviceText = "No Device Selected";
 
 class DeviceOperations {
  public:
@@ -19,7 +28,41 @@ class DeviceOperations {
   void ProgramLockBits();
   void ReadSignature();
 
+  // The waits the routines add after their own pulses (see RoutineWaits).
+  RoutineWaits Waits;
+  // Bytes of the last signature report: entries 1 to 4 at indexes 0 to 3.
+  std::array<int, 4> SignatureBytes{};
+
  private:
+  // What a pass over the code memory does with each byte it reads.
+  enum class PassUse { Store, BlankTest, Compare };
+
+  // Read, blank check and verify: the operation frame around one reading pass.
+  bool ReadRoutine(const RoutineProfile& p, PassUse use);
+  // Reads addresses 0 .. DeviceSize-1 through the latched mode; false at the first failing byte
+  // (fail values set). 20-pin devices step their address counter after every byte that passes.
+  bool ReadingPass(const RoutineProfile& p, PassUse use);
+  // Writes every byte of the buffer that is not blank, with the device's pulse and wait.
+  void ProgrammingPass(const RoutineProfile& p);
+  // Latches the read mode, shows "Verifying" and compares the device with the buffer.
+  bool VerifyPass(const RoutineProfile& p);
+  void LoadAddress(const RoutineProfile& p, std::uint32_t address);
+  void Wait(RoutineWaits::Wait RoutineWaits::*which);
+
+  bool ProgramFamilyA(const RoutineProfile& p);
+  bool ProgramFamilyB(const RoutineProfile& p);
+  bool ProgramFamilyC(const RoutineProfile& p);
+
+  void LockBitsL1(bool selectIn);
+  void LockBitsL2();
+  void LockBitsL3();
+  void LockBitsL4();
+
+  std::string SignatureC51(const RoutineProfile& p);
+  std::string SignatureS51(const RoutineProfile& p);
+  std::string SignatureS53(const RoutineProfile& p);
+  std::string SignaturePin20(const RoutineProfile& p);
+
   ProgramState& state_;
   Board& board_;
   ProgressDisplay& display_;
