@@ -1,19 +1,18 @@
 #include "device/DeviceOperations.h"
 
-#include "device/HexDigits.h"
+#include "core/Convert.h"
 
 namespace kaldo {
 
 namespace {
 
-using device_text::Hex;
-
 constexpr int kBlockSize = 256;  // the address readout moves once per block
 
 std::string FailureText(const char* heading, const ProgramState& s, bool withExpected) {
-  std::string text = heading + Hex(s.FailAddress, 4) +
-                     "\rData Read  =  " + Hex(static_cast<unsigned>(s.FailDataRead), 2);
-  if (withExpected) text += "\rProg Data   =  " + Hex(static_cast<unsigned>(s.FailDataExpected), 2);
+  std::string text = heading + IntToHex(s.FailAddress, 4) +
+                     "\rData Read  =  " + IntToHex(static_cast<unsigned>(s.FailDataRead), 2);
+  if (withExpected)
+    text += "\rProg Data   =  " + IntToHex(static_cast<unsigned>(s.FailDataExpected), 2);
   return text;
 }
 

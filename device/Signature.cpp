@@ -1,17 +1,15 @@
 // The signature and program-bits report. The bytes are shown as read, never checked.
 #include <string>
 
+#include "core/Convert.h"
 #include "device/DeviceOperations.h"
-#include "device/HexDigits.h"
 
 namespace kaldo {
 
 namespace {
 
-using device_text::Hex;
-
 std::string Byte(int value) {
-  return Hex(static_cast<unsigned>(value), 2);
+  return IntToHex(static_cast<unsigned>(value), 2);
 }
 
 // Lock-bit lines: bit is the mask of Lock Bit-1, -2, -3 in the lock byte; setMeansOn tells which
