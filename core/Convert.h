@@ -17,6 +17,9 @@ std::int32_t StrToInt(std::string_view text);
 // As StrToInt, but empty instead of raising.
 std::optional<std::int32_t> TryStrToInt(std::string_view text);
 
+// The value of a hexadecimal digit of either case, or -1.
+int HexDigitValue(char c);
+
 // Upper-case hexadecimal, zero-padded to at least `digits` digits; longer values keep every digit
 // (IntToHex(0x12345, 4) is "12345").
 std::string IntToHex(std::uint32_t value, int digits);

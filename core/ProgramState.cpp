@@ -23,6 +23,20 @@ const DeviceInfo* FindDevice(int deviceType) {
   return &DeviceTable[static_cast<std::size_t>(deviceType)];
 }
 
+int FindDeviceType(std::string_view name) {
+  auto upper = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+  auto equal = [&](std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+      if (upper(a[i]) != upper(b[i])) return false;
+    return true;
+  };
+  if (name.size() > 2 && equal(name.substr(0, 2), "AT")) name.remove_prefix(2);
+  for (int t = 0; t < kDeviceCount; ++t)
+    if (equal(name, DeviceTable[static_cast<std::size_t>(t)].PartName)) return t;
+  return -1;
+}
+
 void SetDeviceSize(ProgramState& s) {
   if (const DeviceInfo* d = FindDevice(s.DeviceType)) s.DeviceSize = d->Size;
 }
@@ -36,6 +50,12 @@ std::uint16_t BufferChecksum(const ProgramState& s) {
   for (std::uint32_t a = 0; a != s.DeviceSize; ++a)
     sum = static_cast<std::uint16_t>(sum + s.DataBuffer[a]);
   return sum;
+}
+
+void GetFilePath(ProgramState& s) {
+  if (s.HexFileName.empty()) return;
+  const std::size_t slash = s.HexFileName.rfind('/');
+  s.FilePath = slash == std::string::npos ? std::string() : s.HexFileName.substr(0, slash + 1);
 }
 
 }  // namespace kaldo

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace kaldo {
 
@@ -51,10 +52,18 @@ struct ProgramState {
   ProgramState() { DataBuffer.fill(kBlank); }
 };
 
+// The DeviceType whose part number is `name` ("89C51", "at89s8252", ...): case-insensitive, with or
+// without a leading "AT"; -1 when no device has that name.
+int FindDeviceType(std::string_view name);
+
 // DeviceSize := the table's size for DeviceType; unchanged for a type outside 0..12.
 void SetDeviceSize(ProgramState& s);
 void BlankBuffer(ProgramState& s);
 // 16-bit wrap-around sum of DataBuffer[0 .. DeviceSize-1].
 std::uint16_t BufferChecksum(const ProgramState& s);
+
+// FilePath := HexFileName up to and including its last "/" (empty when it has none); FilePath keeps
+// its value when HexFileName is empty.
+void GetFilePath(ProgramState& s);
 
 }  // namespace kaldo

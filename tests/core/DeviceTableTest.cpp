@@ -43,5 +43,35 @@ TEST(SetDeviceSize, OutOfRangeTypeKeepsTheSize) {
   }
 }
 
+TEST(FindDeviceType, PartNames) {
+  const struct {
+    const char* name;
+    int type;
+  } cases[] = {
+      {"89C51", 0},      {"at89c51", 0},    {"AT89S8252", 6},     {"89c1051", 9}, {"89C1051U", 10},
+      {"89c51rc", 8},    {"AT89C4051", 12}, {"89C5", -1},         {"AT", -1},     {"", -1},
+      {"ATAT89C51", -1}, {" 89C51", -1},    {"Atmel  89C51", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FindDeviceType(c.name), c.type) << c.name;
+  for (int t = 0; t < kDeviceCount; ++t) {
+    EXPECT_EQ(std::string(" Atmel  ") + DeviceTable[t].PartName, DeviceTable[t].ListText);
+    EXPECT_EQ(FindDeviceType(DeviceTable[t].PartName), t);
+  }
+}
+
+TEST(GetFilePath, FolderOfTheFile) {
+  ProgramState s;
+  s.FilePath = "/old/";
+  s.HexFileName = "";
+  GetFilePath(s);
+  EXPECT_EQ(s.FilePath, "/old/");
+  s.HexFileName = "/home/me/work/a.hex";
+  GetFilePath(s);
+  EXPECT_EQ(s.FilePath, "/home/me/work/");
+  s.HexFileName = "a.hex";
+  GetFilePath(s);
+  EXPECT_EQ(s.FilePath, "");
+}
+
 }  // namespace
 }  // namespace kaldo

@@ -1,0 +1,34 @@
+// Intel HEX files: the reader fills DataBuffer from the file named by HexFileName, the writer saves
+// DataBuffer[0 .. DeviceSize-1]. Both leave their outcome in ResultText; a file that cannot be
+// opened, read or written, or a field that is not hexadecimal, raises an error instead.
+#pragma once
+
+#include <string>
+
+#include "core/ProgramState.h"
+#include "core/TextFile.h"
+
+namespace kaldo {
+
+inline constexpr char kResultOK[] = "OK";
+inline constexpr char kInvalidHexFormat[] = "Invalid Hex File Format . . .";
+inline constexpr char kDataChecksumError[] = "Data Checksum Error . . .";
+inline constexpr char kAddressOutOfRange[] = "Address out of range . . .";
+
+// Record types the reader acts on; every other type is passed over unread. The end-of-file record
+// does not stop the reader.
+inline constexpr int kDataRecord = 0x00;
+inline constexpr int kExtendedSegmentAddress = 0x02;  // base := value * 16
+inline constexpr int kExtendedLinearAddress = 0x04;   // base := value * 65536
+
+// Does not blank the buffer first: the caller does. Bytes before the first failing line stay.
+void LoadHexFile(ProgramState& s);
+// The reader working on any source of lines (LoadHexFile opens HexFileName for it).
+void LoadHexLines(ProgramState& s, LineReader& in);
+
+// 16-byte data records over 0 .. DeviceSize-1, then the end-of-file record; CR LF line ends.
+std::string HexFileText(const ProgramState& s);
+// Writes HexFileText to HexFileName, replacing it only once the whole file is written.
+void SaveHexFile(ProgramState& s);
+
+}  // namespace kaldo

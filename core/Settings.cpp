@@ -1,0 +1,90 @@
+#include "core/Settings.h"
+
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+
+#include "core/Convert.h"
+#include "core/HexFile.h"
+
+namespace kaldo {
+
+std::string ExecutableFolder() {
+  char path[PATH_MAX];
+  ssize_t n = ::readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n <= 0) return ".";
+  std::string exe(path, static_cast<std::size_t>(n));
+  std::size_t slash = exe.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return exe.substr(0, slash);
+}
+
+SettingsEnvironment CurrentSettingsEnvironment() {
+  SettingsEnvironment env;
+  env.ExecutableFolder = ExecutableFolder();
+  if (const char* v = std::getenv("XDG_CONFIG_HOME")) env.XdgConfigHome = v;
+  if (const char* v = std::getenv("HOME")) env.Home = v;
+  return env;
+}
+
+bool FolderIsWritable(const std::string& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
+std::string ChooseSettingsFolder(const SettingsEnvironment& env,
+                                 bool (*isWritable)(const std::string&)) {
+  const std::string& exe = env.ExecutableFolder;
+  if (FileExists(exe + "/" + kSettingsFileName) || isWritable(exe)) return exe;
+  // A relative XDG_CONFIG_HOME is invalid and is passed over.
+  if (!env.XdgConfigHome.empty() && env.XdgConfigHome[0] == '/')
+    return env.XdgConfigHome + "/kaldo";
+  if (!env.Home.empty()) return env.Home + "/.config/kaldo";
+  return exe;
+}
+
+Settings::Settings(ProgramState& state, std::string folder)
+    : state_(state), folder_(std::move(folder)) {}
+
+std::string Settings::FileName() const {
+  if (!folder_.empty() && folder_.back() == '/') return folder_ + kSettingsFileName;
+  return folder_ + "/" + kSettingsFileName;
+}
+
+void ReadSettingsLines(ProgramState& s, LineReader& in) {
+  std::string line;
+  in.ReadLine(line);
+  s.DeviceType = StrToInt(line);
+  in.ReadLine(line);
+  s.ProgBits = StrToInt(line);
+  in.ReadLine(line);
+  s.PortBase = static_cast<std::uint16_t>(StrToInt(line));
+  in.ReadLine(line);
+  s.HexFileName = line;
+}
+
+void Settings::LoadSettings() {
+  const std::string fileName = FileName();
+  if (!FileExists(fileName)) return;
+  {
+    LineReader in = LineReader::OpenFile(fileName);
+    ReadSettingsLines(state_, in);
+  }
+  if (!state_.HexFileName.empty() && FileExists(state_.HexFileName))
+    LoadHexFile(state_);
+  else
+    state_.HexFileName.clear();
+}
+
+std::string SettingsText(const ProgramState& s) {
+  return IntToStr(s.DeviceType) + "\r\n" + IntToStr(s.ProgBits) + "\r\n" + IntToStr(s.PortBase) +
+         "\r\n" + s.HexFileName + "\r\n";
+}
+
+void Settings::SaveSettings() {
+  CreateFolders(folder_);
+  WriteFileReplacing(FileName(), SettingsText(state_));
+}
+
+}  // namespace kaldo

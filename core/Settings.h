@@ -1,0 +1,55 @@
+// The settings file Kaldo.set: four lines holding DeviceType, ProgBits and PortBase in decimal and
+// HexFileName verbatim. It lives beside the executable when that folder is writable or already
+// holds the file, otherwise in the per-user configuration folder ($XDG_CONFIG_HOME/kaldo or
+// ~/.config/kaldo). Other files that belong with the settings live in the same folder.
+#pragma once
+
+#include <string>
+
+#include "core/ProgramState.h"
+#include "core/TextFile.h"
+
+namespace kaldo {
+
+inline constexpr char kSettingsFileName[] = "Kaldo.set";
+
+struct SettingsEnvironment {
+  std::string ExecutableFolder;  // folder of the running executable, no trailing "/"
+  std::string XdgConfigHome;     // empty when unset
+  std::string Home;              // empty when unset
+};
+
+// The folder of the running executable (from /proc/self/exe), and the environment of this process.
+std::string ExecutableFolder();
+SettingsEnvironment CurrentSettingsEnvironment();
+
+bool FolderIsWritable(const std::string& folder);
+
+// The folder that holds (or will hold) the settings file.
+std::string ChooseSettingsFolder(const SettingsEnvironment& env,
+                                 bool (*isWritable)(const std::string&) = FolderIsWritable);
+
+class Settings {
+ public:
+  Settings(ProgramState& state, std::string folder);
+
+  const std::string& Folder() const { return folder_; }
+  std::string FileName() const;
+
+  // No file: every variable keeps its value. Otherwise lines 1 to 3 and 4 are read (a line that
+  // does not convert raises ConvertError, the lines before it taken), then the remembered HEX file
+  // is loaded into the buffer when it exists, and HexFileName is emptied when it does not.
+  void LoadSettings();
+  // Creates the folder when it is missing, then replaces the file whole.
+  void SaveSettings();
+
+ private:
+  ProgramState& state_;
+  std::string folder_;
+};
+
+// Reading and writing of the four lines alone.
+void ReadSettingsLines(ProgramState& s, LineReader& in);
+std::string SettingsText(const ProgramState& s);
+
+}  // namespace kaldo

@@ -1,0 +1,315 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <map>
+
+#include "core/Convert.h"
+#include "core/Errors.h"
+#include "core/HexFile.h"
+#include "tests/core/TempFolder.h"
+
+namespace kaldo {
+namespace {
+
+// A well-formed record line (without its line end).
+std::string Record(int type, unsigned address, const std::vector<int>& data) {
+  std::string line = ":" + IntToHex(static_cast<unsigned>(data.size()), 2) + IntToHex(address, 4) +
+                     IntToHex(static_cast<unsigned>(type), 2);
+  unsigned sum = static_cast<unsigned>(data.size()) + (address >> 8) + (address & 0xFF) +
+                 static_cast<unsigned>(type);
+  for (int b : data) {
+    line += IntToHex(static_cast<unsigned>(b), 2);
+    sum += static_cast<unsigned>(b);
+  }
+  return line + IntToHex((256 - sum % 256) % 256, 2);
+}
+
+std::vector<int> Bytes(int count, int first) {
+  std::vector<int> v;
+  for (int i = 0; i < count; ++i) v.push_back((first + i) & 0xFF);
+  return v;
+}
+
+struct Loaded {
+  ProgramState state;
+  std::string error;  // report text of a raised error
+};
+
+Loaded LoadText(const std::string& text) {
+  TempFolder folder;
+  WriteBytes(folder / "in.hex", text);
+  Loaded r;
+  r.state.ResultText = "before";
+  r.state.HexFileName = folder / "in.hex";
+  try {
+    LoadHexFile(r.state);
+  } catch (const Error& e) {
+    r.error = ErrorReportText(e);
+  }
+  return r;
+}
+
+const std::string kEnd = ":00000001FF";
+
+TEST(LoadHexFile, OutcomesAndStoredBytes) {
+  const std::string r0 = Record(0, 0x0000, Bytes(16, 0x00));
+  const std::string r1 = Record(0, 0x0010, Bytes(16, 0x40));
+  const struct {
+    const char* name;
+    std::string text;
+    const char* result;
+    std::map<unsigned, int> bytes;  // address -> expected value (0xFF: still blank)
+  } cases[] = {
+      {"crlf", r0 + "\r\n" + r1 + "\r\n" + kEnd + "\r\n", kResultOK, {{0x00, 0x00}, {0x1F, 0x4F}}},
+      {"lf only", r0 + "\n" + r1 + "\n" + kEnd + "\n", kResultOK, {{0x00, 0x00}, {0x1F, 0x4F}}},
+      {"cr only", r0 + "\r" + r1 + "\r" + kEnd, kResultOK, {{0x1F, 0x4F}}},
+      {"no final line end", r0 + "\r\n" + r1, kResultOK, {{0x1F, 0x4F}}},
+      {"lower case", ":02123400abcd40\r\n", kResultOK, {{0x1234, 0xAB}, {0x1235, 0xCD}}},
+      {"empty file", "", kResultOK, {{0, 0xFF}}},
+      {"only the end record", kEnd + "\r\n", kResultOK, {{0, 0xFF}}},
+      {"data after the end record", kEnd + "\r\n" + r1 + "\r\n", kResultOK, {{0x10, 0x40}}},
+      {"other types skipped unread",
+       ":FFZZZZ01QQ\r\n:0400000300001234FF\r\n" + r0,
+       kResultOK,
+       {{0x0F, 0x0F}}},
+      {"trailing text ignored", r0 + "anything at all\r\n", kResultOK, {{0x0F, 0x0F}}},
+      {"count 0, checksum right", ":0000000000\r\n", kResultOK, {}},
+      {"count 0, checksum wrong", ":0000000001\r\n", kDataChecksumError, {}},
+      {"checksum wrong, earlier records kept",
+       r0 + "\r\n:0100200055AA\r\n" + r1,
+       kDataChecksumError,
+       {{0x00, 0x00}, {0x20, 0x55}, {0x10, 0xFF}}},
+      {"top record fits", Record(0, 0x7FF0, Bytes(16, 1)), kResultOK, {{0x7FFF, 16}}},
+      {"record crossing 0x8000",
+       Record(0, 0x7FF8, Bytes(16, 1)),
+       kAddressOutOfRange,
+       {{0x7FF8, 1}, {0x7FFF, 8}}},
+      {"out of range before a bad checksum", ":0280000000007F\r\n", kAddressOutOfRange, {}},
+      {"out of range before damaged data", ":02800000ZZZZ00\r\n", kAddressOutOfRange, {}},
+      {"blank line", r0 + "\r\n\r\n" + r1, kInvalidHexFormat, {{0x00, 0x00}, {0x10, 0xFF}}},
+      {"blank last line", r0 + "\r\n\r\n", kInvalidHexFormat, {{0x00, 0x00}}},
+      {"no record mark", " " + r0, kInvalidHexFormat, {{0x00, 0xFF}}},
+      {"0x1A ends the file", r0 + "\r\n\x1A" + "garbage\r\n", kResultOK, {{0x0F, 0x0F}}},
+      {"0x1A inside a line", r0 + "\x1A" + "garbage", kResultOK, {{0x0F, 0x0F}}},
+      // Extended address records move the data records that follow them.
+      {"segment base",
+       Record(2, 0, {0x07, 0x00}) + "\r\n" + Record(0, 0x0FF0, {0x12}),
+       kResultOK,
+       {{0x7FF0, 0x12}, {0x0FF0, 0xFF}}},
+      {"linear base 0",
+       Record(4, 0, {0, 0}) + "\r\n" + Record(0, 0x0100, {0x34}),
+       kResultOK,
+       {{0x0100, 0x34}}},
+      {"linear base above the buffer",
+       Record(4, 0, {0, 1}) + "\r\n" + Record(0, 0x0000, {0x34}),
+       kAddressOutOfRange,
+       {{0x0000, 0xFF}}},
+      {"segment base past 0x8000",
+       Record(2, 0, {0x08, 0x00}) + "\r\n" + Record(0, 0, {1}),
+       kAddressOutOfRange,
+       {{0, 0xFF}}},
+      {"back to base 0",
+       Record(4, 0, {0, 1}) + "\n" + Record(4, 0, {0, 0}) + "\n" + Record(0, 5, {9}),
+       kResultOK,
+       {{5, 9}}},
+      {"address record checksum", ":020000040001F8\r\n", kDataChecksumError, {}},
+      {"address record count", ":03000004000100F8\r\n", kInvalidHexFormat, {}},
+  };
+  for (const auto& c : cases) {
+    Loaded r = LoadText(c.text);
+    EXPECT_EQ(r.error, "") << c.name;
+    EXPECT_EQ(r.state.ResultText, c.result) << c.name;
+    for (const auto& [address, value] : c.bytes)
+      EXPECT_EQ(r.state.DataBuffer[address], value) << c.name << " at " << IntToHex(address, 4);
+  }
+}
+
+TEST(LoadHexFile, RaisedErrorsKeepResultTextAndStoredBytes) {
+  const struct {
+    const char* name;
+    std::string text;
+    const char* report;
+  } cases[] = {
+      {"only a mark", ":", "'$' is not a valid integer value."},
+      {"bad data field", Record(0, 0, {1}) + "\r\n:01000100G0FF",
+       "'$G0' is not a valid integer value."},
+      {"bad type field", ":000000X0", "'$X0' is not a valid integer value."},
+      {"one-digit field converts, then nothing", ":010000000", "'$' is not a valid integer value."},
+      {"sign in a field", ":01000000-1FF", "'$-1' is not a valid integer value."},
+      {"short address record", ":02000004", "'$' is not a valid integer value."},
+  };
+  for (const auto& c : cases) {
+    Loaded r = LoadText(c.text);
+    EXPECT_EQ(r.error, c.report) << c.name;
+    EXPECT_EQ(r.state.ResultText, "before") << c.name;
+  }
+  EXPECT_EQ(LoadText(cases[1].text).state.DataBuffer[0], 1);
+  EXPECT_EQ(LoadText(":010000000").state.DataBuffer[0], 0);  // the "0" was stored
+}
+
+TEST(LoadHexFile, FilesThatCannotBeRead) {
+  TempFolder folder;
+  ProgramState s;
+  s.ResultText = "before";
+  s.HexFileName = folder / "missing.hex";
+  try {
+    LoadHexFile(s);
+    FAIL();
+  } catch (const InOutError& e) {
+    EXPECT_STREQ(e.what(), "File not found");
+  }
+  s.HexFileName = folder.path();
+  try {
+    LoadHexFile(s);
+    FAIL();
+  } catch (const InOutError& e) {
+    EXPECT_STREQ(e.what(), "I/O error 21");
+  }
+  EXPECT_EQ(s.ResultText, "before");
+}
+
+TEST(LoadHexFile, LinesAcrossTheReadChunks) {
+  // A line far longer than one read, then a CR LF split between two reads.
+  const std::size_t chunk = 64 * 1024;
+  std::string text = Record(0, 0x0000, Bytes(16, 0x00)) + std::string(200000, 'x') + "\r\n";
+  text += Record(0, 0x10, {0x66});
+  text += std::string(chunk - 1 - text.size() % chunk, 'y');
+  ASSERT_EQ(text.size() % chunk, chunk - 1);
+  text += "\r\n" + Record(0, 0x20, {0x77});
+  Loaded r = LoadText(text);
+  EXPECT_EQ(r.state.ResultText, kResultOK);
+  EXPECT_EQ(r.state.DataBuffer[0x0F], 0x0F);
+  EXPECT_EQ(r.state.DataBuffer[0x10], 0x66);
+  EXPECT_EQ(r.state.DataBuffer[0x20], 0x77);
+}
+
+TEST(HexFileText, Layout) {
+  ProgramState s;
+  s.DeviceType = 9;
+  SetDeviceSize(s);
+  const std::string text = HexFileText(s);
+  EXPECT_EQ(text.substr(0, 45), ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r\n");
+  EXPECT_EQ(text.substr(text.size() - 58),
+            ":1003F000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF0D\r\n:00000001FF\r\n");
+  EXPECT_EQ(text.size(), 64u * 45 + 13);
+
+  s.DeviceSize = 0;
+  EXPECT_EQ(HexFileText(s), ":00000001FF\r\n");
+
+  s.DeviceType = 0;
+  SetDeviceSize(s);
+  s.DataBuffer[0x0FFF] = 0x00;
+  s.DataBuffer[0x1000] = 0x00;  // above the device: not written
+  const std::string t = HexFileText(s);
+  EXPECT_EQ(t.size(), 256u * 45 + 13);
+  EXPECT_NE(t.find(":100FF000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFF0000\r\n"), std::string::npos);
+}
+
+TEST(SaveHexFile, RoundTripsEveryDevice) {
+  TempFolder folder;
+  for (int t = 0; t < kDeviceCount; ++t) {
+    ProgramState s;
+    s.DeviceType = t;
+    SetDeviceSize(s);
+    for (int a = 0; a < kBufferSize; ++a) s.DataBuffer[a] = static_cast<std::uint8_t>(a * 7 + t);
+    s.HexFileName = folder / "out.hex";
+    SaveHexFile(s);
+    EXPECT_EQ(s.ResultText, kResultOK);
+
+    ProgramState back;
+    back.DeviceType = t;
+    SetDeviceSize(back);
+    back.HexFileName = s.HexFileName;
+    LoadHexFile(back);
+    EXPECT_EQ(back.ResultText, kResultOK);
+    EXPECT_EQ(BufferChecksum(back), BufferChecksum(s)) << t;
+    EXPECT_TRUE(std::equal(s.DataBuffer.begin(), s.DataBuffer.begin() + s.DeviceSize,
+                           back.DataBuffer.begin()));
+    if (s.DeviceSize < kBufferSize) {
+      EXPECT_EQ(back.DataBuffer[s.DeviceSize], 0xFF);
+    }
+  }
+}
+
+TEST(SaveHexFile, ReplacesAndKeepsPermissions) {
+  TempFolder folder;
+  const std::string name = folder / "a.hex";
+  WriteBytes(name, "old contents that are longer than what replaces them");
+  ::chmod(name.c_str(), 0640);
+  ::symlink(name.c_str(), (folder / "link.hex").c_str());
+  ProgramState s;
+  s.HexFileName = folder / "link.hex";
+  SaveHexFile(s);
+  EXPECT_EQ(ReadBytes(name), ":00000001FF\r\n");
+  struct stat st;
+  ASSERT_EQ(::lstat((folder / "link.hex").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::stat(name.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(folder.Names().size(), 2u);
+}
+
+TEST(SaveHexFile, AFailureHalfWayLeavesTheOldFile) {
+  TempFolder folder;
+  const std::string name = folder / "a.hex";
+  const std::string old = ":0100000055AA\r\n:00000001FF\r\n";
+  WriteBytes(name, old);
+
+  // Files may grow to 4 KiB only: the 32 KiB image fails part of the way through.
+  struct rlimit saved;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = saved;
+  small.rlim_cur = 4096;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+
+  ProgramState s;
+  s.DeviceType = 8;
+  SetDeviceSize(s);
+  s.HexFileName = name;
+  s.ResultText = "before";
+  std::string report;
+  try {
+    SaveHexFile(s);
+  } catch (const InOutError& e) {
+    report = e.what();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  ::signal(SIGXFSZ, oldHandler);
+
+  EXPECT_EQ(report, "I/O error 27");
+  EXPECT_EQ(s.ResultText, "before");
+  EXPECT_EQ(ReadBytes(name), old);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.hex"});
+}
+
+TEST(SaveHexFile, FoldersThatCannotTakeTheFile) {
+  TempFolder folder;
+  ProgramState s;
+  s.HexFileName = folder / "missing/a.hex";
+  try {
+    SaveHexFile(s);
+    FAIL();
+  } catch (const InOutError& e) {
+    EXPECT_STREQ(e.what(), "File not found");
+  }
+  s.HexFileName = folder.path();  // a folder where the file should be
+  EXPECT_THROW(SaveHexFile(s), InOutError);
+  EXPECT_TRUE(folder.Names().empty());
+
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  ::chmod(folder.path().c_str(), 0555);
+  s.HexFileName = folder / "a.hex";
+  try {
+    SaveHexFile(s);
+    FAIL();
+  } catch (const InOutError& e) {
+    EXPECT_STREQ(e.what(), "File access denied");
+  }
+}
+
+}  // namespace
+}  // namespace kaldo

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "core/Errors.h"
+#include "core/HexFile.h"
+#include "core/Settings.h"
+#include "tests/core/TempFolder.h"
+
+namespace kaldo {
+namespace {
+
+TEST(Settings, SavedStateComesBackWithItsFile) {
+  TempFolder folder;
+  const std::string hex = folder / "a.hex";
+  WriteBytes(hex, ":0100100042AD\r\n:00000001FF\r\n");
+  {
+    ProgramState s;
+    s.DeviceType = 6;
+    s.ProgBits = 2;
+    s.PortBase = 0x3BC;
+    s.HexFileName = hex;
+    Settings(s, folder.path()).SaveSettings();
+  }
+  EXPECT_EQ(ReadBytes(folder / "Kaldo.set"), "6\r\n2\r\n956\r\n" + hex + "\r\n");
+
+  ProgramState s;
+  Settings settings(s, folder.path());
+  settings.LoadSettings();
+  EXPECT_EQ(s.DeviceType, 6);
+  EXPECT_EQ(s.ProgBits, 2);
+  EXPECT_EQ(s.PortBase, 0x3BC);
+  EXPECT_EQ(s.HexFileName, hex);
+  EXPECT_EQ(s.DataBuffer[0x10], 0x42);
+  EXPECT_EQ(s.ResultText, kResultOK);
+}
+
+TEST(Settings, FileContents) {
+  const struct {
+    const char* name;
+    std::string text;
+    int deviceType, progBits, portBase;
+    const char* hexFileName;  // "=" : the test's HEX file
+    const char* error;        // report text, empty when none
+  } cases[] = {
+      {"defaults", "0\r\n0\r\n888\r\n\r\n", 0, 0, 888, "", ""},
+      {"lf only", "5\n8\n632\n=\n", 5, 8, 632, "=", ""},
+      {"no final line end", "5\r\n8\r\n632\r\n=", 5, 8, 632, "=", ""},
+      {"leading blanks", " 5\r\n  3\r\n +632\r\n", 5, 3, 632, "", ""},
+      {"three lines", "11\r\n7\r\n956\r\n", 11, 7, 956, "", ""},
+      {"missing HEX file", "1\r\n0\r\n888\r\n/no/such/file.hex\r\n", 1, 0, 888, "", ""},
+      {"folder as HEX file", "1\r\n0\r\n888\r\n/\r\n", 1, 0, 888, "", ""},
+      {"port kept to 16 bits", "0\r\n0\r\n70000\r\n", 0, 0, 4464, "", ""},
+      {"out-of-range values kept", "99\r\n-1\r\n-1\r\n", 99, -1, 65535, "", ""},
+      {"hexadecimal text", "$C\r\n$f\r\n$378\r\n", 12, 15, 888, "", ""},
+      {"two lines", "3\r\n4\r\n", 3, 4, 888, "x", "'' is not a valid integer value."},
+      {"trailing blank", "5 \r\n4\r\n", 0, 0, 888, "x", "'5 ' is not a valid integer value."},
+      {"bad port", "2\r\n1\r\nLPT1\r\n=\r\n", 2, 1, 888, "x",
+       "'LPT1' is not a valid integer value."},
+      {"empty file", "", 0, 0, 888, "x", "'' is not a valid integer value."},
+      {"0x1A ends it",
+       "4\r\n0\r\n\x1A"
+       "888\r\n",
+       4, 0, 888, "x", "'' is not a valid integer value."},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    const std::string hex = folder / "a.hex";
+    WriteBytes(hex, ":0100100042AD\r\n");
+    std::string text = c.text;
+    if (std::size_t eq = text.find('='); eq != std::string::npos) text.replace(eq, 1, hex);
+    WriteBytes(folder / "Kaldo.set", text);
+
+    ProgramState s;
+    s.HexFileName = "x";
+    std::string error;
+    try {
+      Settings(s, folder.path()).LoadSettings();
+    } catch (const Error& e) {
+      error = ErrorReportText(e);
+    }
+    EXPECT_EQ(error, c.error) << c.name;
+    EXPECT_EQ(s.DeviceType, c.deviceType) << c.name;
+    EXPECT_EQ(s.ProgBits, c.progBits) << c.name;
+    EXPECT_EQ(s.PortBase, c.portBase) << c.name;
+    const std::string expectedName = std::string(c.hexFileName) == "=" ? hex : c.hexFileName;
+    EXPECT_EQ(s.HexFileName, expectedName) << c.name;
+    EXPECT_EQ(s.DataBuffer[0x10], expectedName == hex ? 0x42 : 0xFF) << c.name;
+  }
+}
+
+TEST(Settings, NoFileKeepsEveryValue) {
+  TempFolder folder;
+  ProgramState s;
+  s.HexFileName = "kept";
+  Settings(s, folder.path()).LoadSettings();
+  EXPECT_EQ(s.DeviceType, 0);
+  EXPECT_EQ(s.PortBase, 0x378);
+  EXPECT_EQ(s.HexFileName, "kept");
+}
+
+TEST(Settings, RememberedFileWithAFormatErrorStaysNamed) {
+  TempFolder folder;
+  const std::string hex = folder / "bad.hex";
+  WriteBytes(hex, ":0100100042AD\r\n\r\n:0100200042AD\r\n");
+  WriteBytes(folder / "Kaldo.set", "0\r\n0\r\n888\r\n" + hex + "\r\n");
+  ProgramState s;
+  Settings(s, folder.path()).LoadSettings();
+  EXPECT_EQ(s.HexFileName, hex);
+  EXPECT_EQ(s.ResultText, kInvalidHexFormat);
+  EXPECT_EQ(s.DataBuffer[0x10], 0x42);
+  EXPECT_EQ(s.DataBuffer[0x20], 0xFF);
+}
+
+TEST(Settings, SaveCreatesTheFolderAndReplacesWhole) {
+  TempFolder folder;
+  const std::string where = folder / "config/kaldo";
+  ProgramState s;
+  s.PortBase = 4464;
+  Settings settings(s, where);
+  EXPECT_EQ(settings.FileName(), where + "/Kaldo.set");
+  settings.SaveSettings();
+  EXPECT_EQ(ReadBytes(where + "/Kaldo.set"), "0\r\n0\r\n4464\r\n\r\n");
+
+  // A settings folder that cannot be made: the error, and the old file as it was.
+  WriteBytes(folder / "plain", "not a folder");
+  Settings blocked(s, folder / "plain/kaldo");
+  EXPECT_THROW(blocked.SaveSettings(), InOutError);
+  EXPECT_EQ(ReadBytes(folder / "plain"), "not a folder");
+}
+
+bool Never(const std::string&) {
+  return false;
+}
+bool Always(const std::string&) {
+  return true;
+}
+
+TEST(ChooseSettingsFolder, BesideTheExecutableOrPerUser) {
+  TempFolder exe;
+  TempFolder holding;
+  WriteBytes(holding / "Kaldo.set", "0\r\n0\r\n888\r\n\r\n");
+  const struct {
+    const char* name;
+    std::string exeFolder;
+    bool (*writable)(const std::string&);
+    std::string xdg, home, expected;
+  } cases[] = {
+      {"writable", exe.path(), Always, "/x", "/h", exe.path()},
+      {"holds the file", holding.path(), Never, "/x", "/h", holding.path()},
+      {"xdg", exe.path(), Never, "/x", "/h", "/x/kaldo"},
+      {"relative xdg", exe.path(), Never, "rel", "/h", "/h/.config/kaldo"},
+      {"home", exe.path(), Never, "", "/h", "/h/.config/kaldo"},
+      {"nothing else", exe.path(), Never, "", "", exe.path()},
+  };
+  for (const auto& c : cases) {
+    SettingsEnvironment env{c.exeFolder, c.xdg, c.home};
+    EXPECT_EQ(ChooseSettingsFolder(env, c.writable), c.expected) << c.name;
+  }
+}
+
+TEST(ChooseSettingsFolder, RealPermissions) {
+  TempFolder exe;
+  SettingsEnvironment env{exe.path(), "/x", ""};
+  EXPECT_EQ(ChooseSettingsFolder(env), exe.path());
+  EXPECT_FALSE(ExecutableFolder().empty());
+  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
+  ::chmod(exe.path().c_str(), 0555);
+  EXPECT_EQ(ChooseSettingsFolder(env), "/x/kaldo");
+}
+
+}  // namespace
+}  // namespace kaldo
