@@ -1,0 +1,113 @@
+#include "app/HexGrid.h"
+
+#include <QHeaderView>
+#include <QScrollBar>
+
+namespace kaldo {
+
+namespace {
+constexpr int kGridLine = 1;
+}
+
+TGridCells::TGridCells(int colCount, int rowCount, QObject* parent)
+    : QAbstractTableModel(parent),
+      cols_(colCount),
+      rows_(rowCount),
+      cells_(static_cast<std::size_t>(colCount) * static_cast<std::size_t>(rowCount)) {}
+
+void TGridCells::Changed(int firstRow, int lastRow) {
+  emit dataChanged(index(firstRow - 1, 0), index(lastRow - 1, cols_ - 2), {Qt::DisplayRole});
+}
+
+void TGridCells::HeadingsChanged() {
+  emit headerDataChanged(Qt::Horizontal, 0, cols_ - 2);
+  emit headerDataChanged(Qt::Vertical, 0, rows_ - 2);
+}
+
+int TGridCells::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : rows_ - 1;
+}
+
+int TGridCells::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : cols_ - 1;
+}
+
+QVariant TGridCells::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid()) return {};
+  return Cell(index.column() + 1, index.row() + 1);
+}
+
+QVariant TGridCells::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::TextAlignmentRole)
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+  if (role != Qt::DisplayRole) return {};
+  return orientation == Qt::Horizontal ? Cell(section + 1, 0) : Cell(0, section + 1);
+}
+
+Qt::ItemFlags TGridCells::flags(const QModelIndex& index) const {
+  return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+TStringGrid::TStringGrid(int colCount, int rowCount, int defaultColWidth, int rowHeight,
+                         QWidget* parent)
+    : QTableView(parent),
+      cells_(colCount, rowCount, this),
+      defaultColWidth_(defaultColWidth),
+      rowHeight_(rowHeight),
+      colWidth0_(defaultColWidth) {
+  setModel(&cells_);
+  setEditTriggers(QAbstractItemView::NoEditTriggers);
+  setSelectionMode(QAbstractItemView::SingleSelection);
+  setSelectionBehavior(QAbstractItemView::SelectItems);
+  setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+  setHorizontalScrollMode(QAbstractItemView::ScrollPerItem);
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+  setShowGrid(true);
+  setGridStyle(Qt::SolidLine);
+  setWordWrap(false);
+  setCornerButtonEnabled(false);
+  setTabKeyNavigation(false);
+  setAutoScroll(false);
+
+  QHeaderView* top = horizontalHeader();
+  top->setSectionResizeMode(QHeaderView::Fixed);
+  top->setMinimumSectionSize(1);
+  top->setDefaultSectionSize(defaultColWidth + kGridLine);
+  top->setFixedHeight(rowHeight + kGridLine);
+  top->setSectionsClickable(false);
+  top->setHighlightSections(false);
+
+  QHeaderView* left = verticalHeader();
+  left->setSectionResizeMode(QHeaderView::Fixed);
+  left->setMinimumSectionSize(1);
+  left->setDefaultSectionSize(rowHeight + kGridLine);
+  left->setFixedWidth(colWidth0_ + kGridLine);
+  left->setSectionsClickable(false);
+  left->setHighlightSections(false);
+
+  connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TStringGrid::TopLeftChanged);
+}
+
+void TStringGrid::SetColWidth0(int width) {
+  colWidth0_ = width;
+  verticalHeader()->setFixedWidth(width + kGridLine);
+}
+
+int TStringGrid::TopRow() const {
+  return verticalScrollBar()->value() + 1;
+}
+
+void TStringGrid::SetTopRow(int row) {
+  verticalScrollBar()->setValue(row - 1);
+}
+
+int TStringGrid::VisibleRowCount() const {
+  return viewport()->height() / (rowHeight_ + kGridLine);
+}
+
+int TStringGrid::ClientHeightFor(int dataRows) const {
+  return (dataRows + 1) * (rowHeight_ + kGridLine);
+}
+
+}  // namespace kaldo

@@ -1,0 +1,75 @@
+#include "app/Seams.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QStringList>
+
+namespace kaldo {
+
+QString DisplayText(const QString& text) {
+  QString shown = text;
+  shown.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+  shown.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+  return shown;
+}
+
+MsgAnswer QtMessageSeam::Show(QWidget* parent, const MessageRequest& request) {
+  QMessageBox box(parent);
+  box.setWindowTitle(request.Title);
+  box.setText(DisplayText(request.Text));
+  box.setTextFormat(Qt::PlainText);
+  switch (request.Icon) {
+    case MsgIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
+    case MsgIcon::Information:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case MsgIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case MsgIcon::Error:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case MsgIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+  }
+  if (request.Buttons == MsgButtons::YesNo) {
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+  }
+  box.setStandardButtons(QMessageBox::Ok);
+  box.exec();
+  return MsgAnswer::Ok;
+}
+
+std::optional<QString> QtFileDialogSeam::Run(QWidget* parent, const FileDialogRequest& request) {
+  QFileDialog dialog(parent, request.Title, request.InitialDir);
+  const bool save = request.Mode == FileDialogRequest::Kind::Save;
+  dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  QStringList filters;
+  for (const auto& [description, pattern] : request.Filters)
+    filters << (description.contains(QLatin1Char('(')) ? description
+                                                       : description + " (" + pattern + ")");
+  dialog.setNameFilters(filters);
+  dialog.setDefaultSuffix(request.DefaultExt);
+  if (!request.FileName.isEmpty()) dialog.selectFile(request.FileName);
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const QStringList chosen = dialog.selectedFiles();
+  if (chosen.isEmpty()) return QString();
+  return chosen.front();
+}
+
+bool TFileDialog::Execute() {
+  std::optional<QString> chosen = seam_.Run(owner_, Request);
+  if (!chosen) return false;
+  Request.FileName = *chosen;
+  return true;
+}
+
+}  // namespace kaldo

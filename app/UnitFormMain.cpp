@@ -1,0 +1,637 @@
+#include "app/UnitFormMain.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLayout>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QToolButton>
+#include <algorithm>
+
+#include "app/Pictures.h"
+#include "core/Errors.h"
+
+namespace kaldo {
+
+namespace {
+
+QString Hex(unsigned value, int digits) {
+  return QString::number(value, 16).rightJustified(digits, QLatin1Char('0')).toUpper();
+}
+
+// The texts of the bytes 00..FF, made once: a grid refresh then only copies shared strings.
+const QString& ByteText(unsigned value) {
+  static const auto texts = [] {
+    std::array<QString, 256> t;
+    for (unsigned i = 0; i < 256; ++i) t[i] = Hex(i, 2);
+    return t;
+  }();
+  return texts[value & 0xFF];
+}
+
+QFont PixelFont(const QString& family, int pixels, bool bold = false) {
+  QFont font(family);
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
+QString FromBytes(const std::string& text) {
+  return QString::fromStdString(text);
+}
+
+}  // namespace
+
+// --- Status bar --------------------------------------------------------------------------------
+
+TStatusBar::TStatusBar(int width0, int width1, QWidget* parent) : QWidget(parent) {
+  const int widths[2] = {width0, width1};
+  int left = 0;
+  for (int i = 0; i < 2; ++i) {
+    panels_[i] = new QLabel(this);
+    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panels_[i]->setGeometry(left, 2, widths[i] - 2, 23);
+    left += widths[i];
+  }
+  panels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  panels_[1]->setAlignment(Qt::AlignCenter);
+}
+
+QString TStatusBar::Panel(int i) const {
+  return panels_[i]->text();
+}
+
+void TStatusBar::SetPanel(int i, const QString& text) {
+  panels_[i]->setText(text);
+}
+
+// --- Creation ----------------------------------------------------------------------------------
+
+TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
+    : QMainWindow(parent),
+      dlgOpenDialog(FileDialogRequest::Kind::Open, parts.FileDialogs, this),
+      dlgSaveDialog(FileDialogRequest::Kind::Save, parts.FileDialogs, this),
+      state_(parts.State),
+      port_(parts.PortAccess),
+      board_(parts.BoardLink),
+      settings_(parts.State, parts.SettingsFolder),
+      messages_(parts.Messages),
+      fileDialogs_(parts.FileDialogs),
+      device_(parts.State, parts.BoardLink, *this) {
+  CreateControls();
+  CreateMenu();
+  ConnectHandlers();
+  FormCreate();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::CreateControls() {
+  setWindowTitle(QStringLiteral("  KALDO Flash Programmer"));
+  setWindowIcon(ProgramIcon());
+  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                 Qt::WindowCloseButtonHint);
+  setFont(PixelFont(QStringLiteral("Arial"), 12));
+
+  Client = new QWidget(this);
+  Client->setFixedSize(kClientWidth, kClientHeight);
+  setCentralWidget(Client);
+  layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+  auto speedButton = [this](const QPixmap& picture, const char* hint, int left) {
+    auto* b = new QToolButton(Client);
+    b->setIcon(QIcon(picture));
+    b->setIconSize(picture.size());
+    b->setGeometry(left, 9, 25, 25);
+    b->setFocusPolicy(Qt::NoFocus);
+    if (hint) b->setToolTip(QString::fromLatin1(hint));
+    return b;
+  };
+  sbtOpenFile = speedButton(OpenFolderPicture(), "Open Hex File", 16);
+  sbtSaveFile = speedButton(FloppyPicture(), "Save Hex File", 56);
+  sbtAbout = speedButton(InfoPicture(), nullptr, 120);
+
+  auto label = [this](const QString& text, int left, int top) {
+    auto* l = new QLabel(text, Client);
+    l->move(left, top);
+    l->adjustSize();
+    return l;
+  };
+  lblType = label(QStringLiteral("Tpye"), 363, 12);
+
+  cboType = new QComboBox(Client);
+  cboType->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
+  for (const DeviceInfo& d : DeviceTable) cboType->addItem(QString::fromLatin1(d.ListText));
+  cboType->setMaxVisibleItems(kDeviceCount);
+  cboType->setToolTip(QStringLiteral("Select uController"));
+  cboType->setGeometry(401, 9, 129, 22);
+
+  auto bevel = [this](int left, int top, int width) {
+    auto* f = new QFrame(Client);
+    f->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    f->setGeometry(left, top, width, 2);
+    return f;
+  };
+  Bevel1 = bevel(0, 0, kClientWidth);
+  Bevel2 = bevel(8, 40, 537);
+
+  lblProgMem = label(QStringLiteral("Program Memory"), 19, 49);
+  lblProgMem->setFont(PixelFont(QStringLiteral("Arial"), 13));
+  lblProgMem->adjustSize();
+
+  strGrid = new TStringGrid(kGridCols, kGridRows, 18, 18, Client);
+  strGrid->setFont(PixelFont(QStringLiteral("Arial"), 11));
+  strGrid->horizontalHeader()->setFont(strGrid->font());
+  strGrid->verticalHeader()->setFont(strGrid->font());
+  strGrid->setToolTip(QStringLiteral("Buffer Memory Contents"));
+  strGrid->setGeometry(16, 71, 365,
+                       strGrid->ClientHeightFor(kVisibleDataRows) + 2 * strGrid->frameWidth());
+
+  fraProgBits = new QGroupBox(QStringLiteral(" Program Bits "), Client);
+  fraProgBits->setGeometry(416, 66, 113, 143);
+  auto check = [this](const QString& caption, int top) {
+    auto* c = new QCheckBox(caption, fraProgBits);
+    c->setGeometry(14, top, 92, 17);
+    c->setFocusPolicy(Qt::ClickFocus);
+    return c;
+  };
+  chkLB1 = check(QStringLiteral(" Lock Bit-1"), 26);
+  chkLB2 = check(QStringLiteral(" Lock Bit-2"), 54);
+  chkLB3 = check(QStringLiteral(" Lock Bit-3"), 82);
+  chkISP = check(QStringLiteral("ISP Fuse"), 110);
+
+  lblCheckSum = label(QStringLiteral("CheckSum"), 419, 229);
+  lblCheckSum->setFont(PixelFont(QStringLiteral("Arial"), 13));
+  lblCheckSum->adjustSize();
+
+  lblCSdata = new QLabel(Client);
+  lblCSdata->setGeometry(488, 229, 41, 17);
+  lblCSdata->setAlignment(Qt::AlignCenter);
+  lblCSdata->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
+  lblCSdata->setAutoFillBackground(true);
+  {
+    QPalette p = lblCSdata->palette();
+    p.setColor(QPalette::Window, QColor(0, 0, 128));
+    p.setColor(QPalette::WindowText, Qt::white);
+    lblCSdata->setPalette(p);
+  }
+  lblCSdata->setToolTip(QStringLiteral("Buffer CheckSum"));
+
+  auto button = [this](const QString& caption, const char* hint, int left, int top) {
+    auto* b = new QPushButton(caption, Client);
+    b->setGeometry(left, top, 81, 25);
+    b->setToolTip(QString::fromLatin1(hint));
+    b->setFocusPolicy(Qt::TabFocus);
+    b->setAutoDefault(false);
+    return b;
+  };
+  cmdRead = button(QStringLiteral("&Read"), "Read uController", 16, 264);
+  cmdWrite = button(QStringLiteral("&Write"), "Program uController", 112, 264);
+  cmdVerify = button(QStringLiteral("&Verify"), "Compare uController with Buffer", 208, 264);
+  cmdOpenFile = button(QStringLiteral("&Open File"), "Open Hex File", 304, 264);
+  cmdBlankChk = button(QStringLiteral("&Blank Check"), "uController Blank Check", 16, 304);
+  cmdSignature = button(QStringLiteral("&Signature"), "Read Signature Bytes", 112, 304);
+  cmdReloadFile = button(QStringLiteral("Reloa&d File"), "Reload Current Hex File", 208, 304);
+  cmdSaveFile = button(QStringLiteral("S&ave File"), "Save Hex File", 304, 304);
+
+  stsBar = new TStatusBar(475, 50, Client);
+  stsBar->setGeometry(0, kClientHeight - 25, kClientWidth, 25);
+  stsBar->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
+  stsBar->SetPanel(1, QStringLiteral("Ver 3.0"));
+
+  lblCmd = new QLabel(Client);
+  lblCmd->setGeometry(460, 312, 90, 18);
+  lblCmd->setAlignment(Qt::AlignCenter);
+  lblCmd->setFont(PixelFont(QStringLiteral("Arial Narrow"), 13));
+
+  lblAdres = new QLabel(Client);
+  lblAdres->setGeometry(460, 336, 91, 33);
+  lblAdres->setAlignment(Qt::AlignCenter);
+  lblAdres->setFont(PixelFont(QStringLiteral("Courier New"), 27, true));
+  lblAdres->setAutoFillBackground(true);
+  {
+    QPalette p = lblAdres->palette();
+    p.setColor(QPalette::Window, Qt::black);
+    p.setColor(QPalette::WindowText, QColor(0, 255, 0));
+    lblAdres->setPalette(p);
+  }
+  lblAdres->raise();
+
+  setTabOrder(cmdOpenFile, cmdRead);
+  setTabOrder(cmdRead, cmdWrite);
+  setTabOrder(cmdWrite, cmdVerify);
+  setTabOrder(cmdVerify, cmdBlankChk);
+  setTabOrder(cmdBlankChk, cmdSignature);
+  setTabOrder(cmdSignature, cmdReloadFile);
+  setTabOrder(cmdReloadFile, cmdSaveFile);
+  setTabOrder(cmdSaveFile, cboType);
+  setTabOrder(cboType, strGrid);
+  setTabOrder(strGrid, fraProgBits);
+
+  dlgOpenDialog.Title() = QStringLiteral("Open Hex File");
+  dlgSaveDialog.Title() = QStringLiteral("Save Hex File");
+  for (TFileDialog* d : {&dlgOpenDialog, &dlgSaveDialog}) {
+    d->Request.Filters = {{QStringLiteral("Hex File (*.hex)"), QStringLiteral("*.hex")},
+                          {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
+    d->Request.DefaultExt = QStringLiteral("hex");
+  }
+}
+
+void TfrmMain::CreateMenu() {
+  mnuMain = new QMenuBar(this);
+  setMenuBar(mnuMain);
+  auto item = [](QMenu* menu, const QString& caption) { return menu->addAction(caption); };
+
+  mnuFile = mnuMain->addMenu(QStringLiteral("&File"));
+  mnuFileOpenHex = item(mnuFile, QStringLiteral("&Open Hex File"));
+  mnuFileSaveHex = item(mnuFile, QStringLiteral("&Save Hex File"));
+  mnuFile->addSeparator();
+  mnuFileExit = item(mnuFile, QStringLiteral("E&xit"));
+  mnuFileExit->setShortcut(QKeySequence(Qt::Key_F10));
+
+  mnuEdit = mnuMain->addMenu(QStringLiteral("&Edit"));
+  mnuEditClrBuffer = item(mnuEdit, QStringLiteral("Clear &Buffer"));
+  mnuEdit->addSeparator();
+  mnuEditEdtBuffer = item(mnuEdit, QStringLiteral("E&dit Buffer"));
+  mnuEditFillBuffer = item(mnuEdit, QStringLiteral("&Fill Buffer"));
+
+  mnuPort = mnuMain->addMenu(QStringLiteral("&Port"));
+  mnuPortLPT1 = item(mnuPort, QStringLiteral("LPT-&1"));
+  mnuPortLPT2 = item(mnuPort, QStringLiteral("LPT-&2"));
+  mnuPortLPT3 = item(mnuPort, QStringLiteral("LPT-&3"));
+  for (QAction* a : {mnuPortLPT1, mnuPortLPT2, mnuPortLPT3}) a->setCheckable(true);
+
+  mnuHelp = mnuMain->addMenu(QStringLiteral("&Help"));
+  mnuHelpAbout = item(mnuHelp, QStringLiteral("&About"));
+  mnuSignature = item(mnuHelp, QStringLiteral("Si&gnature Bytes"));
+}
+
+void TfrmMain::ConnectHandlers() {
+  using Handler = void (TfrmMain::*)(QObject*);
+  auto onClick = [this](QAbstractButton* control, Handler handler) {
+    connect(control, &QAbstractButton::clicked, this,
+            [this, control, handler] { Guarded([&] { (this->*handler)(control); }); });
+  };
+  auto onToggle = [this](QCheckBox* box, Handler handler) {
+    connect(box, &QCheckBox::toggled, this,
+            [this, box, handler] { Guarded([&] { (this->*handler)(box); }); });
+  };
+  auto onMenu = [this](QAction* action, Handler handler) {
+    connect(action, &QAction::triggered, this, [this, action, handler] {
+      // A checkable item toggles itself before it reports the click; the handler decides the mark.
+      if (action->isCheckable()) action->setChecked(!action->isChecked());
+      Guarded([&] { (this->*handler)(action); });
+    });
+  };
+
+  onClick(sbtOpenFile, &TfrmMain::sbtOpenFileClick);
+  onClick(sbtSaveFile, &TfrmMain::sbtSaveFileClick);
+  onClick(sbtAbout, &TfrmMain::sbtAboutClick);
+  onClick(cmdRead, &TfrmMain::cmdReadClick);
+  onClick(cmdWrite, &TfrmMain::cmdWriteClick);
+  onClick(cmdVerify, &TfrmMain::cmdVerifyClick);
+  onClick(cmdOpenFile, &TfrmMain::cmdOpenFileClick);
+  onClick(cmdBlankChk, &TfrmMain::cmdBlankChkClick);
+  onClick(cmdSignature, &TfrmMain::cmdSignatureClick);
+  onClick(cmdReloadFile, &TfrmMain::cmdReloadFileClick);
+  onClick(cmdSaveFile, &TfrmMain::cmdSaveFileClick);
+
+  onToggle(chkLB1, &TfrmMain::chkLB1Click);
+  onToggle(chkLB2, &TfrmMain::chkLB2Click);
+  onToggle(chkLB3, &TfrmMain::chkLB3Click);
+  onToggle(chkISP, &TfrmMain::chkISPClick);
+
+  connect(cboType, &QComboBox::currentIndexChanged, this,
+          [this] { Guarded([&] { cboTypeChange(cboType); }); });
+  connect(strGrid, &TStringGrid::TopLeftChanged, this,
+          [this] { Guarded([&] { strGridTopLeftChanged(strGrid); }); });
+
+  onMenu(mnuFileOpenHex, &TfrmMain::mnuFileOpenHexClick);
+  onMenu(mnuFileSaveHex, &TfrmMain::mnuFileSaveHexClick);
+  onMenu(mnuFileExit, &TfrmMain::mnuFileExitClick);
+  onMenu(mnuEditClrBuffer, &TfrmMain::mnuEditClrBufferClick);
+  onMenu(mnuEditEdtBuffer, &TfrmMain::mnuEditEdtBufferClick);
+  onMenu(mnuEditFillBuffer, &TfrmMain::mnuEditFillBufferClick);
+  onMenu(mnuPortLPT1, &TfrmMain::mnuPortLPT1Click);
+  onMenu(mnuPortLPT2, &TfrmMain::mnuPortLPT2Click);
+  onMenu(mnuPortLPT3, &TfrmMain::mnuPortLPT3Click);
+  onMenu(mnuHelpAbout, &TfrmMain::mnuHelpAboutClick);
+  onMenu(mnuSignature, &TfrmMain::mnuSignatureClick);
+}
+
+// --- Start-up and end --------------------------------------------------------------------------
+
+void TfrmMain::FormCreate() {
+  InitProgramState();
+  InitDataGrid();
+  InitForm1();
+}
+
+void TfrmMain::InitProgramState() {
+  BlankBuffer(state_);
+  state_.DeviceType = 0;
+  state_.PortBase = 0x378;
+  board_.ModeBits = 0x81;
+  board_.DataOutputEnable = false;
+  // A bad settings file is reported, and the timer, the board and the displays are still set up.
+  Guarded([&] { LoadProgramSettings(); });
+  Guarded([&] { port_.InitDelayTimer(); });
+  Guarded([&] { board_.ResetBoard(); });
+}
+
+void TfrmMain::LoadProgramSettings() {
+  settings_.LoadSettings();
+}
+
+void TfrmMain::SaveProgramSettings() {
+  settings_.SaveSettings();
+}
+
+void TfrmMain::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (shown_) return;
+  shown_ = true;
+  Guarded([&] { FormShow(); });
+}
+
+void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (!closed_) FormClose();
+  event->accept();
+}
+
+void TfrmMain::FormClose() {
+  try {
+    SaveProgramSettings();
+  } catch (const std::exception& e) {
+    if (!saveFailureReported_) ShowErrorReport(e);
+  }
+  Guarded([&] { port_.RestoreDelayTimer(); });
+  closed_ = true;
+}
+
+// --- Displays ----------------------------------------------------------------------------------
+
+void TfrmMain::InitDataGrid() {
+  TGridCells& cells = strGrid->Cells();
+  strGrid->SetColWidth0(2 * strGrid->DefaultColWidth());
+  for (int i = 0; i <= 15; ++i) cells.SetCell(i + 1, 0, Hex(static_cast<unsigned>(i), 2));
+  cells.SetCell(0, 1, QStringLiteral(" 0000"));
+  for (int r = 2; r < kGridRows; ++r)
+    cells.SetCell(0, r, QLatin1Char(' ') + Hex(static_cast<unsigned>((r - 1) * 16), 4));
+  cells.HeadingsChanged();
+}
+
+void TfrmMain::InitForm1() {
+  UpdateHexFilename();
+  SetDeviceSize(state_);
+  UpdatePort();
+  UpdateGridDisp();
+  UpdateLbDisp();
+  GetFilePath();
+  lblCmd->hide();
+  lblAdres->hide();
+  {
+    const QSignalBlocker quiet(cboType);
+    cboType->setCurrentIndex(FindDevice(state_.DeviceType) ? state_.DeviceType : -1);
+  }
+  RefreshCheckSum();
+}
+
+void TfrmMain::UpdateGridDisp() {
+  TGridCells& cells = strGrid->Cells();
+  const int top = std::clamp(strGrid->TopRow(), 1, kGridRows - kVisibleDataRows);
+  const int last = top + kVisibleDataRows - 1;
+  std::size_t i = static_cast<std::size_t>(top - 1) * 16;
+  strGrid->setUpdatesEnabled(false);
+  for (int r = top; r <= last; ++r)
+    for (int c = 1; c <= 16; ++c) cells.SetCell(c, r, ByteText(state_.DataBuffer[i++]));
+  cells.Changed(top, last);
+  strGrid->setUpdatesEnabled(true);
+}
+
+void TfrmMain::UpdateHexFilename() {
+  if (state_.HexFileName.empty()) {
+    stsBar->SetPanel(0, QStringLiteral(" ATMEL 89 Series Flash Programmer"));
+    return;
+  }
+  const QString name = FromBytes(state_.HexFileName);
+  stsBar->SetPanel(0, QStringLiteral(" Hex File :  ") +
+                          name.mid(name.lastIndexOf(QLatin1Char('/')) + 1).toUpper());
+}
+
+void TfrmMain::GetFilePath() {
+  if (state_.HexFileName.empty()) return;
+  const std::size_t slash = state_.HexFileName.find_last_of('/');
+  state_.FilePath =
+      slash == std::string::npos ? std::string() : state_.HexFileName.substr(0, slash + 1);
+}
+
+void TfrmMain::UpdatePort() {
+  int marked;
+  switch (state_.PortBase) {
+    case 0x378:
+      marked = 1;
+      break;
+    case 0x278:
+      marked = 2;
+      break;
+    case 0x3BC:
+      marked = 3;
+      break;
+    default:
+      return;
+  }
+  mnuPortLPT1->setChecked(marked == 1);
+  mnuPortLPT2->setChecked(marked == 2);
+  mnuPortLPT3->setChecked(marked == 3);
+}
+
+void TfrmMain::RefreshCheckSum() {
+  lblCSdata->setText(Hex(BufferChecksum(state_), 4));
+}
+
+void TfrmMain::UpdateAdresDisp(int address) {
+  lblAdres->setText(Hex(static_cast<unsigned>(address | 0x00FF) & 0xFFFF, 4));
+  lblAdres->repaint();
+}
+
+void TfrmMain::UpdateCmdDisp(const std::string& text) {
+  lblCmd->setText(FromBytes(text));
+  lblCmd->repaint();
+}
+
+// --- The general error report and the message boxes --------------------------------------------
+
+void TfrmMain::ShowErrorReport(const std::exception& e) {
+  MessageBox(FromBytes(ErrorReportText(e)), QString::fromLatin1(kAppTitle), MsgIcon::Error);
+}
+
+MsgAnswer TfrmMain::MessageBox(const QString& text, const QString& title, MsgIcon icon,
+                               MsgButtons buttons) {
+  return messages_.Show(this, MessageRequest{title, text, icon, buttons});
+}
+
+// --- Busy display ------------------------------------------------------------------------------
+
+TfrmMain::BusyDisplay::BusyDisplay(TfrmMain& form, const std::string& text) : form_(form) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const QRect bar = form.stsBar->geometry();
+  form.stsBar->hide();
+  form.lblCmd->show();
+  form.lblAdres->show();
+  // No messages are handled until the operation ends: paint the changed area now.
+  if (form.Client->isVisible()) form.Client->repaint(bar);
+  form.UpdateCmdDisp(text);
+}
+
+TfrmMain::BusyDisplay::~BusyDisplay() {
+  form_.stsBar->show();
+  form_.lblCmd->hide();
+  form_.lblAdres->hide();
+  QApplication::restoreOverrideCursor();
+}
+
+// --- Device commands ---------------------------------------------------------------------------
+
+void TfrmMain::cmdBlankChkClick(QObject*) {
+  {
+    BusyDisplay busy(*this, "Blank Checking");
+    device_.BlankCheckDevice();
+  }
+  if (state_.ResultText == "OK")
+    MessageBox(QStringLiteral("Blank Check O.K"), QStringLiteral("  BLANK CHECK"),
+               MsgIcon::Information);
+  else
+    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  BLANK CHECK"), MsgIcon::Warning);
+}
+
+void TfrmMain::cmdReadClick(QObject*) {
+  {
+    BusyDisplay busy(*this, "Reading");
+    device_.ReadDevice();
+  }
+  if (!FindDevice(state_.DeviceType)) {
+    // No device is selected: nothing was read, so the buffer and the file name stay.
+    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  READ"), MsgIcon::Warning);
+    return;
+  }
+  GetFilePath();
+  state_.HexFileName.clear();
+  UpdateHexFilename();
+  UpdateGridDisp();
+  RefreshCheckSum();
+  MessageBox(QStringLiteral("Data Reading Complete"), QStringLiteral("  READ"),
+             MsgIcon::Information);
+}
+
+void TfrmMain::cmdWriteClick(QObject*) {
+  {
+    BusyDisplay busy(*this, "Programming");
+    device_.ProgramDevice();
+  }
+  if (state_.ResultText != "OK")
+    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  WRITE"), MsgIcon::Error);
+  else if (state_.ProgBits == 0)
+    MessageBox(QStringLiteral("Programming/Verify OK"), QStringLiteral("  WRITE"),
+               MsgIcon::Information);
+  else
+    MessageBox(QStringLiteral("Programming/Verify OK\rLock Bits Programmed"),
+               QStringLiteral("  WRITE"), MsgIcon::Information);
+}
+
+void TfrmMain::cmdVerifyClick(QObject*) {
+  {
+    BusyDisplay busy(*this, "Verifying");
+    device_.VerifyDevice();
+  }
+  if (state_.ResultText == "OK")
+    MessageBox(QStringLiteral("Verify OK"), QStringLiteral("  VERIFY"), MsgIcon::Information);
+  else
+    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  VERIFY"), MsgIcon::Warning);
+}
+
+void TfrmMain::cmdSignatureClick(QObject*) {
+  device_.ReadSignature();
+  MessageBox(FromBytes(state_.ResultText), QStringLiteral("  SIGNATURE"), MsgIcon::Information);
+}
+
+// --- Device box and program-bits panel -----------------------------------------------------
+
+void TfrmMain::cboTypeChange(QObject*) {
+  state_.DeviceType = cboType->currentIndex();
+  SetDeviceSize(state_);
+  UpdateLbDisp();
+  RefreshCheckSum();
+}
+
+namespace {
+
+void SetBit(std::int32_t& bits, int bit, bool on) {
+  if (on)
+    bits |= bit;
+  else
+    bits &= ~bit;
+}
+
+}  // namespace
+
+void TfrmMain::chkLB1Click(QObject*) {
+  SetBit(state_.ProgBits, kLockBit1, chkLB1->isChecked());
+  UpdateLbDisp();
+}
+
+void TfrmMain::chkLB2Click(QObject*) {
+  SetBit(state_.ProgBits, kLockBit2, chkLB2->isChecked());
+  UpdateLbDisp();
+}
+
+void TfrmMain::chkLB3Click(QObject*) {
+  SetBit(state_.ProgBits, kLockBit3, chkLB3->isChecked());
+  UpdateLbDisp();
+}
+
+void TfrmMain::chkISPClick(QObject*) {
+  SetBit(state_.ProgBits, kIspFuse, chkISP->isChecked());
+  UpdateLbDisp();
+}
+
+// Setting a box to a state other than the one it shows runs its click handler at once (nested);
+// each box changes at most once, so the nesting ends.
+void TfrmMain::UpdateLbDisp() {
+  chkLB1->setChecked(state_.ProgBits & kLockBit1);
+  chkLB2->setChecked(state_.ProgBits & kLockBit2);
+  const DeviceInfo* device = FindDevice(state_.DeviceType);
+  if (!device) return;
+  if (device->HasIspFuse) {
+    chkLB3->setEnabled(true);
+    chkISP->setEnabled(true);
+    chkLB3->setChecked(state_.ProgBits & kLockBit3);
+    chkISP->setChecked(state_.ProgBits & kIspFuse);
+  } else if (device->HasLockBit3) {
+    chkLB3->setEnabled(true);
+    chkLB3->setChecked(state_.ProgBits & kLockBit3);
+    chkISP->setChecked(false);
+    chkISP->setEnabled(false);
+  } else {
+    chkLB3->setChecked(false);
+    chkLB3->setEnabled(false);
+    chkISP->setChecked(false);
+    chkISP->setEnabled(false);
+  }
+}
+
+void TfrmMain::strGridTopLeftChanged(QObject*) {
+  UpdateGridDisp();
+}
+
+}  // namespace kaldo

@@ -1,0 +1,251 @@
+// The main window: the buffer grid, the device box and program-bits panel, the command buttons,
+// the status bar and the busy display that the device routines repaint while they hold the program.
+//
+// Every handler runs guarded: an error it raises is shown by the general error report (the message
+// with "." under the title " KALDO", error icon) and the window carries on.
+#pragma once
+
+#include <QMainWindow>
+#include <QString>
+#include <memory>
+#include <string>
+
+#include "app/HexGrid.h"
+#include "app/Seams.h"
+#include "core/ProgramState.h"
+#include "core/Settings.h"
+#include "device/DeviceOperations.h"
+#include "device/ProgressDisplay.h"
+#include "link/Board.h"
+#include "link/Port.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QMenuBar;
+class QPushButton;
+class QToolButton;
+
+namespace kaldo {
+
+// The other windows; their units fill in the classes. TfrmMain only keeps the pointers, which
+// CreateDialogWindows sets.
+class TfrmAbout;
+class TfrmSplash;
+class TfrmEditBuffer;
+class TfrmFillBuffer;
+class TfrmSignature;
+
+// Title of the application: the task-bar entry and the general error report.
+inline constexpr const char* kAppTitle = " KALDO";
+
+// The status bar: two sunken text panels.
+class TStatusBar : public QWidget {
+ public:
+  TStatusBar(int width0, int width1, QWidget* parent);
+  QString Panel(int i) const;
+  void SetPanel(int i, const QString& text);
+
+ private:
+  QLabel* panels_[2];
+};
+
+// What the window works on; one owner creates all of it before the window.
+struct MainWindowParts {
+  ProgramState& State;
+  Port& PortAccess;
+  Board& BoardLink;
+  std::string SettingsFolder;  // the folder of the settings file
+  MessageSeam& Messages;
+  FileDialogSeam& FileDialogs;
+};
+
+class TfrmMain : public QMainWindow, public ProgressDisplay {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 554;
+  static constexpr int kClientHeight = 374;
+  static constexpr int kGridCols = 17;
+  static constexpr int kGridRows = 2049;
+  static constexpr int kVisibleDataRows = 8;
+
+  // Runs FormCreate: program state, settings, timer, board, grid headings and displays.
+  explicit TfrmMain(const MainWindowParts& parts, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  ProgramState& State() { return state_; }
+  Port& PortAccess() { return port_; }
+  Board& BoardLink() { return board_; }
+  DeviceOperations& Device() { return device_; }
+  MessageSeam& Messages() { return messages_; }
+  FileDialogSeam& FileDialogs() { return fileDialogs_; }
+  Settings& SettingsFile() { return settings_; }
+
+  // --- Start-up and end --------------------------------------------------------------------------
+  void FormCreate();
+  void InitProgramState();
+  // Creates frmAbout, frmSplash, frmEditBuffer, frmFillBuffer and frmSignature, hidden, in that
+  // order. Called by the program right after the main window is made.
+  void CreateDialogWindows();
+  // Show handler: shows the splash window. Runs on the first show only.
+  void FormShow();
+  // Close handler: saves the settings and puts the timer back; a failed save is reported and the
+  // window still closes.
+  void FormClose();
+
+  // --- Displays ----------------------------------------------------------------------------------
+  void InitDataGrid();
+  void InitForm1();
+  void UpdateGridDisp();
+  void UpdateHexFilename();
+  void GetFilePath();
+  void UpdatePort();
+  void UpdateLbDisp();
+  void RefreshCheckSum();
+  void UpdateAdresDisp(int address) override;
+  void UpdateCmdDisp(const std::string& text) override;
+
+  // --- The general error report and the message boxes --------------------------------------------
+  // Runs a handler; an error it raises goes to the general error report.
+  template <class F>
+  void Guarded(F&& handler) {
+    try {
+      handler();
+    } catch (const std::exception& e) {
+      ShowErrorReport(e);
+    }
+  }
+  void ShowErrorReport(const std::exception& e);
+  MsgAnswer MessageBox(const QString& text, const QString& title, MsgIcon icon,
+                       MsgButtons buttons = MsgButtons::Ok);
+
+  // --- Handlers: device commands and the program-bits panel ----------------------------------
+  void cmdBlankChkClick(QObject* Sender = nullptr);
+  void cmdReadClick(QObject* Sender = nullptr);
+  void cmdWriteClick(QObject* Sender = nullptr);
+  void cmdVerifyClick(QObject* Sender = nullptr);
+  void cmdSignatureClick(QObject* Sender = nullptr);
+  void cboTypeChange(QObject* Sender = nullptr);
+  void chkLB1Click(QObject* Sender = nullptr);
+  void chkLB2Click(QObject* Sender = nullptr);
+  void chkLB3Click(QObject* Sender = nullptr);
+  void chkISPClick(QObject* Sender = nullptr);
+  void strGridTopLeftChanged(QObject* Sender = nullptr);
+
+  // --- Handlers: file, buffer, port and help commands (UnitFormMainFile.cpp) ----------------
+  void mnuFileOpenHexClick(QObject* Sender = nullptr);
+  void cmdOpenFileClick(QObject* Sender = nullptr);
+  void sbtOpenFileClick(QObject* Sender = nullptr);
+  void mnuFileSaveHexClick(QObject* Sender = nullptr);
+  void cmdSaveFileClick(QObject* Sender = nullptr);
+  void sbtSaveFileClick(QObject* Sender = nullptr);
+  void cmdReloadFileClick(QObject* Sender = nullptr);
+  void mnuEditClrBufferClick(QObject* Sender = nullptr);
+  void mnuEditEdtBufferClick(QObject* Sender = nullptr);
+  void mnuEditFillBufferClick(QObject* Sender = nullptr);
+  void mnuPortLPT1Click(QObject* Sender = nullptr);
+  void mnuPortLPT2Click(QObject* Sender = nullptr);
+  void mnuPortLPT3Click(QObject* Sender = nullptr);
+  void mnuHelpAboutClick(QObject* Sender = nullptr);
+  void sbtAboutClick(QObject* Sender = nullptr);
+  void mnuSignatureClick(QObject* Sender = nullptr);
+  void mnuFileExitClick(QObject* Sender = nullptr);
+
+  // --- Controls ----------------------------------------------------------------------------------
+  QWidget* Client = nullptr;  // the 554 x 374 client area
+  QToolButton* sbtOpenFile = nullptr;
+  QToolButton* sbtSaveFile = nullptr;
+  QToolButton* sbtAbout = nullptr;
+  QLabel* lblType = nullptr;
+  QComboBox* cboType = nullptr;
+  QFrame* Bevel1 = nullptr;
+  QFrame* Bevel2 = nullptr;
+  QLabel* lblProgMem = nullptr;
+  TStringGrid* strGrid = nullptr;
+  QGroupBox* fraProgBits = nullptr;
+  QCheckBox* chkLB1 = nullptr;
+  QCheckBox* chkLB2 = nullptr;
+  QCheckBox* chkLB3 = nullptr;
+  QCheckBox* chkISP = nullptr;
+  QLabel* lblCheckSum = nullptr;
+  QLabel* lblCSdata = nullptr;
+  QPushButton* cmdRead = nullptr;
+  QPushButton* cmdWrite = nullptr;
+  QPushButton* cmdVerify = nullptr;
+  QPushButton* cmdOpenFile = nullptr;
+  QPushButton* cmdBlankChk = nullptr;
+  QPushButton* cmdSignature = nullptr;
+  QPushButton* cmdReloadFile = nullptr;
+  QPushButton* cmdSaveFile = nullptr;
+  QLabel* lblCmd = nullptr;
+  QLabel* lblAdres = nullptr;
+  TStatusBar* stsBar = nullptr;
+
+  QMenuBar* mnuMain = nullptr;
+  QMenu* mnuFile = nullptr;
+  QAction* mnuFileOpenHex = nullptr;
+  QAction* mnuFileSaveHex = nullptr;
+  QAction* mnuFileExit = nullptr;
+  QMenu* mnuEdit = nullptr;
+  QAction* mnuEditClrBuffer = nullptr;
+  QAction* mnuEditEdtBuffer = nullptr;
+  QAction* mnuEditFillBuffer = nullptr;
+  QMenu* mnuPort = nullptr;
+  QAction* mnuPortLPT1 = nullptr;
+  QAction* mnuPortLPT2 = nullptr;
+  QAction* mnuPortLPT3 = nullptr;
+  QMenu* mnuHelp = nullptr;
+  QAction* mnuHelpAbout = nullptr;
+  QAction* mnuSignature = nullptr;
+
+  TFileDialog dlgOpenDialog;
+  TFileDialog dlgSaveDialog;
+
+  // The other windows (null until CreateDialogWindows made them).
+  TfrmAbout* frmAbout = nullptr;
+  TfrmSplash* frmSplash = nullptr;
+  TfrmEditBuffer* frmEditBuffer = nullptr;
+  TfrmFillBuffer* frmFillBuffer = nullptr;
+  TfrmSignature* frmSignature = nullptr;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateControls();
+  void CreateMenu();
+  void ConnectHandlers();
+  void LoadProgramSettings();
+  void SaveProgramSettings();
+
+  // The busy display around Blank Check, Read, Write and Verify: hourglass, status bar hidden,
+  // busy labels shown. It goes again however the operation ends.
+  class BusyDisplay {
+   public:
+    BusyDisplay(TfrmMain& form, const std::string& text);
+    ~BusyDisplay();
+
+   private:
+    TfrmMain& form_;
+  };
+
+  ProgramState& state_;
+  Port& port_;
+  Board& board_;
+  Settings settings_;
+  MessageSeam& messages_;
+  FileDialogSeam& fileDialogs_;
+  DeviceOperations device_;
+  bool shown_ = false;
+  bool closed_ = false;
+  // Exit already reported a failed settings save; the close handler then tries again quietly.
+  bool saveFailureReported_ = false;
+};
+
+}  // namespace kaldo
