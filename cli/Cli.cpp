@@ -1,0 +1,171 @@
+#include "cli/Cli.h"
+
+#include <array>
+
+#include "cli/CliCommand.h"
+
+namespace kaldo::cli {
+
+namespace {
+
+void ApplyDevice(CliOptions& options, const std::string& value) {
+  const int type = FindDeviceType(value);
+  if (type < 0) throw UsageError("unknown device '" + value + "'");
+  options.DeviceType = type;
+}
+
+void ApplyHelp(CliOptions& options, const std::string&) {
+  options.Help = true;
+}
+
+const CliOption kGeneralOptions[] = {
+    {"--device", "NAME", "the device whose code memory the image stands for (default 89C51)",
+     ApplyDevice},
+    {"--help", nullptr, "show this text and exit", ApplyHelp},
+};
+
+// Every table of options and of commands the program offers.
+std::array<std::span<const CliOption>, 1> OptionTables() {
+  return {GeneralOptions()};
+}
+std::array<std::span<const CliCommand>, 1> CommandTables() {
+  return {FileCommands()};
+}
+
+const CliOption* FindOption(const std::string& name) {
+  for (auto table : OptionTables())
+    for (const CliOption& o : table)
+      if (name == o.Name) return &o;
+  return nullptr;
+}
+
+const CliCommand* FindCommand(const std::string& name) {
+  for (auto table : CommandTables())
+    for (const CliCommand& c : table)
+      if (name == c.Name) return &c;
+  return nullptr;
+}
+
+// "  head" and then the help text on lines of its own, indented and wrapped at 80 columns.
+void PrintEntry(std::ostream& out, const std::string& head, const std::string& help) {
+  out << "  " << head << "\n";
+  const std::string indent = "      ";
+  std::string line = indent;
+  std::size_t pos = 0;
+  while (pos < help.size()) {
+    std::size_t end = help.find(' ', pos);
+    if (end == std::string::npos) end = help.size();
+    const std::string word = help.substr(pos, end - pos);
+    if (line.size() > indent.size() && line.size() + 1 + word.size() > 80) {
+      out << line << "\n";
+      line = indent;
+    }
+    if (line.size() > indent.size()) line += ' ';
+    line += word;
+    pos = end + 1;
+  }
+  out << line << "\n";
+}
+
+void PrintHelp(std::ostream& out) {
+  out << "Usage: kaldo-cli [OPTIONS] COMMAND [ARGUMENTS]\n"
+         "\n"
+         "Works on an image of a device's code memory (32 KiB, blank bytes read FF), with the\n"
+         "same files and texts as the KALDO window.\n"
+         "\n"
+         "Commands:\n";
+  for (auto table : CommandTables()) {
+    for (const CliCommand& c : table)
+      PrintEntry(out, std::string(c.Name) + " " + c.Arguments, c.Help);
+  }
+  out << "\nOptions (before or after the command):\n";
+  for (auto table : OptionTables()) {
+    for (const CliOption& o : table)
+      PrintEntry(out, std::string(o.Name) + (o.ValueName ? std::string(" ") + o.ValueName : ""),
+                 o.Help);
+  }
+  out << "\nDevices (NAME for --device, any case, with or without a leading AT):\n ";
+  for (const DeviceInfo& d : DeviceTable) out << " " << d.PartName;
+  out << "\n"
+         "\n"
+         "Exit status:\n"
+         "  0  the command succeeded (\"OK\")\n"
+         "  1  the file or the device failed the command (the outcome text says why)\n"
+         "  2  the command line is wrong, or an error was raised (a file that cannot be read\n"
+         "     or written, a field that is not a number); the message goes to stderr\n";
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  CliOptions options;
+  std::vector<std::string> words;
+  try {
+    bool optionsEnd = false;
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+      const std::string& a = arguments[i];
+      if (optionsEnd || a.size() < 2 || a[0] != '-') {
+        words.push_back(a);
+        continue;
+      }
+      if (a == "--") {
+        optionsEnd = true;
+        continue;
+      }
+      std::string name = a;
+      std::string value;
+      bool hasValue = false;
+      if (std::size_t eq = a.find('='); eq != std::string::npos) {
+        name = a.substr(0, eq);
+        value = a.substr(eq + 1);
+        hasValue = true;
+      }
+      if (name == "-h") name = "--help";
+      const CliOption* o = FindOption(name);
+      if (!o) throw UsageError("unknown option '" + name + "'");
+      if (o->ValueName && !hasValue) {
+        if (i + 1 == arguments.size()) throw UsageError("option '" + name + "' needs a value");
+        value = arguments[++i];
+      } else if (!o->ValueName && hasValue) {
+        throw UsageError("option '" + name + "' takes no value");
+      }
+      o->Apply(options, value);
+    }
+    if (options.Help) {
+      PrintHelp(out);
+      return kExitOK;
+    }
+    if (words.empty()) throw UsageError("no command given");
+    const CliCommand* c = FindCommand(words[0]);
+    if (!c) throw UsageError("unknown command '" + words[0] + "'");
+    words.erase(words.begin());
+    if (static_cast<int>(words.size()) != c->ArgumentCount)
+      throw UsageError(std::string("usage: kaldo-cli [OPTIONS] ") + c->Name + " " + c->Arguments);
+
+    ProgramState state;
+    state.DeviceType = options.DeviceType;
+    SetDeviceSize(state);
+    CliContext context{options, state, out, err};
+    try {
+      return c->Run(context, words);
+    } catch (const Error& e) {
+      out.flush();
+      err << ErrorReportText(e) << "\n";
+      return kExitError;
+    }
+  } catch (const UsageError& e) {
+    err << "kaldo-cli: " << e.what() << "\nTry 'kaldo-cli --help'.\n";
+    return kExitError;
+  }
+}
+
+std::span<const CliOption> GeneralOptions() {
+  return kGeneralOptions;
+}
+
+void PrintText(std::ostream& out, const std::string& text) {
+  for (char c : text) out << (c == '\r' ? '\n' : c);
+  out << "\n";
+}
+
+}  // namespace kaldo::cli

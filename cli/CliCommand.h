@@ -1,0 +1,60 @@
+// The pieces of the command-line program: its options, its commands and what a command runs with.
+// Each group of commands (and of options) is a table; Cli.cpp lists the tables.
+#pragma once
+
+#include <ostream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "core/ProgramState.h"
+
+namespace kaldo::cli {
+
+inline constexpr int kExitOK = 0;
+inline constexpr int kExitFailed = 1;  // the file or the device said no: a format or device failure
+inline constexpr int kExitError = 2;   // a usage error or a raised error
+
+// A command line that cannot be run as written.
+class UsageError : public Error {
+ public:
+  using Error::Error;
+};
+
+struct CliOptions {
+  int DeviceType = 0;  // --device, AT89C51 unless given
+  bool Help = false;
+};
+
+struct CliOption {
+  const char* Name;       // "--device"
+  const char* ValueName;  // "NAME"; null for an option without a value
+  const char* Help;
+  // Stores the option; raises UsageError for a value it cannot take.
+  void (*Apply)(CliOptions& options, const std::string& value);
+};
+
+struct CliContext {
+  const CliOptions& Options;
+  ProgramState& State;
+  std::ostream& Out;
+  std::ostream& Err;
+};
+
+struct CliCommand {
+  const char* Name;
+  const char* Arguments;  // "IN OUT", for the help text
+  int ArgumentCount;
+  const char* Help;
+  // Returns the exit code; raised errors are reported by the caller.
+  int (*Run)(CliContext& context, const std::vector<std::string>& arguments);
+};
+
+std::span<const CliOption> GeneralOptions();
+std::span<const CliCommand> FileCommands();
+
+// Writes an outcome text, each carriage return in it starting a new line.
+void PrintText(std::ostream& out, const std::string& text);
+
+}  // namespace kaldo::cli

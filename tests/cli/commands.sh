@@ -1,0 +1,55 @@
+# kaldo-cli load and convert, options and usage errors.
+. "$(dirname "$0")/lib.sh"
+cd "$WORK"
+
+printf ':0100100042AD\r\n:00000001FF\r\n' >one.hex
+printf ':0100100042AD\n:01002000429D\n' >lf.hex
+printf ':0100100042AD\r\n:0100200042AC\r\n' >sum.hex
+printf ':0100100042AD\r\n\r\n' >blank-line.hex
+printf ':010010G042AD\r\n' >bad.hex
+printf ':020000040001F9\r\n:0100000042BD\r\n' >high.hex
+: >empty.hex
+mkdir folder
+
+usage="\nTry 'kaldo-cli --help'."
+#     name                  exit stdout                              stderr    arguments
+check "load"                0 'OK\nChecksum EF43'                    ''        load one.hex
+check "lf-only file"        0 'OK\nChecksum EE86'                    ''        load lf.hex
+check "empty file"          0 'OK\nChecksum F000'                    ''        load empty.hex
+check "device 89C1051U"     0 'OK\nChecksum FB43'                    ''        --device 89c1051u load one.hex
+check "device with AT"      0 'OK\nChecksum 7F43'                    ''        --device=AT89C51RC load one.hex
+check "option after"        0 'OK\nChecksum DF43'                    ''        load one.hex --device 89S52
+check "checksum error"      1 'Data Checksum Error . . .\nChecksum EE86' '' load sum.hex
+check "blank line"          1 'Invalid Hex File Format . . .\nChecksum EF43' '' load blank-line.hex
+check "extended address"    1 'Address out of range . . .\nChecksum F000' '' load high.hex
+check "bad field"           2 ''  "'\$G0' is not a valid integer value."  load bad.hex
+check "missing file"        2 ''                                     'File not found.' load nothing.hex
+check "folder"              2 ''                                     'I/O error 21.' load folder
+check "convert"             0 'OK\nChecksum EF43'                    ''        convert one.hex out.hex
+check "convert failed load" 1 'Data Checksum Error . . .\nChecksum EE86' '' convert sum.hex not.hex
+check "convert unwritable"  2 'OK\nChecksum EF43'                    'File not found.' convert one.hex no/out.hex
+check "no command"          2 ''  "kaldo-cli: no command given$usage"
+check "unknown command"     2 ''  "kaldo-cli: unknown command 'lod'$usage"               lod one.hex
+check "unknown device"      2 ''  "kaldo-cli: unknown device '8051'$usage"              --device 8051 load one.hex
+check "device no value"     2 ''  "kaldo-cli: option '--device' needs a value$usage"    load one.hex --device
+check "unknown option"      2 ''  "kaldo-cli: unknown option '--fast'$usage"            --fast load one.hex
+check "help takes no value" 2 ''  "kaldo-cli: option '--help' takes no value$usage"     --help=yes
+check "missing argument"    2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] convert IN OUT$usage" convert one.hex
+check "extra argument"      2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] load FILE$usage" load a b
+check "dash file name"      2 ''  'File not found.'                  load -- -x.hex
+
+[ -f not.hex ] && { echo "FAIL convert failed load: wrote not.hex"; failures=$((failures + 1)); }
+[ "$(ls -A no 2>/dev/null)" = "" ] || { echo "FAIL convert unwritable left files"; failures=$((failures + 1)); }
+
+# The converted file is the program's own 4 KiB image: 256 data lines and the end record.
+[ "$(wc -l <out.hex)" = 257 ] || { echo "FAIL convert: $(wc -l <out.hex) lines"; failures=$((failures + 1)); }
+grep -q $'^:1000100042FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFAD\r$' out.hex ||
+  { echo "FAIL convert: record 0010"; failures=$((failures + 1)); }
+
+# Help names every command, option and device.
+"$CLI" --help >help.txt || { echo "FAIL help exit"; failures=$((failures + 1)); }
+for word in load convert --device --help 89C51 89S8252 89C1051U 89C4051; do
+  grep -q -- "$word" help.txt || { echo "FAIL help lacks $word"; failures=$((failures + 1)); }
+done
+
+finish

@@ -1,0 +1,38 @@
+# Shared by the command-line tests: CLI is the program, WORK a fresh folder, `check` runs one case.
+set -uo pipefail
+CLI=$1
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+failures=0
+
+# check NAME EXIT STDOUT STDERR ARGS... — STDOUT and STDERR are printf formats, matched exactly.
+check() {
+  local name=$1 rc=$2 out err got_rc
+  out=$(printf "$3")
+  err=$(printf "$4")
+  shift 4
+  "$CLI" "$@" >"$WORK/out" 2>"$WORK/err"
+  got_rc=$?
+  if [ "$got_rc" != "$rc" ] || [ "$(cat "$WORK/out")" != "$out" ] || [ "$(cat "$WORK/err")" != "$err" ]; then
+    echo "FAIL $name: kaldo-cli $*"
+    echo "  exit $got_rc (want $rc)"
+    echo "  stdout: $(cat "$WORK/out")"
+    echo "  want:   $out"
+    echo "  stderr: $(cat "$WORK/err")"
+    echo "  want:   $err"
+    failures=$((failures + 1))
+  fi
+}
+
+# same NAME FILE1 FILE2 — byte-identical files
+same() {
+  if ! cmp -s "$2" "$3"; then
+    echo "FAIL $1: $2 and $3 differ"
+    failures=$((failures + 1))
+  fi
+}
+
+finish() {
+  [ "$failures" -eq 0 ] && echo "all cases passed"
+  exit $((failures > 0))
+}
