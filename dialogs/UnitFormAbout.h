@@ -1,0 +1,55 @@
+// The About window, and BuildAboutLine, which restores the three lines that it and the splash
+// window show from the scrambled texts stored in the program.
+#pragma once
+
+#include <QDialog>
+#include <functional>
+
+#include "core/ProgramState.h"
+
+class QFrame;
+class QLabel;
+class QPushButton;
+
+namespace kaldo {
+
+// ResultText := stored text 1..4 restored; empty for any other index.
+void BuildAboutLine(ProgramState& state, int index);
+
+// The stored, scrambled form of text 1..4 (zero-terminated), and the constant added to each
+// character code to scramble it.
+const std::uint8_t* StoredAboutText(int index);
+inline constexpr std::uint8_t kAboutScramble = 0xA7;
+
+// The program's logo, 144 x 51 pixels.
+QPixmap AboutLogo();
+
+class TfrmAbout : public QDialog {
+  Q_OBJECT
+
+ public:
+  explicit TfrmAbout(ProgramState& state, QWidget* parent = nullptr);
+
+  QFrame* Panel1;
+  QLabel* lblAboutTitle;
+  QLabel* lblAboutVer;
+  QLabel* imgAbout;
+  QLabel* lblAboutM1;
+  QLabel* lblAboutM2;
+  QLabel* lblAboutM3;
+  QPushButton* OKButton;
+
+  // Sounds the default beep; tests replace it.
+  std::function<void()> Beep;
+
+  void FormShow();
+  void OKButtonClick() { accept(); }
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  ProgramState& state_;
+};
+
+}  // namespace kaldo

@@ -1,0 +1,172 @@
+#include <QCoreApplication>
+#include <QFontInfo>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTextBlock>
+#include <QTimer>
+#include <QTimerEvent>
+#include <cstring>
+
+#include "core/ProgramState.h"
+#include "dialogs/UnitFormAbout.h"
+#include "dialogs/UnitFormSignature.h"
+#include "dialogs/UnitFormSplash.h"
+
+using namespace kaldo;
+
+class InfoWindowsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void signatureTableFollowsTheDeviceTable();
+  void signatureTableIsFixedPitchAndEditable();
+  void aboutLines_data();
+  void aboutLines();
+  void aboutTextsAreStoredScrambled();
+  void aboutLinesFitTheirLabels();
+  void aboutRebuildsAndBeepsOnEveryShowing();
+  void splashClosesAndFreesItselfAfterFiveSeconds();
+};
+
+void InfoWindowsTest::signatureTableFollowsTheDeviceTable() {
+  const QStringList lines = TfrmSignature::TableText().split('\n');
+  QCOMPARE(lines.size(), 19);
+  QCOMPARE(lines[0], QString("uCONTROLLER       BYTE-1   BYTE-2   BYTE-3"));
+  // Headings one column left of their values (columns counted from 1).
+  QCOMPARE(lines[0].indexOf("BYTE-1") + 1, 19);
+  QCOMPARE(lines[0].indexOf("BYTE-2") + 1, 28);
+  QCOMPARE(lines[0].indexOf("BYTE-3") + 1, 37);
+  for (int empty : {1, 5, 10, 13, 18}) QVERIFY2(lines[empty].isEmpty(), qPrintable(lines[empty]));
+
+  const int deviceLine[kDeviceCount] = {2, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 16, 17};
+  for (int type = 0; type < kDeviceCount; ++type) {
+    const DeviceInfo& device = DeviceTable[type];
+    QString expected = QString("AT") + device.PartName;
+    expected = expected.leftJustified(19);
+    for (int b = 0; b < 3; ++b) {
+      if (b > 0) expected += QString(7, ' ');
+      expected += b == 2 && !device.HasSignature3
+                      ? QString("-")
+                      : QString::asprintf("%02X", unsigned{device.Signature[b]});
+    }
+    QCOMPARE(lines[deviceLine[type]], expected);
+  }
+}
+
+void InfoWindowsTest::signatureTableIsFixedPitchAndEditable() {
+  TfrmSignature window;
+  QCOMPARE(window.windowTitle(), QString(" Signature Bytes Info"));
+  QCOMPARE(window.mmoSignature->document()->blockCount(), 19);
+  QCOMPARE(window.mmoSignature->toPlainText(), TfrmSignature::TableText());
+  QVERIFY(QFontInfo(window.mmoSignature->font()).fixedPitch());
+  QVERIFY(QFontInfo(window.mmoSignature->font()).bold());
+  QVERIFY(!window.mmoSignature->isReadOnly());
+  window.show();
+  QTest::mouseClick(window.OkButton, Qt::LeftButton);
+  QVERIFY(!window.isVisible());
+}
+
+void InfoWindowsTest::aboutLines_data() {
+  QTest::addColumn<int>("index");
+  QTest::addColumn<bool>("empty");
+  QTest::newRow("0") << 0 << true;
+  QTest::newRow("1") << 1 << false;
+  QTest::newRow("2") << 2 << false;
+  QTest::newRow("3") << 3 << false;
+  QTest::newRow("4, stored but unused") << 4 << false;
+  QTest::newRow("5") << 5 << true;
+  QTest::newRow("-1") << -1 << true;
+}
+
+void InfoWindowsTest::aboutLines() {
+  QFETCH(int, index);
+  QFETCH(bool, empty);
+  ProgramState state;
+  state.ResultText = "Programming/Verify OK";
+  BuildAboutLine(state, index);
+  QCOMPARE(state.ResultText.empty(), empty);
+  if (empty) return;
+  // Each restored character is its stored byte less the constant.
+  const std::uint8_t* stored = StoredAboutText(index);
+  QCOMPARE(std::strlen(reinterpret_cast<const char*>(stored)), state.ResultText.size());
+  for (std::size_t i = 0; i < state.ResultText.size(); ++i)
+    QCOMPARE(static_cast<std::uint8_t>(state.ResultText[i]),
+             static_cast<std::uint8_t>(stored[i] - kAboutScramble));
+}
+
+void InfoWindowsTest::aboutTextsAreStoredScrambled() {
+  ProgramState state;
+  for (int index = 1; index <= 4; ++index) {
+    BuildAboutLine(state, index);
+    const char* stored = reinterpret_cast<const char*>(StoredAboutText(index));
+    QVERIFY(state.ResultText.size() > 3);
+    QVERIFY(std::strstr(stored, state.ResultText.substr(0, 3).c_str()) == nullptr);
+  }
+}
+
+void InfoWindowsTest::aboutLinesFitTheirLabels() {
+  ProgramState state;
+  TfrmAbout about(state);
+  TfrmSplash splash(state);
+  const QLabel* labels[] = {about.lblAboutM1,  about.lblAboutM2,  about.lblAboutM3,
+                            splash.lblAboutM1, splash.lblAboutM2, splash.lblAboutM3};
+  for (int i = 0; i < 6; ++i) {
+    BuildAboutLine(state, i % 3 + 1);
+    const QString line = QString::fromLatin1(state.ResultText);
+    const int width = labels[i]->fontMetrics().horizontalAdvance(line);
+    QVERIFY2(width <= labels[i]->width(),
+             qPrintable(QString("%1: %2 > %3").arg(line).arg(width).arg(labels[i]->width())));
+  }
+}
+
+void InfoWindowsTest::aboutRebuildsAndBeepsOnEveryShowing() {
+  ProgramState state;
+  TfrmAbout about(state);
+  int beeps = 0;
+  about.Beep = [&beeps] { ++beeps; };
+  for (int showing = 1; showing <= 2; ++showing) {
+    about.lblAboutM1->clear();
+    state.ResultText = "OK";
+    about.show();
+    QCOMPARE(beeps, showing);
+    BuildAboutLine(state, 1);
+    QCOMPARE(about.lblAboutM1->text(), QString::fromLatin1(state.ResultText));
+    BuildAboutLine(state, 3);
+    QCOMPARE(about.lblAboutM3->text(), QString::fromLatin1(state.ResultText));
+    QTest::mouseClick(about.OKButton, Qt::LeftButton);
+    QVERIFY(!about.isVisible());
+  }
+}
+
+void InfoWindowsTest::splashClosesAndFreesItselfAfterFiveSeconds() {
+  ProgramState state;
+  QWidget mainWindow;
+  mainWindow.resize(554, 374);
+  mainWindow.show();
+  QPointer<TfrmSplash> splash = new TfrmSplash(state, &mainWindow);
+  QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
+  QVERIFY(splash->windowFlags() & Qt::WindowStaysOnTopHint);
+  QVERIFY(!splash->Timer1->isActive());
+  splash->show();
+  QVERIFY(splash->Timer1->isActive());
+  QVERIFY(splash->Timer1->isSingleShot());
+  QCOMPARE(splash->Timer1->interval(), 5000);
+  QVERIFY(!splash->lblAboutM2->text().isEmpty());
+
+  // The user works in the main window meanwhile; the timer still runs out.
+  mainWindow.activateWindow();
+  QTest::mouseClick(&mainWindow, Qt::LeftButton);
+  QVERIFY(splash);
+
+  QTimerEvent tick(splash->Timer1->timerId());
+  QCoreApplication::sendEvent(splash->Timer1, &tick);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QVERIFY(splash.isNull());
+  QVERIFY(mainWindow.isVisible());
+}
+
+QTEST_MAIN(InfoWindowsTest)
+#include "InfoWindowsTest.moc"
