@@ -1,24 +1,126 @@
 // The main window's file, buffer, port and help commands, and the making of the other windows.
-// The port commands and Exit are complete (they belong with UpdatePort and the close handler);
-// the file and buffer commands, the About and signature-table windows and the splash are still to
-// come with the dialogs.
+//
+// The commands forget the current file whenever the buffer is replaced or changed other than by
+// loading that file: GetFilePath first (the dialogs keep opening in its folder), then HexFileName
+// is emptied and the status bar falls back to its banner. An edit or fill counts only when it
+// moves the checksum.
 #include <QAction>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QToolButton>
 
 #include "app/UnitFormMain.h"
+#include "core/Convert.h"
+#include "core/HexFile.h"
+#include "dialogs/UnitFormAbout.h"
+#include "dialogs/UnitFormEditBuffer.h"
+#include "dialogs/UnitFormFillBuffer.h"
+#include "dialogs/UnitFormSignature.h"
+#include "dialogs/UnitFormSplash.h"
 
 namespace kaldo {
 
+namespace {
+
+MsgIcon IconOf(QMessageBox::Icon icon) {
+  switch (icon) {
+    case QMessageBox::Information:
+      return MsgIcon::Information;
+    case QMessageBox::Warning:
+      return MsgIcon::Warning;
+    case QMessageBox::Critical:
+      return MsgIcon::Error;
+    case QMessageBox::Question:
+      return MsgIcon::Question;
+    default:
+      return MsgIcon::None;
+  }
+}
+
+QString Text(const std::string& bytes) {
+  return QString::fromStdString(bytes);
+}
+
+// The file-name part of a path: everything after the last "/".
+QString FileNamePart(const std::string& path) {
+  const QString text = Text(path);
+  return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
+}
+
+// A load that stopped with a raised error has still changed the buffer: the window shows what is
+// in memory and forgets the file, as after a rejected load, before the error is reported.
+void ForgetFileAfterFailedLoad(TfrmMain& form) {
+  form.GetFilePath();
+  form.State().HexFileName.clear();
+  form.UpdateHexFilename();
+  form.UpdateGridDisp();
+  form.RefreshCheckSum();
+}
+
+// After an edit or fill that wrote the buffer: the file is forgotten only when the checksum the
+// window shows is no longer the buffer's.
+void ForgetFileIfChecksumMoved(TfrmMain& form) {
+  const int shown = StrToInt("$" + form.lblCSdata->text().toStdString()) & 0xFFFF;
+  if (shown == BufferChecksum(form.State())) return;
+  form.GetFilePath();
+  form.State().HexFileName.clear();
+  form.RefreshCheckSum();
+  form.UpdateHexFilename();
+}
+
+}  // namespace
+
 // --- The other windows -------------------------------------------------------------------------
 
-void TfrmMain::CreateDialogWindows() {}
+void TfrmMain::CreateDialogWindows() {
+  // The dialogs speak through the window's own message boxes and general error report.
+  const DialogMessages messages{
+      [this](const QString& title, const QString& text, QMessageBox::Icon icon) {
+        MessageBox(text, title, IconOf(icon));
+      },
+      [this](const std::exception& error) { ShowErrorReport(error); }};
+  frmAbout = new TfrmAbout(state_, this);
+  frmSplash = new TfrmSplash(state_, this);
+  // The splash frees itself after its five seconds; nothing may reach it afterwards.
+  connect(frmSplash, &QObject::destroyed, this, [this] { frmSplash = nullptr; });
+  frmEditBuffer = new TfrmEditBuffer(state_, messages, this);
+  frmFillBuffer = new TfrmFillBuffer(state_, messages, this);
+  frmSignature = new TfrmSignature(this);
+}
 
-void TfrmMain::FormShow() {}
+void TfrmMain::FormShow() {
+  if (frmSplash) frmSplash->show();
+}
 
 // --- File commands -----------------------------------------------------------------------------
 
-void TfrmMain::mnuFileOpenHexClick(QObject*) {}
+void TfrmMain::mnuFileOpenHexClick(QObject*) {
+  dlgOpenDialog.InitialDir() = Text(state_.FilePath);
+  dlgOpenDialog.FileName().clear();
+  if (!dlgOpenDialog.Execute() || dlgOpenDialog.FileName().isEmpty()) return;
+  state_.HexFileName = dlgOpenDialog.FileName().toStdString();
+  BlankBuffer(state_);
+  try {
+    LoadHexFile(state_);
+  } catch (...) {
+    ForgetFileAfterFailedLoad(*this);
+    throw;
+  }
+  GetFilePath();
+  if (state_.ResultText == kResultOK) {
+    UpdateGridDisp();
+    UpdateHexFilename();
+    RefreshCheckSum();
+    return;
+  }
+  state_.HexFileName.clear();
+  UpdateHexFilename();
+  UpdateGridDisp();
+  RefreshCheckSum();
+  MessageBox(Text(state_.ResultText), QStringLiteral("  OPEN FILE"), MsgIcon::Warning);
+}
 
 void TfrmMain::cmdOpenFileClick(QObject*) {
   mnuFileOpenHexClick(cmdOpenFile);
@@ -28,7 +130,30 @@ void TfrmMain::sbtOpenFileClick(QObject*) {
   mnuFileOpenHexClick(sbtOpenFile);
 }
 
-void TfrmMain::mnuFileSaveHexClick(QObject*) {}
+// The current file changes only when the buffer was written: after "No" to the overwrite question,
+// or a raised error, HexFileName is what it was before.
+void TfrmMain::mnuFileSaveHexClick(QObject*) {
+  dlgSaveDialog.InitialDir() = Text(state_.FilePath);
+  dlgSaveDialog.FileName().clear();
+  if (!dlgSaveDialog.Execute() || dlgSaveDialog.FileName().isEmpty()) return;
+  QString chosen = dlgSaveDialog.FileName();
+  if (!FileNamePart(chosen.toStdString()).contains(QLatin1Char('.')))
+    chosen += QStringLiteral(".hex");
+  if (QFileInfo(chosen).isFile() &&
+      MessageBox(QStringLiteral("Over-write exiting file"), QStringLiteral("  SAVE FILE"),
+                 MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes)
+    return;
+  const std::string previous = state_.HexFileName;
+  state_.HexFileName = chosen.toStdString();
+  try {
+    SaveHexFile(state_);
+  } catch (...) {
+    state_.HexFileName = previous;
+    throw;
+  }
+  GetFilePath();
+  UpdateHexFilename();
+}
 
 void TfrmMain::cmdSaveFileClick(QObject*) {
   mnuFileSaveHexClick(cmdSaveFile);
@@ -38,15 +163,68 @@ void TfrmMain::sbtSaveFileClick(QObject*) {
   mnuFileSaveHexClick(sbtSaveFile);
 }
 
-void TfrmMain::cmdReloadFileClick(QObject*) {}
+void TfrmMain::cmdReloadFileClick(QObject*) {
+  if (state_.HexFileName.empty()) return;
+  BlankBuffer(state_);
+  try {
+    LoadHexFile(state_);
+  } catch (...) {
+    ForgetFileAfterFailedLoad(*this);
+    throw;
+  }
+  if (state_.ResultText == kResultOK) {
+    UpdateGridDisp();
+    RefreshCheckSum();
+    MessageBox(FileNamePart(state_.HexFileName).toUpper() + QStringLiteral("  reload Ok"),
+               QStringLiteral("  RELOAD HEX FILE"), MsgIcon::None);
+    return;
+  }
+  // Unlike Open, a rejected reload leaves a blank buffer.
+  BlankBuffer(state_);
+  GetFilePath();
+  state_.HexFileName.clear();
+  UpdateHexFilename();
+  UpdateGridDisp();
+  RefreshCheckSum();
+  MessageBox(Text(state_.ResultText), QStringLiteral("  RELOAD FILE"), MsgIcon::Warning);
+}
 
 // --- Buffer commands ---------------------------------------------------------------------------
 
-void TfrmMain::mnuEditClrBufferClick(QObject*) {}
+void TfrmMain::mnuEditClrBufferClick(QObject*) {
+  if (MessageBox(QStringLiteral("Clear Data Buffer"), QStringLiteral("  CLEAR BUFFER"),
+                 MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
+    return;
+  BlankBuffer(state_);
+  GetFilePath();
+  state_.HexFileName.clear();
+  RefreshCheckSum();
+  UpdateGridDisp();
+  UpdateHexFilename();
+  MessageBox(QStringLiteral("Data Buffer Cleared"), QStringLiteral("  CLEAR BUFFER"),
+             MsgIcon::Information);
+}
 
-void TfrmMain::mnuEditEdtBufferClick(QObject*) {}
+void TfrmMain::mnuEditEdtBufferClick(QObject*) {
+  state_.BufferChanged = false;
+  frmEditBuffer->edtAdr->setText(QStringLiteral("0000"));
+  frmEditBuffer->edtData->setText(Text(IntToHex(state_.DataBuffer[0], 2)));
+  frmEditBuffer->exec();
+  UpdateGridDisp();
+  if (state_.BufferChanged) ForgetFileIfChecksumMoved(*this);
+}
 
-void TfrmMain::mnuEditFillBufferClick(QObject*) {}
+void TfrmMain::mnuEditFillBufferClick(QObject*) {
+  state_.BufferChanged = false;
+  frmFillBuffer->edtStart->setText(QStringLiteral("0000"));
+  frmFillBuffer->edtEnd->setText(QStringLiteral("7FFF"));
+  frmFillBuffer->edtData->setText(QStringLiteral("FF"));
+  frmFillBuffer->exec();
+  UpdateGridDisp();
+  if (!state_.BufferChanged) return;
+  ForgetFileIfChecksumMoved(*this);
+  MessageBox(QStringLiteral("Data Buffer Filled"), QStringLiteral("  FILL BUFFER"), MsgIcon::None);
+}
 
 // --- Port commands -----------------------------------------------------------------------------
 
@@ -79,13 +257,17 @@ void TfrmMain::mnuPortLPT3Click(QObject*) {
 
 // --- Help commands -----------------------------------------------------------------------------
 
-void TfrmMain::mnuHelpAboutClick(QObject*) {}
+void TfrmMain::mnuHelpAboutClick(QObject*) {
+  frmAbout->exec();
+}
 
 void TfrmMain::sbtAboutClick(QObject*) {
   mnuHelpAboutClick(sbtAbout);
 }
 
-void TfrmMain::mnuSignatureClick(QObject*) {}
+void TfrmMain::mnuSignatureClick(QObject*) {
+  frmSignature->exec();
+}
 
 // --- Exit --------------------------------------------------------------------------------------
 
