@@ -1,0 +1,25 @@
+// The HEX reader on arbitrary text: it ends with one of its outcome texts or a raised error, never
+// a crash, a hang or a write outside the buffer.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "core/Errors.h"
+#include "core/HexFile.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  kaldo::ProgramState s;
+  kaldo::LineReader in(std::string_view(reinterpret_cast<const char*>(data), size));
+  try {
+    kaldo::LoadHexLines(s, in);
+  } catch (const kaldo::Error&) {
+    return 0;
+  }
+  const std::string& r = s.ResultText;
+  if (r != kaldo::kResultOK && r != kaldo::kInvalidHexFormat && r != kaldo::kDataChecksumError &&
+      r != kaldo::kAddressOutOfRange)
+    std::abort();
+  return 0;
+}

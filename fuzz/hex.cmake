@@ -1,0 +1,1 @@
+kaldo_fuzz(hex LIBS kaldo_core SOURCES HexFuzz.cpp)

@@ -1,0 +1,1 @@
+kaldo_fuzz(settings LIBS kaldo_core SOURCES SettingsFuzz.cpp)
