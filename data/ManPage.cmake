@@ -1,0 +1,12 @@
+# Writes the kaldo-cli man page: the program's own --help text inside the sections of a man page.
+#   cmake -DPROGRAM=<kaldo-cli> -DTEMPLATE=<kaldo-cli.1.in> -DOUTPUT=<kaldo-cli.1> -DVERSION=<v>
+#         -P ManPage.cmake
+execute_process(COMMAND ${PROGRAM} --help OUTPUT_VARIABLE HELP RESULT_VARIABLE result)
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "${PROGRAM} --help failed (${result})")
+endif()
+# roff: a backslash is written \e, and a line must not begin with a control character.
+string(REPLACE "\\" "\\e" HELP "${HELP}")
+string(REGEX REPLACE "(^|\n)([.'])" "\\1\\\\&\\2" HELP "${HELP}")
+string(REGEX REPLACE "\n+$" "" HELP "${HELP}")
+configure_file(${TEMPLATE} ${OUTPUT} @ONLY)
