@@ -3,14 +3,44 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "link/IoSpace.h"
 
 namespace kaldo {
 
+// 8254 interval timer: counter 2 data port and command port; system control port.
+inline constexpr std::uint16_t kTimer2Data = 0x42;
+inline constexpr std::uint16_t kTimerCommand = 0x43;
+inline constexpr std::uint16_t kSystemControl = 0x61;
+
+// Port 0x61: bit 0 gate of counter 2, bit 1 speaker data enable, bit 5 output of counter 2.
+inline constexpr int kTimer2Gate = 0x01;
+inline constexpr int kSpeakerEnable = 0x02;
+inline constexpr int kTimer2Output = 0x20;
+
+// Control word: counter 2 (bits 7-6 = 10), LSB then MSB (bits 5-4 = 11), mode 0, binary.
+inline constexpr int kTimer2OneShot = 0xB0;
+// Read-back command: bits 7-6 = 11, bit 5 = 1 (count not latched), bit 4 = 0 (latch status),
+// bit 3 = counter 2.
+inline constexpr int kReadBackTimer2Status = 0xE8;
+
+// One-shot counts at the 1,193,182 Hz timer clock (N / 1.193182 MHz).
+inline constexpr int kCount50us = 60;     // 50.3 us
+inline constexpr int kCount100us = 119;   // 99.7 us
+inline constexpr int kCount2ms = 2387;    // 2.0005 ms
+inline constexpr int kCount10ms = 11932;  // 10.0002 ms
+inline constexpr int kCount55ms = 65535;  // 54.9 ms (65535, not the full 65536)
+inline constexpr int kTenMsWaitsIn500ms = 50;
+
 class Port {
  public:
+  // Host monotonic time in nanoseconds. Only the wait's time-out reads it, so that a counter that
+  // never ends is noticed in real time, whatever time the I/O space itself keeps.
+  using HostClock = std::function<std::int64_t()>;
+
   explicit Port(IoSpace& io);
+  Port(IoSpace& io, HostClock clock);
 
   // Only the low 8 bits of value are written.
   void PortOut(std::uint16_t port, int value);
@@ -32,8 +62,15 @@ class Port {
   int SavedPort61 = 0;
   int SavedTimer2Mode = 0;
 
+  // A single wait lasts at most 55 ms on a PC; one that has not ended after this much host time
+  // never will (no access to the timer), and raises TimerWaitError.
+  std::int64_t WaitTimeoutNs = 5'000'000'000;
+
  private:
+  void OneShotWait(int count);
+
   IoSpace& io_;
+  HostClock clock_;
 };
 
 }  // namespace kaldo

@@ -1,0 +1,97 @@
+#include "link/Port.h"
+
+#include <chrono>
+
+#include "link/LinkErrors.h"
+
+namespace kaldo {
+
+namespace {
+
+std::int64_t SteadyNowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+// The host clock is looked at once every so many polls, so that polling stays cheap.
+constexpr int kPollsPerClockCheck = 1024;
+
+}  // namespace
+
+Port::Port(IoSpace& io) : Port(io, SteadyNowNs) {}
+
+Port::Port(IoSpace& io, HostClock clock) : io_(io), clock_(std::move(clock)) {}
+
+void Port::PortOut(std::uint16_t port, int value) {
+  io_.write(port, static_cast<std::uint8_t>(value & 0xFF));
+}
+
+int Port::PortIn(std::uint16_t port) {
+  io_.read(port);
+  io_.read(port);
+  return io_.read(port);
+}
+
+void Port::InitDelayTimer() {
+  SavedPort61 = PortIn(kSystemControl);
+  Port61Image = SavedPort61 & ~(kTimer2Gate | kSpeakerEnable) & 0xFF;
+  PortOut(kSystemControl, Port61Image);
+  SaveTimer2Mode();
+}
+
+void Port::SaveTimer2Mode() {
+  PortOut(kTimerCommand, kReadBackTimer2Status);
+  // The latched status comes back on the first read only; further reads of port 0x42 return the
+  // running count, so the status is taken from a single read.
+  const int status = io_.read(kTimer2Data);
+  SavedTimer2Mode = (status & 0x3F) | 0x80;
+}
+
+void Port::RestoreDelayTimer() {
+  PortOut(kSystemControl, SavedPort61);
+  PortOut(kTimerCommand, SavedTimer2Mode);
+  PortOut(kTimer2Data, 0);
+  PortOut(kTimer2Data, 0);
+}
+
+void Port::OneShotWait(int count) {
+  PortOut(kTimerCommand, kTimer2OneShot);
+  PortOut(kTimer2Data, count & 0xFF);
+  PortOut(kTimer2Data, (count >> 8) & 0xFF);
+  PortOut(kSystemControl, Port61Image | kTimer2Gate);
+  const std::int64_t start = clock_();
+  for (int polls = 1; (PortIn(kSystemControl) & kTimer2Output) == 0; ++polls) {
+    if (polls % kPollsPerClockCheck == 0 && clock_() - start > WaitTimeoutNs) {
+      PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
+      throw TimerWaitError(
+          "The interval timer did not end a wait: counter 2 gave no end of count on port 61h "
+          "within " +
+          std::to_string(WaitTimeoutNs / 1'000'000'000) +
+          " seconds (no access to the timer ports 42h, 43h and 61h?)");
+    }
+  }
+  PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
+}
+
+void Port::Delay50us() {
+  OneShotWait(kCount50us);
+}
+void Port::Delay100us() {
+  OneShotWait(kCount100us);
+}
+void Port::Delay2ms() {
+  OneShotWait(kCount2ms);
+}
+void Port::Delay10ms() {
+  OneShotWait(kCount10ms);
+}
+void Port::Delay55ms() {
+  OneShotWait(kCount55ms);
+}
+
+void Port::Delay500ms() {
+  for (int i = 0; i < kTenMsWaitsIn500ms; ++i) Delay10ms();
+}
+
+}  // namespace kaldo

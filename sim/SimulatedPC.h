@@ -1,0 +1,106 @@
+// The simulated PC: an I/O space with a virtual clock, counter 2 of the 8254 interval timer and
+// system control port 0x61, an LPT port with the programmer board, and a socket.
+//
+//   kaldo::sim::SimulatedPC pc;                 // LPT at 0x378, 1 us per port access
+//   pc.InsertChip(0);                           // a fresh, erased AT89C51
+//   kaldo::Port port(pc);  kaldo::Board board(state, port);  ...
+//   pc.Socket()->memory[0x10];                  // what the operation left in the chip
+//
+// Time: every access takes one I/O cycle (SimOptions::ioCycleNs); the timer counts at
+// 1,193,182 Hz of this time, so waits last their real length in simulated time. NowNs() tells how
+// long everything so far would have taken on a PC.
+//
+// Ports: base + 0/1/2 the LPT data, status and control registers (the data and control
+// registers read back what was last written); 0x42/0x43 timer counter 2; 0x61 bits 0-3 as
+// written, bit 5 the output of counter 2. Every other port floats: reads give 0xFF, writes are
+// lost.
+//
+// Socket: InsertChip puts a chip of the PC's own in it; RemoveChip empties it; UseDrawer lets the
+// socket hold, from each operation's start (the socket going active) on, the drawer's chip of the
+// type the given function returns (none for a type outside 0..12). Faults for tests: no board
+// (SetBoardPresent(false)), an empty socket, a chip of another type, cells that will not program
+// (Chip::wontProgram), a locked chip (Chip::lockBits).
+//
+// Trace (off by default; SetTracing(true)): every access, and the board events (see Trace.h).
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "link/IoSpace.h"
+#include "sim/Chip.h"
+#include "sim/Drawer.h"
+#include "sim/ProgrammerBoard.h"
+#include "sim/Timer8254.h"
+#include "sim/Trace.h"
+
+namespace kaldo::sim {
+
+struct SimOptions {
+  std::uint16_t lptBase = 0x378;
+  std::uint32_t ioCycleNs = 1000;
+  // As the BIOS left them: port 0x61 bits 0-3, counter 2's read-back status and count
+  // (0xB6: output high, LSB then MSB, mode 3, binary).
+  std::uint8_t port61 = 0x00;
+  std::uint8_t timer2Status = 0xB6;
+  std::uint16_t timer2Count = 0x0533;
+  bool boardPresent = true;
+};
+
+class SimulatedPC : public IoSpace {
+ public:
+  explicit SimulatedPC(std::uint16_t lptBase = 0x378);
+  explicit SimulatedPC(const SimOptions& options);
+
+  void write(std::uint16_t port, std::uint8_t value) override;
+  std::uint8_t read(std::uint16_t port) override;
+
+  // Simulated time since power-on.
+  std::uint64_t NowNs() const { return nowNs_; }
+  std::uint64_t NowUs() const { return nowNs_ / 1000; }
+
+  // Socket. The chip returned stays valid until the socket's chip is replaced.
+  Chip& InsertChip(int type);
+  Chip& InsertChip(Chip chip);
+  void RemoveChip();
+  // The chip in the socket (settled: a cycle whose time is up has taken), or null.
+  Chip* Socket();
+  void SetBoardPresent(bool present) { board_.present = present; }
+  void UseDrawer(Drawer& drawer, std::function<int()> selectedType);
+
+  // Trace.
+  void SetTracing(bool on) { trace_.enabled = on; }
+  bool Tracing() const { return trace_.enabled; }
+  const std::vector<Access>& Accesses() const { return trace_.accesses; }
+  const std::vector<BoardEvent>& Events() const { return trace_.events; }
+  std::vector<std::string> EventTexts() const { return trace_.EventTexts(); }
+  std::vector<std::string> EventTexts(EventKind kind) const { return trace_.EventTexts(kind); }
+  void ClearTrace() { trace_.Clear(); }
+  void WriteTrace(std::ostream& out) const { trace_.WriteAccesses(out); }
+
+  // What the board and the timer hold now.
+  const BoardLines& Lines() const { return board_.Lines(); }
+  std::uint8_t ControlRegister() const { return controlRegister_; }
+  std::uint8_t DataRegister() const { return dataRegister_; }
+  std::uint32_t AddressCounter() const { return board_.Socket().Counter(); }
+  const Timer2& Timer() const { return timer_; }
+
+ private:
+  void Seat(Chip* chip);
+
+  SimOptions options_;
+  std::uint64_t nowNs_ = 0;
+  Trace trace_;
+  Timer2 timer_;
+  ProgrammerBoard board_;
+  std::uint8_t port61_;
+  std::uint8_t dataRegister_ = 0;
+  std::uint8_t controlRegister_ = 0;
+  std::unique_ptr<Chip> ownChip_;
+  Drawer* drawer_ = nullptr;
+  std::function<int()> selectedType_;
+};
+
+}  // namespace kaldo::sim
