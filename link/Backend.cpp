@@ -1,0 +1,80 @@
+#include "link/Backend.h"
+
+#include <cstdio>
+#include <string>
+
+#include "link/ClockTimer.h"
+#include "link/Ppdev.h"
+#include "link/PpdevSystem.h"
+
+namespace kaldo {
+
+namespace {
+
+// The ppdev I/O space together with the system calls and the clock it runs on.
+class LinuxPpdev : public IoSpace {
+ public:
+  explicit LinuxPpdev(const std::uint16_t& portBase) : io_(system_, portBase, clock_) {}
+  void write(std::uint16_t port, std::uint8_t value) override { io_.write(port, value); }
+  std::uint8_t read(std::uint16_t port) override { return io_.read(port); }
+  void attach(std::uint16_t base) { io_.attach(base); }
+
+ private:
+  LinuxPpdevSystem system_;
+  SteadyClock clock_;
+  PpdevIoSpace io_;
+};
+
+std::string Sentence(std::string text) {
+  if (text.empty() || text.back() != '.') text += '.';
+  return text;
+}
+
+std::unique_ptr<IoSpace> NoDirectAccess(const std::uint16_t&) {
+  throw Error("direct port access is not built into this program");
+}
+
+}  // namespace
+
+std::unique_ptr<IoSpace> OpenLinuxPpdev(const std::uint16_t& portBase) {
+  auto io = std::make_unique<LinuxPpdev>(portBase);
+  io->attach(portBase);
+  return io;
+}
+
+HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase)
+    : HardwareIoSpace(portBase, OpenLinuxPpdev, NoDirectAccess) {}
+
+HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct)
+    : portBase_(portBase), ppdev_(std::move(ppdev)), direct_(std::move(direct)) {}
+
+void HardwareIoSpace::write(std::uint16_t port, std::uint8_t value) {
+  chosen().write(port, value);
+}
+
+std::uint8_t HardwareIoSpace::read(std::uint16_t port) {
+  return chosen().read(port);
+}
+
+IoSpace& HardwareIoSpace::chosen() {
+  if (chosen_) return *chosen_;
+  std::string viaPpdev;
+  try {
+    chosen_ = ppdev_(portBase_);
+    return *chosen_;
+  } catch (const Error& e) {
+    viaPpdev = e.what();
+  }
+  try {
+    chosen_ = direct_(portBase_);
+    return *chosen_;
+  } catch (const Error& e) {
+    char base[16];
+    std::snprintf(base, sizeof base, "0x%X", portBase_);
+    throw BackendError(std::string("The parallel port at ") + base + " cannot be reached.\n" +
+                       "Through ppdev: " + Sentence(viaPpdev) +
+                       "\nBy direct port access: " + e.what());
+  }
+}
+
+}  // namespace kaldo

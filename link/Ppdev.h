@@ -1,0 +1,77 @@
+// The ppdev backend: the LPT registers reached through the kernel's /dev/parportN, without root
+// and without port permissions, and the delay timer on the host's clock (ClockTimer).
+//
+// The kernel lists its parallel ports under /proc/sys/dev/parport/parportN; the file base-addr
+// there holds the I/O base and the ECP upper base in decimal ("888\t1912"). /dev/parportN is the
+// ppdev character device of the same port N; it belongs to group lp. The port must be claimed
+// (PPCLAIM) before any register request and is released (PPRELEASE) before the close.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "core/Errors.h"
+#include "link/ClockTimer.h"
+#include "link/IoSpace.h"
+#include "link/PpdevSystem.h"
+
+namespace kaldo {
+
+// The port cannot be reached, or a request on it failed; the message names the device file.
+class PpdevError : public Error {
+ public:
+  using Error::Error;
+};
+
+struct PpdevPaths {
+  std::string procRoot = "/proc/sys/dev/parport";
+  std::string devDir = "/dev";
+};
+
+struct ParportEntry {
+  int number;          // N of parportN
+  unsigned long base;  // I/O base address
+};
+
+// The ports the kernel lists under procRoot, by number; unreadable entries are left out.
+// Throws PpdevError when procRoot itself is missing (no parallel-port driver loaded).
+std::vector<ParportEntry> ListParports(const std::string& procRoot);
+
+class PpdevIoSpace : public IoSpace {
+ public:
+  // portBase is read at every access: the registers are portBase + 0, + 1, + 2. A port is opened
+  // and claimed at the first access to it and kept until close() or destruction.
+  PpdevIoSpace(PpdevSystem& system, const std::uint16_t& portBase, Clock& clock,
+               PpdevPaths paths = {});
+  ~PpdevIoSpace() override;
+  PpdevIoSpace(const PpdevIoSpace&) = delete;
+  PpdevIoSpace& operator=(const PpdevIoSpace&) = delete;
+
+  void write(std::uint16_t port, std::uint8_t value) override;
+  std::uint8_t read(std::uint16_t port) override;
+
+  // Opens and claims the port at base now; throws PpdevError with the reason and the remedy.
+  void attach(std::uint16_t base);
+  // Releases and closes every port; throws PpdevError after trying all if any step failed.
+  void close();
+
+ private:
+  struct Device {
+    int fd;
+    std::string path;
+  };
+  Device& deviceAt(std::uint16_t port, int& offset);
+  Device& open(std::uint16_t base);
+  void request(Device& device, unsigned long request, unsigned char* value, const char* what,
+               int offset);
+
+  PpdevSystem& system_;
+  const std::uint16_t& portBase_;
+  PpdevPaths paths_;
+  ClockTimer timer_;
+  std::map<std::uint16_t, Device> devices_;
+};
+
+}  // namespace kaldo

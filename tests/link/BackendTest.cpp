@@ -1,0 +1,87 @@
+#include "link/Backend.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kaldo {
+namespace {
+
+// An I/O space that notes every access under its name.
+class NamedIo : public IoSpace {
+ public:
+  NamedIo(std::string name, std::vector<std::string>& log) : name_(std::move(name)), log_(log) {}
+  void write(std::uint16_t port, std::uint8_t) override {
+    log_.push_back(name_ + " write " + std::to_string(port));
+  }
+  std::uint8_t read(std::uint16_t port) override {
+    log_.push_back(name_ + " read " + std::to_string(port));
+    return 0;
+  }
+
+ private:
+  std::string name_;
+  std::vector<std::string>& log_;
+};
+
+struct Chooser {
+  // An opener that notes its call and then opens, or fails with the given message.
+  HardwareIoSpace::Opener opener(std::string name, const std::string* failure) {
+    return [this, name, failure](const std::uint16_t& base) -> std::unique_ptr<IoSpace> {
+      log.push_back("open " + name + " " + std::to_string(base));
+      if (!failure->empty()) throw Error(*failure);
+      return std::make_unique<NamedIo>(name, log);
+    };
+  }
+  std::uint16_t portBase = 0x378;
+  std::string ppdevFailure, directFailure;
+  std::vector<std::string> log;
+  HardwareIoSpace io{portBase, opener("ppdev", &ppdevFailure), opener("direct", &directFailure)};
+};
+
+TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
+  struct Case {
+    const char* ppdevFailure;
+    const char* picked;
+    std::vector<std::string> opened;
+  };
+  for (const Case& c : {Case{"", "ppdev", {"open ppdev 888"}},
+                        Case{"no permission", "direct", {"open ppdev 888", "open direct 888"}}}) {
+    SCOPED_TRACE(c.picked);
+    Chooser t;
+    t.ppdevFailure = c.ppdevFailure;
+    EXPECT_TRUE(t.log.empty());  // nothing is opened before the first access
+    t.io.read(0x61);
+    t.portBase = 0x278;  // a later port change does not bring the pick back
+    t.ppdevFailure = "";
+    t.io.write(0x278, 1);
+    std::vector<std::string> expected = c.opened;
+    expected.push_back(std::string(c.picked) + " read 97");
+    expected.push_back(std::string(c.picked) + " write 632");
+    EXPECT_EQ(t.log, expected);
+  }
+}
+
+TEST(HardwareIoSpace, NeitherWayExplainsBothAndTriesAgainNextTime) {
+  Chooser t;
+  t.ppdevFailure = "No permission to open /dev/parport0 (the port at 0x378)";
+  t.directFailure = "No permission for ports 0x378-0x37A.";
+  try {
+    t.io.write(0x378, 0);
+    ADD_FAILURE() << "no error";
+  } catch (const BackendError& e) {
+    EXPECT_STREQ(e.what(),
+                 "The parallel port at 0x378 cannot be reached.\n"
+                 "Through ppdev: No permission to open /dev/parport0 (the port at 0x378).\n"
+                 "By direct port access: No permission for ports 0x378-0x37A.");
+  }
+  t.directFailure = "";
+  t.log.clear();
+  t.io.write(0x378, 0);
+  EXPECT_EQ(t.log,
+            (std::vector<std::string>{"open ppdev 888", "open direct 888", "direct write 888"}));
+}
+
+}  // namespace
+}  // namespace kaldo

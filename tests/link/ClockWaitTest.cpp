@@ -1,0 +1,61 @@
+// The waits of Port on the clock-backed timer, timed by the host's own clock.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "link/ClockTimer.h"
+#include "link/Port.h"
+
+namespace kaldo {
+namespace {
+
+using Ns = std::chrono::nanoseconds;
+
+// The time of a count at the 1,193,182 Hz timer clock, rounded up.
+constexpr long long CountNs(long long count) {
+  return (count * 1000000000 + 1193181) / 1193182;
+}
+
+TEST(ClockBackedWaits, LastAtLeastTheirCountAndWellUnderTwiceIt) {
+  struct Case {
+    const char* name;
+    void (Port::*wait)();
+    long long nominalNs;
+    int runs;
+    bool boundAbove;  // short waits are at the mercy of the scheduler: no upper bound
+  };
+  const Case cases[] = {
+      {"Delay50us", &Port::Delay50us, CountNs(60), 5, false},
+      {"Delay100us", &Port::Delay100us, CountNs(119), 5, false},
+      {"Delay2ms", &Port::Delay2ms, CountNs(2387), 7, true},
+      {"Delay10ms", &Port::Delay10ms, CountNs(11932), 5, true},
+      {"Delay55ms", &Port::Delay55ms, CountNs(65535), 3, true},
+      {"Delay500ms", &Port::Delay500ms, 50 * CountNs(11932), 3, true},
+  };
+  SteadyClock clock;
+  ClockTimer timer(clock);
+  Port port(timer);
+  port.InitDelayTimer();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<long long> took;
+    for (int i = 0; i < c.runs; ++i) {
+      const auto start = std::chrono::steady_clock::now();
+      (port.*c.wait)();
+      took.push_back(Ns(std::chrono::steady_clock::now() - start).count());
+      EXPECT_GE(took.back(), c.nominalNs);
+    }
+    std::sort(took.begin(), took.end());
+    const long long median = took[took.size() / 2];
+    RecordProperty(std::string(c.name) + "_median_ns", std::to_string(median));
+    if (c.boundAbove) {
+      EXPECT_LT(median, 2 * c.nominalNs);
+    }
+  }
+  port.RestoreDelayTimer();
+}
+
+}  // namespace
+}  // namespace kaldo
