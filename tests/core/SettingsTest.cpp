@@ -164,9 +164,14 @@ TEST(ChooseSettingsFolder, RealPermissions) {
   SettingsEnvironment env{exe.path(), "/x", ""};
   EXPECT_EQ(ChooseSettingsFolder(env), exe.path());
   EXPECT_FALSE(ExecutableFolder().empty());
-  if (::geteuid() == 0) GTEST_SKIP() << "permissions do not bind root";
   ::chmod(exe.path().c_str(), 0555);
-  EXPECT_EQ(ChooseSettingsFolder(env), "/x/kaldo");
+  std::string chosen;
+  {
+    WithoutRoot user;
+    ASSERT_TRUE(user.ok());
+    chosen = ChooseSettingsFolder(env);
+  }
+  EXPECT_EQ(chosen, "/x/kaldo");
 }
 
 }  // namespace

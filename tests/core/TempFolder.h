@@ -1,6 +1,8 @@
 // A fresh folder for one test, removed with everything in it at the end.
 #pragma once
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -37,6 +39,23 @@ class TempFolder {
 
  private:
   std::string path_;
+};
+
+// Inside its scope a test that runs as root runs as "nobody", so that folder permissions bind.
+class WithoutRoot {
+ public:
+  WithoutRoot() {
+    if (::geteuid() == 0) dropped_ = ::setresuid(65534, 65534, 0) == 0;
+  }
+  ~WithoutRoot() {
+    if (dropped_ && ::setresuid(0, 0, 0) != 0) std::abort();
+  }
+  WithoutRoot(const WithoutRoot&) = delete;
+  WithoutRoot& operator=(const WithoutRoot&) = delete;
+  bool ok() const { return dropped_ || ::geteuid() != 0; }
+
+ private:
+  bool dropped_ = false;
 };
 
 inline void WriteBytes(const std::string& fileName, const std::string& bytes) {
