@@ -54,6 +54,10 @@ struct CliCommand {
 std::span<const CliOption> GeneralOptions();
 std::span<const CliCommand> FileCommands();
 
+// Blanks the buffer and loads an Intel HEX file as the window's Open command does, then prints the
+// outcome text and "Checksum XXXX" for the device. True when the outcome is "OK".
+bool LoadImage(CliContext& context, const std::string& fileName);
+
 // Writes an outcome text, each carriage return in it starting a new line.
 void PrintText(std::ostream& out, const std::string& text);
 

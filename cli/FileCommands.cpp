@@ -7,22 +7,12 @@ namespace kaldo::cli {
 
 namespace {
 
-// Blank buffer, then the file, as the Open command loads it; prints the outcome and the checksum.
-bool Load(CliContext& c, const std::string& fileName) {
-  BlankBuffer(c.State);
-  c.State.HexFileName = fileName;
-  LoadHexFile(c.State);
-  PrintText(c.Out, c.State.ResultText);
-  c.Out << "Checksum " << IntToHex(BufferChecksum(c.State), 4) << "\n";
-  return c.State.ResultText == kResultOK;
-}
-
 int RunLoad(CliContext& c, const std::vector<std::string>& args) {
-  return Load(c, args[0]) ? kExitOK : kExitFailed;
+  return LoadImage(c, args[0]) ? kExitOK : kExitFailed;
 }
 
 int RunConvert(CliContext& c, const std::vector<std::string>& args) {
-  if (!Load(c, args[0])) return kExitFailed;
+  if (!LoadImage(c, args[0])) return kExitFailed;
   c.State.HexFileName = args[1];
   SaveHexFile(c.State);
   return kExitOK;
@@ -40,6 +30,15 @@ const CliCommand kFileCommands[] = {
 };
 
 }  // namespace
+
+bool LoadImage(CliContext& c, const std::string& fileName) {
+  BlankBuffer(c.State);
+  c.State.HexFileName = fileName;
+  LoadHexFile(c.State);
+  PrintText(c.Out, c.State.ResultText);
+  c.Out << "Checksum " << IntToHex(BufferChecksum(c.State), 4) << "\n";
+  return c.State.ResultText == kResultOK;
+}
 
 std::span<const CliCommand> FileCommands() {
   return kFileCommands;

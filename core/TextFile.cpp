@@ -117,8 +117,9 @@ std::string ResolveLink(const std::string& fileName) {
 int CreateTempFile(const std::string& folder, const std::string& base, std::string& tempName) {
   static std::atomic<unsigned> serial{0};
   for (int attempt = 0;; ++attempt) {
-    tempName =
-        folder + "/." + base + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(serial++);
+    // Short enough for the folder's name limit, whatever the length of the target's name.
+    tempName = folder + "/." + base.substr(0, 200) + ".tmp" + std::to_string(::getpid()) + "_" +
+               std::to_string(serial++);
     int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST || attempt > 100) throw InOutErrorFromErrno(errno);

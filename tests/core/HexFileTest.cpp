@@ -250,6 +250,10 @@ TEST(SaveHexFile, ReplacesAndKeepsPermissions) {
   ASSERT_EQ(::stat(name.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_EQ(folder.Names().size(), 2u);
+
+  s.HexFileName = folder / std::string(250, 'n');  // the longest names a folder takes
+  SaveHexFile(s);
+  EXPECT_EQ(ReadBytes(s.HexFileName), ":00000001FF\r\n");
 }
 
 TEST(SaveHexFile, AFailureHalfWayLeavesTheOldFile) {
