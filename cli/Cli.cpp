@@ -148,7 +148,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     CliContext context{options, state, out, err};
     try {
       return c->Run(context, words);
-    } catch (const Error& e) {
+    } catch (const UsageError&) {
+      throw;
+    } catch (const std::exception& e) {
       out.flush();
       err << ErrorReportText(e) << "\n";
       return kExitError;
