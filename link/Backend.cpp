@@ -70,7 +70,7 @@ IoSpace& HardwareIoSpace::chosen() {
     return *chosen_;
   } catch (const Error& e) {
     char base[16];
-    std::snprintf(base, sizeof base, "0x%X", portBase_);
+    std::snprintf(base, sizeof base, "0x%04X", portBase_);
     throw BackendError(std::string("The parallel port at ") + base + " cannot be reached.\n" +
                        "Through ppdev: " + Sentence(viaPpdev) +
                        "\nBy direct port access: " + e.what());

@@ -16,7 +16,7 @@ namespace {
 
 std::string Hex(unsigned long value) {
   char text[24];
-  std::snprintf(text, sizeof text, "0x%lX", value);
+  std::snprintf(text, sizeof text, "0x%04lX", value);
   return text;
 }
 

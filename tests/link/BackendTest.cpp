@@ -34,7 +34,7 @@ struct Chooser {
       return std::make_unique<NamedIo>(name, log);
     };
   }
-  std::uint16_t portBase = 0x378;
+  std::uint16_t portBase = 0x0378;
   std::string ppdevFailure, directFailure;
   std::vector<std::string> log;
   HardwareIoSpace io{portBase, opener("ppdev", &ppdevFailure), opener("direct", &directFailure)};
@@ -53,9 +53,9 @@ TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
     t.ppdevFailure = c.ppdevFailure;
     EXPECT_TRUE(t.log.empty());  // nothing is opened before the first access
     t.io.read(0x61);
-    t.portBase = 0x278;  // a later port change does not bring the pick back
+    t.portBase = 0x0278;  // a later port change does not bring the pick back
     t.ppdevFailure = "";
-    t.io.write(0x278, 1);
+    t.io.write(0x0278, 1);
     std::vector<std::string> expected = c.opened;
     expected.push_back(std::string(c.picked) + " read 97");
     expected.push_back(std::string(c.picked) + " write 632");
@@ -65,20 +65,20 @@ TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
 
 TEST(HardwareIoSpace, NeitherWayExplainsBothAndTriesAgainNextTime) {
   Chooser t;
-  t.ppdevFailure = "No permission to open /dev/parport0 (the port at 0x378)";
-  t.directFailure = "No permission for ports 0x378-0x37A.";
+  t.ppdevFailure = "No permission to open /dev/parport0 (the port at 0x0378)";
+  t.directFailure = "No permission for ports 0x0378-0x037A.";
   try {
-    t.io.write(0x378, 0);
+    t.io.write(0x0378, 0);
     ADD_FAILURE() << "no error";
   } catch (const BackendError& e) {
     EXPECT_STREQ(e.what(),
-                 "The parallel port at 0x378 cannot be reached.\n"
-                 "Through ppdev: No permission to open /dev/parport0 (the port at 0x378).\n"
-                 "By direct port access: No permission for ports 0x378-0x37A.");
+                 "The parallel port at 0x0378 cannot be reached.\n"
+                 "Through ppdev: No permission to open /dev/parport0 (the port at 0x0378).\n"
+                 "By direct port access: No permission for ports 0x0378-0x037A.");
   }
   t.directFailure = "";
   t.log.clear();
-  t.io.write(0x378, 0);
+  t.io.write(0x0378, 0);
   EXPECT_EQ(t.log,
             (std::vector<std::string>{"open ppdev 888", "open direct 888", "direct write 888"}));
 }

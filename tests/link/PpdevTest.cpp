@@ -35,7 +35,7 @@ class PpdevTest : public ::testing::Test {
   test::FakePpdevSystem sys;
   test::FakeClock clock;
   std::string procRoot = tree.root();
-  std::uint16_t portBase = 0x378;
+  std::uint16_t portBase = 0x0378;
   std::unique_ptr<PpdevIoSpace> io_;
 };
 
@@ -44,8 +44,8 @@ TEST_F(PpdevTest, FindsThePortWhoseBaseAddressMatches) {
     std::uint16_t base;
     const char* device;
   };
-  for (Case c : {Case{0x378, "/dev/parport0"}, Case{0x278, "/dev/parport1"},
-                 Case{0x3BC, "/dev/parport3"}, Case{0xD010, "/dev/parport2"}}) {
+  for (Case c : {Case{0x0378, "/dev/parport0"}, Case{0x0278, "/dev/parport1"},
+                 Case{0x03BC, "/dev/parport3"}, Case{0xD010, "/dev/parport2"}}) {
     SCOPED_TRACE(c.device);
     sys.log.clear();
     portBase = c.base;
@@ -67,10 +67,10 @@ TEST_F(PpdevTest, ClaimsThePortBeforeItsFirstRegisterAccess) {
 }
 
 TEST_F(PpdevTest, EachRegisterGoesToItsRequest) {
-  io().write(0x378, 0xC4);
+  io().write(0x0378, 0xC4);
   io().write(0x37A, 0x07);
   io().write(0x379, 0x55);  // the status register cannot be written: no request
-  io().read(0x378);
+  io().read(0x0378);
   io().read(0x37A);
   EXPECT_EQ(sys.log, (Log{"open /dev/parport0", "PPCLAIM 3", "PPWDATA 3 C4", "PPWCONTROL 3 07",
                           "PPRDATA 3", "PPRCONTROL 3"}));
@@ -83,7 +83,7 @@ TEST_F(PpdevTest, EveryFailureNamesTheDeviceAndTheRemedy) {
     std::function<void(PpdevIoSpace&)> access;
     std::vector<std::string> message;
   };
-  auto writeData = [](PpdevIoSpace& io) { io.write(0x378, 0x04); };
+  auto writeData = [](PpdevIoSpace& io) { io.write(0x0378, 0x04); };
   const std::vector<Case> cases = {
       {"no parallel-port driver",
        [](PpdevTest& t) { t.procRoot += "/missing"; },
@@ -92,16 +92,16 @@ TEST_F(PpdevTest, EveryFailureNamesTheDeviceAndTheRemedy) {
       {"no ports listed",
        [](PpdevTest& t) { t.procRoot = t.emptyTree.root(); },
        writeData,
-       {"no parallel port at I/O address 0x378 (it lists none in "}},
+       {"no parallel port at I/O address 0x0378 (it lists none in "}},
       {"no port at the base",
-       [](PpdevTest& t) { t.portBase = 0x2BC; },
-       [](PpdevIoSpace& io) { io.write(0x2BC, 0); },
-       {"no parallel port at I/O address 0x2BC", "parport0 at 0x378, parport1 at 0x278",
-        "parport3 at 0x3BC"}},
+       [](PpdevTest& t) { t.portBase = 0x02BC; },
+       [](PpdevIoSpace& io) { io.write(0x02BC, 0); },
+       {"no parallel port at I/O address 0x02BC", "parport0 at 0x0378, parport1 at 0x0278",
+        "parport3 at 0x03BC"}},
       {"no device file",
        [](PpdevTest& t) { t.sys.fails["open"] = ENOENT; },
        writeData,
-       {"/dev/parport0 (the port at 0x378) cannot be opened", "sudo modprobe ppdev"}},
+       {"/dev/parport0 (the port at 0x0378) cannot be opened", "sudo modprobe ppdev"}},
       {"no permission",
        [](PpdevTest& t) { t.sys.fails["open"] = EACCES; },
        writeData,
@@ -128,14 +128,14 @@ TEST_F(PpdevTest, EveryFailureNamesTheDeviceAndTheRemedy) {
        {"Reading the status register of /dev/parport0 failed"}},
       {"address beyond the port",
        [](PpdevTest&) {},
-       [](PpdevIoSpace& io) { io.write(0x37B, 0); },
-       {"I/O address 0x37B is not a register of the parallel port at 0x378"}},
+       [](PpdevIoSpace& io) { io.write(0x037B, 0); },
+       {"I/O address 0x037B is not a register of the parallel port at 0x0378"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     PpdevTest& t = *this;
     t.sys = test::FakePpdevSystem{};
-    t.portBase = 0x378;
+    t.portBase = 0x0378;
     t.procRoot = t.tree.root();
     t.io_.reset();
     c.setUp(t);
@@ -150,18 +150,18 @@ TEST_F(PpdevTest, EveryFailureNamesTheDeviceAndTheRemedy) {
 
 TEST_F(PpdevTest, RefusedClaimClosesTheDeviceAndTheNextAccessTriesAgain) {
   sys.fails["PPCLAIM"] = EINTR;
-  EXPECT_THROW(io().write(0x378, 0), PpdevError);
+  EXPECT_THROW(io().write(0x0378, 0), PpdevError);
   EXPECT_EQ(sys.log, (Log{"open /dev/parport0", "PPCLAIM 3", "close 3"}));
 
   sys.fails.clear();
   sys.log.clear();
-  io().write(0x378, 0x04);
+  io().write(0x0378, 0x04);
   EXPECT_EQ(sys.log, (Log{"open /dev/parport0", "PPCLAIM 4", "PPWDATA 4 04"}));
 }
 
 TEST_F(PpdevTest, ReleasesAndClosesEveryPortAtTheEnd) {
-  io().write(0x378, 0x04);
-  portBase = 0x278;  // the port menu moves to LPT2 between two operations
+  io().write(0x0378, 0x04);
+  portBase = 0x0278;  // the port menu moves to LPT2 between two operations
   io().write(0x27A, 0x07);
   sys.log.clear();
   io_.reset();
@@ -169,7 +169,7 @@ TEST_F(PpdevTest, ReleasesAndClosesEveryPortAtTheEnd) {
 }
 
 TEST_F(PpdevTest, FailedReleaseIsReportedAndTheDeviceStillClosed) {
-  io().write(0x378, 0x04);
+  io().write(0x0378, 0x04);
   sys.fails["PPRELEASE"] = EINVAL;
   sys.log.clear();
   try {
@@ -190,7 +190,7 @@ TEST_F(PpdevTest, ListsOnlyNumberedPortsWithAReadableBase) {
   const std::vector<ParportEntry> ports = ListParports(tree.root());
   ASSERT_EQ(ports.size(), 4u);
   EXPECT_EQ(ports[0].number, 0);
-  EXPECT_EQ(ports[0].base, 0x378u);
+  EXPECT_EQ(ports[0].base, 0x0378u);
   EXPECT_EQ(ports[2].number, 2);
   EXPECT_EQ(ports[2].base, 0xD010u);
 }
