@@ -30,22 +30,28 @@ void ProgrammerBoard::WriteData(std::uint8_t value, std::uint64_t ns) {
   dataRegister_ = value;
   if (!present) return;
 
-  const BoardLines before = lines_;
-  lines_.dataDriven = (value & kRelease) == 0;
-  if ((old & kLatch) == 0 && (value & kLatch) != 0) {
-    lines_.data = shiftData_;
-    lines_.addressLow = shiftLow_;
-    lines_.addressHigh = shiftHigh_;
-    lines_.mode = shiftMode_;
-    BoardEvent event(EventKind::Latch, ns);
-    event.data = lines_.data;
-    event.addressLow = lines_.addressLow;
-    event.addressHigh = lines_.addressHigh;
-    event.mode = lines_.mode;
-    event.driven = lines_.dataDriven;
-    trace_.Record(event);
+  const bool latch = (old & kLatch) == 0 && (value & kLatch) != 0;
+  const bool driven = (value & kRelease) == 0;
+  if (latch || driven != lines_.dataDriven) {
+    const BoardLines before = lines_;
+    lines_.dataDriven = driven;
+    if (latch) {
+      lines_.data = shiftData_;
+      lines_.addressLow = shiftLow_;
+      lines_.addressHigh = shiftHigh_;
+      lines_.mode = shiftMode_;
+      if (trace_.enabled) {
+        BoardEvent event(EventKind::Latch, ns);
+        event.data = lines_.data;
+        event.addressLow = lines_.addressLow;
+        event.addressHigh = lines_.addressHigh;
+        event.mode = lines_.mode;
+        event.driven = lines_.dataDriven;
+        trace_.Record(event);
+      }
+    }
+    if (!(before == lines_)) LinesChanged(before, ns);
   }
-  if (!(before == lines_)) LinesChanged(before, ns);
 
   if ((old & kClock) == 0 && (value & kClock) != 0) {
     if (value & kLoad) {
@@ -53,9 +59,11 @@ void ProgrammerBoard::WriteData(std::uint8_t value, std::uint64_t ns) {
       if (lines_.dataDriven) captured &= lines_.data;
       if (const auto out = chip_.Output(lines_)) captured &= *out;
       readBack_ = captured;
-      BoardEvent event(EventKind::Capture, ns);
-      event.value = captured;
-      trace_.Record(event);
+      if (trace_.enabled) {
+        BoardEvent event(EventKind::Capture, ns);
+        event.value = captured;
+        trace_.Record(event);
+      }
     } else {
       readBack_ = static_cast<std::uint8_t>(readBack_ << 1);
     }

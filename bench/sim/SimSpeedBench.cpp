@@ -1,0 +1,53 @@
+// How much faster than the hardware the simulated PC runs: the "sim_per_wall" counter is simulated
+// seconds per wall-clock second (it must stay at 100 or more).
+#include <benchmark/benchmark.h>
+
+#include "core/ProgramState.h"
+#include "link/Board.h"
+#include "link/Port.h"
+#include "sim/SimulatedPC.h"
+
+namespace {
+
+void Report(benchmark::State& state, std::uint64_t simulatedNs) {
+  state.counters["sim_per_wall"] =
+      benchmark::Counter(static_cast<double>(simulatedNs) / 1e9, benchmark::Counter::kIsRate);
+}
+
+void Delay500ms(benchmark::State& state) {
+  kaldo::sim::SimulatedPC pc;
+  kaldo::Port port(pc);
+  port.InitDelayTimer();
+  const std::uint64_t start = pc.NowNs();
+  for (auto _ : state) port.Delay500ms();
+  Report(state, pc.NowNs() - start);
+}
+BENCHMARK(Delay500ms)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A whole-chip pass: 32768 addresses, each shifted out and read back.
+void ShiftOutAndIn32768(benchmark::State& state) {
+  kaldo::sim::SimulatedPC pc;
+  pc.InsertChip(8);
+  kaldo::ProgramState programState;
+  kaldo::Port port(pc);
+  kaldo::Board board(programState, port);
+  port.InitDelayTimer();
+  board.ResetBoard();
+  board.BeginOperation();
+  board.ModeLatch = 0x62;
+  board.ShiftOutLatches();
+  const std::uint64_t start = pc.NowNs();
+  for (auto _ : state) {
+    for (int a = 0; a < 32768; ++a) {
+      board.AddressLowLatch = a;
+      board.AddressHighLatch = (a >> 8 & 0x40) ? ((a >> 8) & ~0x40) | 0x80 : a >> 8;
+      board.ShiftOutLatches();
+      board.ShiftInData();
+      benchmark::DoNotOptimize(board.DataLatch);
+    }
+  }
+  Report(state, pc.NowNs() - start);
+}
+BENCHMARK(ShiftOutAndIn32768)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace

@@ -1,0 +1,223 @@
+#include "link/Board.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/link/FakeIo.h"
+
+namespace kaldo {
+namespace {
+
+using test::FakeIo;
+using Bytes = std::vector<std::uint8_t>;
+
+// A board on a fake port whose timer ends every wait at once.
+struct Rig {
+  Rig() {
+    io.constant[0x61] = 0x20;
+    state.PortBase = 0x378;
+  }
+  Bytes Data() const { return io.Writes(0x378); }
+  Bytes Control() const { return io.Writes(0x37A); }
+  // The counts loaded into counter 2, in order.
+  std::vector<int> Waits() const {
+    std::vector<int> counts;
+    const Bytes w = io.Writes(0x42);
+    for (std::size_t i = 0; i + 1 < w.size(); i += 2) counts.push_back(w[i] | w[i + 1] << 8);
+    return counts;
+  }
+  FakeIo io;
+  ProgramState state;
+  Port port{io};
+  Board board{state, port};
+};
+
+Bytes Repeat(const Bytes& part, int times) {
+  Bytes out;
+  for (int i = 0; i < times; ++i) out.insert(out.end(), part.begin(), part.end());
+  return out;
+}
+
+Bytes Concat(std::initializer_list<Bytes> parts) {
+  Bytes out;
+  for (const Bytes& p : parts) out.insert(out.end(), p.begin(), p.end());
+  return out;
+}
+
+TEST(ShiftOutLatches, AtStartUp) {
+  Rig r;
+  r.board.ShiftOutLatches();
+  EXPECT_EQ(r.Data(), Concat({{0x04, 0x44, 0x46, 0x44},
+                              Repeat({0x04, 0x06, 0x04}, 6),
+                              {0x44, 0x46, 0x44, 0xC4, 0x44}}));
+  EXPECT_EQ(r.board.ModeLatch, 0x81);
+}
+
+TEST(ShiftOutLatches, SendsTheFourLatchesMostSignificantBitFirst) {
+  for (const bool enable : {false, true}) {
+    Rig r;
+    r.board.DataPortImage = 0x04;
+    r.board.DataLatch = 0xA5;
+    r.board.AddressLowLatch = 0x1234;  // only the low byte goes out
+    r.board.AddressHighLatch = 0x12;
+    r.board.ModeLatch = 0x66;
+    r.board.ModeBits = 0x01;
+    r.board.DataOutputEnable = enable;
+    r.board.ShiftOutLatches();
+    const Bytes tail = enable ? Bytes{0xC1, 0x41} : Bytes{0xC5, 0x45};
+    EXPECT_EQ(r.Data(),
+              Concat({{0x04, 0x05, 0x07, 0x05, 0x44, 0x46, 0x44, 0x55, 0x57, 0x55, 0x34, 0x36, 0x34,
+                       0x04, 0x06, 0x04, 0x55, 0x57, 0x55, 0x64, 0x66, 0x64, 0x45, 0x47, 0x45},
+                      tail}))
+        << "DataOutputEnable " << enable;
+    EXPECT_EQ(r.board.ModeLatch, 0x67);
+    EXPECT_EQ(r.board.DataPortImage, tail.back());
+  }
+}
+
+TEST(ShiftInData, ReadsTheInvertedStatusLineMostSignificantBitFirst) {
+  Rig r;
+  r.board.DataPortImage = 0x04;
+  // Status bit 7 = 0, 1, 0, 1, 1, 0, 1, 0 on the third read of each triple read.
+  for (const bool high : {false, true, false, true, true, false, true, false}) {
+    const std::uint8_t v = high ? 0xFF : 0x7F;
+    for (int i = 0; i < 3; ++i) r.io.scripted[0x379].push_back(v);
+  }
+  r.board.ShiftInData();
+  EXPECT_EQ(r.board.DataLatch, 0xA5);
+  EXPECT_EQ(r.Data(), Concat({{0x0C, 0x0E, 0x0C, 0x04}, Repeat({0x06, 0x04}, 7)}));
+  EXPECT_EQ(r.io.Reads(0x379), 24);
+}
+
+TEST(ReverseDataBits, MirrorsTheLowByte) {
+  struct Case {
+    int in, out;
+  };
+  for (const Case c : {Case{0x01, 0x80}, Case{0x12, 0x48}, Case{0xA5, 0xA5}, Case{0x3C, 0x3C},
+                       Case{0x1F0, 0x0F}}) {
+    Rig r;
+    r.board.DataLatch = c.in;
+    r.board.ReverseDataBits();
+    EXPECT_EQ(r.board.DataLatch, c.out) << std::hex << c.in;
+  }
+}
+
+TEST(DataBytes, TwentyPinBytesTravelReversed) {
+  Rig r;
+  r.board.DataLatch = 0x01;
+  r.board.WriteDataByte();
+  EXPECT_EQ(r.board.DataLatch, 0x80);
+  // 0x80 goes out on data bit 0: set in the first bit's three writes only.
+  EXPECT_EQ(r.Data()[1] & 0x01, 0x01);
+  EXPECT_EQ(r.Data()[4] & 0x01, 0x00);
+
+  Rig in;
+  for (int i = 0; i < 24; ++i) in.io.scripted[0x379].push_back(i < 3 ? 0x7F : 0xFF);
+  in.board.ReadDataByte();
+  EXPECT_EQ(in.board.DataLatch, 0x01);
+}
+
+TEST(PulseAddressHighBit0, ShiftsOutFFThenFE) {
+  Rig r;
+  r.board.AddressHighLatch = 0xFE;
+  r.board.PulseAddressHighBit0();
+  const Bytes d = r.Data();
+  ASSERT_EQ(d.size(), 54u);
+  // Data bit 5 carries the address-high byte; the eighth bit is the last before the strobe.
+  EXPECT_EQ(d[22] & 0x20, 0x20);
+  EXPECT_EQ(d[27 + 22] & 0x20, 0x00);
+  EXPECT_EQ(r.board.AddressHighLatch, 0xFE);
+}
+
+TEST(ResetBoard, ClearsLatchesWritesSevenTwiceAndWaitsFourTimes55ms) {
+  Rig r;
+  r.board.DataLatch = 0x12;
+  r.board.AddressLowLatch = 0x345;
+  r.board.AddressHighLatch = 0x67;
+  r.board.ModeLatch = 0x6E;
+  r.board.ModeBits = 0x01;
+  r.board.ControlPortImage = 0x08;
+  r.board.DataOutputEnable = true;
+  r.board.ResetBoard();
+  EXPECT_EQ(r.Control(), (Bytes{0x07, 0x07}));
+  EXPECT_EQ(r.Waits(), (std::vector<int>{65535, 65535, 65535, 65535}));
+  EXPECT_EQ(r.Data().size(), 54u);
+  EXPECT_EQ(r.board.ModeBits, 0x81);
+  EXPECT_EQ(r.board.ModeLatch, 0x81);
+  EXPECT_EQ(r.board.ControlPortImage, 0x07);
+  EXPECT_TRUE(r.board.DataOutputEnable);
+  EXPECT_EQ(r.board.DataLatch | r.board.AddressLowLatch | r.board.AddressHighLatch, 0);
+  // The first shift-out still carries mode bit 7 = 0, the second sets it.
+  EXPECT_EQ(r.Data()[1] & 0x40, 0x00);
+  EXPECT_EQ(r.Data()[27 + 1] & 0x40, 0x40);
+}
+
+TEST(BeginOperation, ClearsBit7AndStrobeThenWaits500ms) {
+  Rig r;
+  r.board.ResetBoard();
+  r.io.log.clear();
+  r.board.DataOutputEnable = true;
+  r.board.BeginOperation();
+  EXPECT_FALSE(r.board.DataOutputEnable);
+  EXPECT_EQ(r.board.ModeBits, 0x01);
+  EXPECT_EQ(r.board.ModeLatch, 0x01);
+  EXPECT_EQ(r.Control(), (Bytes{0x06}));
+  EXPECT_EQ(r.Waits(), std::vector<int>(50, 11932));
+  EXPECT_EQ(r.Data().size(), 27u);
+}
+
+TEST(ControlPrimitives, EachChangesOnlyItsOwnBitAndWaitsItsTime) {
+  struct Case {
+    const char* name;
+    void (Board::*primitive)();
+    int start;
+    Bytes writes;
+    std::vector<int> waits;
+  };
+  const std::vector<int> none;
+  const std::vector<int> twice55{65535, 65535};
+  const std::vector<int> fifty10(50, 11932);
+  const Case cases[] = {
+      {"SetStrobe", &Board::SetStrobe, 0x0A, {0x0B}, none},
+      {"ClearStrobe", &Board::ClearStrobe, 0x0F, {0x0E}, none},
+      {"PulseStrobe", &Board::PulseStrobe, 0x06, {0x07, 0x06}, none},
+      {"PulseSelectIn", &Board::PulseSelectIn, 0x06, {0x0E, 0x06}, none},
+      {"ClearAutoFeed", &Board::ClearAutoFeed, 0x07, {0x05}, fifty10},
+      {"SetAutoFeed", &Board::SetAutoFeed, 0x05, {0x07}, twice55},
+      {"ClearInit", &Board::ClearInit, 0x07, {0x03}, twice55},
+      {"SetInit", &Board::SetInit, 0x03, {0x07}, twice55},
+  };
+  for (const Case& c : cases) {
+    Rig r;
+    r.board.ControlPortImage = c.start;
+    (r.board.*c.primitive)();
+    EXPECT_EQ(r.Control(), c.writes) << c.name;
+    EXPECT_EQ(r.Waits(), c.waits) << c.name;
+    EXPECT_TRUE(r.Data().empty()) << c.name;
+  }
+}
+
+TEST(ModeBits, Bit0StaysSetThroughOperations) {
+  Rig r;
+  r.board.ResetBoard();
+  r.board.BeginOperation();
+  r.board.SetModeBit0();
+  r.board.ModeLatch = 0x00;
+  r.board.ShiftOutLatches();
+  EXPECT_EQ(r.board.ModeLatch, 0x01);
+  r.board.ResetBoard();
+  EXPECT_EQ(r.board.ModeBits, 0x81);
+}
+
+TEST(Board, FollowsPortBaseAtEveryAccess) {
+  Rig r;
+  r.state.PortBase = 0x278;
+  r.board.SetStrobe();
+  r.board.ShiftInData();
+  EXPECT_EQ(r.io.Writes(0x27A), (Bytes{0x01}));
+  EXPECT_EQ(r.io.Writes(0x278).size(), 18u);
+  EXPECT_EQ(r.io.Reads(0x279), 24);
+  EXPECT_TRUE(r.Data().empty());
+}
+
+}  // namespace
+}  // namespace kaldo

@@ -1,0 +1,382 @@
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "tests/sim/SimRig.h"
+
+namespace kaldo::test {
+namespace {
+
+using sim::EventKind;
+
+class EveryPart : public testing::TestWithParam<Part> {};
+
+std::string PartName(const testing::TestParamInfo<Part>& info) {
+  return info.param.name;
+}
+
+// Addresses that exercise every address line of the part: the ends, each high bit on its own.
+std::vector<int> ProbeAddresses(const Part& p) {
+  std::vector<int> out{0, 1, p.size - 1};
+  if (p.family == Family::Pin20) return {0, 1, 2, 0x3F, p.size - 1};
+  for (int bit = 8; (1 << bit) < p.size; ++bit) out.push_back((1 << bit) | 0x5A);
+  return out;
+}
+
+TEST_P(EveryPart, EraseThenWriteThenReadBack) {
+  const Part& part = GetParam();
+  SimRig rig;
+  rig.pc.InsertChip(sim::Chip::WithContents(part.type, std::vector<std::uint8_t>(part.size, 0x00)));
+  std::vector<std::pair<int, int>> bytes;
+  for (int a : ProbeAddresses(part)) bytes.push_back({a, (a * 37 + 11) & 0xFF});
+  {
+    Session s(rig, part);
+    s.Erase();
+    s.Program(bytes);
+  }
+  const sim::Chip& chip = *rig.pc.Socket();
+  std::vector<std::uint8_t> expected(part.size, 0xFF);
+  for (const auto& [a, v] : bytes) expected[a] = static_cast<std::uint8_t>(v);
+  EXPECT_EQ(chip.memory, expected);
+
+  Session s(rig, part);
+  for (const auto& [a, v] : bytes) EXPECT_EQ(s.ReadByte(a), v) << std::hex << a;
+}
+
+TEST_P(EveryPart, AWriteOnlyClearsBits) {
+  const Part& part = GetParam();
+  SimRig rig;
+  rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0xF0}));
+  {
+    Session s(rig, part);
+    s.Program({{0, 0x3C}});
+  }
+  EXPECT_EQ(rig.pc.Socket()->memory[0], 0x30);
+}
+
+TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
+  const Part& part = GetParam();
+  struct Case {
+    const char* what;
+    const char* lost;  // the reason the trace gives, empty when no cycle starts at all
+  };
+  const std::vector<Case> cases = {{"no programming voltage", "no programming voltage"},
+                                   {"read mode latched", ""},
+                                   {"wait too short", "wait too short"},
+                                   {"data not driven", "data not driven"},
+                                   {"other pulse line", ""}};
+  for (const Case& c : cases) {
+    SimRig rig;
+    rig.pc.InsertChip(part.type);
+    rig.pc.SetTracing(true);
+    {
+      Session s(rig, part);
+      const std::string what = c.what;
+      if (what != "no programming voltage") s.VoltageOn();
+      if (what == "no programming voltage" && part.family == Family::S53) rig.board.SetAutoFeed();
+      s.At(0);
+      rig.board.ModeLatch = what == "read mode latched" ? s.ReadCode() : s.WriteCode();
+      rig.board.DataLatch = 0x00;
+      rig.board.DataOutputEnable = what != "data not driven";
+      rig.board.ShiftOutLatches();
+      const bool selectIn = s.SelectInPulses() != (what == "other pulse line");
+      selectIn ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
+      if (what == "wait too short") {
+        if (part.family == Family::WD) rig.port.Delay50us();
+      } else {
+        (rig.port.*s.ByteWait())();
+      }
+      rig.board.DataOutputEnable = false;
+      rig.board.ShiftOutLatches();
+    }
+    EXPECT_EQ(rig.pc.Socket()->memory[0], 0xFF) << c.what;
+    const auto cycles = rig.pc.EventTexts(EventKind::Cycle);
+    if (*c.lost) {
+      ASSERT_EQ(cycles.size(), 1u) << c.what;
+      EXPECT_NE(cycles[0].find(std::string("lost: ") + c.lost), std::string::npos) << cycles[0];
+    } else {
+      EXPECT_TRUE(cycles.empty()) << c.what;
+    }
+  }
+}
+
+TEST_P(EveryPart, EraseNeedsItsFullPulseOrSettleTime) {
+  const Part& part = GetParam();
+  SimRig rig;
+  rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0x00}));
+  {
+    Session s(rig, part);
+    if (part.family == Family::WD) rig.board.ClearInit();
+    s.Mode(s.EraseCode());
+    s.VoltageOn();
+    if (s.SelectInPulses()) {
+      rig.board.PulseSelectIn();
+      for (int i = 0; i < 14; ++i) rig.port.Delay10ms();
+    } else {
+      rig.board.SetStrobe();
+      rig.port.Delay2ms();
+      rig.board.ClearStrobe();
+    }
+    s.VoltageOff();
+  }
+  EXPECT_EQ(rig.pc.Socket()->memory[0], 0x00);
+  {
+    Session s(rig, part);
+    s.Erase();
+  }
+  EXPECT_EQ(rig.pc.Socket()->memory[0], 0xFF);
+}
+
+TEST_P(EveryPart, SignatureBytes) {
+  const Part& part = GetParam();
+  SimRig rig;
+  rig.pc.InsertChip(part.type);
+  Session s(rig, part);
+  std::vector<std::uint8_t> read;
+  switch (part.family) {
+    case Family::C5x:
+    case Family::S53:
+      for (int a = 0x30; a < 0x30 + static_cast<int>(part.signature.size()); ++a) {
+        read.push_back(static_cast<std::uint8_t>(s.ReadByte(a, 0x06)));
+      }
+      break;
+    case Family::S5x:
+    case Family::WD:
+      for (int page = 0; page < 3; ++page) {
+        read.push_back(static_cast<std::uint8_t>(s.ReadByte(page << 8, 0x02)));
+      }
+      break;
+    case Family::Pin20:
+      for (int i = 0; i < 2; ++i) read.push_back(static_cast<std::uint8_t>(s.ReadByte(i, 0x00)));
+      break;
+  }
+  EXPECT_EQ(read, part.signature);
+}
+
+TEST_P(EveryPart, LockBit2HidesTheContentsAndEraseClearsIt) {
+  const Part& part = GetParam();
+  SimRig rig;
+  sim::Chip& chip = rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0x12, 0x34}));
+  chip.lockBits = sim::kChipLock2;
+  {
+    Session s(rig, part);
+    EXPECT_EQ(s.ReadByte(0), sim::kLockedReadPattern);
+  }
+  chip.lockBits = sim::kChipLock1;
+  {
+    Session s(rig, part);
+    EXPECT_EQ(s.ReadByte(0), 0x12);
+    s.Program({{1, 0x00}});  // lock bit 1 stops further programming
+    s.Erase();
+  }
+  EXPECT_EQ(rig.pc.Socket()->lockBits, 0);
+  EXPECT_EQ(rig.pc.Socket()->memory[1], 0xFF);
+}
+
+TEST_P(EveryPart, CellsThatWillNotProgram) {
+  const Part& part = GetParam();
+  SimRig rig;
+  rig.pc.InsertChip(part.type).wontProgram = {1};
+  {
+    Session s(rig, part);
+    s.Program({{0, 0x11}, {1, 0x22}, {2, 0x33}});
+  }
+  EXPECT_EQ(rig.pc.Socket()->memory[0], 0x11);
+  EXPECT_EQ(rig.pc.Socket()->memory[1], 0xFF);
+  EXPECT_EQ(rig.pc.Socket()->memory[2], 0x33);
+}
+
+INSTANTIATE_TEST_SUITE_P(Sim, EveryPart, testing::ValuesIn(Parts()), PartName);
+
+// Lock bits as each family programs them, read back where the part can report them.
+TEST(LockBits, PulsedOneByOneOrAsADataByte) {
+  struct Case {
+    int type;
+    std::vector<int> codes;  // one pulse per code; empty: the AT89S53 data bytes
+    int lockBits;
+    int lockRead;  // -1: the part has no lock read
+  };
+  const Case cases[] = {
+      {0, {0x7E, 0x1E, 0x36}, 7, -1}, {3, {0x7E}, 1, 0x04},       {4, {0x1E, 0x36}, 6, 0x18},
+      {7, {0x36}, 4, 0x10},           {8, {0x7E, 0x1E}, 3, 0x0C}, {11, {0x1E, 0x0A}, 3, -1},
+  };
+  for (const Case& c : cases) {
+    const Part& part = Parts()[c.type];
+    SimRig rig;
+    rig.pc.InsertChip(c.type);
+    {
+      Session s(rig, part);
+      if (part.family == Family::WD) rig.board.ClearInit();
+      s.VoltageOn();
+      for (int code : c.codes) {
+        s.Mode(code);
+        if (part.family == Family::WD) {
+          rig.board.SetStrobe();
+          rig.port.Delay100us();
+          rig.board.ClearStrobe();
+        } else {
+          part.family == Family::S5x ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
+          (rig.port.*s.ByteWait())();
+        }
+      }
+      s.VoltageOff();
+    }
+    EXPECT_EQ(rig.pc.Socket()->lockBits, c.lockBits) << part.name;
+    if (c.lockRead >= 0) {
+      Session s(rig, part);
+      EXPECT_EQ(s.ReadByte(0x200, 0x3A), c.lockRead) << part.name;
+    }
+  }
+}
+
+TEST(LockBits, AT89S53TakesFuseAndLockBitsAsDataBytes) {
+  struct Case {
+    int fuseByte, lockByte;
+    int lockBits;
+    bool isp;
+    int lockRead, fuseRead;
+  };
+  for (const Case c :
+       {Case{0xFF, 0xFF, 0, false, 0xFF, 0xFF}, Case{0xFE, 0xFF, 0, true, 0xFF, 0xFE},
+        Case{0xFF, 0x1F, 7, false, 0xF8, 0xFF}, Case{0xFE, 0x7F, 1, true, 0xFB, 0xFE}}) {
+    const Part& part = Parts()[5];
+    SimRig rig;
+    rig.pc.InsertChip(5);
+    {
+      Session s(rig, part);
+      rig.board.DataOutputEnable = true;
+      rig.board.DataLatch = c.fuseByte;
+      s.Mode(0x4E);
+      rig.board.SetStrobe();
+      rig.port.Delay10ms();
+      rig.board.ClearStrobe();
+      rig.board.DataLatch = c.lockByte;
+      s.Mode(0x36);
+      rig.board.PulseStrobe();
+      rig.port.Delay2ms();
+      rig.board.DataOutputEnable = false;
+    }
+    EXPECT_EQ(rig.pc.Socket()->lockBits, c.lockBits);
+    EXPECT_EQ(rig.pc.Socket()->ispFuse, c.isp);
+    Session s(rig, part);
+    EXPECT_EQ(s.ReadByte(0x31, 0x1E), c.lockRead);
+    EXPECT_EQ(s.ReadByte(0x31, 0x5E), c.fuseRead);
+  }
+}
+
+TEST(AddressForms, EachPartAnswersOnlyToItsOwnWiring) {
+  struct Case {
+    int type;
+    int low, high;  // as latched
+    int answer;     // byte read, -1 for no answer (the lines float: 0xFF)
+  };
+  const Case cases[] = {
+      {0, 0x23, 0x11, 0x01}, {0, 0x23, 0x01, -1},    // AT89C51 needs address-high bit 4
+      {1, 0x23, 0x11, 0x11}, {3, 0x23, 0x11, -1},    // on the others it is A12
+      {2, 0xBC, 0x4A, 0x4A}, {7, 0xBC, 0x8A, 0x4A},  // A14: bit 6 on the C55, bit 7 on the WD
+      {7, 0xBC, 0x4A, -1},   {8, 0xFF, 0xBF, 0x7F},
+      {6, 0x00, 0x28, -1},  // beyond the AT89S8252's 10 KB
+  };
+  for (const Case& c : cases) {
+    const Part& part = Parts()[c.type];
+    std::vector<std::uint8_t> contents(part.size);
+    for (int a = 0; a < part.size; ++a) contents[a] = static_cast<std::uint8_t>(a >> 8);
+    SimRig rig;
+    rig.pc.InsertChip(sim::Chip::WithContents(c.type, contents));
+    Session s(rig, part);
+    rig.board.AddressLowLatch = c.low;
+    rig.board.AddressHighLatch = c.high;
+    rig.board.ModeLatch = s.ReadCode();
+    rig.board.ShiftOutLatches();
+    rig.board.ShiftInData();
+    EXPECT_EQ(rig.board.DataLatch, c.answer < 0 ? 0xFF : c.answer)
+        << part.name << " " << std::hex << c.high;
+  }
+}
+
+TEST(TwentyPin, CounterStepsWrapsAndRestartsWithEachOperation) {
+  const Part& part = Parts()[9];
+  std::vector<std::uint8_t> contents(part.size);
+  for (int a = 0; a < part.size; ++a) contents[a] = static_cast<std::uint8_t>(a * 7 + (a >> 8));
+  SimRig rig;
+  rig.pc.InsertChip(sim::Chip::WithContents(9, contents));
+  {
+    Session s(rig, part);
+    EXPECT_EQ(s.ReadByte(5), contents[5]);
+    EXPECT_EQ(rig.pc.AddressCounter(), 5u);
+    for (int i = 5; i < part.size; ++i) s.Step();
+    EXPECT_EQ(rig.pc.AddressCounter(), 0u);
+    rig.board.ReadDataByte();
+    EXPECT_EQ(rig.board.DataLatch, contents[0]);
+  }
+  Session s(rig, part);
+  EXPECT_EQ(rig.pc.AddressCounter(), 0u);
+  EXPECT_EQ(s.ReadByte(0), contents[0]);
+}
+
+TEST(TwentyPin, DataTravelsBitReversedAndNeedsAddressHighFEAtTheStart) {
+  const Part& part = Parts()[11];
+  SimRig rig;
+  rig.pc.InsertChip(sim::Chip::WithContents(11, {0x01, 0x35}));
+  rig.pc.SetTracing(true);
+  {
+    Session s(rig, part);
+    EXPECT_EQ(s.ReadByte(0), 0x01);
+    rig.board.ShiftInData();  // without the reversal
+    EXPECT_EQ(rig.board.DataLatch, 0x80);
+  }
+  // Activated with address-high 0x00: the part never enters programming mode.
+  rig.board.AddressHighLatch = 0x00;
+  rig.board.BeginOperation();
+  rig.board.AddressHighLatch = 0xFE;
+  rig.board.ModeLatch = 0x14;
+  rig.board.ShiftOutLatches();
+  rig.board.ReadDataByte();
+  EXPECT_EQ(rig.board.DataLatch, 0xFF);
+  rig.board.ResetBoard();
+}
+
+TEST(Faults, WhatTheReadBackLineDeliversWithoutABoardOrAChip) {
+  struct Case {
+    const char* what;
+    int socketType;  // -1: empty
+    bool board;
+    int readAs;
+    int expected;
+  };
+  const Case cases[] = {
+      {"no board", 0, false, 0, 0xFF},
+      {"empty socket", -1, true, 0, 0xFF},
+      {"20-pin part read as a 40-pin part", 11, true, 1, 0xFF},
+      {"AT89C51 read as an AT89C52", 0, true, 1, 0xFF},
+      {"AT89S51 read as an AT89C51", 3, true, 0, 0xFF},
+      {"AT89C52 read as an AT89C51 (address-high bit 4 is A12)", 1, true, 0, 0x10},
+  };
+  for (const Case& c : cases) {
+    SimRig rig;
+    if (c.socketType < 0) {
+      rig.pc.RemoveChip();
+    } else {
+      std::vector<std::uint8_t> contents(0x1100, 0x00);
+      contents[0x1000] = 0x10;
+      rig.pc.InsertChip(sim::Chip::WithContents(c.socketType, contents));
+    }
+    rig.pc.SetBoardPresent(c.board);
+    Session s(rig, Parts()[c.readAs]);
+    EXPECT_EQ(s.ReadByte(0), c.expected) << c.what;
+  }
+}
+
+TEST(Faults, AnotherPartInTheSocketIsNotProgrammed) {
+  SimRig rig;
+  rig.pc.InsertChip(sim::Chip::WithContents(3, {0x00}));  // an AT89S51, programmed as an AT89C51
+  {
+    Session s(rig, Parts()[0]);
+    s.Erase();
+    s.Program({{0, 0x55}});
+  }
+  EXPECT_EQ(rig.pc.Socket()->memory[0], 0x00);
+}
+
+}  // namespace
+}  // namespace kaldo::test

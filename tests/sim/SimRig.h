@@ -1,0 +1,184 @@
+// A program's-eye view of the simulated PC for the tests: the link's Port and Board on top of it,
+// and a session that drives the chip in the socket through the board primitives.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "core/ProgramState.h"
+#include "link/Board.h"
+#include "link/Port.h"
+#include "sim/SimulatedPC.h"
+
+namespace kaldo::test {
+
+enum class Family { C5x, S5x, S53, WD, Pin20 };
+
+// The parts as their data sheets give them (independent of the simulator's own table).
+struct Part {
+  const char* name;
+  int type;
+  Family family;
+  int size;
+  std::vector<std::uint8_t> signature;
+};
+
+inline const std::vector<Part>& Parts() {
+  static const std::vector<Part> parts = {
+      {"AT89C51", 0, Family::C5x, 0x1000, {0x1E, 0x51, 0xFF}},
+      {"AT89C52", 1, Family::C5x, 0x2000, {0x1E, 0x52, 0xFF}},
+      {"AT89C55", 2, Family::C5x, 0x5000, {0x1E, 0x55, 0xFF}},
+      {"AT89S51", 3, Family::S5x, 0x1000, {0x1E, 0x51, 0x06}},
+      {"AT89S52", 4, Family::S5x, 0x2000, {0x1E, 0x52, 0x06}},
+      {"AT89S53", 5, Family::S53, 0x3000, {0x1E, 0x53}},
+      {"AT89S8252", 6, Family::S53, 0x2800, {0x1E, 0x72}},
+      {"AT89C55WD", 7, Family::WD, 0x5000, {0x1E, 0x55, 0x06}},
+      {"AT89C51RC", 8, Family::WD, 0x8000, {0x1E, 0x51, 0x07}},
+      {"AT89C1051", 9, Family::Pin20, 0x0400, {0x1E, 0x11}},
+      {"AT89C1051U", 10, Family::Pin20, 0x0400, {0x1E, 0x12}},
+      {"AT89C2051", 11, Family::Pin20, 0x0800, {0x1E, 0x21}},
+      {"AT89C4051", 12, Family::Pin20, 0x1000, {0x1E, 0x41}},
+  };
+  return parts;
+}
+
+struct SimRig {
+  explicit SimRig(sim::SimOptions options = {}) : pc(options) {
+    state.PortBase = options.lptBase;
+    port.InitDelayTimer();
+    board.ResetBoard();
+  }
+  sim::SimulatedPC pc;
+  ProgramState state;
+  Port port{pc};
+  Board board{state, port};
+};
+
+// One operation on the part in the socket, from BeginOperation to ResetBoard.
+class Session {
+ public:
+  Session(SimRig& rig, const Part& part) : r_(rig), b_(rig.board), p_(part) {
+    b_.DataOutputEnable = false;
+    if (Pin20()) b_.AddressHighLatch = 0xFE;
+    b_.BeginOperation();
+    if (p_.family == Family::S53) {
+      b_.SetModeBit0();
+      b_.ClearAutoFeed();
+    }
+  }
+  ~Session() { b_.ResetBoard(); }
+
+  bool Pin20() const { return p_.family == Family::Pin20; }
+  bool SelectInPulses() const { return p_.family == Family::S5x || p_.family == Family::WD; }
+
+  int ReadCode() const {
+    switch (p_.family) {
+      case Family::S5x:
+      case Family::WD:
+        return 0x62;
+      case Family::Pin20:
+        return 0x14;
+      default:
+        return 0x66;
+    }
+  }
+  int WriteCode() const { return Pin20() ? 0x1C : 0x6E; }
+  int EraseCode() const { return Pin20() ? 0x02 : 0x16; }
+  void (Port::*ByteWait() const)() {
+    if (p_.family == Family::S5x) return &Port::Delay50us;
+    if (p_.family == Family::WD) return &Port::Delay100us;
+    return &Port::Delay2ms;
+  }
+
+  void Mode(int code) {
+    b_.ModeLatch = code;
+    b_.ShiftOutLatches();
+  }
+  void VoltageOn() {
+    if (p_.family != Family::S53) b_.ClearAutoFeed();
+  }
+  void VoltageOff() {
+    if (p_.family != Family::S53) b_.SetAutoFeed();
+  }
+
+  // Address a as each part's wiring wants it; 20-pin parts step their counter up to a.
+  void At(int a) {
+    if (Pin20()) {
+      while (counter_ < a) Step();
+      return;
+    }
+    b_.AddressLowLatch = a;
+    int high = a >> 8;
+    if (p_.type == 0) high |= 0x10;
+    if (p_.family == Family::WD && (high & 0x40)) high = (high & ~0x40) | 0x80;
+    b_.AddressHighLatch = high;
+  }
+  void Step() {
+    b_.PulseAddressHighBit0();
+    ++counter_;
+  }
+
+  void Erase() {
+    if (p_.family == Family::WD) b_.ClearInit();
+    Mode(EraseCode());
+    VoltageOn();
+    if (SelectInPulses()) {
+      b_.PulseSelectIn();
+      for (int i = 0; i < 15; ++i) r_.port.Delay10ms();
+    } else {
+      b_.SetStrobe();
+      r_.port.Delay10ms();
+      b_.ClearStrobe();
+    }
+    VoltageOff();
+    if (p_.family == Family::WD) b_.SetInit();
+  }
+
+  // Programs a byte with the part's own pulse, under the voltage the caller switched on.
+  void WriteByte(int a, int value, void (Port::*wait)() = nullptr) {
+    At(a);
+    b_.ModeLatch = WriteCode();
+    b_.DataLatch = value;
+    b_.DataOutputEnable = true;
+    if (Pin20()) {
+      b_.WriteDataByte();
+    } else {
+      b_.ShiftOutLatches();
+    }
+    if (SelectInPulses()) {
+      b_.PulseSelectIn();
+    } else {
+      b_.PulseStrobe();
+    }
+    if (wait == nullptr) wait = ByteWait();
+    (r_.port.*wait)();
+    b_.DataOutputEnable = false;
+  }
+
+  void Program(const std::vector<std::pair<int, int>>& bytes) {
+    VoltageOn();
+    for (const auto& [a, v] : bytes) WriteByte(a, v);
+    VoltageOff();
+  }
+
+  int ReadByte(int a, int mode = -1) {
+    At(a);
+    b_.DataOutputEnable = false;
+    b_.ModeLatch = mode < 0 ? ReadCode() : mode;
+    b_.ShiftOutLatches();
+    if (Pin20()) {
+      b_.ReadDataByte();
+    } else {
+      b_.ShiftInData();
+    }
+    return b_.DataLatch;
+  }
+
+ private:
+  SimRig& r_;
+  Board& b_;
+  const Part& p_;
+  int counter_ = 0;
+};
+
+}  // namespace kaldo::test
