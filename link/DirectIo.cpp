@@ -133,6 +133,12 @@ void DirectIo::Open() {
   GrantTimer();
 }
 
+std::unique_ptr<IoSpace> OpenDirectIo(const std::uint16_t& portBase) {
+  auto io = std::make_unique<DirectIo>(portBase);
+  io->Open();
+  return io;
+}
+
 void DirectIo::write(std::uint16_t port, std::uint8_t value) {
   Permit(port);
   sys_.Out(port, value);

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -55,6 +56,10 @@ class DirectIo : public IoSpace {
   std::uint16_t lptBase_ = 0;
   std::thread::id lptThread_;
 };
+
+// A DirectIo on the real system calls with every permission granted (on the calling thread), for
+// the hardware backend's choice; raises PortAccessError when the kernel refuses.
+std::unique_ptr<IoSpace> OpenDirectIo(const std::uint16_t& portBase);
 
 // The text of the error for a PortBase below 0x100.
 std::string LowPortBaseText(std::uint16_t base);
