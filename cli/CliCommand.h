@@ -2,6 +2,7 @@
 // Each group of commands (and of options) is a table; Cli.cpp lists the tables.
 #pragma once
 
+#include <cstdint>
 #include <ostream>
 #include <span>
 #include <string>
@@ -25,6 +26,19 @@ class UsageError : public Error {
 struct CliOptions {
   int DeviceType = 0;  // --device, AT89C51 unless given
   bool Help = false;
+
+  // Device commands: where the board is, and what a write programs after its verify.
+  std::string SimState;        // --sim: the simulated PC's chips, kept in this file
+  bool RealPort = false;       // --port given
+  std::uint16_t PortBase = 0;  // --port
+  std::string TraceFile;       // --trace (simulated PC only)
+  int ProgBits = 0;            // --lock, --isp
+  // Faults of the simulated PC.
+  bool NoBoard = false;
+  bool EmptySocket = false;
+  int SocketType = -1;  // another device's chip in the socket; -1: the chip of --device
+  std::vector<std::uint16_t> StuckCells;
+  bool Locked = false;
 };
 
 struct CliOption {
@@ -53,6 +67,8 @@ struct CliCommand {
 
 std::span<const CliOption> GeneralOptions();
 std::span<const CliCommand> FileCommands();
+std::span<const CliOption> DeviceOptions();
+std::span<const CliCommand> DeviceCommands();
 
 // Blanks the buffer and loads an Intel HEX file as the window's Open command does, then prints the
 // outcome text and "Checksum XXXX" for the device. True when the outcome is "OK".

@@ -1,0 +1,151 @@
+// The commands on the device in the programmer's socket: blank, read, write, verify, signature.
+// They print the texts the window shows in its message boxes for the same commands.
+#include <unistd.h>
+
+#include <iostream>
+#include <string>
+
+#include "cli/CliCommand.h"
+#include "cli/DeviceSession.h"
+#include "core/Convert.h"
+#include "core/HexFile.h"
+#include "device/DeviceOperations.h"
+
+namespace kaldo::cli {
+
+namespace {
+
+// The window's busy display as one line on a terminal: the command and the address readout.
+class TerminalProgress : public ProgressDisplay {
+ public:
+  TerminalProgress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
+  ~TerminalProgress() override {
+    if (drawn_) err_ << "\n" << std::flush;
+  }
+  void UpdateAdresDisp(int address) override {
+    address_ = address;
+    Draw();
+  }
+  void UpdateCmdDisp(const std::string& text) override {
+    command_ = text;
+    Draw();
+  }
+
+ private:
+  void Draw() {
+    if (!shown_) return;
+    // The readout shows the end of the 256-byte block, as the window does.
+    err_ << "\r" << command_ << "  " << IntToHex(static_cast<std::uint32_t>(address_ | 0xFF), 4)
+         << "   " << std::flush;
+    drawn_ = true;
+  }
+
+  std::ostream& err_;
+  bool shown_;
+  bool drawn_ = false;
+  std::string command_;
+  int address_ = 0;
+};
+
+bool StderrIsTerminal(const CliContext& c) {
+  return &c.Err == &std::cerr && isatty(STDERR_FILENO);
+}
+
+// Runs one dispatcher with the busy text of its window command; returns ResultText.
+template <typename Dispatcher>
+std::string RunOnDevice(CliContext& c, const char* busyText, Dispatcher dispatch) {
+  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State);
+  {
+    TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
+    if (busyText) progress.UpdateCmdDisp(busyText);
+    DeviceOperations ops(c.State, session->board(), progress);
+    dispatch(ops);
+  }
+  session->port().RestoreDelayTimer();
+  session->Finish();
+  return c.State.ResultText;
+}
+
+// Loads IN into a blank buffer as the window's Open does; prints the outcome only when it failed,
+// so that a device command prints just the texts of its own window command.
+bool LoadForDevice(CliContext& c, const std::string& fileName) {
+  BlankBuffer(c.State);
+  c.State.HexFileName = fileName;
+  LoadHexFile(c.State);
+  if (c.State.ResultText == kResultOK) return true;
+  PrintText(c.Out, c.State.ResultText);
+  return false;
+}
+
+// Success text, or the failure text with exit 1.
+int Verdict(CliContext& c, const std::string& result, const std::string& success) {
+  if (result == kResultOK) {
+    PrintText(c.Out, success);
+    return kExitOK;
+  }
+  PrintText(c.Out, result);
+  return kExitFailed;
+}
+
+int RunBlank(CliContext& c, const std::vector<std::string>&) {
+  CheckDeviceOptions(c.Options);
+  return Verdict(c, RunOnDevice(c, "Blank Checking", [](auto& o) { o.BlankCheckDevice(); }),
+                 "Blank Check O.K");
+}
+
+int RunRead(CliContext& c, const std::vector<std::string>& args) {
+  CheckDeviceOptions(c.Options);
+  c.State.ResultText = kResultOK;
+  const std::string result = RunOnDevice(c, "Reading", [](auto& o) { o.ReadDevice(); });
+  if (result != kResultOK) return Verdict(c, result, "");
+  c.State.HexFileName = args[0];
+  SaveHexFile(c.State);
+  PrintText(c.Out, "Data Reading Complete");
+  return kExitOK;
+}
+
+int RunWrite(CliContext& c, const std::vector<std::string>& args) {
+  CheckDeviceOptions(c.Options);
+  if (!LoadForDevice(c, args[0])) return kExitFailed;
+  c.State.ProgBits = c.Options.ProgBits;
+  const std::string result = RunOnDevice(c, "Programming", [](auto& o) { o.ProgramDevice(); });
+  return Verdict(
+      c, result,
+      c.State.ProgBits ? "Programming/Verify OK\rLock Bits Programmed" : "Programming/Verify OK");
+}
+
+int RunVerify(CliContext& c, const std::vector<std::string>& args) {
+  CheckDeviceOptions(c.Options);
+  if (!LoadForDevice(c, args[0])) return kExitFailed;
+  return Verdict(c, RunOnDevice(c, "Verifying", [](auto& o) { o.VerifyDevice(); }), "Verify OK");
+}
+
+int RunSignature(CliContext& c, const std::vector<std::string>&) {
+  CheckDeviceOptions(c.Options);
+  c.State.ResultText.clear();
+  const std::string result = RunOnDevice(c, nullptr, [](auto& o) { o.ReadSignature(); });
+  PrintText(c.Out, result);
+  return result == kNoDeviceText ? kExitFailed : kExitOK;
+}
+
+const CliCommand kDeviceCommands[] = {
+    {"blank", "", 0, "check that the device's code memory is erased (every byte FF)", RunBlank},
+    {"read", "OUT", 1, "read the device's code memory and save it to OUT as an Intel HEX file",
+     RunRead},
+    {"write", "IN", 1,
+     "load IN into a blank image, then erase, program and verify the device; after a verified "
+     "write, program the lock bits and ISP fuse chosen with --lock and --isp",
+     RunWrite},
+    {"verify", "IN", 1, "load IN into a blank image and compare the device with it", RunVerify},
+    {"signature", "", 0,
+     "read the device's signature bytes (and on some devices its lock bits and ISP fuse)",
+     RunSignature},
+};
+
+}  // namespace
+
+std::span<const CliCommand> DeviceCommands() {
+  return kDeviceCommands;
+}
+
+}  // namespace kaldo::cli

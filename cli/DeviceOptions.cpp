@@ -1,0 +1,149 @@
+// The options of the device commands: where the board is, the program bits of a write, the trace
+// and the simulated PC's faults.
+#include <cctype>
+#include <optional>
+#include <string>
+
+#include "cli/CliCommand.h"
+#include "core/Convert.h"
+
+namespace kaldo::cli {
+
+namespace {
+
+// LPT1..LPT3 as the window's port menu offers them.
+struct NamedPort {
+  const char* Name;
+  std::uint16_t Base;
+};
+constexpr NamedPort kNamedPorts[] = {{"lpt1", 0x378}, {"lpt2", 0x278}, {"lpt3", 0x3BC}};
+// Below this lie the PC's own system devices (timer, interrupt and DMA controllers...).
+constexpr std::uint16_t kLowestPort = 0x100;
+
+std::string Lower(std::string text) {
+  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return text;
+}
+
+// "0x" and 1 to 4 hexadecimal digits.
+std::optional<std::uint16_t> HexNumber(const std::string& value) {
+  const std::string v = Lower(value);
+  if (v.size() < 3 || v.size() > 6 || v.compare(0, 2, "0x") != 0) return std::nullopt;
+  if (v.find_first_not_of("0123456789abcdef", 2) != std::string::npos) return std::nullopt;
+  return static_cast<std::uint16_t>(std::stoul(v.substr(2), nullptr, 16));
+}
+
+void ApplySim(CliOptions& o, const std::string& value) {
+  if (value.empty()) throw UsageError("option '--sim' needs a file name");
+  o.SimState = value;
+}
+
+void ApplyPort(CliOptions& o, const std::string& value) {
+  for (const NamedPort& p : kNamedPorts) {
+    if (Lower(value) == p.Name) {
+      o.RealPort = true;
+      o.PortBase = p.Base;
+      return;
+    }
+  }
+  const auto base = HexNumber(value);
+  if (!base) throw UsageError("unknown port '" + value + "' (lpt1, lpt2, lpt3 or 0xNNN)");
+  if (*base < kLowestPort)
+    throw UsageError("port 0x" + IntToHex(*base, 4) +
+                     " is refused: addresses below 0x0100 belong to the PC's system devices");
+  o.RealPort = true;
+  o.PortBase = *base;
+}
+
+void ApplyTrace(CliOptions& o, const std::string& value) {
+  if (value.empty()) throw UsageError("option '--trace' needs a file name");
+  o.TraceFile = value;
+}
+
+void ApplyLock(CliOptions& o, const std::string& value) {
+  static constexpr int kBits[] = {kLockBit1, kLockBit2, kLockBit3};
+  std::size_t pos = 0;
+  do {
+    const std::size_t comma = value.find(',', pos);
+    const std::string item = value.substr(pos, comma == std::string::npos ? comma : comma - pos);
+    if (item != "1" && item != "2" && item != "3")
+      throw UsageError("lock bits are 1, 2 or 3, separated by commas: '" + value + "'");
+    o.ProgBits |= kBits[item[0] - '1'];
+    pos = comma == std::string::npos ? comma : comma + 1;
+  } while (pos != std::string::npos);
+}
+
+void ApplyIsp(CliOptions& o, const std::string&) {
+  o.ProgBits |= kIspFuse;
+}
+
+void ApplyNoBoard(CliOptions& o, const std::string&) {
+  o.NoBoard = true;
+}
+
+void ApplyEmptySocket(CliOptions& o, const std::string&) {
+  o.EmptySocket = true;
+}
+
+void ApplySocket(CliOptions& o, const std::string& value) {
+  const int type = FindDeviceType(value);
+  if (type < 0) throw UsageError("unknown device '" + value + "'");
+  o.SocketType = type;
+}
+
+void ApplyStuck(CliOptions& o, const std::string& value) {
+  const std::string v = Lower(value);
+  const auto address = HexNumber(v.compare(0, 2, "0x") == 0 ? v : "0x" + v);
+  if (!address || *address >= kBufferSize)
+    throw UsageError("'" + value + "' is not a code address (hexadecimal, 0 to 7FFF)");
+  o.StuckCells.push_back(*address);
+}
+
+void ApplyLocked(CliOptions& o, const std::string&) {
+  o.Locked = true;
+}
+
+const CliOption kDeviceOptions[] = {
+    {"--sim", "STATE",
+     "run the device commands on the simulated PC, whose drawer holds a chip of every type; the "
+     "socket holds the one of --device. STATE is the file that keeps the chips from run to run "
+     "(created when missing)",
+     ApplySim},
+    {"--port", "PORT",
+     "run the device commands on the programmer board at a real parallel port: lpt1 (0x378), "
+     "lpt2 (0x278), lpt3 (0x3BC) or an I/O address 0xNNN (0x100 or above)",
+     ApplyPort},
+    {"--lock", "LIST",
+     "write: program these lock bits after a verified write, e.g. 1,2,3 (the device's own bits "
+     "only are written)",
+     ApplyLock},
+    {"--isp", nullptr, "write: program the ISP fuse after a verified write (AT89S53, AT89S8252)",
+     ApplyIsp},
+    {"--trace", "FILE",
+     "with --sim: write every port access of the simulated PC to FILE, one line each: the "
+     "simulated time in microseconds, W or R, the port (4 hex digits) and the value (2 hex "
+     "digits), e.g. '1503 W 0378 44'",
+     ApplyTrace},
+    {"--no-board", nullptr, "simulator fault: no programmer board on the port", ApplyNoBoard},
+    {"--empty-socket", nullptr, "simulator fault: no chip in the socket", ApplyEmptySocket},
+    {"--socket", "NAME",
+     "simulator fault: the drawer's chip of device NAME sits in the socket instead of the one "
+     "of --device",
+     ApplySocket},
+    {"--stuck", "ADDR",
+     "simulator fault: the cell at hexadecimal address ADDR of the chip in the socket will not "
+     "program (for this run; may be given again)",
+     ApplyStuck},
+    {"--locked", nullptr,
+     "simulator fault: lock bits 1 to 3 of the chip in the socket are programmed before the "
+     "command (kept in STATE until the chip is erased)",
+     ApplyLocked},
+};
+
+}  // namespace
+
+std::span<const CliOption> DeviceOptions() {
+  return kDeviceOptions;
+}
+
+}  // namespace kaldo::cli

@@ -1,0 +1,78 @@
+# kaldo-cli device commands on the simulated PC: texts, exit codes, the state file, faults, trace.
+. "$(dirname "$0")/lib.sh"
+cd "$WORK"
+
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+
+printf ':0400000012345678E8\r\n:00000001FF\r\n' >a.hex
+printf ':0400000012345679E7\r\n:00000001FF\r\n' >b.hex
+printf ':0400000012345678E9\r\n' >sum.hex
+S="--sim st"
+usage="\nTry 'kaldo-cli --help'."
+verr='Buffer Verify Error @ Address  0003\nData Read  =  78\nProg Data   =  79'
+
+#     name                   exit stdout                                   stderr  arguments
+check "blank, fresh state"   0 'Blank Check O.K'                           ''      $S blank
+[ -f st ] || fail "state file not created"
+check "write"                0 'Programming/Verify OK'                     ''      $S write a.hex
+check "verify"               0 'Verify OK'                                 ''      $S verify a.hex
+check "verify other image"   1 "$verr"                                     ''      $S verify b.hex
+check "blank after write"    1 'Blank Check Error @ Address  0000\nData Read  =  12' '' $S blank
+check "read"                 0 'Data Reading Complete'                     ''      $S read out.hex
+check "convert reference"    0 'OK\nChecksum ED18'                         ''      convert a.hex ref.hex
+same  "read file" out.hex ref.hex
+check "write with lock bits" 0 'Programming/Verify OK\nLock Bits Programmed' '' $S --device 89s51 --lock 1,3 write a.hex
+check "lock bits reported"   0 'Signature & Program Bits Info For 89S51\nByte-1         1E\nByte-2         51\nByte-3         06\nLock Bit-1    ON\nLock Bit-2    OFF\nLock Bit-3    ON' '' $S --device 89s51 signature
+check "isp fuse only"        0 'Programming/Verify OK\nLock Bits Programmed' '' $S --device 89s8252 --isp write a.hex
+check "isp reported"         0 'Signature & Program Bits Info For 89S8252\nByte-1          1E\nByte-2          72\nLock Bit-1    OFF\nLock Bit-2    OFF\nLock Bit-3    OFF\nISP Bit         ON' '' $S --device 89s8252 signature
+check "20-pin signature"     0 'Signature Bytes Info For 89C1051\nByte-1  = 1E\nByte-2  = 12' '' $S --device 89c1051u signature
+check "chips kept per type"  0 'Verify OK'                                 ''      $S verify a.hex
+check "write bad HEX"        1 'Data Checksum Error . . .'                 ''      $S write sum.hex
+check "verify bad HEX"       1 'Data Checksum Error . . .'                 ''      $S verify sum.hex
+check "write missing file"   2 ''                                          'File not found.' $S write none.hex
+check "read unwritable"      2 ''                                          'File not found.' $S read no/out.hex
+
+# Faults of the simulated PC.
+check "stuck cell"           1 'Program Verify Error @ Address  0002\nData Read  =  FF\nProg Data   =  56' '' $S --stuck 2 write a.hex
+check "no board, blank"      0 'Blank Check O.K'                           ''      $S --no-board blank
+check "no board, signature"  0 'Signature Bytes Info For 89C52\nByte-1  = FF\nByte-2  = FF\nByte-3  = FF' '' $S --device 89c52 --no-board signature
+check "empty socket"         1 'Buffer Verify Error @ Address  0000\nData Read  =  FF\nProg Data   =  12' '' $S --device 89c2051 --empty-socket verify a.hex
+check "other chip in socket" 0 'Signature Bytes Info For 89C55\nByte-1  = FF\nByte-2  = FF\nByte-3  = FF' '' $S --device 89c55 --socket 89c51 signature
+check "locked chip"          1 'Buffer Verify Error @ Address  0000\nData Read  =  FF\nProg Data   =  12' '' $S --device 89c4051 --locked verify a.hex
+check "locked chip rewritten" 0 'Programming/Verify OK'                    ''      $S --device 89c4051 write a.hex
+
+# Usage errors.
+check "no backend"           2 ''  "kaldo-cli: a device command needs --sim STATE or --port PORT$usage" blank
+check "two backends"         2 ''  "kaldo-cli: give --sim or --port, not both$usage" $S --port lpt1 blank
+check "system port"          2 ''  "kaldo-cli: port 0x0080 is refused: addresses below 0x0100 belong to the PC's system devices$usage" --port 0x80 blank
+check "unknown port"         2 ''  "kaldo-cli: unknown port 'lpt4' (lpt1, lpt2, lpt3 or 0xNNN)$usage" --port lpt4 blank
+check "fault on real port"   2 ''  "kaldo-cli: --trace and the simulator faults need --sim$usage" --port lpt2 --no-board blank
+check "bad lock list"        2 ''  "kaldo-cli: lock bits are 1, 2 or 3, separated by commas: '1,4'$usage" $S --lock 1,4 write a.hex
+check "bad stuck address"    2 ''  "kaldo-cli: '8000' is not a code address (hexadecimal, 0 to 7FFF)$usage" $S --stuck 8000 write a.hex
+check "unknown socket chip"  2 ''  "kaldo-cli: unknown device '8051'$usage" $S --socket 8051 blank
+check "usage checked first"  2 ''  "kaldo-cli: a device command needs --sim STATE or --port PORT$usage" write sum.hex
+check "read needs a file"    2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] read OUT$usage" $S read
+
+# The trace: every port access, from the timer set-up on, in simulated microseconds.
+check "trace"                0 'Signature Bytes Info For 89C2051\nByte-1  = 1E\nByte-2  = 21' '' $S --device 89c2051 --trace t.txt signature
+[ "$(head -4 t.txt | cut -d' ' -f2-)" = "$(printf 'R 0061 20\nR 0061 20\nR 0061 20\nW 0061 20')" ] ||
+  fail "trace begins with the timer set-up: $(head -4 t.txt | tr '\n' '|')"
+grep -qvE '^[0-9]+ [WR] [0-9A-F]{4} [0-9A-F]{2}$' t.txt && fail "trace line format: $(grep -vE '^[0-9]+ [WR] [0-9A-F]{4} [0-9A-F]{2}$' t.txt | head -1)"
+awk 'NR > 1 && $1 < last { bad = 1 } { last = $1 } END { exit bad }' t.txt || fail "trace time goes back"
+# About 0.72 s of waits: the signature read's BeginOperation and ResetBoard, as on a PC.
+end=$(tail -1 t.txt | cut -d' ' -f1)
+[ "$end" -gt 900000 ] && [ "$end" -lt 1300000 ] || fail "trace ends at $end us"
+
+# The progress line appears only on a terminal.
+if command -v script >/dev/null; then
+  script -qc "'$CLI' $S --device 89c1051 blank" /dev/null >tty.txt
+  grep -q $'Blank Checking  03FF' tty.txt || fail "no progress line on a terminal"
+fi
+
+"$CLI" --help >help.txt || fail "help exit"
+for word in blank read write verify signature --sim --port --lock --isp --trace --no-board \
+  --empty-socket --socket --stuck --locked; do
+  grep -q -- "$word" help.txt || fail "help lacks $word"
+done
+
+finish

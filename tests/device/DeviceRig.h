@@ -1,0 +1,50 @@
+// Test helper: a fresh program (state, port, board, device operations) on a simulated PC with a
+// chip of the given type in the socket, started as the program starts (timer set-up, board reset).
+// Port accesses pass through BoardEvents; the progress calls are recorded as "A 0100" (address
+// readout) and "T Verifying" (command text).
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "core/Convert.h"
+#include "core/ProgramState.h"
+#include "device/DeviceOperations.h"
+#include "link/Board.h"
+#include "link/Port.h"
+#include "sim/SimulatedPC.h"
+#include "tests/device/BoardEvents.h"
+
+namespace kaldo::test {
+
+class RecordingDisplay : public ProgressDisplay {
+ public:
+  void UpdateAdresDisp(int address) override {
+    calls.push_back("A " + IntToHex(static_cast<std::uint32_t>(address), 4));
+  }
+  void UpdateCmdDisp(const std::string& text) override { calls.push_back("T " + text); }
+  std::vector<std::string> calls;
+};
+
+struct DeviceRig {
+  // A type outside 0..12 leaves the socket empty.
+  explicit DeviceRig(int deviceType) {
+    if (deviceType >= 0 && deviceType < kDeviceCount) pc.InsertChip(deviceType);
+    state.DeviceType = deviceType;
+    SetDeviceSize(state);
+    port.InitDelayTimer();
+    board.ResetBoard();
+    events.Clear();
+  }
+  sim::Chip& chip() { return *pc.Socket(); }
+
+  sim::SimulatedPC pc;
+  BoardEvents events{pc, 0x378};
+  Port port{events};
+  ProgramState state;
+  Board board{state, port};
+  RecordingDisplay display;
+  DeviceOperations ops{state, board, display};
+};
+
+}  // namespace kaldo::test

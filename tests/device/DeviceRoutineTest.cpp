@@ -1,0 +1,307 @@
+// The device routines' details on the simulated PC: progress calls, address forms, failure paths,
+// unknown device types, the waits' seam, shared routines, signature texts and absent hardware.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <vector>
+
+#include "tests/device/DeviceRig.h"
+
+namespace kaldo::test {
+namespace {
+
+using Calls = std::vector<std::string>;
+using Events = std::vector<std::string>;
+
+// ---- progress calls --------------------------------------------------------------------------
+
+TEST(Progress, TwentyPinPassesUpdateTheReadoutEvery256Addresses) {
+  DeviceRig rig(9);  // 1024 bytes
+  rig.events.recording = false;
+  rig.ops.BlankCheckDevice();
+  EXPECT_EQ(rig.display.calls, (Calls{"A 0000", "A 0100", "A 0200", "A 0300"}));
+
+  rig.display.calls.clear();
+  rig.ops.ProgramDevice();
+  EXPECT_EQ(rig.display.calls, (Calls{"A 0000", "A 0100", "A 0200", "A 0300", "T Verifying",
+                                      "A 0000", "A 0100", "A 0200", "A 0300"}));
+}
+
+TEST(Progress, LargestDeviceReadsTo7FFF) {
+  DeviceRig rig(8);
+  rig.events.recording = false;
+  rig.chip().memory[0x7FFF] = 0x5A;
+  rig.ops.ReadDevice();
+  ASSERT_EQ(rig.display.calls.size(), 128u);
+  EXPECT_EQ(rig.display.calls.back(), "A 7F00");
+  EXPECT_EQ(rig.state.DataBuffer[0x7FFF], 0x5A);
+}
+
+TEST(Progress, FailureAtAddressZeroLeavesOneReadoutUpdate) {
+  for (int type : {0, 9}) {
+    DeviceRig rig(type);
+    rig.events.recording = false;
+    rig.chip().memory[0] = 0x00;
+    rig.ops.BlankCheckDevice();
+    EXPECT_EQ(rig.state.ResultText, "Blank Check Error @ Address  0000\rData Read  =  00");
+    EXPECT_EQ(rig.display.calls, (Calls{"A 0000"}));
+  }
+}
+
+// ---- address forms ---------------------------------------------------------------------------
+
+// The latch event of each address of a read pass: the latches followed by a read-back load.
+Events AddressLatches(const Events& events) {
+  Events out;
+  for (std::size_t i = 1; i < events.size(); ++i)
+    if (events[i] == "S" && events[i - 1][0] == 'L') out.push_back(events[i - 1]);
+  return out;
+}
+
+struct AddressCase {
+  int type;
+  int address;
+  const char* latches;  // address-high and address-low as latched
+};
+
+class AddressForms : public ::testing::TestWithParam<AddressCase> {};
+
+TEST_P(AddressForms, ReadSendsTheDevicesAddressHighByte) {
+  const AddressCase& c = GetParam();
+  DeviceRig rig(c.type);
+  rig.ops.ReadDevice();
+  const Events latches = AddressLatches(rig.events.Events());
+  ASSERT_EQ(latches.size(), rig.state.DeviceSize);
+  EXPECT_NE(latches[static_cast<std::size_t>(c.address)].find(c.latches), std::string::npos)
+      << latches[static_cast<std::size_t>(c.address)];
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Devices, AddressForms,
+    ::testing::Values(AddressCase{0, 0x0000, "h=10 l=00"}, AddressCase{0, 0x0ABC, "h=1A l=BC"},
+                      AddressCase{1, 0x1ABC, "h=1A l=BC"}, AddressCase{2, 0x4ABC, "h=4A l=BC"},
+                      AddressCase{7, 0x4ABC, "h=8A l=BC"}, AddressCase{8, 0x3FFF, "h=3F l=FF"},
+                      AddressCase{8, 0x4123, "h=81 l=23"}, AddressCase{8, 0x7FFF, "h=BF l=FF"}));
+
+TEST(AddressForms, TwentyPinReadStepsTheCounterAfterEveryByte) {
+  DeviceRig rig(11);
+  rig.ops.ReadDevice();
+  const Events e = rig.events.Events();
+  EXPECT_EQ(std::count(e.begin(), e.end(), "S"), 2048);
+  EXPECT_EQ(std::count_if(e.begin(), e.end(),
+                          [](const std::string& s) { return s.find("h=FF") != s.npos; }),
+            2048);
+}
+
+// ---- failure paths of the AT89S53 and S8252 --------------------------------------------------
+
+// After a failing byte only ResetBoard follows: no SetAutoFeed with its 110 ms.
+TEST(FailurePath, AutoFeedIsLeftToTheReset) {
+  const Events reset = {"L m=01 h=00 l=00 d=00", "C 07",     "C 07", "W 55ms x2",
+                        "L m=81 h=00 l=00 d=00", "W 55ms x2"};
+  struct Case {
+    int type;
+    std::function<void(DeviceOperations&)> run;
+  };
+  for (const Case& c :
+       {Case{5, [](auto& o) { o.BlankCheckDevice(); }}, Case{6, [](auto& o) { o.VerifyDevice(); }},
+        Case{5, [](auto& o) { o.ProgramDevice(); }}}) {
+    DeviceRig rig(c.type);
+    rig.chip().wontProgram.insert(0x0005);
+    rig.chip().memory[0x0005] = 0x00;  // not blank, and not what the buffer holds
+    rig.state.DataBuffer[0x0005] = 0x11;
+    c.run(rig.ops);
+    EXPECT_EQ(rig.state.FailAddress, 0x0005);
+    Events e = rig.events.Events();
+    const auto lastRead = std::find(e.rbegin(), e.rend(), "S").base();
+    EXPECT_EQ(Events(lastRead, e.end()), reset) << "type " << c.type;
+  }
+}
+
+// ---- unknown device types --------------------------------------------------------------------
+
+TEST(UnknownDevice, DispatchersTouchNeitherBoardNorBuffer) {
+  for (int type : {-1, 13, 1000}) {
+    DeviceRig rig(type);
+    rig.state.DeviceSize = 0x1000;
+    rig.state.DataBuffer[0] = 0x42;
+    const std::function<void(DeviceOperations&)> dispatchers[] = {
+        [](auto& o) { o.BlankCheckDevice(); }, [](auto& o) { o.ReadDevice(); },
+        [](auto& o) { o.VerifyDevice(); }, [](auto& o) { o.ProgramDevice(); },
+        [](auto& o) { o.ReadSignature(); }};
+    for (const auto& run : dispatchers) {
+      rig.state.ResultText = "before";
+      run(rig.ops);
+      EXPECT_EQ(rig.state.ResultText, "No Device Selected");
+    }
+    EXPECT_TRUE(rig.events.Events().empty());
+    EXPECT_TRUE(rig.display.calls.empty());
+    EXPECT_EQ(rig.state.DataBuffer[0], 0x42);
+    EXPECT_EQ(rig.state.DataBuffer[1], 0xFF);
+  }
+}
+
+// ---- the waits' seam: the simulator refuses a pulse cut short -------------------------------
+
+struct WaitCase {
+  const char* name;
+  int type;
+  RoutineWaits::Wait RoutineWaits::*wait;
+  RoutineWaits::Wait shorter;
+};
+
+class ShortenedWait : public ::testing::TestWithParam<WaitCase> {};
+
+TEST_P(ShortenedWait, WriteFailsUntilTheWaitIsRestored) {
+  const WaitCase& c = GetParam();
+  DeviceRig rig(c.type);
+  rig.events.recording = false;
+  rig.chip().memory[0] = 0x00;  // old contents that only a good erase clears
+  for (int a = 0; a < 0x100; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a | 0x80);
+  rig.state.DataBuffer[0] = 0x5A;
+
+  rig.ops.Waits.*c.wait = c.shorter;
+  rig.ops.ProgramDevice();
+  EXPECT_EQ(rig.state.ResultText.rfind("Program Verify Error @ Address  0000\r", 0), 0u)
+      << rig.state.ResultText;
+
+  rig.ops.Waits = RoutineWaits{};
+  rig.ops.ProgramDevice();
+  EXPECT_EQ(rig.state.ResultText, "OK");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, ShortenedWait,
+    ::testing::Values(WaitCase{"AT89C51_byte", 0, &RoutineWaits::ByteC51, &Port::Delay100us},
+                      WaitCase{"AT89S53_byte", 5, &RoutineWaits::ByteC51, &Port::Delay50us},
+                      WaitCase{"AT89C55WD_byte", 7, &RoutineWaits::ByteC55WD, &Port::Delay50us},
+                      WaitCase{"AT89C2051_byte", 11, &RoutineWaits::Byte20Pin, &Port::Delay100us},
+                      WaitCase{"AT89C52_erase", 1, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
+                      WaitCase{"AT89C4051_erase", 12, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
+                      WaitCase{"AT89S51_erase", 3, &RoutineWaits::EraseSelectInStep,
+                               &Port::Delay50us}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ShortenedWait, LockBitPulseCutShortLeavesTheChipUnlocked) {
+  DeviceRig rig(0);
+  rig.state.ProgBits = kLockBit1;
+  rig.ops.Waits.LockStrobe = &Port::Delay50us;
+  rig.ops.ProgramLockBits();
+  EXPECT_EQ(rig.chip().lockBits, 0);
+  rig.ops.Waits = RoutineWaits{};
+  rig.ops.ProgramLockBits();
+  EXPECT_EQ(rig.chip().lockBits, sim::kChipLock1);
+}
+
+// ---- the AT89C1051 and C1051U share every routine ---------------------------------------------
+
+TEST(SharedRoutines, C1051AndC1051USendTheSame) {
+  DeviceRig a(9), b(10);
+  for (DeviceRig* r : {&a, &b}) {
+    for (int i = 0; i < 1024; i += 3) r->state.DataBuffer[i] = static_cast<std::uint8_t>(i);
+    r->state.ProgBits = 3;
+    r->ops.ProgramDevice();
+    r->ops.BlankCheckDevice();
+    r->ops.VerifyDevice();
+    r->ops.ReadDevice();
+  }
+  EXPECT_EQ(a.events.Events(), b.events.Events());
+  EXPECT_EQ(a.display.calls, b.display.calls);
+  EXPECT_EQ(a.chip().memory, b.chip().memory);
+  EXPECT_EQ(a.chip().lockBits, 3);
+  EXPECT_EQ(b.chip().lockBits, 3);
+  a.ops.ReadSignature();
+  b.ops.ReadSignature();
+  EXPECT_EQ(a.state.ResultText, "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 11");
+  EXPECT_EQ(b.state.ResultText, "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 12");
+}
+
+// ---- signature reports of erased chips, byte for byte ---------------------------------------
+
+const char* const kErasedReports[kDeviceCount] = {
+    "Signature Bytes Info For 89C51\rByte-1  = 1E\rByte-2  = 51\rByte-3  = FF",
+    "Signature Bytes Info For 89C52\rByte-1  = 1E\rByte-2  = 52\rByte-3  = FF",
+    "Signature Bytes Info For 89C55\rByte-1  = 1E\rByte-2  = 55\rByte-3  = FF",
+    "Signature & Program Bits Info For 89S51\rByte-1         1E\rByte-2         51\rByte-3         "
+    "06\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF",
+    "Signature & Program Bits Info For 89S52\rByte-1         1E\rByte-2         52\rByte-3         "
+    "06\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF",
+    "Signature & Program Bits Info For 89S53\rByte-1          1E\rByte-2          53\rLock Bit-1   "
+    " "
+    "OFF\rLock Bit-2    OFF\rLock Bit-3    OFF\rISP Bit         ON",
+    "Signature & Program Bits Info For 89S8252\rByte-1          1E\rByte-2          72\rLock Bit-1 "
+    " "
+    "  OFF\rLock Bit-2    OFF\rLock Bit-3    OFF\rISP Bit         ON",
+    "Signature & Program Bits Info For 89C55WD\rByte-1         1E\rByte-2         55\rByte-3       "
+    "  06\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF",
+    "Signature & Program Bits Info For 89C51RC\rByte-1         1E\rByte-2         51\rByte-3       "
+    "  07\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF",
+    "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 11",
+    "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 12",
+    "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21",
+    "Signature Bytes Info For 89C4051\rByte-1  = 1E\rByte-2  = 41",
+};
+
+TEST(SignatureReport, ErasedChipOfEveryType) {
+  for (int type = 0; type < kDeviceCount; ++type) {
+    DeviceRig rig(type);
+    rig.ops.ReadSignature();
+    EXPECT_EQ(rig.state.ResultText, kErasedReports[type]) << "type " << type;
+    EXPECT_EQ(rig.pc.ControlRegister(), 7);
+  }
+}
+
+// ---- no board, empty socket: every operation runs to its end on what the lines give ----------
+
+struct AbsentCase {
+  const char* name;
+  int type;
+  std::function<void(DeviceRig&)> fault;
+  std::function<void(DeviceOperations&)> run;
+  const char* text;
+};
+
+class AbsentHardware : public ::testing::TestWithParam<AbsentCase> {};
+
+TEST_P(AbsentHardware, ReportsWhatItRead) {
+  const AbsentCase& c = GetParam();
+  DeviceRig rig(c.type);
+  rig.events.recording = false;
+  c.fault(rig);
+  rig.state.DataBuffer[0x10] = 0x12;
+  rig.state.ResultText.clear();
+  c.run(rig.ops);
+  EXPECT_EQ(rig.state.ResultText, c.text);
+  EXPECT_EQ(rig.pc.ControlRegister(), 7);  // ended with the board idle
+  EXPECT_EQ(rig.state.DataBuffer[0x10], 0x12);
+}
+
+const auto kNoBoard = [](DeviceRig& r) { r.pc.SetBoardPresent(false); };
+const auto kEmptySocket = [](DeviceRig& r) { r.pc.RemoveChip(); };
+const auto kBlank = [](DeviceOperations& o) { o.BlankCheckDevice(); };
+const auto kWrite = [](DeviceOperations& o) { o.ProgramDevice(); };
+const auto kSignature = [](DeviceOperations& o) { o.ReadSignature(); };
+
+INSTANTIATE_TEST_SUITE_P(
+    Faults, AbsentHardware,
+    ::testing::Values(
+        AbsentCase{"no_board_blank", 0, kNoBoard, kBlank, "OK"},
+        AbsentCase{"no_board_write", 4, kNoBoard, kWrite,
+                   "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
+        AbsentCase{"no_board_signature_S51", 3, kNoBoard, kSignature,
+                   "Signature & Program Bits Info For 89S51\rByte-1         FF\rByte-2         "
+                   "FF\rByte-3         FF\rLock Bit-1    ON\rLock Bit-2    ON\rLock Bit-3    ON"},
+        AbsentCase{"no_board_signature_S53", 5, kNoBoard, kSignature,
+                   "Signature & Program Bits Info For 89S53\rByte-1          FF\rByte-2          "
+                   "FF\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF\rISP Bit         "
+                   "OFF"},
+        AbsentCase{"empty_socket_blank", 9, kEmptySocket, kBlank, "OK"},
+        AbsentCase{"empty_socket_write", 12, kEmptySocket, kWrite,
+                   "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
+        AbsentCase{"empty_socket_signature", 0, kEmptySocket, kSignature,
+                   "Signature Bytes Info For 89C51\rByte-1  = FF\rByte-2  = FF\rByte-3  = FF"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kaldo::test

@@ -1,0 +1,251 @@
+// The board events of whole routines, compared with lists written from the routines' steps.
+// Each run starts from the idle board that start-up leaves (all latches 0, control register 7).
+#include <gtest/gtest.h>
+
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "tests/device/DeviceRig.h"
+
+namespace kaldo::test {
+namespace {
+
+using Events = std::vector<std::string>;
+
+struct Expect {
+  Events e;
+  Expect& operator()(std::initializer_list<std::string> more) {
+    e.insert(e.end(), more);
+    return *this;
+  }
+  // BeginOperation from the idle state: latches shifted with mode bit 7 low, Strobe low, 500 ms.
+  Expect& Begin(const std::string& latch, const std::string& control = "C 06") {
+    return (*this)({latch, control, "W 10ms x50"});
+  }
+  // ResetBoard at the end of an operation: latches cleared, control 7 twice, mode bit 7 high.
+  Expect& Reset() {
+    return (*this)({"L m=01 h=00 l=00 d=00", "C 07", "C 07", "W 55ms x2", "L m=81 h=00 l=00 d=00",
+                    "W 55ms x2"});
+  }
+};
+
+const std::string kIdleLatch = "L m=01 h=00 l=00 d=00";
+const std::uint8_t kImage[4] = {0x12, 0xFF, 0x34, 0xFF};
+
+// Programs a four-byte image (with two blank holes) so that the whole routine fits on a page.
+Events ProgramFourBytes(DeviceRig& rig) {
+  rig.state.DeviceSize = 4;
+  for (int a = 0; a < 4; ++a) rig.state.DataBuffer[a] = kImage[a];
+  rig.events.Clear();
+  rig.ops.ProgramDevice();
+  EXPECT_EQ(rig.state.ResultText, "OK");
+  return rig.events.Events();
+}
+
+TEST(GoldenTrace, FamilyAOnAt89C51) {
+  DeviceRig rig(0);
+  Events want =
+      Expect{}
+          .Begin(kIdleLatch)({kIdleLatch,
+                              "W 55ms x2",              // SetModeBit0
+                              "L m=17 h=00 l=00 d=00",  // chip erase
+                              "C 04",
+                              "W 10ms x50",  // ClearAutoFeed
+                              "C 05",
+                              "W 10ms",
+                              "C 04",                   // 10 ms erase pulse
+                              "L m=6F h=00 l=00 d=00",  // write code byte
+                              "L m=6F h=10 l=00 d=12 drive",
+                              "C 05",
+                              "C 04",
+                              "W 2ms",
+                              "L m=6F h=10 l=02 d=34 drive",
+                              "C 05",
+                              "C 04",
+                              "W 2ms",
+                              "C 06",
+                              "W 55ms x2",              // SetAutoFeed
+                              "L m=67 h=10 l=02 d=FF",  // read code byte
+                              "L m=67 h=10 l=00 d=FF",
+                              "S",
+                              "L m=67 h=10 l=01 d=12",
+                              "S",
+                              "L m=67 h=10 l=02 d=FF",
+                              "S",
+                              "L m=67 h=10 l=03 d=34",
+                              "S"})
+          .Reset()
+          // lock bits, none selected
+          .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2", "C 04", "W 10ms x50", "C 06", "W 55ms x2"})
+          .Reset()
+          .e;
+  EXPECT_EQ(ProgramFourBytes(rig), want);
+}
+
+TEST(GoldenTrace, FamilyBOnAt89C55WD) {
+  DeviceRig rig(7);
+  Expect x;
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    x.Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
+                         "C 02", "W 55ms x2",      // ClearInit
+                         "L m=17 h=00 l=00 d=00",  // chip erase
+                         "C 00", "W 10ms x50",     // ClearAutoFeed
+                         "C 08", "C 00",           // erase pulse on SelectIn
+                         "W 10ms x15", "C 02", "W 55ms x2"})
+        .Reset()({"W 10ms x50"});
+  }
+  x.Begin(kIdleLatch)({kIdleLatch,
+                       "W 55ms x2",
+                       "L m=6F h=00 l=00 d=00",
+                       "C 04",
+                       "W 10ms x50",
+                       "L m=6F h=00 l=00 d=12 drive",
+                       "C 0C",
+                       "C 04",
+                       "W 100us",
+                       "L m=6F h=00 l=02 d=34 drive",
+                       "C 0C",
+                       "C 04",
+                       "W 100us",
+                       "C 06",
+                       "W 55ms x2",
+                       "W 10ms x50",             // SetAutoFeed, settle
+                       "L m=63 h=00 l=02 d=FF",  // read code byte
+                       "L m=63 h=00 l=00 d=FF",
+                       "S",
+                       "L m=63 h=00 l=01 d=12",
+                       "S",
+                       "L m=63 h=00 l=02 d=FF",
+                       "S",
+                       "L m=63 h=00 l=03 d=34",
+                       "S"})
+      .Reset();
+  // lock bits, none selected
+  x.Begin(kIdleLatch)({"C 02", "W 55ms x2", kIdleLatch, "W 55ms x2", "C 00", "W 10ms x50", "C 04",
+                       "W 55ms x2", "C 06", "W 55ms x2"})
+      .Reset();
+  EXPECT_EQ(ProgramFourBytes(rig), x.e);
+}
+
+// The 20-pin devices count addresses themselves and the count wraps at the end of the chip, so the
+// routine walks the whole chip: 1024 addresses of an AT89C1051 holding the same two bytes.
+TEST(GoldenTrace, FamilyCOnAt89C1051) {
+  DeviceRig rig(9);
+  rig.state.DataBuffer[0] = kImage[0];
+  rig.state.DataBuffer[2] = kImage[2];
+  // Bytes travel bit-reversed: 0x12 goes out as 0x48, 0x34 as 0x2C.
+  const auto reversed = [](int a) { return a == 0 ? "48" : a == 2 ? "2C" : "FF"; };
+  const auto stored = [](int a) { return a == 0 ? "12" : a == 2 ? "34" : "FF"; };
+  Expect x;
+  x({"L m=81 h=00 l=00 d=00", "W 55ms x2"})                        // SetModeBit0 while idle
+      .Begin("L m=01 h=FE l=00 d=00")({"L m=03 h=FE l=00 d=00",    // chip erase
+                                       "C 04", "W 10ms x50",       // ClearAutoFeed
+                                       "C 05", "W 10ms", "C 04",   // erase pulse
+                                       "L m=1D h=FE l=00 d=00"});  // write code byte
+  for (int a = 0; a < 1024; ++a) {
+    const std::string d = std::string(" d=") + reversed(a) + " drive";
+    if (a == 0 || a == 2) x({"L m=1D h=FE l=00" + d, "C 05", "C 04", "W 2ms"});
+    x({"L m=1D h=FF l=00" + d, "L m=1D h=FE l=00" + d});  // the address counter steps
+  }
+  x({"C 06", "W 55ms x2", "W 10ms x50",  // SetAutoFeed, settle
+     "C 06",                             // ClearStrobe
+     "L m=15 h=FE l=00 d=FF"});          // read code byte
+  for (int a = 0; a < 1024; ++a) {
+    const std::string d = std::string(" d=") + stored(a);
+    x({"S", "L m=15 h=FF l=00" + d, "L m=15 h=FE l=00" + d});
+  }
+  x.Reset()({"L m=81 h=00 l=00 d=00", "W 55ms x2"})  // lock bits, none selected
+      .Begin("L m=01 h=FE l=00 d=00")({"C 04", "W 10ms x50", "C 06", "W 55ms x2"})
+      .Reset();
+
+  rig.ops.ProgramDevice();
+  EXPECT_EQ(rig.state.ResultText, "OK");
+  EXPECT_EQ(rig.events.Events(), x.e);
+}
+
+struct LockCase {
+  const char* name;
+  int deviceType;
+  int progBits;
+  Events want;
+};
+
+class LockSequences : public ::testing::TestWithParam<LockCase> {};
+
+TEST_P(LockSequences, BoardSeesTheSteps) {
+  const LockCase& c = GetParam();
+  DeviceRig rig(c.deviceType);
+  rig.state.ProgBits = c.progBits;
+  rig.events.Clear();
+  rig.ops.ProgramLockBits();
+  EXPECT_EQ(rig.events.Events(), c.want);
+}
+
+// One pulse per selected bit under its own mode code: lock bit 1 0x7E, 2 0x1E, 3 0x36.
+const Events kL1Strobe =
+    Expect{}
+        .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2", "C 04", "W 10ms x50", "L m=7F h=00 l=00 d=00",
+                            "C 05", "C 04", "W 2ms", "L m=1F h=00 l=00 d=00", "C 05", "C 04",
+                            "W 2ms", "L m=37 h=00 l=00 d=00", "C 05", "C 04", "W 2ms", "C 06",
+                            "W 55ms x2"})
+        .Reset()
+        .e;
+const Events kL1SelectIn =
+    Expect{}
+        .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2", "C 04", "W 10ms x50", "L m=7F h=00 l=00 d=00",
+                            "C 0C", "C 04", "W 50us", "L m=37 h=00 l=00 d=00", "C 0C", "C 04",
+                            "W 50us", "C 06", "W 55ms x2"})
+        .Reset()
+        .e;
+// ISP fuse byte 0xFE with a 10 ms pulse, then the lock byte with lock bits 1 and 3 as zeros.
+const Events kL2 = Expect{}
+                       .Begin("L m=01 h=00 l=00 d=FE")(
+                           {"L m=01 h=00 l=00 d=FE", "W 55ms x2", "C 04", "W 10ms x50",
+                            "L m=4F h=00 l=00 d=FE drive", "C 05", "W 10ms", "C 04", "C 06",
+                            "W 55ms x2", "C 04", "W 10ms x50", "L m=37 h=00 l=00 d=5F drive",
+                            "C 05", "C 04", "W 2ms", "C 06", "W 55ms x2"})
+                       .Reset()
+                       .e;
+// Nothing selected: both bytes are still written, as 0xFF.
+const Events kL2None = Expect{}
+                           .Begin("L m=01 h=00 l=00 d=FF")(
+                               {"L m=01 h=00 l=00 d=FF", "W 55ms x2", "C 04", "W 10ms x50",
+                                "L m=4F h=00 l=00 d=FF drive", "C 05", "W 10ms", "C 04", "C 06",
+                                "W 55ms x2", "C 04", "W 10ms x50", "L m=37 h=00 l=00 d=FF drive",
+                                "C 05", "C 04", "W 2ms", "C 06", "W 55ms x2"})
+                           .Reset()
+                           .e;
+// Init low around timed 100 us Strobe pulses.
+const Events kL3 = Expect{}
+                       .Begin(kIdleLatch)({"C 02", "W 55ms x2", kIdleLatch, "W 55ms x2", "C 00",
+                                           "W 10ms x50", "L m=1F h=00 l=00 d=00", "C 01", "W 100us",
+                                           "C 00", "C 04", "W 55ms x2", "C 06", "W 55ms x2"})
+                       .Reset()
+                       .e;
+// Two lock bits only (0x1E, 0x0A); bits 2 and 3 of the selection are ignored.
+const Events kL4 = Expect{}({"L m=81 h=00 l=00 d=00", "W 55ms x2"})
+                       .Begin("L m=01 h=FE l=00 d=00")(
+                           {"C 04", "W 10ms x50", "L m=1F h=FE l=00 d=00", "C 05", "C 04", "W 2ms",
+                            "L m=0B h=FE l=00 d=00", "C 05", "C 04", "W 2ms", "C 06", "W 55ms x2"})
+                       .Reset()
+                       .e;
+// An unknown device type: only the reset.
+const Events kNone = Expect{}({"L m=81 h=00 l=00 d=00", "C 07", "C 07", "W 55ms x2",
+                               "L m=81 h=00 l=00 d=00", "W 55ms x2"})
+                         .e;
+
+INSTANTIATE_TEST_SUITE_P(All, LockSequences,
+                         ::testing::Values(LockCase{"L1_AT89C51", 0, 7, kL1Strobe},
+                                           LockCase{"L1_AT89C55", 2, 7, kL1Strobe},
+                                           LockCase{"L1_AT89S52", 4, 5, kL1SelectIn},
+                                           LockCase{"L2_AT89S53", 5, 13, kL2},
+                                           LockCase{"L2_AT89S8252_nothing_selected", 6, 0, kL2None},
+                                           LockCase{"L3_AT89C51RC", 8, 2, kL3},
+                                           LockCase{"L4_AT89C4051", 12, 15, kL4},
+                                           LockCase{"L4_AT89C1051U", 10, 15, kL4},
+                                           LockCase{"unknown_type", 13, 7, kNone}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace kaldo::test
