@@ -25,11 +25,11 @@ const CliOption kGeneralOptions[] = {
 };
 
 // Every table of options and of commands the program offers.
-std::array<std::span<const CliOption>, 1> OptionTables() {
-  return {GeneralOptions()};
+std::array<std::span<const CliOption>, 2> OptionTables() {
+  return {GeneralOptions(), DeviceOptions()};
 }
-std::array<std::span<const CliCommand>, 1> CommandTables() {
-  return {FileCommands()};
+std::array<std::span<const CliCommand>, 2> CommandTables() {
+  return {FileCommands(), DeviceCommands()};
 }
 
 const CliOption* FindOption(const std::string& name) {
@@ -71,7 +71,9 @@ void PrintHelp(std::ostream& out) {
   out << "Usage: kaldo-cli [OPTIONS] COMMAND [ARGUMENTS]\n"
          "\n"
          "Works on an image of a device's code memory (32 KiB, blank bytes read FF), with the\n"
-         "same files and texts as the KALDO window.\n"
+         "same files and texts as the KALDO window. The device commands (blank, read, write,\n"
+         "verify, signature) work on the chip in the programmer's socket, on the simulated PC\n"
+         "(--sim STATE) or on a real parallel port (--port PORT).\n"
          "\n"
          "Commands:\n";
   for (auto table : CommandTables()) {
