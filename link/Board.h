@@ -7,29 +7,32 @@
 
 namespace kaldo {
 
-// LPT data register (PortBase + 0): the board's shift and latch lines.
-inline constexpr int kSerialData = 0x01;
-inline constexpr int kShiftClock = 0x02;
-inline constexpr int kOutputsReleased = 0x04;
-inline constexpr int kLoadReadBack = 0x08;
-inline constexpr int kSerialAddressLow = 0x10;
-inline constexpr int kSerialAddressHigh = 0x20;
-inline constexpr int kSerialMode = 0x40;
-inline constexpr int kLatchStrobe = 0x80;
+// LPT data register (PortBase + 0), written only. One clock shifts a bit into each of the four
+// serial-in registers (data, address low, address high, mode) at once, most significant bit first.
+inline constexpr int kSerialData = 0x01;         // serial input of the data register
+inline constexpr int kShiftClock = 0x02;         // shift clock of all five registers, 0 at rest
+inline constexpr int kOutputsReleased = 0x04;    // 1: data register outputs off the device's pins
+inline constexpr int kLoadReadBack = 0x08;       // 1 during a clock: read-back register loads
+inline constexpr int kSerialAddressLow = 0x10;   // serial input of the address-low register
+inline constexpr int kSerialAddressHigh = 0x20;  // serial input of the address-high register
+inline constexpr int kSerialMode = 0x40;         // serial input of the mode register
+inline constexpr int kLatchStrobe = 0x80;        // 0 -> 1 -> 0 moves the registers to the outputs
 inline constexpr int kSerialLines =
     kSerialData | kSerialAddressLow | kSerialAddressHigh | kSerialMode;
 
-// LPT status register (PortBase + 1): bit 7 is the read-back register's output, inverted.
+// LPT status register (PortBase + 1), read only: bit 7 is the read-back register's serial output,
+// inverted (reads 0 for a 1 bit).
 inline constexpr int kReadBackInverted = 0x80;
 
-// LPT control register (PortBase + 2).
-inline constexpr int kStrobe = 0x01;
-inline constexpr int kAutoFeed = 0x02;
-inline constexpr int kInit = 0x04;
-inline constexpr int kSelectIn = 0x08;
+// LPT control register (PortBase + 2), written only; lines by their IEEE 1284 names, 1 = set.
+inline constexpr int kStrobe = 0x01;    // programming pulse (most devices); 1 at idle
+inline constexpr int kAutoFeed = 0x02;  // cleared around programming writes; 1 at idle
+inline constexpr int kInit = 0x04;      // cleared for AT89C55WD/C51RC erase and lock bits
+inline constexpr int kSelectIn = 0x08;  // programming pulse of AT89S51/S52/C55WD/C51RC
 inline constexpr int kControlIdle = kStrobe | kAutoFeed | kInit;
 
-// ModeBits: bit 0 always 1; bit 7 is 1 while the board is idle.
+// ModeBits, merged into the mode register at every shift-out: bit 0 always 1; bit 7 is 1 while
+// the board is idle and 0 while an operation runs.
 inline constexpr int kModeBit0 = 0x01;
 inline constexpr int kModeBit7 = 0x80;
 

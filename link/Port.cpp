@@ -1,6 +1,7 @@
 #include "link/Port.h"
 
 #include <chrono>
+#include <string>
 
 #include "link/LinkErrors.h"
 
@@ -16,6 +17,15 @@ std::int64_t SteadyNowNs() {
 
 // The host clock is looked at once every so many polls, so that polling stays cheap.
 constexpr int kPollsPerClockCheck = 1024;
+
+std::string TimeoutText(std::int64_t timeoutNs) {
+  const std::int64_t ms = timeoutNs / 1'000'000;
+  const std::string bound =
+      ms % 1000 == 0 ? std::to_string(ms / 1000) + " s" : std::to_string(ms) + " ms";
+  return "The interval timer did not end a wait: counter 2 gave no end of count on port 0x61 "
+         "within " +
+         bound + " (no access to the timer ports 0x42, 0x43 and 0x61?)";
+}
 
 }  // namespace
 
@@ -64,11 +74,7 @@ void Port::OneShotWait(int count) {
   for (int polls = 1; (PortIn(kSystemControl) & kTimer2Output) == 0; ++polls) {
     if (polls % kPollsPerClockCheck == 0 && clock_() - start > WaitTimeoutNs) {
       PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
-      throw TimerWaitError(
-          "The interval timer did not end a wait: counter 2 gave no end of count on port 61h "
-          "within " +
-          std::to_string(WaitTimeoutNs / 1'000'000'000) +
-          " seconds (no access to the timer ports 42h, 43h and 61h?)");
+      throw TimerWaitError(TimeoutText(WaitTimeoutNs));
     }
   }
   PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
