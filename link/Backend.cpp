@@ -4,6 +4,7 @@
 #include <string>
 
 #include "link/ClockTimer.h"
+#include "link/DirectIo.h"
 #include "link/Ppdev.h"
 #include "link/PpdevSystem.h"
 
@@ -30,10 +31,6 @@ std::string Sentence(std::string text) {
   return text;
 }
 
-std::unique_ptr<IoSpace> NoDirectAccess(const std::uint16_t&) {
-  throw Error("direct port access is not built into this program");
-}
-
 }  // namespace
 
 std::unique_ptr<IoSpace> OpenLinuxPpdev(const std::uint16_t& portBase) {
@@ -43,7 +40,7 @@ std::unique_ptr<IoSpace> OpenLinuxPpdev(const std::uint16_t& portBase) {
 }
 
 HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase)
-    : HardwareIoSpace(portBase, OpenLinuxPpdev, NoDirectAccess) {}
+    : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo) {}
 
 HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct)
     : portBase_(portBase), ppdev_(std::move(ppdev)), direct_(std::move(direct)) {}
