@@ -1,0 +1,504 @@
+// The main window's file, buffer, port and help commands, driven through the window on the
+// simulated PC, with the message boxes and file dialogs answered by the test.
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTimer>
+#include <QTimerEvent>
+#include <QToolButton>
+#include <functional>
+
+#include "../MainWindowRig.h"
+#include "core/HexFile.h"
+#include "dialogs/UnitFormAbout.h"
+#include "dialogs/UnitFormEditBuffer.h"
+#include "dialogs/UnitFormFillBuffer.h"
+#include "dialogs/UnitFormSignature.h"
+#include "dialogs/UnitFormSplash.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+
+namespace {
+
+const QString kBanner = " ATMEL 89 Series Flash Programmer";
+
+std::string ReadFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll().toStdString();
+}
+
+void WriteFile(const QString& path, const std::string& text) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+// 0x00 at 0x0000, 0x01 at 0x0001 ... over the first 32 bytes, then the end record.
+const std::string kGoodHex =
+    ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
+    ":10001000101112131415161718191A1B1C1D1E1F68\r\n"
+    ":00000001FF\r\n";
+// The first line loads, the second has a wrong checksum.
+const std::string kBadSecondLine =
+    ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
+    ":10001000101112131415161718191A1B1C1D1E1F00\r\n"
+    ":00000001FF\r\n";
+
+// Runs `act` on the modal window once it shows, then lets the caller's command go on.
+void WhenModal(std::function<void()> act) {
+  QTimer::singleShot(0, std::move(act));
+}
+
+// A window on the simulated PC with its other windows made and the test's folder as FilePath.
+struct FileRig : Rig {
+  FileRig() {
+    form->CreateDialogWindows();
+    form->frmAbout->Beep = [this] { ++beeps; };
+    folder = QDir(dir.path()).absolutePath() + "/";
+  }
+  TfrmMain& f() { return *form; }
+  QString Path(const QString& name) const { return folder + name; }
+  QString Cell(int col, int row) { return f().strGrid->Cells().Cell(col, row); }
+  void Open(const QString& path) {
+    files.Answers.push_back(path);
+    QTest::mouseClick(f().cmdOpenFile, Qt::LeftButton);
+  }
+  void Save(const QString& path) {
+    files.Answers.push_back(path);
+    QTest::mouseClick(f().cmdSaveFile, Qt::LeftButton);
+  }
+  QString folder;
+  int beeps = 0;
+};
+
+}  // namespace
+
+class MainFileCommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void openLoadsAndNamesTheFile() {
+    FileRig rig;
+    WriteFile(rig.Path("test.hex"), kGoodHex);
+    rig.state.FilePath = rig.folder.toStdString();
+    rig.Open(rig.Path("test.hex"));
+
+    QCOMPARE(rig.files.Runs.size(), std::size_t(1));
+    const FileDialogRequest& request = rig.files.Runs[0];
+    QCOMPARE(request.Mode, FileDialogRequest::Kind::Open);
+    QCOMPARE(request.Title, QString("Open Hex File"));
+    QCOMPARE(request.InitialDir, rig.folder);
+    QVERIFY(request.FileName.isEmpty());
+    QCOMPARE(request.DefaultExt, QString("hex"));
+    QCOMPARE(request.Filters.size(), std::size_t(2));
+    QCOMPARE(request.Filters[0].second, QString("*.hex"));
+    QCOMPARE(request.Filters[1].first, QString("All Files (*.*)"));
+
+    QVERIFY(rig.messages.Shown.empty());
+    QCOMPARE(QString::fromStdString(rig.state.HexFileName), rig.Path("test.hex"));
+    QCOMPARE(rig.f().stsBar->Panel(0), QString(" Hex File :  TEST.HEX"));
+    QCOMPARE(rig.Cell(16, 2), QString("1F"));
+    QCOMPARE(rig.Cell(1, 3), QString("FF"));
+    // 0x00 + ... + 0x1F = 0x1F0, plus 4064 bytes of 0xFF on the 4 KiB device.
+    QCOMPARE(rig.f().lblCSdata->text(),
+             QString("%1").arg((0x1F0 + 4064 * 0xFF) & 0xFFFF, 4, 16, QChar('0')).toUpper());
+  }
+
+  void cancelledOpenChangesNothing() {
+    FileRig rig;
+    rig.state.DataBuffer[5] = 0x12;
+    rig.state.HexFileName = "/somewhere/old.hex";
+    rig.files.Answers.push_back(std::nullopt);
+    QTest::mouseClick(rig.f().sbtOpenFile, Qt::LeftButton);
+    rig.files.Answers.push_back(QString());
+    rig.f().mnuFileOpenHex->trigger();
+    QCOMPARE(rig.files.Runs.size(), std::size_t(2));
+    QCOMPARE(rig.state.DataBuffer[5], std::uint8_t{0x12});
+    QCOMPARE(rig.state.HexFileName, std::string("/somewhere/old.hex"));
+    QVERIFY(rig.messages.Shown.empty());
+  }
+
+  void rejectedOpenShowsThePartialBufferAndForgetsTheFile() {
+    FileRig rig;
+    WriteFile(rig.Path("bad.hex"), kBadSecondLine);
+    rig.Open(rig.Path("bad.hex"));
+
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString("  OPEN FILE"));
+    QCOMPARE(rig.messages.Last().Text, QString(kDataChecksumError));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+    QVERIFY(rig.state.HexFileName.empty());
+    QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folder);
+    QCOMPARE(rig.f().stsBar->Panel(0), kBanner);
+    QCOMPARE(rig.Cell(16, 1), QString("0F"));  // the first line stays
+    QCOMPARE(rig.Cell(1, 2), QString("FF"));
+
+    // With no current file, Reload does nothing at all.
+    const auto buffer = rig.state.DataBuffer;
+    QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton);
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QVERIFY(rig.state.DataBuffer == buffer);
+  }
+
+  // A raised error still leaves the window showing the buffer in memory, and no file named.
+  void openOrReloadWithARaisedErrorRefreshesTheWindow() {
+    for (bool reload : {false, true}) {
+      FileRig rig;
+      WriteFile(rig.Path("good.hex"), kGoodHex);
+      rig.Open(rig.Path("good.hex"));
+      QCOMPARE(rig.Cell(1, 2), QString("10"));
+      if (reload) QVERIFY(QFile::remove(rig.Path("good.hex")));
+      rig.messages.Shown.clear();
+      if (reload)
+        QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton);
+      else
+        rig.Open(rig.Path("missing.hex"));
+
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
+      QCOMPARE(rig.messages.Last().Text, QString("File not found."));
+      QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+      QCOMPARE(rig.Cell(1, 2), QString("FF"));
+      QCOMPARE(rig.f().lblCSdata->text(), QString("F000"));
+      QVERIFY(rig.state.HexFileName.empty());
+      QCOMPARE(rig.f().stsBar->Panel(0), kBanner);
+      QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folder);
+    }
+  }
+
+  void reloadReadsTheFileAgain() {
+    FileRig rig;
+    WriteFile(rig.Path("Prog.hex"), kGoodHex);
+    rig.Open(rig.Path("Prog.hex"));
+    rig.state.DataBuffer[0x40] = 0x00;
+    QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton);
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString("  RELOAD HEX FILE"));
+    QCOMPARE(rig.messages.Last().Text, QString("PROG.HEX  reload Ok"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::None);
+    QCOMPARE(rig.state.DataBuffer[0x40], std::uint8_t{0xFF});
+
+    // The file has gone bad meanwhile: a blank buffer, and the file forgotten.
+    WriteFile(rig.Path("Prog.hex"), kBadSecondLine);
+    QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton);
+    QCOMPARE(rig.messages.Last().Title, QString("  RELOAD FILE"));
+    QCOMPARE(rig.messages.Last().Text, QString(kDataChecksumError));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+    QCOMPARE(rig.state.DataBuffer[0x01], std::uint8_t{0xFF});
+    QCOMPARE(rig.Cell(2, 1), QString("FF"));
+    QVERIFY(rig.state.HexFileName.empty());
+    QCOMPARE(rig.f().stsBar->Panel(0), kBanner);
+  }
+
+  void save_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("written");  // the file the command works on
+    QTest::addColumn<bool>("exists");
+    QTest::addColumn<int>("answer");  // to the overwrite question
+    QTest::addColumn<bool>("saved");
+
+    QTest::newRow("new name") << "out.hex"
+                              << "out.hex" << false << 0 << true;
+    QTest::newRow("no extension gets .hex") << "out"
+                                            << "out.hex" << false << 0 << true;
+    QTest::newRow("other extension kept") << "out.ihx"
+                                          << "out.ihx" << false << 0 << true;
+    QTest::newRow("existing, Yes") << "out.hex"
+                                   << "out.hex" << true << int(MsgAnswer::Yes) << true;
+    QTest::newRow("existing, No") << "out.hex"
+                                  << "out.hex" << true << int(MsgAnswer::No) << false;
+    QTest::newRow("asked about the name with .hex")
+        << "out"
+        << "out.hex" << true << int(MsgAnswer::No) << false;
+  }
+
+  void save() {
+    QFETCH(QString, typed);
+    QFETCH(QString, written);
+    QFETCH(bool, exists);
+    QFETCH(int, answer);
+    QFETCH(bool, saved);
+
+    FileRig rig;
+    rig.state.HexFileName = "/before/old.hex";
+    rig.f().UpdateHexFilename();
+    rig.state.DataBuffer[0] = 0x5A;
+    if (exists) WriteFile(rig.Path(written), "old contents");
+    if (exists) rig.messages.Answers.push_back(MsgAnswer(answer));
+    rig.Save(rig.Path(typed));
+
+    const FileDialogRequest& request = rig.files.Runs.at(0);
+    QCOMPARE(request.Mode, FileDialogRequest::Kind::Save);
+    QCOMPARE(request.Title, QString("Save Hex File"));
+    QCOMPARE(request.InitialDir, QString("/before/"));
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(exists ? 1 : 0));
+    if (exists) {
+      QCOMPARE(rig.messages.Last().Title, QString("  SAVE FILE"));
+      QCOMPARE(rig.messages.Last().Text, QString("Over-write exiting file"));
+      QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+      QCOMPARE(rig.messages.Last().Buttons, MsgButtons::YesNo);
+    }
+    if (saved) {
+      QCOMPARE(ReadFile(rig.Path(written)), HexFileText(rig.state));
+      QCOMPARE(QString::fromStdString(rig.state.HexFileName), rig.Path(written));
+      QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folder);
+      QCOMPARE(rig.f().stsBar->Panel(0), " Hex File :  " + written.toUpper());
+    } else {
+      QCOMPARE(ReadFile(rig.Path(written)), std::string("old contents"));
+      QCOMPARE(rig.state.HexFileName, std::string("/before/old.hex"));
+      QCOMPARE(rig.f().stsBar->Panel(0), QString(" Hex File :  OLD.HEX"));
+    }
+  }
+
+  void failedSaveKeepsTheCurrentFile() {
+    FileRig rig;
+    rig.state.HexFileName = "/before/old.hex";
+    rig.Save(rig.Path("no-such-folder/out.hex"));
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    QCOMPARE(rig.state.HexFileName, std::string("/before/old.hex"));
+  }
+
+  void clear_data() {
+    QTest::addColumn<int>("answer");
+    QTest::newRow("Yes") << int(MsgAnswer::Yes);
+    QTest::newRow("No") << int(MsgAnswer::No);
+  }
+
+  void clear() {
+    QFETCH(int, answer);
+    FileRig rig;
+    WriteFile(rig.Path("a.hex"), kGoodHex);
+    rig.Open(rig.Path("a.hex"));
+    const auto loaded = rig.state.DataBuffer;
+    rig.messages.Answers.push_back(MsgAnswer(answer));
+    rig.f().mnuEditClrBuffer->trigger();
+
+    QCOMPARE(rig.messages.Shown.at(0).Request.Title, QString("  CLEAR BUFFER"));
+    QCOMPARE(rig.messages.Shown.at(0).Request.Text, QString("Clear Data Buffer"));
+    QCOMPARE(rig.messages.Shown.at(0).Request.Icon, MsgIcon::Question);
+    QCOMPARE(rig.messages.Shown.at(0).Request.Buttons, MsgButtons::YesNo);
+    if (MsgAnswer(answer) == MsgAnswer::No) {
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QVERIFY(rig.state.DataBuffer == loaded);
+      QCOMPARE(QString::fromStdString(rig.state.HexFileName), rig.Path("a.hex"));
+      return;
+    }
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
+    QCOMPARE(rig.messages.Last().Text, QString("Data Buffer Cleared"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Information);
+    QCOMPARE(rig.Cell(1, 1), QString("FF"));
+    QCOMPARE(rig.f().lblCSdata->text(), QString("F000"));
+    QVERIFY(rig.state.HexFileName.empty());
+    QCOMPARE(rig.f().stsBar->Panel(0), kBanner);
+    QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folder);
+  }
+
+  // Edits in the dialog; the file is forgotten only when the checksum moved.
+  void edit_data() {
+    QTest::addColumn<QStringList>("stores");  // "address=data", each stored with the > button
+    QTest::addColumn<bool>("fileKept");
+    QTest::addColumn<QString>("cell");  // grid cell (column, row 1) after the dialog: byte at 0..F
+
+    QTest::newRow("nothing stored") << QStringList{} << true << "FF";
+    QTest::newRow("one byte moves the sum") << QStringList{"0000=00"} << false << "00";
+    QTest::newRow("two edits cancel out")
+        << QStringList{"0000=FE", "0001=11", "0002=FF"} << true << "FE";
+    QTest::newRow("beyond the device size") << QStringList{"7000=00"} << true << "FF";
+  }
+
+  void edit() {
+    QFETCH(QStringList, stores);
+    QFETCH(bool, fileKept);
+    QFETCH(QString, cell);
+
+    FileRig rig;
+    rig.state.HexFileName = rig.Path("kept.hex").toStdString();
+    rig.f().UpdateHexFilename();
+    rig.state.DataBuffer[1] = 0x10;
+    rig.f().RefreshCheckSum();
+    QString presetAdr, presetData;
+    WhenModal([&] {
+      TfrmEditBuffer& d = *rig.f().frmEditBuffer;
+      presetAdr = d.edtAdr->text();
+      presetData = d.edtData->text();
+      for (const QString& store : stores) {
+        d.edtAdr->setText(store.section('=', 0, 0));
+        d.edtData->setText(store.section('=', 1, 1));
+        QTest::mouseClick(d.sbtInc, Qt::LeftButton);
+      }
+      d.close();
+    });
+    rig.f().mnuEditEdtBuffer->trigger();
+
+    QCOMPARE(presetAdr, QString("0000"));
+    QCOMPARE(presetData, QString("FF"));
+    QVERIFY(rig.messages.Shown.empty());
+    QCOMPARE(rig.Cell(1, 1), cell);
+    QCOMPARE(rig.state.HexFileName.empty(), !fileKept);
+    QCOMPARE(rig.f().stsBar->Panel(0), fileKept ? QString(" Hex File :  KEPT.HEX") : kBanner);
+    QCOMPARE(rig.f().lblCSdata->text(),
+             QString("%1").arg(BufferChecksum(rig.state), 4, 16, QChar('0')).toUpper());
+  }
+
+  void fill_data() {
+    QTest::addColumn<QString>("start");
+    QTest::addColumn<QString>("end");
+    QTest::addColumn<QString>("data");
+    QTest::addColumn<bool>("okPressed");
+    QTest::addColumn<bool>("filledMessage");
+    QTest::addColumn<bool>("fileKept");
+
+    QTest::newRow("presets on a blank buffer") << "0000"
+                                               << "7FFF"
+                                               << "FF" << true << true << true;
+    QTest::newRow("a fill that moves the sum") << "0000"
+                                               << "000F"
+                                               << "00" << true << true << false;
+    QTest::newRow("beyond the device size") << "1000"
+                                            << "7FFF"
+                                            << "00" << true << true << true;
+    QTest::newRow("refused fill") << "0100"
+                                  << "00FF"
+                                  << "00" << true << false << true;
+    QTest::newRow("cancel") << "0000"
+                            << "000F"
+                            << "00" << false << false << true;
+  }
+
+  void fill() {
+    QFETCH(QString, start);
+    QFETCH(QString, end);
+    QFETCH(QString, data);
+    QFETCH(bool, okPressed);
+    QFETCH(bool, filledMessage);
+    QFETCH(bool, fileKept);
+
+    FileRig rig;
+    rig.state.HexFileName = rig.Path("kept.hex").toStdString();
+    rig.f().UpdateHexFilename();
+    QStringList presets;
+    WhenModal([&] {
+      TfrmFillBuffer& d = *rig.f().frmFillBuffer;
+      presets << d.edtStart->text() << d.edtEnd->text() << d.edtData->text();
+      d.edtStart->setText(start);
+      d.edtEnd->setText(end);
+      d.edtData->setText(data);
+      QTest::mouseClick(okPressed ? d.btnOK : d.btnCancel, Qt::LeftButton);
+    });
+    rig.f().mnuEditFillBuffer->trigger();
+
+    QCOMPARE(presets, (QStringList{"0000", "7FFF", "FF"}));
+    std::vector<QString> texts;
+    for (const ShownMessage& m : rig.messages.Shown) texts.push_back(m.Request.Text);
+    const bool filled = std::count(texts.begin(), texts.end(), "Data Buffer Filled") == 1;
+    QCOMPARE(filled, filledMessage);
+    if (filledMessage) {
+      QCOMPARE(rig.messages.Last().Title, QString("  FILL BUFFER"));
+      QCOMPARE(rig.messages.Last().Icon, MsgIcon::None);
+    }
+    QCOMPARE(rig.state.HexFileName.empty(), !fileKept);
+    QCOMPARE(rig.Cell(1, 1),
+             QString(filledMessage && data == "00" && start == "0000" ? "00" : "FF"));
+  }
+
+  void portItems() {
+    FileRig rig;
+    rig.f().mnuPortLPT2->trigger();
+    QCOMPARE(rig.state.PortBase, std::uint16_t{0x278});
+    rig.f().mnuPortLPT2->trigger();
+    QCOMPARE(rig.state.PortBase, std::uint16_t{0x278});
+    QVERIFY(rig.f().mnuPortLPT2->isChecked());
+    QVERIFY(!rig.f().mnuPortLPT1->isChecked() && !rig.f().mnuPortLPT3->isChecked());
+    rig.f().mnuPortLPT3->trigger();
+    QCOMPARE(rig.state.PortBase, std::uint16_t{0x3BC});
+    QVERIFY(!rig.f().mnuPortLPT2->isChecked());
+  }
+
+  void aboutAndSignatureShowModally() {
+    FileRig rig;
+    rig.state.ResultText = "Verify OK";
+    bool aboutModal = false;
+    WhenModal([&] {
+      aboutModal = rig.f().frmAbout->isModal() && rig.f().frmAbout->isVisible();
+      QTest::mouseClick(rig.f().frmAbout->OKButton, Qt::LeftButton);
+    });
+    QTest::mouseClick(rig.f().sbtAbout, Qt::LeftButton);
+    QVERIFY(aboutModal);
+    QCOMPARE(rig.beeps, 1);
+    BuildAboutLine(rig.state, 3);  // the About window left its last line in ResultText
+    QCOMPARE(rig.f().frmAbout->lblAboutM3->text(), QString::fromStdString(rig.state.ResultText));
+
+    bool signatureShown = false;
+    WhenModal([&] {
+      signatureShown = rig.f().frmSignature->isVisible();
+      QTest::mouseClick(rig.f().frmSignature->OkButton, Qt::LeftButton);
+    });
+    rig.f().mnuSignature->trigger();
+    QVERIFY(signatureShown);
+    QVERIFY(rig.messages.Shown.empty());
+  }
+
+  void exitSavesTheSettings() {
+    FileRig rig;
+    rig.Show();
+    rig.state.ProgBits = 3;
+    rig.f().mnuPortLPT3->trigger();
+    rig.state.HexFileName = "/data/x.hex";
+    rig.f().mnuFileExit->trigger();
+    QVERIFY(!rig.f().isVisible());
+    QCOMPARE(ReadFile(rig.folder + "Kaldo.set"), std::string("0\r\n3\r\n956\r\n/data/x.hex\r\n"));
+  }
+
+  void splashShowsOnceAboveTheWindowAndGoesAfterFiveSeconds() {
+    FileRig rig;
+    rig.Show();
+    QPointer<TfrmSplash> splash = rig.f().frmSplash;
+    QVERIFY(splash);
+    QVERIFY(splash->isVisible());
+    QVERIFY(splash->Timer1->isActive());
+    QVERIFY(rig.f().isEnabled());  // the window can be used meanwhile
+    QTimerEvent tick(splash->Timer1->timerId());
+    QCoreApplication::sendEvent(splash->Timer1, &tick);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(splash.isNull());
+    QVERIFY(rig.f().frmSplash == nullptr);
+    rig.f().hide();
+    rig.f().show();  // a second showing brings no splash
+    QVERIFY(rig.f().frmSplash == nullptr);
+  }
+
+  // The user's round trip on the simulated board: open, write, clear, read, save.
+  void roundTripThroughTheSimulatedChip() {
+    FileRig rig;
+    rig.Show();
+    ProgramState image;
+    image.DeviceSize = rig.state.DeviceSize;
+    for (std::size_t a = 0; a < image.DeviceSize; ++a)
+      image.DataBuffer[a] = static_cast<std::uint8_t>((a * 37 + (a >> 8)) & 0xFF);
+    WriteFile(rig.Path("image.hex"), HexFileText(image));
+
+    rig.Open(rig.Path("image.hex"));
+    rig.messages.Answers = {MsgAnswer::Ok, MsgAnswer::Yes, MsgAnswer::Ok, MsgAnswer::Ok};
+    QTest::mouseClick(rig.f().cmdWrite, Qt::LeftButton);
+    QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK"));
+    rig.f().mnuEditClrBuffer->trigger();
+    QCOMPARE(rig.messages.Last().Text, QString("Data Buffer Cleared"));
+    QCOMPARE(rig.Cell(1, 1), QString("FF"));
+    QTest::mouseClick(rig.f().cmdRead, Qt::LeftButton);
+    QCOMPARE(rig.messages.Last().Text, QString("Data Reading Complete"));
+    rig.Save(rig.Path("back.hex"));
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(4));
+    QCOMPARE(ReadFile(rig.Path("back.hex")), ReadFile(rig.Path("image.hex")));
+  }
+};
+
+QTEST_MAIN(MainFileCommandsTest)
+#include "MainFileCommandsTest.moc"
