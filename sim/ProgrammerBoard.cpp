@@ -40,7 +40,7 @@ void ProgrammerBoard::WriteData(std::uint8_t value, std::uint64_t ns) {
       lines_.addressLow = shiftLow_;
       lines_.addressHigh = shiftHigh_;
       lines_.mode = shiftMode_;
-      if (trace_.enabled) {
+      if (trace_.eventsOn) {
         BoardEvent event(EventKind::Latch, ns);
         event.data = lines_.data;
         event.addressLow = lines_.addressLow;
@@ -59,7 +59,7 @@ void ProgrammerBoard::WriteData(std::uint8_t value, std::uint64_t ns) {
       if (lines_.dataDriven) captured &= lines_.data;
       if (const auto out = chip_.Output(lines_)) captured &= *out;
       readBack_ = captured;
-      if (trace_.enabled) {
+      if (trace_.eventsOn) {
         BoardEvent event(EventKind::Capture, ns);
         event.value = captured;
         trace_.Record(event);

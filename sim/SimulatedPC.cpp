@@ -25,7 +25,7 @@ SimulatedPC::SimulatedPC(const SimOptions& options)
 void SimulatedPC::write(std::uint16_t port, std::uint8_t value) {
   const std::uint64_t t = nowNs_;
   nowNs_ += options_.ioCycleNs;
-  if (trace_.enabled) trace_.accesses.push_back({t, port, value, true});
+  if (trace_.accessesOn) trace_.accesses.push_back({t, port, value, true});
   const std::uint16_t offset = static_cast<std::uint16_t>(port - options_.lptBase);
   if (offset == 0) {
     dataRegister_ = value;
@@ -73,7 +73,7 @@ std::uint8_t SimulatedPC::read(std::uint16_t port) {
   } else if (port == kCounter2) {
     value = timer_.ReadData(t);
   }
-  if (trace_.enabled) trace_.accesses.push_back({t, port, value, false});
+  if (trace_.accessesOn) trace_.accesses.push_back({t, port, value, false});
   return value;
 }
 

@@ -21,7 +21,8 @@
 // (SetBoardPresent(false)), an empty socket, a chip of another type, cells that will not program
 // (Chip::wontProgram), a locked chip (Chip::lockBits).
 //
-// Trace (off by default; SetTracing(true)): every access, and the board events (see Trace.h).
+// Trace (off by default): SetTracing(true) records every access and the board events (see
+// Trace.h), SetEventTracing(true) the board events alone.
 #pragma once
 
 #include <cstdint>
@@ -71,8 +72,11 @@ class SimulatedPC : public IoSpace {
   void UseDrawer(Drawer& drawer, std::function<int()> selectedType);
 
   // Trace.
-  void SetTracing(bool on) { trace_.enabled = on; }
-  bool Tracing() const { return trace_.enabled; }
+  // Records accesses and board events.
+  void SetTracing(bool on) { trace_.accessesOn = trace_.eventsOn = on; }
+  // Records the board events only: cheap enough for whole-chip runs.
+  void SetEventTracing(bool on) { trace_.eventsOn = on; }
+  bool Tracing() const { return trace_.accessesOn || trace_.eventsOn; }
   const std::vector<Access>& Accesses() const { return trace_.accesses; }
   const std::vector<BoardEvent>& Events() const { return trace_.events; }
   std::vector<std::string> EventTexts() const { return trace_.EventTexts(); }

@@ -62,7 +62,8 @@ struct BoardEvent {
 };
 
 struct Trace {
-  bool enabled = false;
+  bool accessesOn = false;
+  bool eventsOn = false;
   std::vector<Access> accesses;
   std::vector<BoardEvent> events;
 
@@ -71,7 +72,7 @@ struct Trace {
     events.clear();
   }
   void Record(const BoardEvent& event) {
-    if (enabled) events.push_back(event);
+    if (eventsOn) events.push_back(event);
   }
   // One FormatAccess line per access.
   void WriteAccesses(std::ostream& out) const;

@@ -83,7 +83,7 @@ TEST(Board, DataOutputsDriveTheReadBackWhenNotReleased) {
 TEST(Board, ProgrammingPulsesAndCyclesInTheEventList) {
   SimRig rig;
   rig.pc.InsertChip(7);
-  rig.pc.SetTracing(true);
+  rig.pc.SetEventTracing(true);
   {
     Session s(rig, Parts()[7]);
     s.Program({{0x4001, 0x12}});

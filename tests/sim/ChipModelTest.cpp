@@ -68,7 +68,7 @@ TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
   for (const Case& c : cases) {
     SimRig rig;
     rig.pc.InsertChip(part.type);
-    rig.pc.SetTracing(true);
+    rig.pc.SetEventTracing(true);
     {
       Session s(rig, part);
       const std::string what = c.what;
@@ -318,7 +318,6 @@ TEST(TwentyPin, DataTravelsBitReversedAndNeedsAddressHighFEAtTheStart) {
   const Part& part = Parts()[11];
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(11, {0x01, 0x35}));
-  rig.pc.SetTracing(true);
   {
     Session s(rig, part);
     EXPECT_EQ(s.ReadByte(0), 0x01);

@@ -42,7 +42,7 @@ TEST(WaitLength, Delay500msIsFiftyTenMillisecondWaits) {
   SimulatedPC pc;
   Port port(pc);
   port.InitDelayTimer();
-  pc.SetTracing(true);
+  pc.SetEventTracing(true);
   const auto start = pc.NowNs();
   port.Delay500ms();
   const double ms = (pc.NowNs() - start) / 1e6;
@@ -66,7 +66,7 @@ TEST(WaitLength, AFasterOrSlowerBusKeepsTheWaitsTrue) {
 
 TEST(Timer, ResetBoardWaitsFourTimes55ms) {
   SimRig rig;
-  rig.pc.SetTracing(true);
+  rig.pc.SetEventTracing(true);
   rig.board.ResetBoard();
   EXPECT_EQ(rig.pc.EventTexts(EventKind::Wait), std::vector<std::string>(4, "wait 65535"));
   EXPECT_EQ(rig.pc.EventTexts(EventKind::Control),
