@@ -1,0 +1,78 @@
+// A full write (erase, program, verify) of each device on the simulated PC: "sim_s" is how long it
+// would take on a PC, the benchmark's time the wall time. "Suite" runs the whole-chip sequence of
+// the device tests (blank check, write, verify, read, blank check) over all 13 devices.
+#include <benchmark/benchmark.h>
+
+#include <random>
+
+#include "core/ProgramState.h"
+#include "device/DeviceOperations.h"
+#include "link/Board.h"
+#include "link/Port.h"
+#include "sim/SimulatedPC.h"
+
+namespace {
+
+class NoDisplay : public kaldo::ProgressDisplay {
+ public:
+  void UpdateAdresDisp(int) override {}
+  void UpdateCmdDisp(const std::string&) override {}
+};
+
+struct Program {
+  explicit Program(int type) {
+    pc.InsertChip(type);
+    state.DeviceType = type;
+    kaldo::SetDeviceSize(state);
+    std::mt19937 rng(static_cast<unsigned>(type) + 1u);
+    for (int a = 0; a < state.DeviceSize; ++a)
+      state.DataBuffer[a] = rng() % 4 == 0 ? 0xFF : static_cast<std::uint8_t>(rng() % 255);
+    port.InitDelayTimer();
+    board.ResetBoard();
+  }
+  kaldo::sim::SimulatedPC pc;
+  kaldo::Port port{pc};
+  kaldo::ProgramState state;
+  kaldo::Board board{state, port};
+  NoDisplay display;
+  kaldo::DeviceOperations ops{state, board, display};
+};
+
+void WriteAndVerify(benchmark::State& bench) {
+  const int type = static_cast<int>(bench.range(0));
+  Program p(type);
+  bench.SetLabel(kaldo::DeviceTable[static_cast<std::size_t>(type)].PartName);
+  std::uint64_t simulated = 0;
+  for (auto _ : bench) {
+    const std::uint64_t start = p.pc.NowNs();
+    p.ops.ProgramDevice();
+    simulated = p.pc.NowNs() - start;
+    if (p.state.ResultText != "OK") bench.SkipWithError(p.state.ResultText.c_str());
+  }
+  bench.counters["sim_s"] = static_cast<double>(simulated) / 1e9;
+}
+BENCHMARK(WriteAndVerify)
+    ->DenseRange(0, kaldo::kDeviceCount - 1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void Suite(benchmark::State& bench) {
+  std::uint64_t simulated = 0;
+  for (auto _ : bench) {
+    simulated = 0;
+    for (int type = 0; type < kaldo::kDeviceCount; ++type) {
+      Program p(type);
+      const std::uint64_t start = p.pc.NowNs();
+      p.ops.BlankCheckDevice();
+      p.ops.ProgramDevice();
+      p.ops.VerifyDevice();
+      p.ops.ReadDevice();
+      p.ops.BlankCheckDevice();
+      simulated += p.pc.NowNs() - start;
+    }
+  }
+  bench.counters["sim_s"] = static_cast<double>(simulated) / 1e9;
+}
+BENCHMARK(Suite)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
