@@ -155,7 +155,7 @@ class ShortenedWait : public ::testing::TestWithParam<WaitCase> {};
 
 TEST_P(ShortenedWait, WriteFailsUntilTheWaitIsRestored) {
   const WaitCase& c = GetParam();
-  DeviceRig rig(c.type);
+  DeviceRig rig(c.type, DeviceRig::kPcBusNs);
   rig.events.recording = false;
   rig.chip().memory[0] = 0x00;  // old contents that only a good erase clears
   for (int a = 0; a < 0x100; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a | 0x80);
@@ -184,7 +184,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(ShortenedWait, LockBitPulseCutShortLeavesTheChipUnlocked) {
-  DeviceRig rig(0);
+  DeviceRig rig(0, DeviceRig::kPcBusNs);
   rig.state.ProgBits = kLockBit1;
   rig.ops.Waits.LockStrobe = &Port::Delay50us;
   rig.ops.ProgramLockBits();
