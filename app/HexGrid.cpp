@@ -1,7 +1,8 @@
 #include "app/HexGrid.h"
 
+#include <QApplication>
 #include <QHeaderView>
-#include <QScrollBar>
+#include <QPainter>
 
 namespace kaldo {
 
@@ -39,7 +40,9 @@ QVariant TGridCells::data(const QModelIndex& index, int role) const {
 
 QVariant TGridCells::headerData(int section, Qt::Orientation orientation, int role) const {
   if (role == Qt::TextAlignmentRole)
-    return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+    return QVariant::fromValue(orientation == Qt::Horizontal
+                                   ? Qt::Alignment(Qt::AlignCenter)
+                                   : Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
   if (role != Qt::DisplayRole) return {};
   return orientation == Qt::Horizontal ? Cell(section + 1, 0) : Cell(0, section + 1);
 }
@@ -48,14 +51,43 @@ Qt::ItemFlags TGridCells::flags(const QModelIndex& index) const {
   return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
+void TGridCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                             const QModelIndex& index) const {
+  QStyleOptionViewItem o = option;
+  initStyleOption(&o, index);
+  const QString text = o.text;
+  o.text.clear();
+  const QWidget* view = o.widget;
+  QStyle* style = view ? view->style() : QApplication::style();
+  style->drawControl(QStyle::CE_ItemViewItem, &o, painter, view);
+  painter->save();
+  const bool selected = o.state & QStyle::State_Selected;
+  painter->setPen(o.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+  painter->setFont(o.font);
+  painter->drawText(o.rect, Qt::AlignCenter, text);
+  painter->restore();
+}
+
+QSize TGridScrollBar::sizeHint() const {
+  QSize size = QScrollBar::sizeHint();
+  if (extent_ > 0 && orientation() == Qt::Vertical) size.setWidth(extent_);
+  return size;
+}
+
 TStringGrid::TStringGrid(int colCount, int rowCount, int defaultColWidth, int rowHeight,
                          QWidget* parent)
     : QTableView(parent),
       cells_(colCount, rowCount, this),
       defaultColWidth_(defaultColWidth),
       rowHeight_(rowHeight),
-      colWidth0_(defaultColWidth) {
+      colWidth0_(defaultColWidth),
+      painter_(this),
+      bar_(new TGridScrollBar(Qt::Vertical, this)) {
   setModel(&cells_);
+  setItemDelegate(&painter_);
+  setVerticalScrollBar(bar_);
+  setFrameStyle(QFrame::Panel | QFrame::Sunken);
+  setLineWidth(2);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
@@ -68,7 +100,6 @@ TStringGrid::TStringGrid(int colCount, int rowCount, int defaultColWidth, int ro
   setWordWrap(false);
   setCornerButtonEnabled(false);
   setTabKeyNavigation(false);
-  setAutoScroll(false);
 
   QHeaderView* top = horizontalHeader();
   top->setSectionResizeMode(QHeaderView::Fixed);
@@ -77,6 +108,7 @@ TStringGrid::TStringGrid(int colCount, int rowCount, int defaultColWidth, int ro
   top->setFixedHeight(rowHeight + kGridLine);
   top->setSectionsClickable(false);
   top->setHighlightSections(false);
+  top->setDefaultAlignment(Qt::AlignCenter);
 
   QHeaderView* left = verticalHeader();
   left->setSectionResizeMode(QHeaderView::Fixed);
@@ -89,9 +121,22 @@ TStringGrid::TStringGrid(int colCount, int rowCount, int defaultColWidth, int ro
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TStringGrid::TopLeftChanged);
 }
 
+void TStringGrid::resizeEvent(QResizeEvent* event) {
+  FitScrollBar();
+  QTableView::resizeEvent(event);
+}
+
+void TStringGrid::FitScrollBar() {
+  const int columns = (cells_.ColCount() - 1) * (defaultColWidth_ + kGridLine);
+  const int room = width() - 2 * frameWidth() - verticalHeader()->width() - columns;
+  bar_->SetExtent(std::max(room, 0));
+  bar_->updateGeometry();
+}
+
 void TStringGrid::SetColWidth0(int width) {
   colWidth0_ = width;
   verticalHeader()->setFixedWidth(width + kGridLine);
+  FitScrollBar();
 }
 
 int TStringGrid::TopRow() const {

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <QAbstractTableModel>
+#include <QScrollBar>
 #include <QString>
+#include <QStyledItemDelegate>
 #include <QTableView>
 #include <vector>
 
@@ -42,6 +44,25 @@ class TGridCells : public QAbstractTableModel {
   std::vector<QString> cells_;
 };
 
+// Draws a cell's text whole, centred, in cells narrower than the usual item margins allow.
+class TGridCellPainter : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  void paint(QPainter* painter, const QStyleOptionViewItem& option,
+             const QModelIndex& index) const override;
+};
+
+// A vertical scroll bar as wide as the grid leaves room for beside its columns.
+class TGridScrollBar : public QScrollBar {
+ public:
+  using QScrollBar::QScrollBar;
+  void SetExtent(int width) { extent_ = width; }
+  QSize sizeHint() const override;
+
+ private:
+  int extent_ = 0;
+};
+
 class TStringGrid : public QTableView {
   Q_OBJECT
 
@@ -68,11 +89,18 @@ class TStringGrid : public QTableView {
   // The top-left visible cell changed: by the scroll bar, the wheel or the keys.
   void TopLeftChanged();
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void FitScrollBar();
+
   TGridCells cells_;
   int defaultColWidth_;
   int rowHeight_;
   int colWidth0_;
+  TGridCellPainter painter_;
+  TGridScrollBar* bar_;
 };
 
 }  // namespace kaldo

@@ -12,10 +12,35 @@
 
 namespace kaldo {
 
+namespace {
+
+// The last line of defence: an error that no handler caught still reaches the general error
+// report, and the program goes on waiting for input.
+class KaldoApplication : public QApplication {
+ public:
+  KaldoApplication(int& argc, char** argv, MessageSeam& messages)
+      : QApplication(argc, argv), messages_(messages) {}
+
+  bool notify(QObject* receiver, QEvent* event) override {
+    try {
+      return QApplication::notify(receiver, event);
+    } catch (const std::exception& e) {
+      messages_.Show(activeWindow(), {QString::fromLatin1(kAppTitle),
+                                      QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
+    }
+    return false;
+  }
+
+ private:
+  MessageSeam& messages_;
+};
+
+}  // namespace
+
 int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
   QtMessageSeam messages;
+  KaldoApplication app(argc, argv, messages);
+  QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
   QtFileDialogSeam fileDialogs;
 
   ProgramState state;

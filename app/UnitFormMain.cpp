@@ -38,6 +38,10 @@ const QString& ByteText(unsigned value) {
   return texts[value & 0xFF];
 }
 
+// The address readout is painted at once, except when it was painted less than this long ago:
+// nobody can follow faster changes, and a fast board is not held up by paints nobody sees.
+constexpr qint64 kReadoutFrameMs = 10;
+
 QFont PixelFont(const QString& family, int pixels, bool bold = false) {
   QFont font(family);
   font.setPixelSize(pixels);
@@ -462,7 +466,9 @@ void TfrmMain::RefreshCheckSum() {
 
 void TfrmMain::UpdateAdresDisp(int address) {
   lblAdres->setText(Hex(static_cast<unsigned>(address | 0x00FF) & 0xFFFF, 4));
+  if (adresPainted_.isValid() && !adresPainted_.hasExpired(kReadoutFrameMs)) return;
   lblAdres->repaint();
+  adresPainted_.start();
 }
 
 void TfrmMain::UpdateCmdDisp(const std::string& text) {

@@ -5,6 +5,7 @@
 // with "." under the title " KALDO", error icon) and the window carries on.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 #include <memory>
@@ -242,6 +243,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   MessageSeam& messages_;
   FileDialogSeam& fileDialogs_;
   DeviceOperations device_;
+  // When the address readout was last painted.
+  QElapsedTimer adresPainted_;
   bool shown_ = false;
   bool closed_ = false;
   // Exit already reported a failed settings save; the close handler then tries again quietly.

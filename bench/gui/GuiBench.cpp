@@ -1,0 +1,107 @@
+// What the main window costs: one grid refresh, and a full read of the 32 KiB device with the
+// window's busy display against the same read with no display at all.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <memory>
+
+#include "app/SimulatedMachine.h"
+#include "app/UnitFormMain.h"
+#include "link/Board.h"
+#include "link/Port.h"
+
+using namespace kaldo;
+
+namespace {
+
+QApplication& App() {
+  static int argc = 1;
+  static char name[] = "gui_bench";
+  static char* argv[] = {name, nullptr};
+  static QApplication* app = [] {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    return new QApplication(argc, argv);
+  }();
+  return *app;
+}
+
+class SilentMessages : public MessageSeam {
+ public:
+  MsgAnswer Show(QWidget*, const MessageRequest&) override { return MsgAnswer::Ok; }
+};
+
+class NoFileDialogs : public FileDialogSeam {
+ public:
+  std::optional<QString> Run(QWidget*, const FileDialogRequest&) override { return std::nullopt; }
+};
+
+class NoDisplay : public ProgressDisplay {
+ public:
+  void UpdateAdresDisp(int) override {}
+  void UpdateCmdDisp(const std::string&) override {}
+};
+
+constexpr int kC51RC = 8;  // the 32 KiB device
+
+struct Machine {
+  QTemporaryDir dir;
+  ProgramState state;
+  SimulatedMachine machine{state, dir.path().toStdString()};
+  Port port{machine};
+  Board board{state, port};
+  SilentMessages messages;
+  NoFileDialogs files;
+  std::unique_ptr<TfrmMain> form;
+
+  void OpenWindow() {
+    App();
+    form = std::make_unique<TfrmMain>(
+        MainWindowParts{state, port, board, dir.path().toStdString(), messages, files});
+    form->show();
+    QApplication::processEvents();
+  }
+};
+
+void BM_UpdateGridDisp(benchmark::State& bench) {
+  Machine m;
+  m.OpenWindow();
+  for (auto _ : bench) m.form->UpdateGridDisp();
+}
+BENCHMARK(BM_UpdateGridDisp)->Unit(benchmark::kMicrosecond);
+
+void BM_UpdateAdresDisp(benchmark::State& bench) {
+  Machine m;
+  m.OpenWindow();
+  m.form->lblAdres->show();
+  int address = 0;
+  for (auto _ : bench) {
+    m.form->UpdateAdresDisp(address);
+    address = (address + 0x100) & 0x7FFF;
+  }
+}
+BENCHMARK(BM_UpdateAdresDisp)->Unit(benchmark::kMicrosecond);
+
+void BM_ReadWithWindow(benchmark::State& bench) {
+  Machine m;
+  m.OpenWindow();
+  m.form->cboType->setCurrentIndex(kC51RC);
+  for (auto _ : bench) m.form->cmdReadClick();
+}
+BENCHMARK(BM_ReadWithWindow)->Unit(benchmark::kMillisecond);
+
+void BM_ReadWithoutWindow(benchmark::State& bench) {
+  Machine m;
+  m.state.DeviceType = kC51RC;
+  SetDeviceSize(m.state);
+  m.port.InitDelayTimer();
+  m.board.ResetBoard();
+  NoDisplay display;
+  DeviceOperations device(m.state, m.board, display);
+  for (auto _ : bench) device.ReadDevice();
+}
+BENCHMARK(BM_ReadWithoutWindow)->Unit(benchmark::kMillisecond);
+
+}  // namespace

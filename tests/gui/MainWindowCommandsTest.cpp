@@ -1,0 +1,373 @@
+// The main window's commands on the simulated PC: device commands with their busy display and
+// messages, the program-bits panel, start-up, the general error report and closing.
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+
+#include "MainWindowRig.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+
+namespace {
+
+constexpr int kC51 = 0, kS53 = 5, kC51RC = 8, kC2051 = 11;
+
+// Turns counter 2 off: its output never rises, so every wait runs into its time-out.
+class DeadTimerIo : public IoSpace {
+ public:
+  explicit DeadTimerIo(IoSpace& inner) : inner_(inner) {}
+  void write(std::uint16_t port, std::uint8_t value) override { inner_.write(port, value); }
+  std::uint8_t read(std::uint16_t port) override {
+    const std::uint8_t v = inner_.read(port);
+    return Dead && port == 0x61 ? static_cast<std::uint8_t>(v & ~0x20) : v;
+  }
+  bool Dead = false;
+
+ private:
+  IoSpace& inner_;
+};
+
+std::string ReadFile(const QString& path) {
+  QFile f(path);
+  if (!f.open(QIODevice::ReadOnly)) return {};
+  return f.readAll().toStdString();
+}
+
+}  // namespace
+
+class MainWindowCommandsTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void deviceCommandsShowTheirMessages() {
+    Rig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kC2051);
+    for (int a = 0; a < 0x800; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a * 3);
+
+    struct Step {
+      QPushButton* button;
+      const char* busyText;
+      const char* title;
+      const char* text;  // empty: ResultText
+      MsgIcon icon;
+      const char* readout;  // the block in progress when the routine ended
+    };
+    const Step steps[] = {
+        {f.cmdBlankChk, "Blank Checking", "  BLANK CHECK", "Blank Check O.K", MsgIcon::Information,
+         "07FF"},
+        {f.cmdWrite, "Verifying", "  WRITE", "Programming/Verify OK", MsgIcon::Information, "07FF"},
+        {f.cmdVerify, "Verifying", "  VERIFY", "Verify OK", MsgIcon::Information, "07FF"},
+        // Byte 0 now holds 00: the blank check stops in the first block.
+        {f.cmdBlankChk, "Blank Checking", "  BLANK CHECK", "", MsgIcon::Warning, "00FF"},
+    };
+    for (const Step& s : steps) {
+      rig.messages.Shown.clear();
+      rig.probe.Reset();
+      QTest::mouseClick(s.button, Qt::LeftButton);
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      const ShownMessage& m = rig.messages.Shown.front();
+      QCOMPARE(m.Request.Title, QString(s.title));
+      QCOMPARE(m.Request.Text, QString(*s.text ? s.text : rig.state.ResultText.c_str()));
+      QCOMPARE(m.Request.Icon, s.icon);
+      QCOMPARE(m.Request.Buttons, MsgButtons::Ok);
+      // The busy display stood for the whole operation and was gone before the message.
+      QVERIFY(rig.probe.Accesses > 0);
+      QCOMPARE(rig.probe.BusyAccesses, rig.probe.Accesses);
+      QCOMPARE(rig.probe.HourglassAccesses, rig.probe.Accesses);
+      QVERIFY(m.StatusBarVisible && !m.Hourglass);
+      QVERIFY(!f.lblCmd->isVisible() && !f.lblAdres->isVisible() && f.stsBar->isVisible());
+      QCOMPARE(f.lblCmd->text(), QString(s.busyText));
+      QCOMPARE(f.lblAdres->text(), QString(s.readout));
+    }
+    QVERIFY(rig.state.ResultText != "OK");
+
+    // A buffer that differs from the device: Verify warns with the routine's text.
+    rig.state.DataBuffer[0x123] ^= 0x01;
+    rig.messages.Shown.clear();
+    f.cmdVerifyClick();
+    QCOMPARE(rig.messages.Last().Title, QString("  VERIFY"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+    QCOMPARE(rig.messages.Last().Text, QString::fromStdString(rig.state.ResultText));
+    QVERIFY(rig.state.ResultText != "OK");
+  }
+
+  void writeNamesTheProgramBitsWheneverAnyIsSet() {
+    Rig rig;
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kS53);
+    f.chkISP->setChecked(true);
+    QCOMPARE(rig.state.ProgBits, 8);
+    rig.state.DataBuffer[0] = 0x02;
+    f.cmdWriteClick();
+    QCOMPARE(rig.messages.Last().Title, QString("  WRITE"));
+    QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK\rLock Bits Programmed"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Information);
+    QCOMPARE(DisplayText(rig.messages.Last().Text),
+             QString("Programming/Verify OK\nLock Bits Programmed"));
+  }
+
+  void failedWriteShowsTheRoutinesTextAsAnError() {
+    Rig rig;
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kC51);
+    rig.machine.ChipDrawer().chip(kC51).wontProgram.insert(0x0010);
+    for (int a = 0; a < 0x20; ++a) rig.state.DataBuffer[a] = 0x00;
+    f.cmdWriteClick();
+    QCOMPARE(rig.messages.Last().Title, QString("  WRITE"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    QVERIFY(rig.state.ResultText != "OK");
+    QCOMPARE(rig.messages.Last().Text, QString::fromStdString(rig.state.ResultText));
+  }
+
+  void readReplacesTheBufferAndForgetsTheFile() {
+    Rig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kC2051);
+    for (int a = 0; a < 0x800; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(0x80 + a);
+    f.cmdWriteClick();
+    BlankBuffer(rig.state);
+    rig.state.HexFileName = "/work/firmware/app.hex";
+    f.UpdateHexFilename();
+    rig.messages.Shown.clear();
+    rig.probe.Reset();
+
+    f.cmdReadClick();
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString("  READ"));
+    QCOMPARE(rig.messages.Last().Text, QString("Data Reading Complete"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Information);
+    QCOMPARE(rig.probe.BusyAccesses, rig.probe.Accesses);
+    QCOMPARE(f.lblCmd->text(), QString("Reading"));
+    QVERIFY(rig.state.HexFileName.empty());
+    QCOMPARE(QString::fromStdString(rig.state.FilePath), QString("/work/firmware/"));
+    QCOMPARE(f.stsBar->Panel(0), QString(" ATMEL 89 Series Flash Programmer"));
+    QCOMPARE(f.strGrid->Cells().Cell(2, 1), QString("81"));
+    QCOMPARE(f.lblCSdata->text(),
+             QString::number(BufferChecksum(rig.state), 16).rightJustified(4, '0').toUpper());
+    QCOMPARE(rig.state.DataBuffer[0x7FF], 0x7F);
+  }
+
+  void signatureRunsWithoutTheBusyDisplay() {
+    Rig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kS53);
+    rig.probe.Reset();
+    QTest::mouseClick(f.cmdSignature, Qt::LeftButton);
+    QVERIFY(rig.probe.Accesses > 0);
+    QCOMPARE(rig.probe.BusyAccesses, 0L);
+    QCOMPARE(rig.probe.HourglassAccesses, 0L);
+    QCOMPARE(rig.messages.Last().Title, QString("  SIGNATURE"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Information);
+    QCOMPARE(rig.messages.Last().Text, QString::fromStdString(rig.state.ResultText));
+    QVERIFY(!rig.state.ResultText.empty());
+  }
+
+  void panelFollowsTheDevice() {
+    Rig rig;
+    TfrmMain& f = *rig.form;
+    // AT89S53 with the ISP fuse, then AT89C51, then AT89S53 again.
+    f.cboType->setCurrentIndex(kS53);
+    QVERIFY(f.chkISP->isEnabled() && f.chkLB3->isEnabled());
+    f.chkISP->click();
+    f.chkLB1->click();
+    QCOMPARE(rig.state.ProgBits, 9);
+    f.cboType->setCurrentIndex(kC51);
+    QVERIFY(!f.chkISP->isChecked() && !f.chkISP->isEnabled());
+    QVERIFY(f.chkLB1->isChecked() && f.chkLB3->isEnabled());
+    QCOMPARE(rig.state.ProgBits, 1);
+    f.cboType->setCurrentIndex(kS53);
+    QVERIFY(f.chkISP->isEnabled() && !f.chkISP->isChecked());
+    QCOMPARE(rig.state.ProgBits, 1);
+    // Lock Bit-3 goes the same way on a 20-pin device; Lock Bit-1 and -2 are never disabled.
+    f.chkLB3->click();
+    QCOMPARE(rig.state.ProgBits, 5);
+    f.cboType->setCurrentIndex(kC2051);
+    QVERIFY(!f.chkLB3->isChecked() && !f.chkLB3->isEnabled());
+    QVERIFY(f.chkLB1->isEnabled() && f.chkLB2->isEnabled());
+    QCOMPARE(rig.state.ProgBits, 1);
+    f.chkLB1->click();
+    f.chkLB2->click();
+    QCOMPARE(rig.state.ProgBits, 2);
+    QCOMPARE(rig.state.DeviceSize, 0x0800);
+  }
+
+  void panelAtStartUpKeepsBitsTheDeviceLacks() {
+    const struct {
+      const char* type;
+      const char* bits;
+      int progBits;
+      bool lb1, lb2, lb3, lb3Enabled, isp, ispEnabled;
+    } rows[] = {
+        {"11", "7", 7, true, true, false, false, false, false},
+        {"0", "8", 8, false, false, false, true, false, false},
+        {"5", "15", 15, true, true, true, true, true, true},
+        {"8", "4", 4, false, false, true, true, false, false},
+    };
+    for (const auto& r : rows) {
+      Rig rig({r.type, r.bits, "888", ""});
+      TfrmMain& f = *rig.form;
+      QCOMPARE(rig.state.ProgBits, r.progBits);
+      QCOMPARE(f.chkLB1->isChecked(), r.lb1);
+      QCOMPARE(f.chkLB2->isChecked(), r.lb2);
+      QCOMPARE(f.chkLB3->isChecked(), r.lb3);
+      QCOMPARE(f.chkLB3->isEnabled(), r.lb3Enabled);
+      QCOMPARE(f.chkISP->isChecked(), r.isp);
+      QCOMPARE(f.chkISP->isEnabled(), r.ispEnabled);
+      QCOMPARE(f.cboType->currentIndex(), QString(r.type).toInt());
+    }
+    // The kept bit makes Write name the program bits.
+    Rig rig({"0", "8", "888", ""});
+    rig.form->cmdWriteClick();
+    QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK\rLock Bits Programmed"));
+  }
+
+  void unknownDeviceTypeTouchesNothing() {
+    Rig rig({"20", "0", "888", ""});
+    TfrmMain& f = *rig.form;
+    QCOMPARE(f.cboType->currentIndex(), -1);
+    rig.state.HexFileName = "/x/keep.hex";
+    rig.state.DataBuffer[0] = 0x12;
+    rig.probe.Reset();
+    for (QPushButton* b : {f.cmdRead, f.cmdBlankChk, f.cmdVerify, f.cmdWrite, f.cmdSignature}) {
+      rig.messages.Shown.clear();
+      b->click();
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Text, QString(kNoDeviceText));
+    }
+    QCOMPARE(rig.state.HexFileName, std::string("/x/keep.hex"));
+    QCOMPARE(rig.state.DataBuffer[0], 0x12);
+  }
+
+  void startUpAfterABadSettingsLineStillSetsEverythingUp() {
+    Rig rig({"11", "x7", "632", ""});
+    TfrmMain& f = *rig.form;
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
+    QCOMPARE(rig.messages.Last().Text, QString("'x7' is not a valid integer value."));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    // The line before the bad one was taken; the displays, grid and timer were still set up.
+    QCOMPARE(f.cboType->currentIndex(), kC2051);
+    QCOMPARE(rig.state.DeviceSize, 0x0800);
+    QVERIFY(!f.chkLB3->isEnabled());
+    QVERIFY(f.mnuPortLPT1->isChecked());
+    QCOMPARE(f.strGrid->Cells().Cell(0, 2048), QString(" 7FF0"));
+    QCOMPARE(f.strGrid->Cells().Cell(1, 1), QString("FF"));
+    QCOMPARE(f.lblCSdata->text(), QString("F800"));
+    QVERIFY(!f.lblAdres->isVisibleTo(&f));
+    f.cmdBlankChkClick();
+    QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
+  }
+
+  void startUpLoadsTheRememberedFile() {
+    QTemporaryDir dir;
+    const QString hex = dir.path() + "/prog.hex";
+    QFile out(hex);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(":0400100001020304E2\r\n:00000001FF\r\n");
+    out.close();
+    Rig rig({"0", "0", "888", hex.toStdString()}, dir.path());
+    TfrmMain& f = *rig.form;
+    QVERIFY(rig.messages.Shown.empty());
+    QCOMPARE(f.stsBar->Panel(0), QString(" Hex File :  PROG.HEX"));
+    QCOMPARE(QString::fromStdString(rig.state.FilePath), dir.path() + "/");
+    QCOMPARE(f.strGrid->Cells().Cell(1, 2), QString("01"));
+    QCOMPARE(f.strGrid->Cells().Cell(4, 2), QString("04"));
+  }
+
+  void errorsRaisedByACommandAreReportedAndTheWindowCarriesOn() {
+    QTemporaryDir dir;
+    ProgramState state;
+    SimulatedMachine machine(state, dir.path().toStdString());
+    DeadTimerIo io(machine);
+    Port port(io);
+    port.WaitTimeoutNs = 20'000'000;
+    Board board(state, port);
+    RecordingMessages messages;
+    RecordingFileDialogs files;
+    TfrmMain f(MainWindowParts{state, port, board, dir.path().toStdString(), messages, files});
+    messages.Form = &f;
+    f.show();
+    QVERIFY(messages.Shown.empty());
+    io.Dead = true;
+    QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
+    QCOMPARE(messages.Shown.size(), std::size_t(1));
+    QCOMPARE(messages.Last().Title, QString(" KALDO"));
+    QCOMPARE(messages.Last().Icon, MsgIcon::Error);
+    QVERIFY(messages.Last().Text.endsWith('.'));
+    QVERIFY(!messages.Last().Text.endsWith(".."));
+    // The busy display went with the error.
+    QVERIFY(f.stsBar->isVisible() && !f.lblAdres->isVisible());
+    QVERIFY(QApplication::overrideCursor() == nullptr);
+    io.Dead = false;
+    QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
+    QCOMPARE(messages.Last().Text, QString("Blank Check O.K"));
+  }
+
+  void closeSavesTheSettings() {
+    Rig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kS53);
+    f.chkISP->click();
+    f.mnuPortLPT2->trigger();
+    rig.state.HexFileName = "/w/a.hex";
+    QVERIFY(f.close());
+    QCOMPARE(ReadFile(rig.folderPath + "/Kaldo.set"), std::string("5\r\n8\r\n632\r\n/w/a.hex\r\n"));
+    QVERIFY(rig.messages.Shown.empty());
+  }
+
+  void exitSavesAndCloses() {
+    Rig rig;
+    rig.Show();
+    rig.form->cboType->setCurrentIndex(kC2051);
+    rig.form->mnuFileExit->trigger();
+    QVERIFY(!rig.form->isVisible());
+    QCOMPARE(ReadFile(rig.folderPath + "/Kaldo.set"), std::string("11\r\n0\r\n888\r\n\r\n"));
+    QVERIFY(rig.messages.Shown.empty());
+  }
+
+  void failedSaveIsReportedOnceAndTheWindowStillCloses() {
+    for (bool byExit : {false, true}) {
+      Rig rig;
+      rig.Show();
+      QVERIFY(QDir(rig.folderPath).mkpath("Kaldo.set/blocked"));  // a folder where the file goes
+      if (byExit)
+        rig.form->mnuFileExit->trigger();
+      else
+        rig.form->close();
+      QVERIFY(!rig.form->isVisible());
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
+      QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    }
+  }
+
+  void chipsKeepTheirContentsAcrossRuns() {
+    QTemporaryDir dir;
+    {
+      Rig first({}, dir.path());
+      first.form->cboType->setCurrentIndex(kC2051);
+      for (int a = 0; a < 0x800; ++a)
+        first.state.DataBuffer[a] = static_cast<std::uint8_t>(a % 251);
+      first.form->cmdWriteClick();
+      QCOMPARE(first.messages.Last().Text, QString("Programming/Verify OK"));
+      first.form->mnuFileExit->trigger();
+    }
+    Rig second({}, dir.path());
+    QCOMPARE(second.form->cboType->currentIndex(), kC2051);
+    second.form->cmdReadClick();
+    for (int a = 0; a < 0x800; ++a) QCOMPARE(int(second.state.DataBuffer[a]), a % 251);
+  }
+};
+
+QTEST_MAIN(MainWindowCommandsTest)
+#include "MainWindowCommandsTest.moc"

@@ -1,0 +1,133 @@
+// A main window on its own simulated PC, with message boxes and file dialogs that record what they
+// would show and answer from a queue.
+#pragma once
+
+#include <QApplication>
+#include <QTemporaryDir>
+#include <QTest>
+#include <deque>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/SimulatedMachine.h"
+#include "app/UnitFormMain.h"
+#include "link/Board.h"
+#include "link/Port.h"
+
+namespace kaldo::test {
+
+struct ShownMessage {
+  MessageRequest Request;
+  bool StatusBarVisible;
+  bool Hourglass;
+};
+
+class RecordingMessages : public MessageSeam {
+ public:
+  MsgAnswer Show(QWidget*, const MessageRequest& request) override {
+    Shown.push_back(
+        {request, Form && Form->stsBar->isVisible(), QApplication::overrideCursor() != nullptr});
+    if (Answers.empty())
+      return request.Buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    MsgAnswer a = Answers.front();
+    Answers.pop_front();
+    return a;
+  }
+
+  const MessageRequest& Last() const { return Shown.back().Request; }
+
+  std::vector<ShownMessage> Shown;
+  std::deque<MsgAnswer> Answers;
+  TfrmMain* Form = nullptr;
+};
+
+class RecordingFileDialogs : public FileDialogSeam {
+ public:
+  std::optional<QString> Run(QWidget*, const FileDialogRequest& request) override {
+    Runs.push_back(request);
+    if (Answers.empty()) return std::nullopt;
+    const QString a = Answers.front();
+    Answers.pop_front();
+    if (a.isNull()) return std::nullopt;
+    return a;
+  }
+
+  std::vector<FileDialogRequest> Runs;
+  std::deque<QString> Answers;  // a null string cancels the dialog
+};
+
+// Sits between the port code and the simulated PC and notes how the window looked while the board
+// was driven.
+class ProbeIo : public IoSpace {
+ public:
+  explicit ProbeIo(IoSpace& inner) : inner_(inner) {}
+
+  void write(std::uint16_t port, std::uint8_t value) override {
+    Note();
+    inner_.write(port, value);
+  }
+  std::uint8_t read(std::uint16_t port) override {
+    Note();
+    return inner_.read(port);
+  }
+
+  void Reset() { Accesses = BusyAccesses = HourglassAccesses = 0; }
+
+  TfrmMain* Form = nullptr;
+  long Accesses = 0;
+  long BusyAccesses = 0;       // with the status bar hidden and both busy labels shown
+  long HourglassAccesses = 0;  // with the hourglass cursor
+
+ private:
+  void Note() {
+    if (!Form) return;
+    ++Accesses;
+    if (!Form->stsBar->isVisibleTo(Form) && Form->lblCmd->isVisibleTo(Form) &&
+        Form->lblAdres->isVisibleTo(Form))
+      ++BusyAccesses;
+    if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor)
+      ++HourglassAccesses;
+  }
+
+  IoSpace& inner_;
+};
+
+// The settings file lines, written before the window starts (nothing written when empty).
+struct Rig {
+  explicit Rig(const std::vector<std::string>& settingsLines = {}, const QString& folder = {})
+      : folderPath(folder.isEmpty() ? dir.path() : folder),
+        machine(state, folderPath.toStdString()),
+        probe(machine),
+        port(probe),
+        board(state, port) {
+    if (!settingsLines.empty()) {
+      std::ofstream out((folderPath + "/Kaldo.set").toStdString(), std::ios::binary);
+      for (const std::string& line : settingsLines) out << line << "\r\n";
+    }
+    form = std::make_unique<TfrmMain>(
+        MainWindowParts{state, port, board, folderPath.toStdString(), messages, files});
+    messages.Form = form.get();
+    probe.Form = form.get();
+  }
+
+  void Show() {
+    form->show();
+    QVERIFY(QTest::qWaitForWindowExposed(form.get()));
+  }
+
+  QTemporaryDir dir;
+  QString folderPath;
+  ProgramState state;
+  SimulatedMachine machine;
+  ProbeIo probe;
+  Port port;
+  Board board;
+  RecordingMessages messages;
+  RecordingFileDialogs files;
+  std::unique_ptr<TfrmMain> form;
+};
+
+}  // namespace kaldo::test
