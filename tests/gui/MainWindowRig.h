@@ -49,14 +49,15 @@ class RecordingFileDialogs : public FileDialogSeam {
   std::optional<QString> Run(QWidget*, const FileDialogRequest& request) override {
     Runs.push_back(request);
     if (Answers.empty()) return std::nullopt;
-    const QString a = Answers.front();
+    const bool cancel = !Answers.front().has_value();
+    const QString path = cancel ? QString() : *Answers.front();
     Answers.pop_front();
-    if (a.isNull()) return std::nullopt;
-    return a;
+    if (cancel) return std::nullopt;
+    return path;
   }
 
   std::vector<FileDialogRequest> Runs;
-  std::deque<QString> Answers;  // a null string cancels the dialog
+  std::deque<std::optional<QString>> Answers;  // nothing: the dialog is cancelled
 };
 
 // Sits between the port code and the simulated PC and notes how the window looked while the board
