@@ -1,5 +1,6 @@
 #include "sim/Drawer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -132,13 +133,17 @@ bool Drawer::Save(const std::string& path) const {
     file << ToText();
     file.flush();
     if (!file) {
+      const int err = errno;
       file.close();
       std::remove(temp.c_str());
+      errno = err;
       return false;
     }
   }
   if (std::rename(temp.c_str(), path.c_str()) != 0) {
+    const int err = errno;
     std::remove(temp.c_str());
+    errno = err;
     return false;
   }
   return true;

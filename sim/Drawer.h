@@ -24,7 +24,7 @@ class Drawer {
   // A missing or unreadable file gives a drawer of fresh chips.
   static Drawer Load(const std::string& path);
   // Writes a temporary file beside path and renames it over path, so a failed save leaves the
-  // old file whole. False when the file could not be written.
+  // old file whole. False (errno set) when the file could not be written.
   bool Save(const std::string& path) const;
 
   std::string ToText() const;

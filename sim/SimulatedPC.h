@@ -15,10 +15,11 @@
 // written, bit 5 the output of counter 2. Every other port floats: reads give 0xFF, writes are
 // lost.
 //
-// Socket: InsertChip puts a chip of the PC's own in it; RemoveChip empties it; UseDrawer lets the
-// socket hold, from each operation's start (the socket going active) on, the drawer's chip of the
-// type the given function returns (none for a type outside 0..12). Faults for tests: no board
-// (SetBoardPresent(false)), an empty socket, a chip of another type, cells that will not program
+// Socket: empty at first. InsertChip puts a chip of the PC's own in it (and ends the use of a
+// drawer); RemoveChip empties it; UseDrawer lets the socket hold, from each operation's start
+// (the socket going active) on, the drawer's chip of the type the given function returns (none
+// for a type outside 0..12). Faults for tests: no board (SetBoardPresent(false)), an empty
+// socket, a chip of another type, cells that will not program
 // (Chip::wontProgram), a locked chip (Chip::lockBits).
 //
 // Trace (off by default): SetTracing(true) records every access and the board events (see

@@ -26,7 +26,7 @@ std::string FormatAccess(const Access& access);
 enum class EventKind : std::uint8_t {
   Latch,    // the four registers moved to their outputs
   Control,  // the control register was written
-  Pulse,    // a Strobe or SelectIn pulse ended
+  Pulse,    // a Strobe or SelectIn pulse ended (Strobe, held set at idle, ends at BeginOperation)
   Wait,     // counter 2 was loaded with a one-shot count
   Capture,  // the read-back register loaded the data lines
   Cycle,    // the chip finished (or lost) a programming cycle
