@@ -1,0 +1,1 @@
+kaldo_fuzz(drawer LIBS kaldo_sim SOURCES DrawerFuzz.cpp)
