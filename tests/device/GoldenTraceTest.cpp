@@ -235,6 +235,45 @@ const Events kNone = Expect{}({"L m=81 h=00 l=00 d=00", "C 07", "C 07", "W 55ms 
                                "L m=81 h=00 l=00 d=00", "W 55ms x2"})
                          .e;
 
+// The AT89S53 variant of family A: AutoFeed drops before the erase code is latched and rises only
+// after a verify pass without mismatch; the lock-bit step then writes both of its bytes.
+TEST(GoldenTrace, FamilyAOnAt89S53) {
+  DeviceRig rig(5);
+  Events want = Expect{}
+                    .Begin(kIdleLatch)({kIdleLatch,
+                                        "W 55ms x2",  // SetModeBit0
+                                        "C 04",
+                                        "W 10ms x50",  // ClearAutoFeed
+                                        "L m=17 h=00 l=00 d=00",
+                                        "C 05",
+                                        "W 10ms",
+                                        "C 04",
+                                        "L m=6F h=00 l=00 d=00",  //
+                                        "L m=6F h=00 l=00 d=12 drive",
+                                        "C 05",
+                                        "C 04",
+                                        "W 2ms",
+                                        "L m=6F h=00 l=02 d=34 drive",
+                                        "C 05",
+                                        "C 04",
+                                        "W 2ms",
+                                        "L m=67 h=00 l=02 d=FF",  // read code byte
+                                        "L m=67 h=00 l=00 d=FF",
+                                        "S",
+                                        "L m=67 h=00 l=01 d=12",
+                                        "S",
+                                        "L m=67 h=00 l=02 d=FF",
+                                        "S",
+                                        "L m=67 h=00 l=03 d=34",
+                                        "S",  //
+                                        "C 06",
+                                        "W 55ms x2"})  // SetAutoFeed
+                    .Reset()
+                    .e;
+  want.insert(want.end(), kL2None.begin(), kL2None.end());
+  EXPECT_EQ(ProgramFourBytes(rig), want);
+}
+
 INSTANTIATE_TEST_SUITE_P(All, LockSequences,
                          ::testing::Values(LockCase{"L1_AT89C51", 0, 7, kL1Strobe},
                                            LockCase{"L1_AT89C55", 2, 7, kL1Strobe},
