@@ -1,9 +1,9 @@
-// kaldo: the programmer on the PC's own parallel port, through direct port access.
+// kaldo: the programmer on a real parallel port, through ppdev or direct port access.
 #include "app/KaldoProgram.h"
-#include "link/DirectIo.h"
+#include "link/Backend.h"
 
 int main(int argc, char** argv) {
   return kaldo::RunKaldo(argc, argv, [](kaldo::ProgramState& state, const std::string&) {
-    return std::make_unique<kaldo::DirectIo>(state.PortBase);
+    return std::make_unique<kaldo::HardwareIoSpace>(state.PortBase);
   });
 }
