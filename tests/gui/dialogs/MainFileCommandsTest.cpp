@@ -44,10 +44,10 @@ const std::string kGoodHex =
     ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
     ":10001000101112131415161718191A1B1C1D1E1F68\r\n"
     ":00000001FF\r\n";
-// The first line loads, the second has a wrong checksum.
+// The first line loads; the reader stops at the second, which is no record.
 const std::string kBadSecondLine =
     ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
-    ":10001000101112131415161718191A1B1C1D1E1F00\r\n"
+    "10001000101112131415161718191A1B1C1D1E1F68\r\n"
     ":00000001FF\r\n";
 
 // Runs `act` on the modal window once it shows, then lets the caller's command go on.
@@ -131,7 +131,7 @@ class MainFileCommandsTest : public QObject {
 
     QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
     QCOMPARE(rig.messages.Last().Title, QString("  OPEN FILE"));
-    QCOMPARE(rig.messages.Last().Text, QString(kDataChecksumError));
+    QCOMPARE(rig.messages.Last().Text, QString(kInvalidHexFormat));
     QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
     QVERIFY(rig.state.HexFileName.empty());
     QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folder);
@@ -188,7 +188,7 @@ class MainFileCommandsTest : public QObject {
     WriteFile(rig.Path("Prog.hex"), kBadSecondLine);
     QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton);
     QCOMPARE(rig.messages.Last().Title, QString("  RELOAD FILE"));
-    QCOMPARE(rig.messages.Last().Text, QString(kDataChecksumError));
+    QCOMPARE(rig.messages.Last().Text, QString(kInvalidHexFormat));
     QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
     QCOMPARE(rig.state.DataBuffer[0x01], std::uint8_t{0xFF});
     QCOMPARE(rig.Cell(2, 1), QString("FF"));
@@ -227,6 +227,7 @@ class MainFileCommandsTest : public QObject {
 
     FileRig rig;
     rig.state.HexFileName = "/before/old.hex";
+    rig.f().GetFilePath();
     rig.f().UpdateHexFilename();
     rig.state.DataBuffer[0] = 0x5A;
     if (exists) WriteFile(rig.Path(written), "old contents");
