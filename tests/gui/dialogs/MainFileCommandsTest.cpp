@@ -349,6 +349,25 @@ class MainFileCommandsTest : public QObject {
              QString("%1").arg(BufferChecksum(rig.state), 4, 16, QChar('0')).toUpper());
   }
 
+  void editAddressErrorReachesTheErrorReport() {
+    FileRig rig;
+    bool openAfterwards = false;
+    WhenModal([&] {
+      TfrmEditBuffer& d = *rig.f().frmEditBuffer;
+      d.edtAdr->clear();
+      d.edtAdr->setFocus();
+      QTest::keyClick(d.edtAdr, Qt::Key_Return);
+      openAfterwards = d.isVisible();
+      d.close();
+    });
+    rig.f().mnuEditEdtBuffer->trigger();
+    QVERIFY(openAfterwards);
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
+    QCOMPARE(rig.messages.Last().Text, QString("'$' is not a valid integer value."));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+  }
+
   void fill_data() {
     QTest::addColumn<QString>("start");
     QTest::addColumn<QString>("end");
@@ -404,6 +423,11 @@ class MainFileCommandsTest : public QObject {
     if (filledMessage) {
       QCOMPARE(rig.messages.Last().Title, QString("  FILL BUFFER"));
       QCOMPARE(rig.messages.Last().Icon, MsgIcon::None);
+    }
+    if (okPressed && !filledMessage) {  // the dialog's own message, through the window's boxes
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Title, QString("FILL BUFFER"));
+      QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
     }
     QCOMPARE(rig.state.HexFileName.empty(), !fileKept);
     QCOMPARE(rig.Cell(1, 1),
