@@ -5,6 +5,8 @@
 // there holds the I/O base and the ECP upper base in decimal ("888\t1912"). /dev/parportN is the
 // ppdev character device of the same port N; it belongs to group lp. The port must be claimed
 // (PPCLAIM) before any register request and is released (PPRELEASE) before the close.
+// PPWDATA, PPRSTATUS and PPWCONTROL carry the raw register bytes, with no line inverted, as a port
+// instruction would (the kernel keeps the control register's direction and interrupt bits).
 #pragma once
 
 #include <cstdint>
