@@ -53,18 +53,20 @@ Qt::ItemFlags TGridCells::flags(const QModelIndex& index) const {
 
 void TGridCellPainter::paint(QPainter* painter, const QStyleOptionViewItem& option,
                              const QModelIndex& index) const {
-  QStyleOptionViewItem o = option;
-  initStyleOption(&o, index);
-  const QString text = o.text;
-  o.text.clear();
-  const QWidget* view = o.widget;
-  QStyle* style = view ? view->style() : QApplication::style();
-  style->drawControl(QStyle::CE_ItemViewItem, &o, painter, view);
+  const bool selected = option.state & QStyle::State_Selected;
+  // Plain cells show the view's background; only the selected or focused cell needs the style.
+  if (selected || (option.state & QStyle::State_HasFocus)) {
+    QStyleOptionViewItem o = option;
+    initStyleOption(&o, index);
+    o.text.clear();
+    const QWidget* view = o.widget;
+    QStyle* style = view ? view->style() : QApplication::style();
+    style->drawControl(QStyle::CE_ItemViewItem, &o, painter, view);
+  }
   painter->save();
-  const bool selected = o.state & QStyle::State_Selected;
-  painter->setPen(o.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
-  painter->setFont(o.font);
-  painter->drawText(o.rect, Qt::AlignCenter, text);
+  painter->setPen(option.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+  painter->setFont(option.font);
+  painter->drawText(option.rect, Qt::AlignCenter, index.data(Qt::DisplayRole).toString());
   painter->restore();
 }
 

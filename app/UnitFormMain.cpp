@@ -416,11 +416,10 @@ void TfrmMain::UpdateGridDisp() {
   const int top = std::clamp(strGrid->TopRow(), 1, kGridRows - kVisibleDataRows);
   const int last = top + kVisibleDataRows - 1;
   std::size_t i = static_cast<std::size_t>(top - 1) * 16;
-  strGrid->setUpdatesEnabled(false);
+  // The view hears of the 128 new texts once, after the last one is written.
   for (int r = top; r <= last; ++r)
     for (int c = 1; c <= 16; ++c) cells.SetCell(c, r, ByteText(state_.DataBuffer[i++]));
   cells.Changed(top, last);
-  strGrid->setUpdatesEnabled(true);
 }
 
 void TfrmMain::UpdateHexFilename() {
@@ -491,12 +490,10 @@ MsgAnswer TfrmMain::MessageBox(const QString& text, const QString& title, MsgIco
 
 TfrmMain::BusyDisplay::BusyDisplay(TfrmMain& form, const std::string& text) : form_(form) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  const QRect bar = form.stsBar->geometry();
   form.stsBar->hide();
   form.lblCmd->show();
   form.lblAdres->show();
-  // No messages are handled until the operation ends: paint the changed area now.
-  if (form.Client->isVisible()) form.Client->repaint(bar);
+  // No messages are handled until the operation ends: this paint also takes the status bar away.
   form.UpdateCmdDisp(text);
 }
 

@@ -329,7 +329,9 @@ class MainWindowCommandsTest : public QObject {
     Rig rig;
     rig.Show();
     rig.form->cboType->setCurrentIndex(kC2051);
-    rig.form->mnuFileExit->trigger();
+    rig.form->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+    QTest::keyClick(rig.form.get(), Qt::Key_F10);
     QVERIFY(!rig.form->isVisible());
     QCOMPARE(ReadFile(rig.folderPath + "/Kaldo.set"), std::string("11\r\n0\r\n888\r\n\r\n"));
     QVERIFY(rig.messages.Shown.empty());
