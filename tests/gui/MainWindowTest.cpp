@@ -9,6 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QThread>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -25,6 +26,16 @@ QString Text(QWidget* w) {
   if (auto* g = qobject_cast<QGroupBox*>(w)) return g->title();
   return {};
 }
+
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
 
 }  // namespace
 
@@ -242,6 +253,29 @@ class MainWindowTest : public QObject {
     }
     rig.form->UpdateCmdDisp("Verifying");
     QCOMPARE(rig.form->lblCmd->text(), QString("Verifying"));
+  }
+
+  // No message is handled while a device routine runs: the busy labels must paint inside the call.
+  void busyLabelsPaintBeforeTheCallReturns() {
+    Rig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    f.lblCmd->show();
+    f.lblAdres->show();
+    QApplication::processEvents();
+    PaintCounter adres(f.lblAdres), cmd(f.lblCmd);
+    f.UpdateAdresDisp(0x0100);
+    QVERIFY(adres.paints >= 1);
+    for (const char* text : {"Reading", "Verifying"}) {
+      const int before = cmd.paints;
+      f.UpdateCmdDisp(text);
+      QVERIFY(cmd.paints > before);
+    }
+    // Calls closer together than a display frame may share a paint; a later one paints again.
+    QThread::msleep(15);
+    const int before = adres.paints;
+    f.UpdateAdresDisp(0x0200);
+    QVERIFY(adres.paints > before);
   }
 
   void statusBarAndFolderFollowTheFileName() {
