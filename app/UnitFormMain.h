@@ -7,6 +7,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <memory>
 #include <string>
@@ -209,7 +210,7 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
 
   // The other windows (null until CreateDialogWindows made them).
   TfrmAbout* frmAbout = nullptr;
-  TfrmSplash* frmSplash = nullptr;
+  QPointer<TfrmSplash> frmSplash;  // null again once the splash has freed itself
   TfrmEditBuffer* frmEditBuffer = nullptr;
   TfrmFillBuffer* frmFillBuffer = nullptr;
   TfrmSignature* frmSignature = nullptr;

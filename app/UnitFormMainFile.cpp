@@ -83,8 +83,6 @@ void TfrmMain::CreateDialogWindows() {
       [this](const std::exception& error) { ShowErrorReport(error); }};
   frmAbout = new TfrmAbout(state_, this);
   frmSplash = new TfrmSplash(state_, this);
-  // The splash frees itself after its five seconds; nothing may reach it afterwards.
-  connect(frmSplash, &QObject::destroyed, this, [this] { frmSplash = nullptr; });
   frmEditBuffer = new TfrmEditBuffer(state_, messages, this);
   frmFillBuffer = new TfrmFillBuffer(state_, messages, this);
   frmSignature = new TfrmSignature(this);
