@@ -84,6 +84,20 @@ void BM_UpdateAdresDisp(benchmark::State& bench) {
 }
 BENCHMARK(BM_UpdateAdresDisp)->Unit(benchmark::kMicrosecond);
 
+// One synchronous paint of the address readout, as when the calls are far enough apart.
+void BM_AddressReadoutPaint(benchmark::State& bench) {
+  Machine m;
+  m.OpenWindow();
+  m.form->lblAdres->show();
+  int address = 0;
+  for (auto _ : bench) {
+    m.form->lblAdres->setText(QString::number(address | 0xFF, 16));
+    m.form->lblAdres->repaint();
+    address = (address + 0x100) & 0x7FFF;
+  }
+}
+BENCHMARK(BM_AddressReadoutPaint)->Unit(benchmark::kMicrosecond);
+
 void BM_ReadWithWindow(benchmark::State& bench) {
   Machine m;
   m.OpenWindow();

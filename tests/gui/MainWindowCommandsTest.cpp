@@ -320,7 +320,11 @@ class MainWindowCommandsTest : public QObject {
     f.chkISP->click();
     f.mnuPortLPT2->trigger();
     rig.state.HexFileName = "/w/a.hex";
+    f.cmdBlankChkClick();
+    QCOMPARE(rig.probe.LastTimerCommand, 0xB0);
+    rig.messages.Shown.clear();
     QVERIFY(f.close());
+    QCOMPARE(rig.probe.LastTimerCommand, 0xB6);
     QCOMPARE(ReadFile(rig.folderPath + "/Kaldo.set"), std::string("5\r\n8\r\n632\r\n/w/a.hex\r\n"));
     QVERIFY(rig.messages.Shown.empty());
   }
@@ -347,6 +351,7 @@ class MainWindowCommandsTest : public QObject {
       else
         rig.form->close();
       QVERIFY(!rig.form->isVisible());
+      QCOMPARE(rig.probe.LastTimerCommand, 0xB6);  // the timer is put back all the same
       QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
       QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
       QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);

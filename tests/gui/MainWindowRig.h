@@ -68,6 +68,7 @@ class ProbeIo : public IoSpace {
 
   void write(std::uint16_t port, std::uint8_t value) override {
     Note();
+    if (port == 0x43) LastTimerCommand = value;
     inner_.write(port, value);
   }
   std::uint8_t read(std::uint16_t port) override {
@@ -78,6 +79,7 @@ class ProbeIo : public IoSpace {
   void Reset() { Accesses = BusyAccesses = HourglassAccesses = 0; }
 
   TfrmMain* Form = nullptr;
+  int LastTimerCommand = -1;  // 0xB6 once the timer is back in the BIOS's mode 3
   long Accesses = 0;
   long BusyAccesses = 0;       // with the status bar hidden and both busy labels shown
   long HourglassAccesses = 0;  // with the hourglass cursor
