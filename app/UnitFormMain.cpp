@@ -101,7 +101,7 @@ TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::CreateControls() {
   setWindowTitle(QStringLiteral("  KALDO Flash Programmer"));
-  setWindowIcon(ProgramIcon());
+  setWindowIcon(QIcon::fromTheme(QStringLiteral("kaldo"), ProgramIcon()));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
