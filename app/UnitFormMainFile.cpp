@@ -49,8 +49,8 @@ QString FileNamePart(const std::string& path) {
   return text.mid(text.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-// A load that stopped with a raised error has still changed the buffer: the window shows what is
-// in memory and forgets the file, as after a rejected load, before the error is reported.
+// After a load that failed, rejected or stopped by a raised error: the window shows the buffer that
+// is in memory and no file, before the failure is reported.
 void ForgetFileAfterFailedLoad(TfrmMain& form) {
   form.GetFilePath();
   form.State().HexFileName.clear();
@@ -106,17 +106,15 @@ void TfrmMain::mnuFileOpenHexClick(QObject*) {
     ForgetFileAfterFailedLoad(*this);
     throw;
   }
-  GetFilePath();
   if (state_.ResultText == kResultOK) {
+    GetFilePath();
     UpdateGridDisp();
     UpdateHexFilename();
     RefreshCheckSum();
     return;
   }
-  state_.HexFileName.clear();
-  UpdateHexFilename();
-  UpdateGridDisp();
-  RefreshCheckSum();
+  // What the loader placed before it stopped stays on top of the 0xFF fill.
+  ForgetFileAfterFailedLoad(*this);
   MessageBox(Text(state_.ResultText), QStringLiteral("  OPEN FILE"), MsgIcon::Warning);
 }
 
@@ -179,11 +177,7 @@ void TfrmMain::cmdReloadFileClick(QObject*) {
   }
   // Unlike Open, a rejected reload leaves a blank buffer.
   BlankBuffer(state_);
-  GetFilePath();
-  state_.HexFileName.clear();
-  UpdateHexFilename();
-  UpdateGridDisp();
-  RefreshCheckSum();
+  ForgetFileAfterFailedLoad(*this);
   MessageBox(Text(state_.ResultText), QStringLiteral("  RELOAD FILE"), MsgIcon::Warning);
 }
 

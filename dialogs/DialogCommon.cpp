@@ -1,37 +1,17 @@
 #include "dialogs/DialogCommon.h"
 
+#include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QScreen>
 #include <QWidget>
 
 #include "core/Convert.h"
 
 namespace kaldo {
-
-QLineEdit* MakeHexEdit(QWidget* parent, int maxLength, int left, int top, int width, int height) {
-  auto* edit = new QLineEdit(parent);
-  edit->setGeometry(left, top, width, height);
-  edit->setMaxLength(maxLength);
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(13);
-  font.setBold(true);
-  edit->setFont(font);
-  QPalette palette = edit->palette();
-  palette.setColor(QPalette::Text, Qt::blue);
-  edit->setPalette(palette);
-  edit->setContextMenuPolicy(Qt::NoContextMenu);
-  edit->setAcceptDrops(false);
-  QObject::connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
-    const QString upper = text.toUpper();
-    if (upper == text) return;
-    const int cursor = edit->cursorPosition();
-    edit->setText(upper);
-    edit->setCursorPosition(cursor);
-  });
-  return edit;
-}
 
 std::optional<QChar> TypedCharacter(const QKeyEvent& event) {
   switch (event.key()) {
@@ -63,6 +43,11 @@ bool IsHexDigit(QChar c) {
   return (u >= '0' && u <= '9') || (u >= 'A' && u <= 'F') || (u >= 'a' && u <= 'f');
 }
 
+void PassHexDigitsOnly(QChar& key) {
+  if (key == QChar(8) || IsHexDigit(key)) return;
+  key = QChar(0);
+}
+
 int HexFieldValue(const QString& text) {
   return StrToInt("$" + text.toStdString());
 }
@@ -77,6 +62,103 @@ void CentreOnScreen(QWidget* window) {
   QRect frame = window->frameGeometry();
   frame.moveCenter(screen->availableGeometry().center());
   window->move(frame.topLeft());
+}
+
+HexEntryDialog::HexEntryDialog(const QString& caption, int clientWidth, int clientHeight,
+                               QString messageTitle, DialogMessages messages, QWidget* parent)
+    : QDialog(parent), messageTitle_(std::move(messageTitle)), messages_(std::move(messages)) {
+  setWindowTitle(caption);
+  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
+  setFixedSize(clientWidth, clientHeight);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(12);
+  setFont(font);
+}
+
+QLineEdit* HexEntryDialog::AddHexEdit(int maxLength, int left, int top, int width, int height) {
+  auto* edit = new QLineEdit(this);
+  edit->setGeometry(left, top, width, height);
+  edit->setMaxLength(maxLength);
+  QFont font(QStringLiteral("Arial"));
+  font.setPixelSize(13);
+  font.setBold(true);
+  edit->setFont(font);
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Text, Qt::blue);
+  edit->setPalette(palette);
+  edit->setContextMenuPolicy(Qt::NoContextMenu);
+  edit->setAcceptDrops(false);
+  connect(edit, &QLineEdit::textEdited, edit, [edit](const QString& text) {
+    const QString upper = text.toUpper();
+    if (upper == text) return;
+    const int cursor = edit->cursorPosition();
+    edit->setText(upper);
+    edit->setCursorPosition(cursor);
+  });
+  edit->installEventFilter(this);
+  return edit;
+}
+
+QLabel* HexEntryDialog::AddFieldLabel(const QString& text, int left, int width,
+                                      const QWidget* field) {
+  auto* label = new QLabel(text, this);
+  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  label->adjustSize();
+  if (width > 0) label->resize(width, label->height());
+  label->move(left, field->y() + (field->height() - label->height()) / 2);
+  return label;
+}
+
+QFrame* HexEntryDialog::AddBevel(int left, int top, int width) {
+  auto* bevel = new QFrame(this);
+  bevel->setFrameShape(QFrame::HLine);
+  bevel->setFrameShadow(QFrame::Sunken);
+  bevel->setGeometry(left, top, width, 2);
+  return bevel;
+}
+
+void HexEntryDialog::ShowMessage(const QString& text, QMessageBox::Icon icon) {
+  if (messages_.Show) messages_.Show(messageTitle_, text, icon);
+}
+
+void HexEntryDialog::ReportError(const std::exception& error) {
+  if (messages_.ReportError) messages_.ReportError(error);
+}
+
+bool HexEntryDialog::eventFilter(QObject* watched, QEvent* event) {
+  switch (event->type()) {
+    case QEvent::KeyPress: {
+      const auto& key = *static_cast<QKeyEvent*>(event);
+      const std::optional<QChar> typed = TypedCharacter(key);
+      if (!typed) {
+        // Shift+Insert would bring the clipboard past the key preview; Alt+key types nothing.
+        if (key.matches(QKeySequence::Paste)) return true;
+        const QString text = key.text();
+        return (key.modifiers() & Qt::AltModifier) && !text.isEmpty() && text.front().isPrint();
+      }
+      QChar character = *typed;
+      FormKeyPress(watched, character);
+      return character.isNull();
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+      // No pasting of the selection with the middle button either.
+      return static_cast<QMouseEvent*>(event)->button() == Qt::MiddleButton;
+    default:
+      return QDialog::eventFilter(watched, event);
+  }
+}
+
+void HexEntryDialog::keyPressEvent(QKeyEvent* event) {
+  // Neither window has a default or cancel button: Enter and Escape do nothing here.
+  if (TypedCharacter(*event)) return;
+  QDialog::keyPressEvent(event);
+}
+
+void HexEntryDialog::showEvent(QShowEvent* event) {
+  CentreOnScreen(this);
+  QDialog::showEvent(event);
 }
 
 }  // namespace kaldo

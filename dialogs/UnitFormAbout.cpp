@@ -76,6 +76,14 @@ void BuildAboutLine(ProgramState& state, int index) {
   state.ResultText = work;
 }
 
+void ShowAboutLines(ProgramState& state, QLabel* line1, QLabel* line2, QLabel* line3) {
+  int index = 1;
+  for (QLabel* label : {line1, line2, line3}) {
+    BuildAboutLine(state, index++);
+    label->setText(QString::fromLatin1(state.ResultText));
+  }
+}
+
 QPixmap AboutLogo() {
   QPixmap logo(144, 51);
   logo.fill(Qt::transparent);
@@ -156,12 +164,7 @@ TfrmAbout::TfrmAbout(ProgramState& state, QWidget* parent)
 }
 
 void TfrmAbout::FormShow() {
-  BuildAboutLine(state_, 1);
-  lblAboutM1->setText(QString::fromLatin1(state_.ResultText));
-  BuildAboutLine(state_, 2);
-  lblAboutM2->setText(QString::fromLatin1(state_.ResultText));
-  BuildAboutLine(state_, 3);
-  lblAboutM3->setText(QString::fromLatin1(state_.ResultText));
+  ShowAboutLines(state_, lblAboutM1, lblAboutM2, lblAboutM3);
   if (Beep) Beep();
 }
 

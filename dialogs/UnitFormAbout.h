@@ -21,6 +21,9 @@ void BuildAboutLine(ProgramState& state, int index);
 const std::uint8_t* StoredAboutText(int index);
 inline constexpr std::uint8_t kAboutScramble = 0xA7;
 
+// Lines 1, 2 and 3 from BuildAboutLine into the labels, in that order; ResultText keeps line 3.
+void ShowAboutLines(ProgramState& state, QLabel* line1, QLabel* line2, QLabel* line3);
+
 // The program's logo, 144 x 51 pixels.
 QPixmap AboutLogo();
 

@@ -1,7 +1,6 @@
 #include "dialogs/UnitFormEditBuffer.h"
 
 #include <QFrame>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
@@ -15,7 +14,6 @@ namespace kaldo {
 namespace {
 
 constexpr int kLastAddress = 0x7FFF;
-const QString kTitle = QStringLiteral("EDIT BUFFER");
 
 // A black triangle on a transparent 13 x 13 picture, its point towards the left or the right.
 QPixmap TrianglePicture(bool pointsLeft) {
@@ -31,14 +29,6 @@ QPixmap TrianglePicture(bool pointsLeft) {
   return picture;
 }
 
-QLabel* MakeLabel(QWidget* parent, const QString& text, int left, int top) {
-  auto* label = new QLabel(text, parent);
-  label->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-  label->adjustSize();
-  label->move(left, top);
-  return label;
-}
-
 QToolButton* MakeStepButton(QWidget* parent, bool pointsLeft, int left) {
   auto* button = new QToolButton(parent);
   button->setGeometry(left, 133, 33, 25);
@@ -51,27 +41,14 @@ QToolButton* MakeStepButton(QWidget* parent, bool pointsLeft, int left) {
 }  // namespace
 
 TfrmEditBuffer::TfrmEditBuffer(ProgramState& state, DialogMessages messages, QWidget* parent)
-    : QDialog(parent), state_(state), messages_(std::move(messages)) {
-  setWindowTitle(QStringLiteral("   Edit Buffer"));
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
-  setFixedSize(239, 176);
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(12);
-  setFont(font);
-
-  lblAdr = MakeLabel(this, QStringLiteral("Address :"), 51, 32);
-  edtAdr = MakeHexEdit(this, 4, 131, 31, 44, 20);
-  lblData = MakeLabel(this, QStringLiteral("Data :"), 73, 72);
-  edtData = MakeHexEdit(this, 2, 131, 71, 30, 20);
-  // The labels stand level with the text of their fields.
-  lblAdr->move(lblAdr->x(), edtAdr->y() + (edtAdr->height() - lblAdr->height()) / 2);
-  lblData->move(lblData->x(), edtData->y() + (edtData->height() - lblData->height()) / 2);
-
-  Bevel1 = new QFrame(this);
-  Bevel1->setFrameShape(QFrame::HLine);
-  Bevel1->setFrameShadow(QFrame::Sunken);
-  Bevel1->setGeometry(5, 112, 229, 2);
+    : HexEntryDialog(QStringLiteral("   Edit Buffer"), 239, 176, QStringLiteral("EDIT BUFFER"),
+                     std::move(messages), parent),
+      state_(state) {
+  edtAdr = AddHexEdit(4, 131, 31, 44, 20);
+  edtData = AddHexEdit(2, 131, 71, 30, 20);
+  lblAdr = AddFieldLabel(QStringLiteral("Address :"), 51, 0, edtAdr);
+  lblData = AddFieldLabel(QStringLiteral("Data :"), 73, 0, edtData);
+  Bevel1 = AddBevel(5, 113, 229);
 
   sbtDec = MakeStepButton(this, true, 31);
   btnOK = new QPushButton(QStringLiteral("OK"), this);
@@ -81,8 +58,6 @@ TfrmEditBuffer::TfrmEditBuffer(ProgramState& state, DialogMessages messages, QWi
 
   setTabOrder(edtAdr, edtData);
   setTabOrder(edtData, btnOK);
-  edtAdr->installEventFilter(this);
-  edtData->installEventFilter(this);
 
   connect(btnOK, &QPushButton::clicked, this, [this] {
     btnOKClick();
@@ -90,10 +65,6 @@ TfrmEditBuffer::TfrmEditBuffer(ProgramState& state, DialogMessages messages, QWi
   });
   connect(sbtInc, &QToolButton::clicked, this, &TfrmEditBuffer::sbtIncClick);
   connect(sbtDec, &QToolButton::clicked, this, &TfrmEditBuffer::sbtDecClick);
-}
-
-void TfrmEditBuffer::ShowMessage(const QString& text, QMessageBox::Icon icon) {
-  if (messages_.Show) messages_.Show(kTitle, text, icon);
 }
 
 std::optional<TfrmEditBuffer::Entry> TfrmEditBuffer::ReadFields() {
@@ -153,7 +124,7 @@ void TfrmEditBuffer::FormKeyPress(QObject* /*sender*/, QChar& key) {
       try {
         address = HexFieldValue(edtAdr->text()) & 0xFFFF;
       } catch (const std::exception& error) {
-        if (messages_.ReportError) messages_.ReportError(error);
+        ReportError(error);
         return;
       }
       if (address > kLastAddress) {
@@ -168,28 +139,7 @@ void TfrmEditBuffer::FormKeyPress(QObject* /*sender*/, QChar& key) {
     }
     return;
   }
-  if (key == QChar(8) || IsHexDigit(key)) return;
-  key = QChar(0);
-}
-
-bool TfrmEditBuffer::eventFilter(QObject* watched, QEvent* event) {
-  if (event->type() != QEvent::KeyPress) return QDialog::eventFilter(watched, event);
-  const std::optional<QChar> typed = TypedCharacter(*static_cast<QKeyEvent*>(event));
-  if (!typed) return false;
-  QChar key = *typed;
-  FormKeyPress(watched, key);
-  return key.isNull();
-}
-
-void TfrmEditBuffer::keyPressEvent(QKeyEvent* event) {
-  // Escape and Enter do not close this window; only OK and the close box do.
-  if (TypedCharacter(*event)) return;
-  QDialog::keyPressEvent(event);
-}
-
-void TfrmEditBuffer::showEvent(QShowEvent* event) {
-  CentreOnScreen(this);
-  QDialog::showEvent(event);
+  PassHexDigitsOnly(key);
 }
 
 }  // namespace kaldo

@@ -2,7 +2,6 @@
 // addresses with the two arrow buttons or Enter.
 #pragma once
 
-#include <QDialog>
 #include <cstdint>
 #include <optional>
 
@@ -17,7 +16,7 @@ class QToolButton;
 
 namespace kaldo {
 
-class TfrmEditBuffer : public QDialog {
+class TfrmEditBuffer : public HexEntryDialog {
   Q_OBJECT
 
  public:
@@ -40,12 +39,7 @@ class TfrmEditBuffer : public QDialog {
   void IncrementAdr();
   void DecrementAdr();
   // The window's key preview: a key set to the null character is swallowed.
-  void FormKeyPress(QObject* sender, QChar& key);
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void FormKeyPress(QObject* sender, QChar& key) override;
 
  private:
   struct Entry {
@@ -56,10 +50,8 @@ class TfrmEditBuffer : public QDialog {
   std::optional<Entry> ReadFields();
   void Store(const Entry& entry);
   void StepTo(std::uint16_t address);
-  void ShowMessage(const QString& text, QMessageBox::Icon icon);
 
   ProgramState& state_;
-  DialogMessages messages_;
 };
 
 }  // namespace kaldo

@@ -1,8 +1,6 @@
 // The Fill Buffer dialog: set an address range of the buffer to one byte value.
 #pragma once
 
-#include <QDialog>
-
 #include "core/ProgramState.h"
 #include "dialogs/DialogCommon.h"
 
@@ -13,7 +11,7 @@ class QPushButton;
 
 namespace kaldo {
 
-class TfrmFillBuffer : public QDialog {
+class TfrmFillBuffer : public HexEntryDialog {
   Q_OBJECT
 
  public:
@@ -32,18 +30,10 @@ class TfrmFillBuffer : public QDialog {
   // Checks the three fields and fills the range; the dialog closes afterwards either way.
   void btnOKClick();
   void btnCancelClick() { reject(); }
-  void FormKeyPress(QObject* sender, QChar& key);
-
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override;
-  void keyPressEvent(QKeyEvent* event) override;
-  void showEvent(QShowEvent* event) override;
+  void FormKeyPress(QObject* sender, QChar& key) override;
 
  private:
-  void ShowMessage(const QString& text, QMessageBox::Icon icon);
-
   ProgramState& state_;
-  DialogMessages messages_;
 };
 
 }  // namespace kaldo

@@ -74,12 +74,7 @@ TfrmSplash::TfrmSplash(ProgramState& state, QWidget* parent)
 }
 
 void TfrmSplash::FormShow() {
-  BuildAboutLine(state_, 1);
-  lblAboutM1->setText(QString::fromLatin1(state_.ResultText));
-  BuildAboutLine(state_, 2);
-  lblAboutM2->setText(QString::fromLatin1(state_.ResultText));
-  BuildAboutLine(state_, 3);
-  lblAboutM3->setText(QString::fromLatin1(state_.ResultText));
+  ShowAboutLines(state_, lblAboutM1, lblAboutM2, lblAboutM3);
   Timer1->start();
   activateWindow();
   setFocus();

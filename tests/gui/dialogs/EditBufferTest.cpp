@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -90,6 +92,9 @@ void EditBufferTest::storeAndStep_data() {
   QTest::newRow("empty data with Enter stays")
       << "0010"
       << "" << Action::EnterInData << invalid << -1 << "0010" << true;
+  QTest::newRow("the stored value again: moves on, no change")
+      << "0400"
+      << "03" << Action::EnterInData << none << 0x400 << "0401" << true;
   QTest::newRow("bad data beats a bad address")
       << "8000"
       << "" << Action::IncButton << invalid << -1 << "8000" << true;
@@ -142,7 +147,7 @@ void EditBufferTest::storeAndStep() {
   auto expected = before;
   if (storedAt >= 0) expected[storedAt] = static_cast<std::uint8_t>(data.toInt(nullptr, 16));
   QVERIFY(state.DataBuffer == expected);
-  QCOMPARE(state.BufferChanged, storedAt >= 0);
+  QCOMPARE(state.BufferChanged, storedAt >= 0 && before[storedAt] != expected[storedAt]);
   QCOMPARE(dialog.isVisible(), staysOpen);
   QCOMPARE(dialog.edtAdr->text(), nextAdr);
   if (storedAt >= 0 && action != Action::Ok) {
@@ -236,6 +241,9 @@ void EditBufferTest::keysTyped_data() {
     *row("F passes") << inAddress << int(Qt::Key_F) << int(Qt::ShiftModifier) << "1F";
     *row("9 passes") << inAddress << int(Qt::Key_9) << 0 << "19";
     *row("Backspace passes") << inAddress << int(Qt::Key_Backspace) << 0 << "";
+    *row("Alt+a types nothing") << inAddress << int(Qt::Key_A) << int(Qt::AltModifier) << "1";
+    *row("Shift+Insert pastes nothing")
+        << inAddress << int(Qt::Key_Insert) << int(Qt::ShiftModifier) << "1";
   }
 }
 
@@ -250,6 +258,7 @@ void EditBufferTest::keysTyped() {
   TfrmEditBuffer dialog(state, recorder.Seam());
   dialog.show();
   QLineEdit* field = inAddress ? dialog.edtAdr : dialog.edtData;
+  QGuiApplication::clipboard()->setText("2g");
   field->setText("1");
   field->setFocus();
   QTest::keyClick(field, Qt::Key(key), Qt::KeyboardModifiers(modifiers));

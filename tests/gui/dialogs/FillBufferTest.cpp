@@ -1,3 +1,5 @@
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -151,6 +153,9 @@ void FillBufferTest::keys_data() {
   QTest::newRow("Ctrl+V swallowed") << int(Qt::Key_V) << int(Qt::ControlModifier) << "1";
   QTest::newRow("c shown as C") << int(Qt::Key_C) << 0 << "1C";
   QTest::newRow("Backspace passes") << int(Qt::Key_Backspace) << 0 << "";
+  QTest::newRow("Alt+c types nothing") << int(Qt::Key_C) << int(Qt::AltModifier) << "1";
+  QTest::newRow("Shift+Insert pastes nothing")
+      << int(Qt::Key_Insert) << int(Qt::ShiftModifier) << "1";
 }
 
 void FillBufferTest::keys() {
@@ -162,6 +167,7 @@ void FillBufferTest::keys() {
   MessageRecorder recorder;
   TfrmFillBuffer dialog(state, recorder.Seam());
   dialog.show();
+  QGuiApplication::clipboard()->setText("2x");
   for (QLineEdit* field : {dialog.edtStart, dialog.edtEnd, dialog.edtData}) {
     field->setText("1");
     field->setFocus();
