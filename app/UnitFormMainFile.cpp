@@ -5,6 +5,7 @@
 // is emptied and the status bar falls back to its banner. An edit or fill counts only when it
 // moves the checksum.
 #include <QAction>
+#include <QApplication>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
+#include "core/Errors.h"
 #include "core/HexFile.h"
 #include "dialogs/UnitFormAbout.h"
 #include "dialogs/UnitFormEditBuffer.h"
@@ -75,12 +77,20 @@ void ForgetFileIfChecksumMoved(TfrmMain& form) {
 // --- The other windows -------------------------------------------------------------------------
 
 void TfrmMain::CreateDialogWindows() {
-  // The dialogs speak through the window's own message boxes and general error report.
+  // The dialogs speak through the window's own message boxes and general error report, shown over
+  // the dialog that speaks: it stays on top, and would hide a box that stood over the main window.
+  const auto over = [this] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    return dialog ? dialog : this;
+  };
   const DialogMessages messages{
-      [this](const QString& title, const QString& text, QMessageBox::Icon icon) {
-        MessageBox(text, title, IconOf(icon));
+      [this, over](const QString& title, const QString& text, QMessageBox::Icon icon) {
+        Messages().Show(over(), MessageRequest{title, text, IconOf(icon)});
       },
-      [this](const std::exception& error) { ShowErrorReport(error); }};
+      [this, over](const std::exception& error) {
+        Messages().Show(over(), MessageRequest{QString::fromLatin1(kAppTitle),
+                                               Text(ErrorReportText(error)), MsgIcon::Error});
+      }};
   frmAbout = new TfrmAbout(state_, this);
   frmSplash = new TfrmSplash(state_, this);
   frmEditBuffer = new TfrmEditBuffer(state_, messages, this);

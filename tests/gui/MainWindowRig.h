@@ -23,13 +23,14 @@ struct ShownMessage {
   MessageRequest Request;
   bool StatusBarVisible;
   bool Hourglass;
+  QWidget* Parent;
 };
 
 class RecordingMessages : public MessageSeam {
  public:
-  MsgAnswer Show(QWidget*, const MessageRequest& request) override {
-    Shown.push_back(
-        {request, Form && Form->stsBar->isVisible(), QApplication::overrideCursor() != nullptr});
+  MsgAnswer Show(QWidget* parent, const MessageRequest& request) override {
+    Shown.push_back({request, Form && Form->stsBar->isVisible(),
+                     QApplication::overrideCursor() != nullptr, parent});
     if (Answers.empty())
       return request.Buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     MsgAnswer a = Answers.front();

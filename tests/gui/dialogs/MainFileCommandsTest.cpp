@@ -366,6 +366,8 @@ class MainFileCommandsTest : public QObject {
     QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
     QCOMPARE(rig.messages.Last().Text, QString("'$' is not a valid integer value."));
     QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    QCOMPARE(rig.messages.Shown.back().Parent,
+             static_cast<QWidget*>(rig.f().frmEditBuffer));  // not hidden behind it
   }
 
   void fill_data() {
@@ -423,11 +425,13 @@ class MainFileCommandsTest : public QObject {
     if (filledMessage) {
       QCOMPARE(rig.messages.Last().Title, QString("  FILL BUFFER"));
       QCOMPARE(rig.messages.Last().Icon, MsgIcon::None);
+      QCOMPARE(rig.messages.Shown.back().Parent, static_cast<QWidget*>(&rig.f()));
     }
     if (okPressed && !filledMessage) {  // the dialog's own message, through the window's boxes
       QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
       QCOMPARE(rig.messages.Last().Title, QString("FILL BUFFER"));
       QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+      QCOMPARE(rig.messages.Shown.back().Parent, static_cast<QWidget*>(rig.f().frmFillBuffer));
     }
     QCOMPARE(rig.state.HexFileName.empty(), !fileKept);
     QCOMPARE(rig.Cell(1, 1),
