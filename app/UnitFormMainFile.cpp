@@ -61,6 +61,19 @@ void ForgetFileAfterFailedLoad(TfrmMain& form) {
   form.RefreshCheckSum();
 }
 
+// BlankBuffer, then LoadHexFile on HexFileName; true when the file loaded. A raised error still
+// leaves the window showing the buffer in memory and no file.
+bool LoadCurrentFile(TfrmMain& form) {
+  BlankBuffer(form.State());
+  try {
+    LoadHexFile(form.State());
+  } catch (...) {
+    ForgetFileAfterFailedLoad(form);
+    throw;
+  }
+  return form.State().ResultText == kResultOK;
+}
+
 // After an edit or fill that wrote the buffer: the file is forgotten only when the checksum the
 // window shows is no longer the buffer's.
 void ForgetFileIfChecksumMoved(TfrmMain& form) {
@@ -109,14 +122,7 @@ void TfrmMain::mnuFileOpenHexClick(QObject*) {
   dlgOpenDialog.FileName().clear();
   if (!dlgOpenDialog.Execute() || dlgOpenDialog.FileName().isEmpty()) return;
   state_.HexFileName = dlgOpenDialog.FileName().toStdString();
-  BlankBuffer(state_);
-  try {
-    LoadHexFile(state_);
-  } catch (...) {
-    ForgetFileAfterFailedLoad(*this);
-    throw;
-  }
-  if (state_.ResultText == kResultOK) {
+  if (LoadCurrentFile(*this)) {
     GetFilePath();
     UpdateGridDisp();
     UpdateHexFilename();
@@ -171,14 +177,7 @@ void TfrmMain::sbtSaveFileClick(QObject*) {
 
 void TfrmMain::cmdReloadFileClick(QObject*) {
   if (state_.HexFileName.empty()) return;
-  BlankBuffer(state_);
-  try {
-    LoadHexFile(state_);
-  } catch (...) {
-    ForgetFileAfterFailedLoad(*this);
-    throw;
-  }
-  if (state_.ResultText == kResultOK) {
+  if (LoadCurrentFile(*this)) {
     UpdateGridDisp();
     RefreshCheckSum();
     MessageBox(FileNamePart(state_.HexFileName).toUpper() + QStringLiteral("  reload Ok"),
