@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <string>
 
-#include "link/ClockTimer.h"
 #include "link/DirectIo.h"
 #include "link/Ppdev.h"
 #include "link/PpdevSystem.h"
@@ -40,17 +39,32 @@ std::unique_ptr<IoSpace> OpenLinuxPpdev(const std::uint16_t& portBase) {
 }
 
 HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase)
-    : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo) {}
+    : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo, steadyClock_) {}
 
-HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct)
-    : portBase_(portBase), ppdev_(std::move(ppdev)), direct_(std::move(direct)) {}
+HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct,
+                                 Clock& hostClock)
+    : portBase_(portBase),
+      ppdev_(std::move(ppdev)),
+      direct_(std::move(direct)),
+      hostClock_(hostClock) {}
 
 void HardwareIoSpace::write(std::uint16_t port, std::uint8_t value) {
-  chosen().write(port, value);
+  (ClockTimer::Serves(port) ? timer() : chosen()).write(port, value);
 }
 
 std::uint8_t HardwareIoSpace::read(std::uint16_t port) {
-  return chosen().read(port);
+  return (ClockTimer::Serves(port) ? timer() : chosen()).read(port);
+}
+
+IoSpace& HardwareIoSpace::timer() {
+  if (timer_ != nullptr) return *timer_;
+  try {
+    timer_ = &chosen();
+  } catch (const BackendError&) {
+    ownTimer_ = std::make_unique<ClockTimer>(hostClock_);
+    timer_ = ownTimer_.get();
+  }
+  return *timer_;
 }
 
 IoSpace& HardwareIoSpace::chosen() {

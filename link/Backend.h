@@ -1,8 +1,14 @@
-// The I/O space of the real-hardware programs. It picks, at its first access, how to reach the
-// LPT port at PortBase: through ppdev (/dev/parportN, group lp, no root; the delay timer then runs
-// on the host clock) when that works, otherwise by direct port access (root, the PC's own timer).
-// The pick holds for the rest of the run; when neither works the access raises BackendError with
-// both reasons, and the next access tries again.
+// The I/O space of the real-hardware programs. It picks how to reach the LPT port at PortBase:
+// through ppdev (/dev/parportN, group lp, no root; the delay timer then runs on the host clock)
+// when that works, otherwise by direct port access (root, the PC's own timer). The pick holds for
+// the rest of the run.
+//
+// An access to an LPT register when neither way works raises BackendError with both reasons, and
+// the next one tries again. The timer ports (0x42, 0x43, 0x61) never raise it: their first access
+// tries the pick too and, when no port can be reached yet, settles them on a timer of their own on
+// the host clock for the whole run. So the start-up and exit set-up of the timer pass quietly on
+// a PC without a reachable port, and the waits of an operation that picks a port later still run
+// on the timer whose state the start-up saved.
 #pragma once
 
 #include <cstdint>
@@ -10,6 +16,7 @@
 #include <memory>
 
 #include "core/Errors.h"
+#include "link/ClockTimer.h"
 #include "link/IoSpace.h"
 
 namespace kaldo {
@@ -27,18 +34,24 @@ class HardwareIoSpace : public IoSpace {
 
   // ppdev through the Linux system calls, then direct port access.
   explicit HardwareIoSpace(const std::uint16_t& portBase);
-  HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct);
+  // hostClock runs the timer ports when no port could be reached at their first access.
+  HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct, Clock& hostClock);
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;
 
  private:
   IoSpace& chosen();
+  IoSpace& timer();
 
   const std::uint16_t& portBase_;
   Opener ppdev_;
   Opener direct_;
+  SteadyClock steadyClock_;
+  Clock& hostClock_;
   std::unique_ptr<IoSpace> chosen_;
+  std::unique_ptr<ClockTimer> ownTimer_;
+  IoSpace* timer_ = nullptr;
 };
 
 // The ppdev opener for the real system: /proc/sys/dev/parport, /dev/parportN, the steady clock.

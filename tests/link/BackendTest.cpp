@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "link/Board.h"
+#include "link/Port.h"
+#include "tests/link/PpdevFakes.h"
+
 namespace kaldo {
 namespace {
 
@@ -37,7 +41,9 @@ struct Chooser {
   std::uint16_t portBase = 0x0378;
   std::string ppdevFailure, directFailure;
   std::vector<std::string> log;
-  HardwareIoSpace io{portBase, opener("ppdev", &ppdevFailure), opener("direct", &directFailure)};
+  test::FakeClock clock;
+  HardwareIoSpace io{portBase, opener("ppdev", &ppdevFailure), opener("direct", &directFailure),
+                     clock};
 };
 
 TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
@@ -81,6 +87,48 @@ TEST(HardwareIoSpace, NeitherWayExplainsBothAndTriesAgainNextTime) {
   t.io.write(0x0378, 0);
   EXPECT_EQ(t.log,
             (std::vector<std::string>{"open ppdev 888", "open direct 888", "direct write 888"}));
+}
+
+TEST(HardwareIoSpace, WithoutAReachablePortOnlyTheBoardReportsIt) {
+  Chooser t;
+  t.clock.step = std::chrono::microseconds(1);
+  t.ppdevFailure = "No parallel port is known to the kernel";
+  t.directFailure = "No permission to use the I/O ports";
+  ProgramState state;
+  Port port(t.io);
+  Board board(state, port);
+  const std::vector<std::string> oneTry{"open ppdev 888", "open direct 888"};
+
+  // Start-up: the timer set-up is quiet, the board reset says why the port cannot be reached.
+  EXPECT_NO_THROW(port.InitDelayTimer());
+  EXPECT_EQ(port.SavedTimer2Mode, 0xB6);
+  EXPECT_EQ(t.log, oneTry);
+  t.log.clear();
+  try {
+    board.ResetBoard();
+    ADD_FAILURE() << "no error";
+  } catch (const BackendError& e) {
+    EXPECT_NE(std::string(e.what()).find("0x0378 cannot be reached"), std::string::npos);
+  }
+  EXPECT_EQ(t.log, oneTry);
+
+  // Waits and the exit clean-up run on the host clock without asking again.
+  t.log.clear();
+  EXPECT_NO_THROW(port.Delay50us());
+  EXPECT_NO_THROW(port.RestoreDelayTimer());
+  EXPECT_TRUE(t.log.empty());
+
+  // A port that becomes reachable later is picked; the timer stays where the start-up saved it.
+  t.directFailure = "";
+  EXPECT_NO_THROW(board.ResetBoard());
+  const std::vector<std::string> expectedStart{"open ppdev 888", "open direct 888",
+                                               "direct write 888"};
+  ASSERT_GE(t.log.size(), 3u);
+  EXPECT_EQ(std::vector<std::string>(t.log.begin(), t.log.begin() + 3), expectedStart);
+  for (const std::string& entry : t.log) {
+    const int port = std::stoi(entry.substr(entry.rfind(' ') + 1));
+    EXPECT_TRUE(port != 0x42 && port != 0x43 && port != 0x61) << entry;
+  }
 }
 
 }  // namespace
