@@ -35,6 +35,12 @@ int AddressHigh(AddressForm form, std::uint32_t a) {
 DeviceOperations::DeviceOperations(ProgramState& state, Board& board, ProgressDisplay& display)
     : state_(state), board_(board), display_(display) {}
 
+const RoutineProfile* DeviceOperations::SelectedRoutines() {
+  const RoutineProfile* p = FindRoutines(state_.DeviceType);
+  if (!p) state_.ResultText = kNoDeviceText;
+  return p;
+}
+
 void DeviceOperations::Wait(RoutineWaits::Wait RoutineWaits::*which) {
   (board_.port().*(Waits.*which))();
 }
@@ -140,42 +146,30 @@ bool DeviceOperations::ReadRoutine(const RoutineProfile& p, PassUse use) {
 }
 
 void DeviceOperations::BlankCheckDevice() {
-  const RoutineProfile* p = FindRoutines(state_.DeviceType);
-  if (!p) {
-    state_.ResultText = kNoDeviceText;
-    return;
-  }
+  const RoutineProfile* p = SelectedRoutines();
+  if (!p) return;
   state_.ResultText = ReadRoutine(*p, PassUse::BlankTest)
                           ? "OK"
                           : FailureText("Blank Check Error @ Address  ", state_, false);
 }
 
 void DeviceOperations::ReadDevice() {
-  const RoutineProfile* p = FindRoutines(state_.DeviceType);
-  if (!p) {
-    state_.ResultText = kNoDeviceText;
-    return;
-  }
+  const RoutineProfile* p = SelectedRoutines();
+  if (!p) return;
   ReadRoutine(*p, PassUse::Store);
 }
 
 void DeviceOperations::VerifyDevice() {
-  const RoutineProfile* p = FindRoutines(state_.DeviceType);
-  if (!p) {
-    state_.ResultText = kNoDeviceText;
-    return;
-  }
+  const RoutineProfile* p = SelectedRoutines();
+  if (!p) return;
   state_.ResultText = ReadRoutine(*p, PassUse::Compare)
                           ? "OK"
                           : FailureText("Buffer Verify Error @ Address  ", state_, true);
 }
 
 void DeviceOperations::ProgramDevice() {
-  const RoutineProfile* p = FindRoutines(state_.DeviceType);
-  if (!p) {
-    state_.ResultText = kNoDeviceText;
-    return;
-  }
+  const RoutineProfile* p = SelectedRoutines();
+  if (!p) return;
   bool verified = false;
   switch (p->Family) {
     case ProgramFamily::A:
@@ -220,11 +214,8 @@ void DeviceOperations::ProgramLockBits() {
 }
 
 void DeviceOperations::ReadSignature() {
-  const RoutineProfile* p = FindRoutines(state_.DeviceType);
-  if (!p) {
-    state_.ResultText = kNoDeviceText;
-    return;
-  }
+  const RoutineProfile* p = SelectedRoutines();
+  if (!p) return;
   switch (p->Signature) {
     case SignatureProcedure::C51:
       state_.ResultText = SignatureC51(*p);

@@ -34,6 +34,10 @@ class DeviceOperations {
   std::array<int, 4> SignatureBytes{};
 
  private:
+  // The routines of DeviceType; null, with kNoDeviceText left in ResultText, when it names no
+  // device.
+  const RoutineProfile* SelectedRoutines();
+
   // What a pass over the code memory does with each byte it reads.
   enum class PassUse { Store, BlankTest, Compare };
 
@@ -58,6 +62,8 @@ class DeviceOperations {
   void LockBitsL3();
   void LockBitsL4();
 
+  // Reads `count` signature bytes from address 0x30 upward into SignatureBytes.
+  void ReadSignatureBytes(const RoutineProfile& p, int count);
   std::string SignatureC51(const RoutineProfile& p);
   std::string SignatureS51(const RoutineProfile& p);
   std::string SignatureS53(const RoutineProfile& p);

@@ -11,6 +11,19 @@ constexpr int kSelectable20[2] = {kLockBit1, kLockBit2};
 // selected lock bit is a 0: bit 7 Lock Bit-1, bit 6 Lock Bit-2, bit 5 Lock Bit-3.
 constexpr int kFuseByteIsp = 0xFE;
 constexpr int kLockByteClear[3] = {0x7F, 0xBF, 0xDF};
+
+// For each lock bit selected in progBits, in the order lock bit 1, 2, 3: its mode code latched,
+// then the device's pulse.
+template <std::size_t N, typename Pulse>
+void PulseSelected(Board& board, int progBits, const int (&bits)[N], const int (&modes)[N],
+                   Pulse pulse) {
+  for (std::size_t i = 0; i < N; ++i) {
+    if (!(progBits & bits[i])) continue;
+    board.ModeLatch = modes[i];
+    board.ShiftOutLatches();
+    pulse();
+  }
+}
 }  // namespace
 
 // AT89C51, C52, C55 (Strobe, 2 ms) and AT89S51, S52 (SelectIn, 50 us): one pulse per lock bit.
@@ -19,10 +32,7 @@ void DeviceOperations::LockBitsL1(bool selectIn) {
   board_.BeginOperation();
   board_.SetModeBit0();
   board_.ClearAutoFeed();
-  for (int i = 0; i < 3; ++i) {
-    if (!(state_.ProgBits & kSelectable40[i])) continue;
-    board_.ModeLatch = kModeLock40[i];
-    board_.ShiftOutLatches();
+  PulseSelected(board_, state_.ProgBits, kSelectable40, kModeLock40, [&] {
     if (selectIn) {
       board_.PulseSelectIn();
       Wait(&RoutineWaits::LockSelectIn);
@@ -30,7 +40,7 @@ void DeviceOperations::LockBitsL1(bool selectIn) {
       board_.PulseStrobe();
       Wait(&RoutineWaits::LockStrobe);
     }
-  }
+  });
   board_.SetAutoFeed();
 }
 
@@ -67,14 +77,11 @@ void DeviceOperations::LockBitsL3() {
   board_.ClearInit();
   board_.SetModeBit0();
   board_.ClearAutoFeed();
-  for (int i = 0; i < 3; ++i) {
-    if (!(state_.ProgBits & kSelectable40[i])) continue;
-    board_.ModeLatch = kModeLock40[i];
-    board_.ShiftOutLatches();
+  PulseSelected(board_, state_.ProgBits, kSelectable40, kModeLock40, [&] {
     board_.SetStrobe();
     Wait(&RoutineWaits::LockC55WD);
     board_.ClearStrobe();
-  }
+  });
   board_.SetInit();
   board_.SetAutoFeed();
 }
@@ -86,13 +93,10 @@ void DeviceOperations::LockBitsL4() {
   board_.DataOutputEnable = false;
   board_.BeginOperation();
   board_.ClearAutoFeed();
-  for (int i = 0; i < 2; ++i) {
-    if (!(state_.ProgBits & kSelectable20[i])) continue;
-    board_.ModeLatch = kModeLock20[i];
-    board_.ShiftOutLatches();
+  PulseSelected(board_, state_.ProgBits, kSelectable20, kModeLock20, [&] {
     board_.PulseStrobe();
     Wait(&RoutineWaits::LockStrobe);
-  }
+  });
   board_.SetAutoFeed();
 }
 

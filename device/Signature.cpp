@@ -32,18 +32,27 @@ constexpr int kFuseBitS53 = 0x01;
 // Signature bytes of the 40-pin devices read at 0x30 upward, except the AT89S51 group's.
 constexpr std::uint32_t kSignatureAddress = 0x30;
 
+// One byte through the latched mode and address.
+int ReadLatched(Board& board) {
+  board.ShiftOutLatches();
+  board.ShiftInData();
+  return board.DataLatch;
+}
+
 }  // namespace
+
+void DeviceOperations::ReadSignatureBytes(const RoutineProfile& p, int count) {
+  for (int i = 0; i < count; ++i) {
+    LoadAddress(p, kSignatureAddress + static_cast<std::uint32_t>(i));
+    SignatureBytes[static_cast<std::size_t>(i)] = ReadLatched(board_);
+  }
+}
 
 std::string DeviceOperations::SignatureC51(const RoutineProfile& p) {
   board_.BeginOperation();
   board_.ModeLatch = kModeSignatureC51;
   board_.ShiftOutLatches();
-  for (int i = 0; i < 3; ++i) {
-    LoadAddress(p, kSignatureAddress + i);  // the AT89C51 keeps its address-high bit 4 set
-    board_.ShiftOutLatches();
-    board_.ShiftInData();
-    SignatureBytes[i] = board_.DataLatch;
-  }
+  ReadSignatureBytes(p, 3);  // the AT89C51 keeps its address-high bit 4 set
   board_.ResetBoard();
   return std::string("Signature Bytes Info For ") + p.SignatureName +
          "\rByte-1  = " + Byte(SignatureBytes[0]) + "\rByte-2  = " + Byte(SignatureBytes[1]) +
@@ -57,14 +66,10 @@ std::string DeviceOperations::SignatureS51(const RoutineProfile& p) {
   for (int i = 0; i < 3; ++i) {
     board_.AddressLowLatch = 0;
     board_.AddressHighLatch = i;
-    board_.ShiftOutLatches();
-    board_.ShiftInData();
-    SignatureBytes[i] = board_.DataLatch;
+    SignatureBytes[static_cast<std::size_t>(i)] = ReadLatched(board_);
   }
-  board_.ModeLatch = kModeLockReadS51;
-  board_.ShiftOutLatches();
-  board_.ShiftInData();
-  SignatureBytes[3] = board_.DataLatch;
+  board_.ModeLatch = kModeLockReadS51;  // at the last signature address
+  SignatureBytes[3] = ReadLatched(board_);
   board_.ResetBoard();
   return std::string("Signature & Program Bits Info For ") + p.SignatureName + "\rByte-1         " +
          Byte(SignatureBytes[0]) + "\rByte-2         " + Byte(SignatureBytes[1]) +
@@ -78,20 +83,11 @@ std::string DeviceOperations::SignatureS53(const RoutineProfile& p) {
   board_.ClearAutoFeed();
   board_.ModeLatch = kModeSignatureC51;
   board_.ShiftOutLatches();
-  for (int i = 0; i < 2; ++i) {
-    LoadAddress(p, kSignatureAddress + i);
-    board_.ShiftOutLatches();
-    board_.ShiftInData();
-    SignatureBytes[i] = board_.DataLatch;
-  }
-  board_.ModeLatch = kModeLockReadS53;
-  board_.ShiftOutLatches();
-  board_.ShiftInData();
-  SignatureBytes[2] = board_.DataLatch;
+  ReadSignatureBytes(p, 2);
+  board_.ModeLatch = kModeLockReadS53;  // at the last signature address
+  SignatureBytes[2] = ReadLatched(board_);
   board_.ModeLatch = kModeFuseReadS53;
-  board_.ShiftOutLatches();
-  board_.ShiftInData();
-  SignatureBytes[3] = board_.DataLatch;
+  SignatureBytes[3] = ReadLatched(board_);
   board_.SetAutoFeed();
   board_.ResetBoard();
   return std::string("Signature & Program Bits Info For ") + p.SignatureName +

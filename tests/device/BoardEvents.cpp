@@ -40,7 +40,16 @@ void BoardEvents::write(std::uint16_t port, std::uint8_t value) {
     const bool clockRise = !(data_ & 0x02) && (value & 0x02);
     const bool latchRise = !(data_ & 0x80) && (value & 0x80);
     if (clockRise) {
-      if (value & 0x08) Add("S");
+      if (value & 0x08) {
+        Add("S");
+        answering_ = !answers.empty();
+        if (answering_) {
+          readBack_ = answers.front();
+          answers.pop_front();
+        }
+      } else {
+        readBack_ = static_cast<std::uint8_t>(readBack_ << 1);
+      }
       const int serial[4] = {0x01, 0x10, 0x20, 0x40};
       for (int r = 0; r < 4; ++r)
         shift_[r] = static_cast<std::uint8_t>((shift_[r] << 1) | ((value & serial[r]) ? 1 : 0));
@@ -66,6 +75,12 @@ void BoardEvents::write(std::uint16_t port, std::uint8_t value) {
       Add("W " + WaitName(count_));
     }
   }
+}
+
+std::uint8_t BoardEvents::read(std::uint16_t port) {
+  const std::uint8_t value = inner_.read(port);
+  if (port != base_ + 1 || !answering_) return value;
+  return static_cast<std::uint8_t>((value & 0x7F) | ((readBack_ & 0x80) ? 0x00 : 0x80));
 }
 
 std::vector<std::string> BoardEvents::Events() const {

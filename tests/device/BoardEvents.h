@@ -7,9 +7,12 @@
 //                                SelectIn 08)
 //   "W 2ms"                      a one-shot wait on timer counter 2; runs of the same wait are
 //                                collapsed to "W 10ms x50"
+// With answers queued, each load of the read-back register takes the next answer instead of what
+// the simulated board captured, and status bit 7 gives its bits (inverted, most significant first).
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -22,9 +25,10 @@ class BoardEvents : public IoSpace {
   BoardEvents(IoSpace& inner, std::uint16_t base) : inner_(inner), base_(base) {}
 
   void write(std::uint16_t port, std::uint8_t value) override;
-  std::uint8_t read(std::uint16_t port) override { return inner_.read(port); }
+  std::uint8_t read(std::uint16_t port) override;
 
   bool recording = true;
+  std::deque<std::uint8_t> answers;
   // The events so far, with runs of one wait collapsed.
   std::vector<std::string> Events() const;
   void Clear() { events_.clear(); }
@@ -38,6 +42,8 @@ class BoardEvents : public IoSpace {
   std::uint8_t shift_[4] = {};  // data, address low, address high, mode
   std::uint16_t count_ = 0;
   int countBytes_ = 0;
+  bool answering_ = false;
+  std::uint8_t readBack_ = 0;
   std::vector<std::string> events_;
 };
 

@@ -164,6 +164,157 @@ TEST(GoldenTrace, FamilyCOnAt89C1051) {
   EXPECT_EQ(rig.events.Events(), x.e);
 }
 
+// The reading frame shared by blank check, read and verify, on two bytes of an erased chip.
+TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
+  DeviceRig s53(5);
+  s53.state.DeviceSize = 2;
+  s53.ops.BlankCheckDevice();
+  EXPECT_EQ(s53.state.ResultText, "OK");
+  EXPECT_EQ(s53.events.Events(),
+            Expect{}
+                .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
+                                    "C 04", "W 10ms x50",     // ClearAutoFeed
+                                    "L m=67 h=00 l=00 d=00",  // read code byte
+                                    "L m=67 h=00 l=00 d=00", "S", "L m=67 h=00 l=01 d=FF", "S",
+                                    "C 06", "W 55ms x2"})  // SetAutoFeed after the pass
+                .Reset()
+                .e);
+  EXPECT_EQ(s53.display.calls, (std::vector<std::string>{"A 0000"}));
+
+  DeviceRig c2051(11);
+  c2051.state.DeviceSize = 2;
+  c2051.ops.ReadDevice();
+  EXPECT_EQ(c2051.events.Events(), Expect{}
+                                       .Begin("L m=01 h=FE l=00 d=00")(
+                                           {"L m=15 h=FE l=00 d=00",  // read code byte
+                                            "S", "L m=15 h=FF l=00 d=FF",
+                                            "L m=15 h=FE l=00 d=FF",  // counter step
+                                            "S", "L m=15 h=FF l=00 d=FF", "L m=15 h=FE l=00 d=FF"})
+                                       .Reset()
+                                       .e);
+}
+
+// The signature procedures, with the device's answers given byte by byte on the read-back line:
+// the board events and the report they make.
+struct SignatureCase {
+  const char* name;
+  int deviceType;
+  std::vector<std::uint8_t> answers;  // as shifted in; the 20-pin devices' arrive bit-reversed
+  Events want;                        // empty: only the report is compared
+  const char* report;
+};
+
+class SignatureProcedures : public ::testing::TestWithParam<SignatureCase> {};
+
+TEST_P(SignatureProcedures, BoardSeesTheStepsAndTheReportShowsTheAnswers) {
+  const SignatureCase& c = GetParam();
+  DeviceRig rig(c.deviceType);
+  rig.events.answers.assign(c.answers.begin(), c.answers.end());
+  rig.ops.ReadSignature();
+  if (!c.want.empty()) {
+    EXPECT_EQ(rig.events.Events(), c.want);
+  }
+  EXPECT_EQ(rig.state.ResultText, c.report);
+  EXPECT_TRUE(rig.events.answers.empty());
+  EXPECT_TRUE(rig.display.calls.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    All, SignatureProcedures,
+    ::testing::Values(
+        SignatureCase{
+            "AT89C51",
+            0,
+            {0x1E, 0x51, 0xFF},
+            Expect{}
+                .Begin(kIdleLatch)({"L m=07 h=00 l=00 d=00", "L m=07 h=10 l=30 d=00", "S",
+                                    "L m=07 h=10 l=31 d=1E", "S", "L m=07 h=10 l=32 d=51", "S"})
+                .Reset()
+                .e,
+            "Signature Bytes Info For 89C51\rByte-1  = 1E\rByte-2  = 51\rByte-3  = FF"},
+        SignatureCase{
+            "AT89C52",
+            1,
+            {0x1E, 0x52, 0xFF},
+            Expect{}
+                .Begin(kIdleLatch)({"L m=07 h=00 l=00 d=00", "L m=07 h=00 l=30 d=00", "S",
+                                    "L m=07 h=00 l=31 d=1E", "S", "L m=07 h=00 l=32 d=52", "S"})
+                .Reset()
+                .e,
+            "Signature Bytes Info For 89C52\rByte-1  = 1E\rByte-2  = 52\rByte-3  = FF"},
+        SignatureCase{
+            "AT89S51",
+            3,
+            {0x1E, 0x51, 0x06, 0x04},
+            Expect{}
+                .Begin(kIdleLatch)({"L m=03 h=00 l=00 d=00", "L m=03 h=00 l=00 d=00", "S",
+                                    "L m=03 h=01 l=00 d=1E", "S", "L m=03 h=02 l=00 d=51", "S",
+                                    "L m=3B h=02 l=00 d=06",  // lock-bit read
+                                    "S"})
+                .Reset()
+                .e,
+            "Signature & Program Bits Info For 89S51\rByte-1         1E\rByte-2         "
+            "51\rByte-3         06\rLock Bit-1    ON\rLock Bit-2    OFF\rLock Bit-3    OFF"},
+        SignatureCase{
+            "AT89S53",
+            5,
+            {0x1E, 0x53, 0x06, 0x00},
+            Expect{}
+                .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
+                                    "C 04", "W 10ms x50",     // ClearAutoFeed
+                                    "L m=07 h=00 l=00 d=00", "L m=07 h=00 l=30 d=00", "S",
+                                    "L m=07 h=00 l=31 d=1E", "S",
+                                    "L m=1F h=00 l=31 d=53",  // lock-bit read
+                                    "S",
+                                    "L m=5F h=00 l=31 d=06",  // ISP-fuse read
+                                    "S", "C 06", "W 55ms x2"})
+                .Reset()
+                .e,
+            "Signature & Program Bits Info For 89S53\rByte-1          1E\rByte-2          "
+            "53\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    ON\rISP Bit         ON"},
+        SignatureCase{
+            "AT89C1051U",
+            10,
+            {0x78, 0x48},  // 1E and 12, bit-reversed
+            Expect{}
+                .Begin("L m=01 h=FE l=00 d=00")(
+                    {"L m=01 h=FE l=00 d=00", "S", "L m=01 h=FF l=00 d=1E", "L m=01 h=FE l=00 d=1E",
+                     "S", "L m=01 h=FF l=00 d=12", "L m=01 h=FE l=00 d=12"})
+                .Reset()
+                .e,
+            "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 12"},
+        // Only lock-byte bits 2 to 4 (AT89S51 group), bits 0 to 2 and fuse bit 0 (AT89S53 group)
+        // count.
+        SignatureCase{
+            "AT89S52_other_bits_set",
+            4,
+            {0x1E, 0x52, 0x06, 0xE3},
+            {},
+            "Signature & Program Bits Info For 89S52\rByte-1         1E\rByte-2         "
+            "52\rByte-3         06\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF"},
+        SignatureCase{
+            "AT89C51RC_all_locked",
+            8,
+            {0x1E, 0x51, 0x07, 0x1C},
+            {},
+            "Signature & Program Bits Info For 89C51RC\rByte-1         1E\rByte-2         "
+            "51\rByte-3         07\rLock Bit-1    ON\rLock Bit-2    ON\rLock Bit-3    ON"},
+        SignatureCase{
+            "AT89S8252_all_programmed",
+            6,
+            {0x1E, 0x72, 0xF8, 0xFE},
+            {},
+            "Signature & Program Bits Info For 89S8252\rByte-1          1E\rByte-2          "
+            "72\rLock Bit-1    ON\rLock Bit-2    ON\rLock Bit-3    ON\rISP Bit         ON"},
+        SignatureCase{
+            "AT89S8252_lock_bit_2_only",
+            6,
+            {0x1E, 0x72, 0x05, 0x01},
+            {},
+            "Signature & Program Bits Info For 89S8252\rByte-1          1E\rByte-2          "
+            "72\rLock Bit-1    OFF\rLock Bit-2    ON\rLock Bit-3    OFF\rISP Bit         OFF"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct LockCase {
   const char* name;
   int deviceType;
