@@ -94,10 +94,11 @@ TEST(AddressForms, TwentyPinReadStepsTheCounterAfterEveryByte) {
             2048);
 }
 
-// ---- failure paths of the AT89S53 and S8252 --------------------------------------------------
+// ---- failure paths ---------------------------------------------------------------------------
 
-// After a failing byte only ResetBoard follows: no SetAutoFeed with its 110 ms.
-TEST(FailurePath, AutoFeedIsLeftToTheReset) {
+// After a failing byte only ResetBoard follows: on the AT89S53 and S8252 no SetAutoFeed with its
+// 110 ms, on the 20-pin devices no further address step.
+TEST(FailurePath, OnlyTheResetFollowsTheFailingByte) {
   const Events reset = {"L m=01 h=00 l=00 d=00", "C 07",     "C 07", "W 55ms x2",
                         "L m=81 h=00 l=00 d=00", "W 55ms x2"};
   struct Case {
@@ -106,7 +107,9 @@ TEST(FailurePath, AutoFeedIsLeftToTheReset) {
   };
   for (const Case& c :
        {Case{5, [](auto& o) { o.BlankCheckDevice(); }}, Case{6, [](auto& o) { o.VerifyDevice(); }},
-        Case{5, [](auto& o) { o.ProgramDevice(); }}}) {
+        Case{5, [](auto& o) { o.ProgramDevice(); }}, Case{9, [](auto& o) { o.BlankCheckDevice(); }},
+        Case{11, [](auto& o) { o.VerifyDevice(); }},
+        Case{12, [](auto& o) { o.ProgramDevice(); }}}) {
     DeviceRig rig(c.type);
     rig.chip().wontProgram.insert(0x0005);
     rig.chip().memory[0x0005] = 0x00;  // not blank, and not what the buffer holds
