@@ -1,5 +1,6 @@
-// How much faster than the hardware the simulated PC runs: the "sim_per_wall" counter is simulated
-// seconds per wall-clock second (it must stay at 100 or more).
+// How much faster than the hardware the simulated PC runs: the "sim_per_cpu" counter is simulated
+// seconds per second of processor time spent simulating (it must stay at 100 or more). Processor
+// time, not wall time, so that other work on a shared machine does not count against it.
 #include <benchmark/benchmark.h>
 
 #include "core/ProgramState.h"
@@ -10,7 +11,7 @@
 namespace {
 
 void Report(benchmark::State& state, std::uint64_t simulatedNs) {
-  state.counters["sim_per_wall"] =
+  state.counters["sim_per_cpu"] =
       benchmark::Counter(static_cast<double>(simulatedNs) / 1e9, benchmark::Counter::kIsRate);
 }
 
@@ -22,7 +23,7 @@ void Delay500ms(benchmark::State& state) {
   for (auto _ : state) port.Delay500ms();
   Report(state, pc.NowNs() - start);
 }
-BENCHMARK(Delay500ms)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(Delay500ms)->Unit(benchmark::kMillisecond);
 
 // A whole-chip pass: 32768 addresses, each shifted out and read back.
 void ShiftOutAndIn32768(benchmark::State& state) {
@@ -48,6 +49,6 @@ void ShiftOutAndIn32768(benchmark::State& state) {
   }
   Report(state, pc.NowNs() - start);
 }
-BENCHMARK(ShiftOutAndIn32768)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(ShiftOutAndIn32768)->Unit(benchmark::kMillisecond);
 
 }  // namespace

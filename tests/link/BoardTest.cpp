@@ -52,6 +52,19 @@ TEST(ShiftOutLatches, AtStartUp) {
   EXPECT_EQ(r.board.ModeLatch, 0x81);
 }
 
+TEST(ShiftOutLatches, FirstWriteStopsClockAndLoadAndKeepsTheSerialLines) {
+  struct Case {
+    int image, first;
+  };
+  for (const Case c : {Case{0x00, 0x04}, Case{0x0A, 0x04}, Case{0x71, 0x75}, Case{0x7B, 0x75}}) {
+    Rig r;
+    r.board.DataPortImage = c.image;
+    r.board.ShiftOutLatches();
+    ASSERT_EQ(r.Data().size(), 27u);
+    EXPECT_EQ(r.Data()[0], c.first) << std::hex << c.image;
+  }
+}
+
 TEST(ShiftOutLatches, SendsTheFourLatchesMostSignificantBitFirst) {
   for (const bool enable : {false, true}) {
     Rig r;
@@ -75,17 +88,29 @@ TEST(ShiftOutLatches, SendsTheFourLatchesMostSignificantBitFirst) {
 }
 
 TEST(ShiftInData, ReadsTheInvertedStatusLineMostSignificantBitFirst) {
-  Rig r;
-  r.board.DataPortImage = 0x04;
-  // Status bit 7 = 0, 1, 0, 1, 1, 0, 1, 0 on the third read of each triple read.
-  for (const bool high : {false, true, false, true, true, false, true, false}) {
-    const std::uint8_t v = high ? 0xFF : 0x7F;
-    for (int i = 0; i < 3; ++i) r.io.scripted[0x379].push_back(v);
+  // From the image of a shift-out with the data outputs released, and of one that drives them
+  // with every serial line at 1: the serial lines keep their values, the outputs are released.
+  struct Case {
+    int image;
+    Bytes writes;
+  };
+  const Case cases[] = {
+      {0x04, Concat({{0x0C, 0x0E, 0x0C, 0x04}, Repeat({0x06, 0x04}, 7)})},
+      {0x71, Concat({{0x7D, 0x7F, 0x7D, 0x75}, Repeat({0x77, 0x75}, 7)})},
+  };
+  for (const Case& c : cases) {
+    Rig r;
+    r.board.DataPortImage = c.image;
+    // Status bit 7 = 0, 1, 0, 1, 1, 0, 1, 0 on the third read of each triple read.
+    for (const bool high : {false, true, false, true, true, false, true, false}) {
+      const std::uint8_t v = high ? 0xFF : 0x7F;
+      for (int i = 0; i < 3; ++i) r.io.scripted[0x379].push_back(v);
+    }
+    r.board.ShiftInData();
+    EXPECT_EQ(r.board.DataLatch, 0xA5);
+    EXPECT_EQ(r.Data(), c.writes) << std::hex << c.image;
+    EXPECT_EQ(r.io.Reads(0x379), 24);
   }
-  r.board.ShiftInData();
-  EXPECT_EQ(r.board.DataLatch, 0xA5);
-  EXPECT_EQ(r.Data(), Concat({{0x0C, 0x0E, 0x0C, 0x04}, Repeat({0x06, 0x04}, 7)}));
-  EXPECT_EQ(r.io.Reads(0x379), 24);
 }
 
 TEST(ReverseDataBits, MirrorsTheLowByte) {
@@ -193,6 +218,26 @@ TEST(ControlPrimitives, EachChangesOnlyItsOwnBitAndWaitsItsTime) {
     EXPECT_EQ(r.Control(), c.writes) << c.name;
     EXPECT_EQ(r.Waits(), c.waits) << c.name;
     EXPECT_TRUE(r.Data().empty()) << c.name;
+  }
+}
+
+TEST(ModeBits, SetModeBitShiftsOutThenWaitsTwice55ms) {
+  struct Case {
+    const char* name;
+    void (Board::*primitive)();
+    int before, after;
+  };
+  for (const Case& c : {Case{"SetModeBit7", &Board::SetModeBit7, 0x01, 0x81},
+                        Case{"SetModeBit0", &Board::SetModeBit0, 0x80, 0x81}}) {
+    Rig r;
+    r.board.ModeBits = c.before;
+    (r.board.*c.primitive)();
+    EXPECT_EQ(r.board.ModeBits, c.after) << c.name;
+    EXPECT_EQ(r.board.ModeLatch, c.after) << c.name;
+    EXPECT_EQ(r.Data().size(), 27u) << c.name;
+    EXPECT_EQ(r.Waits(), (std::vector<int>{65535, 65535})) << c.name;
+    // The shift-out comes before the waits.
+    EXPECT_TRUE(r.io.log.front().write && r.io.log.front().port == 0x378) << c.name;
   }
 }
 
