@@ -349,8 +349,8 @@ void TfrmMain::InitProgramState() {
   board_.DataOutputEnable = false;
   // A bad settings file is reported, and the timer, the board and the displays are still set up.
   Guarded([&] { LoadProgramSettings(); });
-  Guarded([&] { port_.InitDelayTimer(); });
-  Guarded([&] { board_.ResetBoard(); });
+  GuardedOnce([&] { port_.InitDelayTimer(); });
+  GuardedOnce([&] { board_.ResetBoard(); });
 }
 
 void TfrmMain::LoadProgramSettings() {
@@ -379,7 +379,7 @@ void TfrmMain::FormClose() {
   } catch (const std::exception& e) {
     if (!saveFailureReported_) ShowErrorReport(e);
   }
-  Guarded([&] { port_.RestoreDelayTimer(); });
+  GuardedOnce([&] { port_.RestoreDelayTimer(); });
   closed_ = true;
 }
 
@@ -478,7 +478,9 @@ void TfrmMain::UpdateCmdDisp(const std::string& text) {
 // --- The general error report and the message boxes --------------------------------------------
 
 void TfrmMain::ShowErrorReport(const std::exception& e) {
-  MessageBox(FromBytes(ErrorReportText(e)), QString::fromLatin1(kAppTitle), MsgIcon::Error);
+  const std::string text = ErrorReportText(e);
+  shownReports_.insert(text);
+  MessageBox(FromBytes(text), QString::fromLatin1(kAppTitle), MsgIcon::Error);
 }
 
 MsgAnswer TfrmMain::MessageBox(const QString& text, const QString& title, MsgIcon icon,

@@ -10,10 +10,12 @@
 #include <QPointer>
 #include <QString>
 #include <memory>
+#include <set>
 #include <string>
 
 #include "app/HexGrid.h"
 #include "app/Seams.h"
+#include "core/Errors.h"
 #include "core/ProgramState.h"
 #include "core/Settings.h"
 #include "device/DeviceOperations.h"
@@ -123,6 +125,17 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
     }
   }
   void ShowErrorReport(const std::exception& e);
+  // The timer and board steps at the start and the end of the run: an error they raise is shown
+  // unless this run has already shown the same report. A port that cannot be reached fails every
+  // one of them for the same reason, and the user needs to hear it once.
+  template <class F>
+  void GuardedOnce(F&& step) {
+    try {
+      step();
+    } catch (const std::exception& e) {
+      if (!shownReports_.contains(ErrorReportText(e))) ShowErrorReport(e);
+    }
+  }
   MsgAnswer MessageBox(const QString& text, const QString& title, MsgIcon icon,
                        MsgButtons buttons = MsgButtons::Ok);
 
@@ -250,6 +263,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   bool closed_ = false;
   // Exit already reported a failed settings save; the close handler then tries again quietly.
   bool saveFailureReported_ = false;
+  // Every text the general error report has shown in this run.
+  std::set<std::string> shownReports_;
 };
 
 }  // namespace kaldo

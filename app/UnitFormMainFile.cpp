@@ -281,7 +281,7 @@ void TfrmMain::mnuFileExitClick(QObject*) {
     ShowErrorReport(e);
     saveFailureReported_ = true;
   }
-  Guarded([&] { port_.RestoreDelayTimer(); });
+  GuardedOnce([&] { port_.RestoreDelayTimer(); });
   close();
 }
 

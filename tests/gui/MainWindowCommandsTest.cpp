@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 
 #include "MainWindowRig.h"
 
@@ -16,21 +17,6 @@ using namespace kaldo::test;
 namespace {
 
 constexpr int kC51 = 0, kS53 = 5, kC51RC = 8, kC2051 = 11;
-
-// Turns counter 2 off: its output never rises, so every wait runs into its time-out.
-class DeadTimerIo : public IoSpace {
- public:
-  explicit DeadTimerIo(IoSpace& inner) : inner_(inner) {}
-  void write(std::uint16_t port, std::uint8_t value) override { inner_.write(port, value); }
-  std::uint8_t read(std::uint16_t port) override {
-    const std::uint8_t v = inner_.read(port);
-    return Dead && port == 0x61 ? static_cast<std::uint8_t>(v & ~0x20) : v;
-  }
-  bool Dead = false;
-
- private:
-  IoSpace& inner_;
-};
 
 std::string ReadFile(const QString& path) {
   QFile f(path);
@@ -284,32 +270,104 @@ class MainWindowCommandsTest : public QObject {
   }
 
   void errorsRaisedByACommandAreReportedAndTheWindowCarriesOn() {
-    QTemporaryDir dir;
-    ProgramState state;
-    SimulatedMachine machine(state, dir.path().toStdString());
-    DeadTimerIo io(machine);
-    Port port(io);
-    port.WaitTimeoutNs = 20'000'000;
-    Board board(state, port);
-    RecordingMessages messages;
-    RecordingFileDialogs files;
-    TfrmMain f(MainWindowParts{state, port, board, dir.path().toStdString(), messages, files});
-    messages.Form = &f;
-    f.show();
-    QVERIFY(messages.Shown.empty());
-    io.Dead = true;
+    Rig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    rig.port.WaitTimeoutNs = 20'000'000;
+    QVERIFY(rig.messages.Shown.empty());
+    rig.probe.DeadTimer = true;
     QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
-    QCOMPARE(messages.Shown.size(), std::size_t(1));
-    QCOMPARE(messages.Last().Title, QString(" KALDO"));
-    QCOMPARE(messages.Last().Icon, MsgIcon::Error);
-    QVERIFY(messages.Last().Text.endsWith('.'));
-    QVERIFY(!messages.Last().Text.endsWith(".."));
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    QVERIFY(rig.messages.Last().Text.endsWith('.'));
+    QVERIFY(!rig.messages.Last().Text.endsWith(".."));
     // The busy display went with the error.
     QVERIFY(f.stsBar->isVisible() && !f.lblAdres->isVisible());
     QVERIFY(QApplication::overrideCursor() == nullptr);
-    io.Dead = false;
+    rig.probe.DeadTimer = false;
     QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
-    QCOMPARE(messages.Last().Text, QString("Blank Check O.K"));
+    QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
+  }
+
+  // The settings come first, so the timer is set up and the board first touched through the
+  // port the settings name.
+  void startUpSetsTheTimerThenTheBoardOnTheRememberedPort() {
+    Rig rig({"0", "0", "632", ""});
+    const std::vector<std::uint16_t>& ports = rig.probe.FirstPorts;
+    QVERIFY(!ports.empty());
+    QCOMPARE(int(ports.front()), 0x61);
+    const auto lpt = std::find_if(ports.begin(), ports.end(),
+                                  [](std::uint16_t p) { return p < 0x42 || p > 0x61; });
+    QVERIFY(lpt != ports.end());
+    QCOMPARE(int(*lpt), 0x278);
+    QVERIFY(std::find(ports.begin(), lpt, std::uint16_t(0x43)) != lpt);  // the timer's mode read
+    QVERIFY(std::none_of(ports.begin(), ports.end(),
+                         [](std::uint16_t p) { return p >= 0x378 && p <= 0x37A; }));
+  }
+
+  // Without the port the timer and board steps all fail alike: the user hears it once at start,
+  // again whenever a command is asked for, and not once more when the program ends.
+  void unreachablePortIsReportedOncePerCause() {
+    const QString unreachable = QString(kUnreachableText) + ".";
+    const struct {
+      std::vector<std::string> settings;
+      bool byExit;
+      QStringList atStart;
+    } rows[] = {
+        {{}, false, {unreachable}},
+        {{}, true, {unreachable}},
+        {{"11", "x", "888", ""}, false, {"'x' is not a valid integer value.", unreachable}},
+    };
+    for (const auto& r : rows) {
+      Rig rig(r.settings, {}, true);
+      TfrmMain& f = *rig.form;
+      QStringList shown;
+      for (const ShownMessage& m : rig.messages.Shown) {
+        QCOMPARE(m.Request.Title, QString(" KALDO"));
+        QCOMPARE(m.Request.Icon, MsgIcon::Error);
+        shown << m.Request.Text;
+      }
+      QCOMPARE(shown, r.atStart);
+      QCOMPARE(rig.probe.Refused, 2);  // the timer and the board were both tried
+      QCOMPARE(f.lblCSdata->text(), QString(r.settings.empty() ? "F000" : "F800"));
+      QCOMPARE(f.strGrid->Cells().Cell(16, 8), QString("FF"));
+
+      rig.Show();
+      for (QPushButton* b : {f.cmdBlankChk, f.cmdRead}) {
+        rig.messages.Shown.clear();
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+        QCOMPARE(rig.messages.Last().Text, unreachable);
+        QVERIFY(f.stsBar->isVisible() && QApplication::overrideCursor() == nullptr);
+      }
+
+      rig.messages.Shown.clear();
+      if (r.byExit)
+        f.mnuFileExit->trigger();
+      else
+        f.close();
+      QVERIFY(!f.isVisible());
+      QVERIFY(rig.messages.Shown.empty());
+      QVERIFY(QFile::exists(rig.folderPath + "/Kaldo.set"));
+    }
+  }
+
+  // A timer that cannot be put back for a reason not yet shown is reported, once, however the
+  // program ends.
+  void newFailureToRestoreTheTimerIsReportedOnce() {
+    for (bool byExit : {false, true}) {
+      Rig rig;
+      rig.Show();
+      rig.probe.Unreachable = true;
+      if (byExit)
+        rig.form->mnuFileExit->trigger();
+      else
+        rig.form->close();
+      QVERIFY(!rig.form->isVisible());
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Text, QString(kUnreachableText) + ".");
+    }
   }
 
   void closeSavesTheSettings() {

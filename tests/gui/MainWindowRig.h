@@ -14,6 +14,7 @@
 
 #include "app/SimulatedMachine.h"
 #include "app/UnitFormMain.h"
+#include "core/Errors.h"
 #include "link/Board.h"
 #include "link/Port.h"
 
@@ -61,20 +62,25 @@ class RecordingFileDialogs : public FileDialogSeam {
   std::deque<std::optional<QString>> Answers;  // nothing: the dialog is cancelled
 };
 
-// Sits between the port code and the simulated PC and notes how the window looked while the board
-// was driven.
+// The error every access raises while the port cannot be reached.
+inline constexpr char kUnreachableText[] = "The parallel port at 0x0378 cannot be reached";
+
+// Sits between the port code and the simulated PC, notes how the window looked while the board was
+// driven, and can make the port unreachable or stop the timer.
 class ProbeIo : public IoSpace {
  public:
   explicit ProbeIo(IoSpace& inner) : inner_(inner) {}
 
   void write(std::uint16_t port, std::uint8_t value) override {
-    Note();
+    Note(port);
     if (port == 0x43) LastTimerCommand = value;
     inner_.write(port, value);
   }
   std::uint8_t read(std::uint16_t port) override {
-    Note();
-    return inner_.read(port);
+    Note(port);
+    const std::uint8_t v = inner_.read(port);
+    // Counter 2's output never rises: every wait runs into its time-out.
+    return DeadTimer && port == 0x61 ? static_cast<std::uint8_t>(v & ~0x20) : v;
   }
 
   void Reset() { Accesses = BusyAccesses = HourglassAccesses = 0; }
@@ -82,11 +88,20 @@ class ProbeIo : public IoSpace {
   TfrmMain* Form = nullptr;
   int LastTimerCommand = -1;  // 0xB6 once the timer is back in the BIOS's mode 3
   long Accesses = 0;
-  long BusyAccesses = 0;       // with the status bar hidden and both busy labels shown
-  long HourglassAccesses = 0;  // with the hourglass cursor
+  long BusyAccesses = 0;                  // with the status bar hidden and both busy labels shown
+  long HourglassAccesses = 0;             // with the hourglass cursor
+  std::vector<std::uint16_t> FirstPorts;  // the first accesses of the run, in order
+  bool Unreachable = false;               // every access raises kUnreachableText
+  int Refused = 0;
+  bool DeadTimer = false;
 
  private:
-  void Note() {
+  void Note(std::uint16_t port) {
+    if (FirstPorts.size() < 256) FirstPorts.push_back(port);
+    if (Unreachable) {
+      ++Refused;
+      throw Error(kUnreachableText);
+    }
     if (!Form) return;
     ++Accesses;
     if (!Form->stsBar->isVisibleTo(Form) && Form->lblCmd->isVisibleTo(Form) &&
@@ -101,7 +116,8 @@ class ProbeIo : public IoSpace {
 
 // The settings file lines, written before the window starts (nothing written when empty).
 struct Rig {
-  explicit Rig(const std::vector<std::string>& settingsLines = {}, const QString& folder = {})
+  explicit Rig(const std::vector<std::string>& settingsLines = {}, const QString& folder = {},
+               bool portUnreachable = false)
       : folderPath(folder.isEmpty() ? dir.path() : folder),
         machine(state, folderPath.toStdString()),
         probe(machine),
@@ -111,6 +127,7 @@ struct Rig {
       std::ofstream out((folderPath + "/Kaldo.set").toStdString(), std::ios::binary);
       for (const std::string& line : settingsLines) out << line << "\r\n";
     }
+    probe.Unreachable = portUnreachable;
     form = std::make_unique<TfrmMain>(
         MainWindowParts{state, port, board, folderPath.toStdString(), messages, files});
     messages.Form = form.get();
