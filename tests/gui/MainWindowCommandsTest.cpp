@@ -273,8 +273,9 @@ class MainWindowCommandsTest : public QObject {
     Rig rig;
     rig.Show();
     TfrmMain& f = *rig.form;
-    rig.port.WaitTimeoutNs = 20'000'000;
     QVERIFY(rig.messages.Shown.empty());
+    const std::int64_t timeout = rig.port.WaitTimeoutNs;
+    rig.port.WaitTimeoutNs = 20'000'000;
     rig.probe.DeadTimer = true;
     QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
     QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
@@ -286,6 +287,7 @@ class MainWindowCommandsTest : public QObject {
     QVERIFY(f.stsBar->isVisible() && !f.lblAdres->isVisible());
     QVERIFY(QApplication::overrideCursor() == nullptr);
     rig.probe.DeadTimer = false;
+    rig.port.WaitTimeoutNs = timeout;
     QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
     QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
   }
