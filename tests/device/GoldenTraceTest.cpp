@@ -128,6 +128,49 @@ TEST(GoldenTrace, FamilyBOnAt89C55WD) {
   EXPECT_EQ(ProgramFourBytes(rig), x.e);
 }
 
+// The members of family B differ in the erase cycles (Init cleared or not, a 500 ms settle after
+// each or not) and in the wait after each byte: the events up to the first byte written.
+struct FamilyBCase {
+  const char* name;
+  int deviceType;
+  bool clearsInit;
+  bool settles;
+  const char* byteWait;
+};
+
+class FamilyBMembers : public ::testing::TestWithParam<FamilyBCase> {};
+
+TEST_P(FamilyBMembers, EraseCyclesAndByteWait) {
+  const FamilyBCase& c = GetParam();
+  DeviceRig rig(c.deviceType);
+  // Control register with AutoFeed (02) and Init (04) as the cycle leaves them; Strobe is low.
+  const auto control = [&](int bits) {
+    return "C " + IntToHex(static_cast<std::uint32_t>(c.clearsInit ? bits & ~0x04 : bits), 2);
+  };
+  Expect x;
+  for (int cycle = 0; cycle < 2; ++cycle) {
+    x.Begin(kIdleLatch)({kIdleLatch, "W 55ms x2"});
+    if (c.clearsInit) x({"C 02", "W 55ms x2"});
+    x({"L m=17 h=00 l=00 d=00", control(0x04), "W 10ms x50", control(0x0C), control(0x04),
+       "W 10ms x15", control(0x06), "W 55ms x2"})
+        .Reset();
+    if (c.settles) x({"W 10ms x50"});
+  }
+  x.Begin(kIdleLatch)({kIdleLatch, "W 55ms x2", "L m=6F h=00 l=00 d=00", "C 04", "W 10ms x50",
+                       "L m=6F h=00 l=00 d=12 drive", "C 0C", "C 04", c.byteWait});
+  Events got = ProgramFourBytes(rig);
+  ASSERT_GE(got.size(), x.e.size());
+  got.resize(x.e.size());
+  EXPECT_EQ(got, x.e);
+}
+
+INSTANTIATE_TEST_SUITE_P(All, FamilyBMembers,
+                         ::testing::Values(FamilyBCase{"AT89S51", 3, false, true, "W 50us"},
+                                           FamilyBCase{"AT89S52", 4, false, true, "W 50us"},
+                                           FamilyBCase{"AT89C55WD", 7, true, true, "W 100us"},
+                                           FamilyBCase{"AT89C51RC", 8, true, false, "W 100us"}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 // The 20-pin devices count addresses themselves and the count wraps at the end of the chip, so the
 // routine walks the whole chip: 1024 addresses of an AT89C1051 holding the same two bytes.
 TEST(GoldenTrace, FamilyCOnAt89C1051) {
