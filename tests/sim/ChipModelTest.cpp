@@ -229,6 +229,69 @@ TEST(LockBits, PulsedOneByOneOrAsADataByte) {
   }
 }
 
+TEST(LockBits, APulseWithoutItsConditionsDoesNotTake) {
+  enum class Pulse { Strobe2ms, Strobe100us, SelectIn50us, Strobe100usLong };
+  struct Case {
+    const char* what;
+    int type;
+    bool voltage;
+    bool initLow;
+    Pulse pulse;
+    const char* lost;  // empty when no cycle starts at all
+  };
+  const Case cases[] = {
+      {"AT89C51 without programming voltage", 0, false, false, Pulse::Strobe2ms,
+       "no programming voltage"},
+      {"AT89C51 with a 100 us wait", 0, true, false, Pulse::Strobe100us, "wait too short"},
+      {"AT89C51 pulsed on SelectIn", 0, true, false, Pulse::SelectIn50us, ""},
+      {"AT89S51 pulsed on Strobe", 3, true, false, Pulse::Strobe2ms, ""},
+      {"AT89C55WD with Init set", 7, true, false, Pulse::Strobe100usLong, "Init not cleared"},
+      {"AT89C55WD with a short pulse", 7, true, true, Pulse::Strobe2ms, "pulse too short"},
+      {"AT89C2051 without programming voltage", 11, false, false, Pulse::Strobe2ms,
+       "no programming voltage"},
+  };
+  for (const Case& c : cases) {
+    const Part& part = Parts()[c.type];
+    SimRig rig;
+    rig.pc.InsertChip(c.type);
+    rig.pc.SetEventTracing(true);
+    {
+      Session s(rig, part);
+      if (c.initLow) rig.board.ClearInit();
+      if (c.voltage) s.VoltageOn();
+      s.Mode(0x1E);  // lock bit 2 on the 40-pin parts, lock bit 1 on the 20-pin parts
+      switch (c.pulse) {
+        case Pulse::Strobe2ms:
+          rig.board.PulseStrobe();
+          rig.port.Delay2ms();
+          break;
+        case Pulse::Strobe100us:
+          rig.board.PulseStrobe();
+          rig.port.Delay100us();
+          break;
+        case Pulse::SelectIn50us:
+          rig.board.PulseSelectIn();
+          rig.port.Delay50us();
+          break;
+        case Pulse::Strobe100usLong:
+          rig.board.SetStrobe();
+          rig.port.Delay100us();
+          rig.board.ClearStrobe();
+          break;
+      }
+      s.Mode(0x00);
+    }
+    EXPECT_EQ(rig.pc.Socket()->lockBits, 0) << c.what;
+    const auto cycles = rig.pc.EventTexts(EventKind::Cycle);
+    if (*c.lost) {
+      ASSERT_EQ(cycles.size(), 1u) << c.what;
+      EXPECT_NE(cycles[0].find(std::string("lost: ") + c.lost), std::string::npos) << cycles[0];
+    } else {
+      EXPECT_TRUE(cycles.empty()) << c.what;
+    }
+  }
+}
+
 TEST(LockBits, AT89S53TakesFuseAndLockBitsAsDataBytes) {
   struct Case {
     int fuseByte, lockByte;
