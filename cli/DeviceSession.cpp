@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <fstream>
+#include <sstream>
 
 #include "link/Backend.h"
 #include "sim/Drawer.h"
@@ -41,10 +42,31 @@ class TraceWriter : public IoSpace {
   std::ofstream out_;
 };
 
+// The chips kept in the state file; a missing or empty file gives fresh chips. The file is written
+// back after the command, so one that is there but holds no chips (a HEX file given by mistake) is
+// refused and left as it is.
+sim::Drawer LoadState(const std::string& path) {
+  errno = 0;
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    if (errno == ENOENT) return sim::Drawer();
+    throw InOutErrorFromErrno(errno ? errno : EIO);
+  }
+  std::ostringstream text;
+  text << file.rdbuf();
+  const std::string content = text.str();
+  if (content.empty()) return sim::Drawer();
+  const std::string fresh = sim::Drawer().ToText();
+  const std::size_t headerEnd = fresh.find('\n') + 1;
+  if (content.compare(0, headerEnd, fresh, 0, headerEnd) != 0)
+    throw Error("'" + path + "' is not a state file of the simulated PC; it was left unchanged");
+  return sim::Drawer::FromText(content);
+}
+
 class SimulatedSession : public DeviceSession {
  public:
   SimulatedSession(const CliOptions& o, ProgramState& state)
-      : path_(o.SimState), drawer_(sim::Drawer::Load(o.SimState)) {
+      : path_(o.SimState), drawer_(LoadState(o.SimState)) {
     const int inSocket = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
     sim::Chip& chip = drawer_.chip(inSocket);
     for (std::uint16_t cell : o.StuckCells) chip.wontProgram.insert(cell);

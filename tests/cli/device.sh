@@ -31,6 +31,11 @@ check "write bad HEX"        1 'Data Checksum Error . . .'                 ''   
 check "verify bad HEX"       1 'Data Checksum Error . . .'                 ''      $S verify sum.hex
 check "write missing file"   2 ''                                          'File not found.' $S write none.hex
 check "read unwritable"      2 ''                                          'File not found.' $S read no/out.hex
+cp a.hex keep.hex
+check "state file of another kind" 2 '' "'a.hex' is not a state file of the simulated PC; it was left unchanged." --sim a.hex blank
+same  "other file left unchanged" a.hex keep.hex
+: >empty.st
+check "empty state file"     0 'Blank Check O.K'                           ''      --sim empty.st blank
 
 # Faults of the simulated PC.
 check "stuck cell"           1 'Program Verify Error @ Address  0002\nData Read  =  FF\nProg Data   =  56' '' $S --stuck 2 write a.hex
