@@ -107,7 +107,7 @@ const CliOption kDeviceOptions[] = {
     {"--sim", "STATE",
      "run the device commands on the simulated PC, whose drawer holds a chip of every type; the "
      "socket holds the one of --device. STATE is the file that keeps the chips from run to run "
-     "(created when missing)",
+     "(created when missing; another kind of file is refused and left as it is)",
      ApplySim},
     {"--port", "PORT",
      "run the device commands on the programmer board at a real parallel port: lpt1 (0x378), "
