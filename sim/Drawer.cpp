@@ -36,16 +36,21 @@ bool ParseHex(const std::string& text, unsigned long& value) {
   return true;
 }
 
-// Reads one chip block whose "chip" line has been read; false when it is damaged.
+// Reads one chip block whose "chip" line has been read; false when it is damaged. A block that
+// ends without its "end" line leaves the next block's "chip" line unread.
 bool ReadBlock(std::istringstream& in, int type, int lock, int fuse, Chip& out) {
   Chip chip = Chip::Fresh(type);
   chip.lockBits = lock;
   chip.ispFuse = fuse != 0;
   std::string line;
-  while (std::getline(in, line)) {
+  for (auto at = in.tellg(); std::getline(in, line); at = in.tellg()) {
     std::istringstream words(line);
     std::string first, second, extra;
     words >> first >> second;
+    if (first == "chip") {
+      in.seekg(at);
+      return false;
+    }
     if (words >> extra) return false;
     unsigned long value = 0;
     if (first == "end") {

@@ -55,8 +55,13 @@ TEST(Drawer, AMissingOrDamagedFileGivesFreshChips) {
   };
   std::string flipped = good;
   flipped[flipped.find("4000 5A") + 5] = '6';  // a byte changed: the chip's sum no longer fits
+  std::string chip7WithoutEnd = good;
+  const std::size_t chip8 = chip7WithoutEnd.find("chip 8 ");
+  const std::size_t end7 = chip7WithoutEnd.rfind("end ", chip8);
+  chip7WithoutEnd.erase(end7, chip8 - end7);
   const Case cases[] = {
       {"empty", "", false},
+      {"the block before it without its end line", chip7WithoutEnd, true},
       {"other header", "hello\n" + good.substr(good.find('\n') + 1), false},
       {"cut in the middle", good.substr(0, good.find("4000 5A") + 20), false},
       {"a changed byte", flipped, false},
