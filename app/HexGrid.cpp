@@ -103,22 +103,17 @@ TStringGrid::TStringGrid(int colCount, int rowCount, int defaultColWidth, int ro
   setCornerButtonEnabled(false);
   setTabKeyNavigation(false);
 
-  QHeaderView* top = horizontalHeader();
-  top->setSectionResizeMode(QHeaderView::Fixed);
-  top->setMinimumSectionSize(1);
-  top->setDefaultSectionSize(defaultColWidth + kGridLine);
-  top->setFixedHeight(rowHeight + kGridLine);
-  top->setSectionsClickable(false);
-  top->setHighlightSections(false);
-  top->setDefaultAlignment(Qt::AlignCenter);
-
-  QHeaderView* left = verticalHeader();
-  left->setSectionResizeMode(QHeaderView::Fixed);
-  left->setMinimumSectionSize(1);
-  left->setDefaultSectionSize(rowHeight + kGridLine);
-  left->setFixedWidth(colWidth0_ + kGridLine);
-  left->setSectionsClickable(false);
-  left->setHighlightSections(false);
+  for (QHeaderView* heading : {horizontalHeader(), verticalHeader()}) {
+    heading->setSectionResizeMode(QHeaderView::Fixed);
+    heading->setMinimumSectionSize(1);
+    heading->setSectionsClickable(false);
+    heading->setHighlightSections(false);
+  }
+  horizontalHeader()->setDefaultSectionSize(defaultColWidth + kGridLine);
+  horizontalHeader()->setFixedHeight(rowHeight + kGridLine);
+  horizontalHeader()->setDefaultAlignment(Qt::AlignCenter);
+  verticalHeader()->setDefaultSectionSize(rowHeight + kGridLine);
+  verticalHeader()->setFixedWidth(colWidth0_ + kGridLine);
 
   connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &TStringGrid::TopLeftChanged);
 }

@@ -1,7 +1,6 @@
 #include "app/KaldoProgram.h"
 
 #include <QApplication>
-#include <QScreen>
 
 #include "app/Seams.h"
 #include "app/UnitFormMain.h"
@@ -59,11 +58,6 @@ int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace) {
 
   TfrmMain frmMain({state, port, board, folder, messages, fileDialogs});
   frmMain.CreateDialogWindows();
-  if (const QScreen* screen = frmMain.screen()) {
-    QRect frame = frmMain.frameGeometry();
-    frame.moveCenter(screen->availableGeometry().center());
-    frmMain.move(frame.topLeft());
-  }
   frmMain.show();
   return app.exec();
 }

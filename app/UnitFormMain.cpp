@@ -13,6 +13,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <algorithm>
@@ -94,7 +95,18 @@ TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
   CreateControls();
   CreateMenu();
   ConnectHandlers();
+  // Placed before the start-up steps run, so that a start-up error stands over the window's place.
+  CentreOnScreen();
   FormCreate();
+}
+
+void TfrmMain::CentreOnScreen() {
+  const QScreen* shownOn = screen();
+  if (!shownOn) return;
+  adjustSize();
+  QRect frame = frameGeometry();
+  frame.moveCenter(shownOn->availableGeometry().center());
+  move(frame.topLeft());
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -433,10 +445,7 @@ void TfrmMain::UpdateHexFilename() {
 }
 
 void TfrmMain::GetFilePath() {
-  if (state_.HexFileName.empty()) return;
-  const std::size_t slash = state_.HexFileName.find_last_of('/');
-  state_.FilePath =
-      slash == std::string::npos ? std::string() : state_.HexFileName.substr(0, slash + 1);
+  kaldo::GetFilePath(state_);
 }
 
 void TfrmMain::UpdatePort() {
@@ -579,34 +588,27 @@ void TfrmMain::cboTypeChange(QObject*) {
   RefreshCheckSum();
 }
 
-namespace {
-
-void SetBit(std::int32_t& bits, int bit, bool on) {
-  if (on)
-    bits |= bit;
-  else
-    bits &= ~bit;
-}
-
-}  // namespace
-
 void TfrmMain::chkLB1Click(QObject*) {
-  SetBit(state_.ProgBits, kLockBit1, chkLB1->isChecked());
-  UpdateLbDisp();
+  BoxClick(chkLB1, kLockBit1);
 }
 
 void TfrmMain::chkLB2Click(QObject*) {
-  SetBit(state_.ProgBits, kLockBit2, chkLB2->isChecked());
-  UpdateLbDisp();
+  BoxClick(chkLB2, kLockBit2);
 }
 
 void TfrmMain::chkLB3Click(QObject*) {
-  SetBit(state_.ProgBits, kLockBit3, chkLB3->isChecked());
-  UpdateLbDisp();
+  BoxClick(chkLB3, kLockBit3);
 }
 
 void TfrmMain::chkISPClick(QObject*) {
-  SetBit(state_.ProgBits, kIspFuse, chkISP->isChecked());
+  BoxClick(chkISP, kIspFuse);
+}
+
+void TfrmMain::BoxClick(const QCheckBox* box, int bit) {
+  if (box->isChecked())
+    state_.ProgBits |= bit;
+  else
+    state_.ProgBits &= ~bit;
   UpdateLbDisp();
 }
 

@@ -236,7 +236,10 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void CreateControls();
   void CreateMenu();
   void ConnectHandlers();
+  void CentreOnScreen();
   void LoadProgramSettings();
+  // A program-bits box's click: its bit follows the box, then the panel follows the bits.
+  void BoxClick(const QCheckBox* box, int bit);
   void SaveProgramSettings();
 
   // The busy display around Blank Check, Read, Write and Verify: hourglass, status bar hidden,

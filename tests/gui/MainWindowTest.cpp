@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollBar>
 #include <QThread>
 #include <QToolButton>
@@ -45,8 +46,11 @@ class MainWindowTest : public QObject {
  private slots:
   void windowIsFixedSizeWithItsCaption() {
     Rig rig;
-    rig.Show();
     TfrmMain& f = *rig.form;
+    // Centred before the start-up steps could show anything over it.
+    const QPoint centre = f.screen()->availableGeometry().center();
+    QVERIFY((f.frameGeometry().center() - centre).manhattanLength() <= 2);
+    rig.Show();
     QCOMPARE(f.Client->size(), QSize(554, 374));
     QCOMPARE(f.minimumSize(), f.maximumSize());
     QCOMPARE(f.windowTitle(), QString("  KALDO Flash Programmer"));
@@ -116,6 +120,41 @@ class MainWindowTest : public QObject {
       QCOMPARE(b->focusPolicy(), Qt::NoFocus);
       QVERIFY(!b->icon().isNull());
     }
+  }
+
+  void fontsAndAlignmentsOfTheTextControls() {
+    Rig rig;
+    TfrmMain& f = *rig.form;
+    const struct {
+      QWidget* w;
+      const char* family;
+      int pixels;
+      bool bold;
+    } rows[] = {
+        {f.lblType, "Arial", 12, false},       {f.cboType, "Arial", 12, true},
+        {f.lblProgMem, "Arial", 13, false},    {f.lblCheckSum, "Arial", 13, false},
+        {f.lblCSdata, "Arial", 12, true},      {f.cmdRead, "Arial", 12, false},
+        {f.strGrid, "Arial", 11, false},       {f.stsBar, "Arial", 12, true},
+        {f.lblCmd, "Arial Narrow", 13, false}, {f.lblAdres, "Courier New", 27, true},
+        {f.fraProgBits, "Arial", 12, false},   {f.chkISP, "Arial", 12, false},
+    };
+    for (const auto& r : rows) {
+      const QString name = r.w->metaObject()->className() + QString(" ") + Text(r.w);
+      QVERIFY2(r.w->font().family() == QString(r.family), qPrintable(name));
+      QVERIFY2(r.w->font().pixelSize() == r.pixels, qPrintable(name));
+      QVERIFY2(r.w->font().bold() == r.bold, qPrintable(name));
+    }
+    QCOMPARE(f.strGrid->horizontalHeader()->font().pixelSize(), 11);
+    QCOMPARE(f.strGrid->verticalHeader()->font().pixelSize(), 11);
+    for (QLabel* l : {f.lblCSdata, f.lblCmd, f.lblAdres})
+      QCOMPARE(l->alignment(), Qt::Alignment(Qt::AlignCenter));
+    // The status bar's panels: 475 wide for the file, 50 centred for the version.
+    QList<QLabel*> panels = f.stsBar->findChildren<QLabel*>();
+    std::sort(panels.begin(), panels.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
+    QCOMPARE(panels.size(), 2);
+    QVERIFY(std::abs(panels[0]->width() - 475) <= 2 && std::abs(panels[1]->width() - 50) <= 2);
+    QCOMPARE(panels[1]->x(), 475);
+    QVERIFY(panels[1]->alignment() & Qt::AlignHCenter);
   }
 
   void tabOrderRunsThroughTheButtonsThenBoxAndGrid() {
