@@ -17,6 +17,7 @@
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <algorithm>
+#include <array>
 
 #include "app/Pictures.h"
 #include "core/Errors.h"
@@ -530,20 +531,30 @@ void TfrmMain::cmdBlankChkClick(QObject*) {
 }
 
 void TfrmMain::cmdReadClick(QObject*) {
-  {
+  const std::array<std::uint8_t, kBufferSize> before = state_.DataBuffer;
+  // The buffer now holds device contents, not a file.
+  auto showDeviceContents = [this] {
+    GetFilePath();
+    state_.HexFileName.clear();
+    UpdateHexFilename();
+    UpdateGridDisp();
+    RefreshCheckSum();
+  };
+  try {
     BusyDisplay busy(*this, "Reading");
     device_.ReadDevice();
+  } catch (...) {
+    // A read that lost the port on the way has replaced part of the buffer: the window shows
+    // what is in memory before the error is reported.
+    if (state_.DataBuffer != before) showDeviceContents();
+    throw;
   }
   if (!FindDevice(state_.DeviceType)) {
     // No device is selected: nothing was read, so the buffer and the file name stay.
     MessageBox(FromBytes(state_.ResultText), QStringLiteral("  READ"), MsgIcon::Warning);
     return;
   }
-  GetFilePath();
-  state_.HexFileName.clear();
-  UpdateHexFilename();
-  UpdateGridDisp();
-  RefreshCheckSum();
+  showDeviceContents();
   MessageBox(QStringLiteral("Data Reading Complete"), QStringLiteral("  READ"),
              MsgIcon::Information);
 }

@@ -141,6 +141,40 @@ class MainWindowCommandsTest : public QObject {
     QCOMPARE(rig.state.DataBuffer[0x7FF], 0x7F);
   }
 
+  // A read the port fails part-way has replaced part of the buffer: the window shows it and the
+  // file is forgotten. One that fails before the first byte leaves both as they were.
+  void readStoppedByALostPortShowsWhatItRead() {
+    const struct {
+      const char* lostFrom;
+      bool partRead;
+    } rows[] = {{"03FF", true}, {"00FF", false}};
+    for (const auto& r : rows) {
+      Rig rig;
+      TfrmMain& f = *rig.form;
+      f.cboType->setCurrentIndex(kC2051);
+      for (int a = 0; a < 0x800; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a / 8);
+      f.cmdWriteClick();
+      BlankBuffer(rig.state);
+      rig.state.HexFileName = "/work/firmware/app.hex";
+      f.UpdateHexFilename();
+      f.UpdateGridDisp();
+      f.RefreshCheckSum();
+      rig.messages.Shown.clear();
+      rig.probe.UnreachableFrom = r.lostFrom;
+
+      f.cmdRead->click();
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Text, QString(kUnreachableText) + ".");
+      QCOMPARE(rig.state.DataBuffer[0x10] == 0x02, r.partRead);
+      QCOMPARE(rig.state.HexFileName.empty(), r.partRead);
+      QCOMPARE(f.strGrid->Cells().Cell(1, 2), QString(r.partRead ? "02" : "FF"));
+      QCOMPARE(f.lblCSdata->text(),
+               QString::number(BufferChecksum(rig.state), 16).rightJustified(4, '0').toUpper());
+      QCOMPARE(f.stsBar->Panel(0),
+               QString(r.partRead ? " ATMEL 89 Series Flash Programmer" : " Hex File :  APP.HEX"));
+    }
+  }
+
   void signatureRunsWithoutTheBusyDisplay() {
     Rig rig;
     rig.Show();

@@ -92,12 +92,15 @@ class ProbeIo : public IoSpace {
   long HourglassAccesses = 0;             // with the hourglass cursor
   std::vector<std::uint16_t> FirstPorts;  // the first accesses of the run, in order
   bool Unreachable = false;               // every access raises kUnreachableText
+  QString UnreachableFrom;                // the port goes once the address readout shows this block
   int Refused = 0;
   bool DeadTimer = false;
 
  private:
   void Note(std::uint16_t port) {
     if (FirstPorts.size() < 256) FirstPorts.push_back(port);
+    if (!UnreachableFrom.isEmpty() && Form && Form->lblAdres->text() == UnreachableFrom)
+      Unreachable = true;
     if (Unreachable) {
       ++Refused;
       throw Error(kUnreachableText);
