@@ -116,9 +116,13 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.lblCSdata->palette().color(QPalette::WindowText), QColor(Qt::white));
     QCOMPARE(f.lblCSdata->palette().color(QPalette::Window), QColor(0, 0, 128));
     QCOMPARE(f.stsBar->Panel(1), QString("Ver 3.0"));
-    for (QToolButton* b : {f.sbtOpenFile, f.sbtSaveFile, f.sbtAbout}) {
-      QCOMPARE(b->focusPolicy(), Qt::NoFocus);
-      QVERIFY(!b->icon().isNull());
+    const std::pair<QToolButton*, QSize> pictures[] = {
+        {f.sbtOpenFile, {16, 15}}, {f.sbtSaveFile, {16, 16}}, {f.sbtAbout, {18, 18}}};
+    for (const auto& [button, size] : pictures) {
+      QCOMPARE(button->focusPolicy(), Qt::NoFocus);
+      QVERIFY(!button->icon().isNull());
+      QCOMPARE(button->iconSize(), size);
+      QVERIFY(button->icon().availableSizes().contains(size));
     }
   }
 
@@ -234,6 +238,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(model->rowCount(), 2048);
     QCOMPARE(model->columnCount(), 16);
     QVERIFY(!(model->flags(model->index(0, 0)) & Qt::ItemIsEditable));
+    QCOMPARE(rig.form->strGrid->selectionMode(), QAbstractItemView::SingleSelection);
+    QCOMPARE(rig.form->strGrid->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
   }
 
   void gridShowsEightRowsAndRefreshesOnlyThoseOnEveryScroll() {
