@@ -36,6 +36,8 @@ class HardwareIoSpace : public IoSpace {
   explicit HardwareIoSpace(const std::uint16_t& portBase);
   // hostClock runs the timer ports when no port could be reached at their first access.
   HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct, Clock& hostClock);
+  HardwareIoSpace(const HardwareIoSpace&) = delete;
+  HardwareIoSpace& operator=(const HardwareIoSpace&) = delete;
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;
