@@ -191,17 +191,24 @@ void TfrmMain::CreateControls() {
   lblCheckSum->setFont(PixelFont(QStringLiteral("Arial"), 13));
   lblCheckSum->adjustSize();
 
-  lblCSdata = new QLabel(Client);
-  lblCSdata->setGeometry(488, 229, 41, 17);
-  lblCSdata->setAlignment(Qt::AlignCenter);
-  lblCSdata->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
-  lblCSdata->setAutoFillBackground(true);
-  {
-    QPalette p = lblCSdata->palette();
-    p.setColor(QPalette::Window, QColor(0, 0, 128));
-    p.setColor(QPalette::WindowText, Qt::white);
-    lblCSdata->setPalette(p);
-  }
+  // A label of fixed size with its text centred, in its own colours when they are given.
+  auto readout = [this](const QRect& place, const QFont& font, const QColor& text = {},
+                        const QColor& background = {}) {
+    auto* l = new QLabel(Client);
+    l->setGeometry(place);
+    l->setAlignment(Qt::AlignCenter);
+    l->setFont(font);
+    if (background.isValid()) {
+      l->setAutoFillBackground(true);
+      QPalette p = l->palette();
+      p.setColor(QPalette::Window, background);
+      p.setColor(QPalette::WindowText, text);
+      l->setPalette(p);
+    }
+    return l;
+  };
+  lblCSdata = readout({488, 229, 41, 17}, PixelFont(QStringLiteral("Arial"), 12, true), Qt::white,
+                      QColor(0, 0, 128));
   lblCSdata->setToolTip(QStringLiteral("Buffer CheckSum"));
 
   auto button = [this](const QString& caption, const char* hint, int left, int top) {
@@ -226,22 +233,9 @@ void TfrmMain::CreateControls() {
   stsBar->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
   stsBar->SetPanel(1, QStringLiteral("Ver 3.0"));
 
-  lblCmd = new QLabel(Client);
-  lblCmd->setGeometry(460, 312, 90, 18);
-  lblCmd->setAlignment(Qt::AlignCenter);
-  lblCmd->setFont(PixelFont(QStringLiteral("Arial Narrow"), 13));
-
-  lblAdres = new QLabel(Client);
-  lblAdres->setGeometry(460, 336, 91, 33);
-  lblAdres->setAlignment(Qt::AlignCenter);
-  lblAdres->setFont(PixelFont(QStringLiteral("Courier New"), 27, true));
-  lblAdres->setAutoFillBackground(true);
-  {
-    QPalette p = lblAdres->palette();
-    p.setColor(QPalette::Window, Qt::black);
-    p.setColor(QPalette::WindowText, QColor(0, 255, 0));
-    lblAdres->setPalette(p);
-  }
+  lblCmd = readout({460, 312, 90, 18}, PixelFont(QStringLiteral("Arial Narrow"), 13));
+  lblAdres = readout({460, 336, 91, 33}, PixelFont(QStringLiteral("Courier New"), 27, true),
+                     QColor(0, 255, 0), Qt::black);
   lblAdres->raise();
 
   setTabOrder(cmdOpenFile, cmdRead);
