@@ -7,8 +7,6 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
-#include <cstring>
 
 #include "core/Errors.h"
 
@@ -105,13 +103,19 @@ std::string FolderOf(const std::string& fileName) {
   return fileName.substr(0, slash);
 }
 
-// Writing through a link replaces the file it points to, not the link.
-std::string ResolveLink(const std::string& fileName) {
-  struct stat st;
-  if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return fileName;
-  char resolved[PATH_MAX];
-  if (::realpath(fileName.c_str(), resolved) == nullptr) return fileName;
-  return resolved;
+// Writing through a link replaces the file it points to, not the link; a link whose file does
+// not exist yet names the file to create.
+std::string ResolveLink(std::string fileName) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st;
+    if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(fileName.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof target) break;
+    std::string next(target, static_cast<std::size_t>(n));
+    fileName = next[0] == '/' ? next : FolderOf(fileName) + "/" + next;
+  }
+  return fileName;
 }
 
 int CreateTempFile(const std::string& folder, const std::string& base, std::string& tempName) {
@@ -141,7 +145,8 @@ int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode)
     left -= static_cast<std::size_t>(n);
   }
   if (err == 0 && keepMode != nullptr && ::fchmod(fd, keepMode->st_mode & 07777) != 0) err = errno;
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  // Pipes and terminals cannot be synchronised, and need not be.
+  if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
   if (::close(fd) != 0 && err == 0) err = errno;
   return err;
 }
@@ -149,12 +154,21 @@ int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode)
 }  // namespace
 
 void WriteFileReplacing(const std::string& fileName, std::string_view content) {
+  struct stat old;
+  const bool existed = ::stat(fileName.c_str(), &old) == 0;
+  if (existed && !S_ISREG(old.st_mode)) {
+    // A pipe or a device is written as it stands; renaming over it would replace it.
+    int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (fd < 0) throw InOutErrorFromErrno(errno);
+    if (int err = WriteAndClose(fd, content, nullptr)) throw InOutErrorFromErrno(err);
+    return;
+  }
+  // A file that may not be written is not replaced either.
+  if (existed && ::access(fileName.c_str(), W_OK) != 0) throw InOutErrorFromErrno(errno);
+
   const std::string target = ResolveLink(fileName);
   const std::size_t slash = target.rfind('/');
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
-
-  struct stat old;
-  const bool existed = ::stat(target.c_str(), &old) == 0;
 
   std::string tempName;
   int fd = CreateTempFile(FolderOf(target), base, tempName);

@@ -1,3 +1,4 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -254,6 +255,62 @@ TEST(SaveHexFile, ReplacesAndKeepsPermissions) {
   s.HexFileName = folder / std::string(250, 'n');  // the longest names a folder takes
   SaveHexFile(s);
   EXPECT_EQ(ReadBytes(s.HexFileName), ":00000001FF\r\n");
+}
+
+TEST(SaveHexFile, LinksPipesAndReadOnlyFiles) {
+  TempFolder folder;
+  ProgramState s;
+  s.DeviceType = 9;
+  SetDeviceSize(s);
+  const std::string text = HexFileText(s);
+
+  // A link to a file that does not exist yet creates that file and stays a link.
+  ::symlink("made.hex", (folder / "dangling.hex").c_str());
+  s.HexFileName = folder / "dangling.hex";
+  SaveHexFile(s);
+  EXPECT_TRUE(ReadBytes(folder / "made.hex") == text);
+  struct stat st;
+  ASSERT_EQ(::lstat((folder / "dangling.hex").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // A pipe, named directly or through a link, receives the file and stays a pipe.
+  const std::string fifo = folder / "fifo";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0666), 0);
+  ::symlink(fifo.c_str(), (folder / "to-fifo").c_str());
+  const int reader = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+  ASSERT_GE(reader, 0);
+  for (const std::string& name : {fifo, folder / "to-fifo"}) {
+    s.HexFileName = name;
+    SaveHexFile(s);
+    std::string got(text.size() + 1, '\0');
+    const ssize_t n = ::read(reader, got.data(), got.size());
+    EXPECT_TRUE(n >= 0 && got.substr(0, static_cast<std::size_t>(n)) == text) << name;
+    ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  }
+  ::close(reader);
+
+  // A file that may not be written is refused, not replaced.
+  const std::string locked = folder / "locked.hex";
+  WriteBytes(locked, "old");
+  ::chmod(locked.c_str(), 0444);
+  ::chmod(folder.path().c_str(), 0777);
+  s.HexFileName = locked;
+  s.ResultText = "before";
+  std::string report;
+  {
+    WithoutRoot user;
+    ASSERT_TRUE(user.ok());
+    try {
+      SaveHexFile(s);
+    } catch (const InOutError& e) {
+      report = e.what();
+    }
+  }
+  EXPECT_EQ(report, "File access denied");
+  EXPECT_EQ(s.ResultText, "before");
+  EXPECT_EQ(ReadBytes(locked), "old");
+  EXPECT_EQ(folder.Names().size(), 5u);
 }
 
 TEST(SaveHexFile, AFailureHalfWayLeavesTheOldFile) {
