@@ -11,4 +11,4 @@ done
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 $sudo apt-get update -q
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q "${missing[@]}"
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${missing[@]}"
