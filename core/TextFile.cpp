@@ -153,16 +153,21 @@ int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode)
 
 }  // namespace
 
+namespace {
+
+void WriteInPlace(const std::string& fileName, std::string_view content) {
+  int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+  if (fd < 0) throw InOutErrorFromErrno(errno);
+  if (int err = WriteAndClose(fd, content, nullptr)) throw InOutErrorFromErrno(err);
+}
+
+}  // namespace
+
 void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   struct stat old;
   const bool existed = ::stat(fileName.c_str(), &old) == 0;
-  if (existed && !S_ISREG(old.st_mode)) {
-    // A pipe or a device is written as it stands; renaming over it would replace it.
-    int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-    if (fd < 0) throw InOutErrorFromErrno(errno);
-    if (int err = WriteAndClose(fd, content, nullptr)) throw InOutErrorFromErrno(err);
-    return;
-  }
+  // A pipe or a device is written as it stands; renaming over it would replace it.
+  if (existed && !S_ISREG(old.st_mode)) return WriteInPlace(fileName, content);
   // A file that may not be written is not replaced either.
   if (existed && ::access(fileName.c_str(), W_OK) != 0) throw InOutErrorFromErrno(errno);
 
@@ -171,7 +176,14 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
   std::string tempName;
-  int fd = CreateTempFile(FolderOf(target), base, tempName);
+  int fd;
+  try {
+    fd = CreateTempFile(FolderOf(target), base, tempName);
+  } catch (const InOutError& e) {
+    // A writable file in a folder that takes no new files is rewritten where it stands.
+    if (!existed || e.Code() != kFileAccessDenied) throw;
+    return WriteInPlace(target, content);
+  }
   int err = WriteAndClose(fd, content, existed ? &old : nullptr);
   if (err == 0 && ::rename(tempName.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {

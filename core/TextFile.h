@@ -46,7 +46,7 @@ class LineReader {
 // Replaces `fileName` with `content`, through a temporary file in the same folder; a file that
 // existed keeps its permissions. Raises InOutError on failure, leaving the old file untouched and
 // no temporary file behind; a file that may not be written is "File access denied". A pipe or a
-// device is written directly.
+// device, and a writable file in a folder that takes no new files, are written where they stand.
 void WriteFileReplacing(const std::string& fileName, std::string_view content);
 
 // True when `fileName` names an existing regular file (after following links).

@@ -313,6 +313,23 @@ TEST(SaveHexFile, LinksPipesAndReadOnlyFiles) {
   EXPECT_EQ(folder.Names().size(), 5u);
 }
 
+TEST(SaveHexFile, AWritableFileInAFolderThatTakesNoNewFiles) {
+  TempFolder folder;
+  const std::string name = folder / "a.hex";
+  WriteBytes(name, "old");
+  ::chmod(name.c_str(), 0666);
+  ::chmod(folder.path().c_str(), 0555);
+  ProgramState s;
+  s.HexFileName = name;
+  {
+    WithoutRoot user;
+    ASSERT_TRUE(user.ok());
+    SaveHexFile(s);
+  }
+  EXPECT_EQ(ReadBytes(name), ":00000001FF\r\n");
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"a.hex"});
+}
+
 TEST(SaveHexFile, AFailureHalfWayLeavesTheOldFile) {
   TempFolder folder;
   const std::string name = folder / "a.hex";

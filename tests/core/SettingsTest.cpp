@@ -174,5 +174,22 @@ TEST(ChooseSettingsFolder, RealPermissions) {
   EXPECT_EQ(chosen, "/x/kaldo");
 }
 
+TEST(ChooseSettingsFolder, AFileHeldInAReadOnlyFolderIsKeptThere) {
+  TempFolder exe;
+  WriteBytes(exe / "Kaldo.set", "0\r\n0\r\n888\r\n\r\n");
+  ::chmod((exe / "Kaldo.set").c_str(), 0666);
+  ::chmod(exe.path().c_str(), 0555);
+  ProgramState s;
+  s.DeviceType = 3;
+  {
+    WithoutRoot user;
+    ASSERT_TRUE(user.ok());
+    const std::string folder = ChooseSettingsFolder({exe.path(), "/x", ""});
+    EXPECT_EQ(folder, exe.path());
+    Settings(s, folder).SaveSettings();
+  }
+  EXPECT_EQ(ReadBytes(exe / "Kaldo.set"), "3\r\n0\r\n888\r\n\r\n");
+}
+
 }  // namespace
 }  // namespace kaldo
