@@ -99,6 +99,26 @@ TEST(Settings, NoFileKeepsEveryValue) {
   EXPECT_EQ(s.HexFileName, "kept");
 }
 
+TEST(Settings, AFileThatCannotBeReadRaisesTheError) {
+  TempFolder folder;
+  WriteBytes(folder / "Kaldo.set", "5\r\n0\r\n888\r\n\r\n");
+  ::chmod((folder / "Kaldo.set").c_str(), 0);
+  ::chmod(folder.path().c_str(), 0755);
+  ProgramState s;
+  std::string report;
+  {
+    WithoutRoot user;
+    ASSERT_TRUE(user.ok());
+    try {
+      Settings(s, folder.path()).LoadSettings();
+    } catch (const InOutError& e) {
+      report = ErrorReportText(e);
+    }
+  }
+  EXPECT_EQ(report, "File access denied.");
+  EXPECT_EQ(s.DeviceType, 0);
+}
+
 TEST(Settings, RememberedFileWithAFormatErrorStaysNamed) {
   TempFolder folder;
   const std::string hex = folder / "bad.hex";
