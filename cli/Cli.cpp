@@ -46,6 +46,11 @@ const CliCommand* FindCommand(const std::string& name) {
   return nullptr;
 }
 
+// "read OUT": the command and its arguments.
+std::string CommandLine(const CliCommand& c) {
+  return *c.Arguments ? std::string(c.Name) + " " + c.Arguments : c.Name;
+}
+
 // "  head" and then the help text on lines of its own, indented and wrapped at 80 columns.
 void PrintEntry(std::ostream& out, const std::string& head, const std::string& help) {
   out << "  " << head << "\n";
@@ -77,8 +82,7 @@ void PrintHelp(std::ostream& out) {
          "\n"
          "Commands:\n";
   for (auto table : CommandTables()) {
-    for (const CliCommand& c : table)
-      PrintEntry(out, std::string(c.Name) + " " + c.Arguments, c.Help);
+    for (const CliCommand& c : table) PrintEntry(out, CommandLine(c), c.Help);
   }
   out << "\nOptions (before or after the command):\n";
   for (auto table : OptionTables()) {
@@ -142,7 +146,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     if (!c) throw UsageError("unknown command '" + words[0] + "'");
     words.erase(words.begin());
     if (static_cast<int>(words.size()) != c->ArgumentCount)
-      throw UsageError(std::string("usage: kaldo-cli [OPTIONS] ") + c->Name + " " + c->Arguments);
+      throw UsageError("usage: kaldo-cli [OPTIONS] " + CommandLine(*c));
 
     ProgramState state;
     state.DeviceType = options.DeviceType;

@@ -36,6 +36,7 @@ check "unknown option"      2 ''  "kaldo-cli: unknown option '--fast'$usage"    
 check "help takes no value" 2 ''  "kaldo-cli: option '--help' takes no value$usage"     --help=yes
 check "missing argument"    2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] convert IN OUT$usage" convert one.hex
 check "extra argument"      2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] load FILE$usage" load a b
+check "argument to blank"   2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] blank$usage"   blank a
 check "dash file name"      2 ''  'File not found.'                  load -- -x.hex
 
 [ -f not.hex ] && { echo "FAIL convert failed load: wrote not.hex"; failures=$((failures + 1)); }
@@ -51,5 +52,6 @@ grep -q $'^:1000100042FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFAD\r$' out.hex ||
 for word in load convert --device --help 89C51 89S8252 89C1051U 89C4051; do
   grep -q -- "$word" help.txt || { echo "FAIL help lacks $word"; failures=$((failures + 1)); }
 done
+grep -n ' $' help.txt && { echo "FAIL help has trailing blanks"; failures=$((failures + 1)); }
 
 finish
