@@ -151,10 +151,6 @@ int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode)
   return err;
 }
 
-}  // namespace
-
-namespace {
-
 void WriteInPlace(const std::string& fileName, std::string_view content) {
   int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) throw InOutErrorFromErrno(errno);
