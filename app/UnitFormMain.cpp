@@ -5,13 +5,7 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFrame>
-#include <QGroupBox>
-#include <QHeaderView>
 #include <QLabel>
-#include <QLayout>
-#include <QMenu>
-#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -19,7 +13,6 @@
 #include <algorithm>
 #include <array>
 
-#include "app/Pictures.h"
 #include "core/Errors.h"
 
 namespace kaldo {
@@ -44,41 +37,11 @@ const QString& ByteText(unsigned value) {
 // nobody can follow faster changes, and a fast board is not held up by paints nobody sees.
 constexpr qint64 kReadoutFrameMs = 10;
 
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-  QFont font(family);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
-
 QString FromBytes(const std::string& text) {
   return QString::fromStdString(text);
 }
 
 }  // namespace
-
-// --- Status bar --------------------------------------------------------------------------------
-
-TStatusBar::TStatusBar(int width0, int width1, QWidget* parent) : QWidget(parent) {
-  const int widths[2] = {width0, width1};
-  int left = 0;
-  for (int i = 0; i < 2; ++i) {
-    panels_[i] = new QLabel(this);
-    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panels_[i]->setGeometry(left, 2, widths[i] - 2, 23);
-    left += widths[i];
-  }
-  panels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
-  panels_[1]->setAlignment(Qt::AlignCenter);
-}
-
-QString TStatusBar::Panel(int i) const {
-  return panels_[i]->text();
-}
-
-void TStatusBar::SetPanel(int i, const QString& text) {
-  panels_[i]->setText(text);
-}
 
 // --- Creation ----------------------------------------------------------------------------------
 
@@ -111,181 +74,6 @@ void TfrmMain::CentreOnScreen() {
 }
 
 TfrmMain::~TfrmMain() = default;
-
-void TfrmMain::CreateControls() {
-  setWindowTitle(QStringLiteral("  KALDO Flash Programmer"));
-  setWindowIcon(QIcon::fromTheme(QStringLiteral("kaldo"), ProgramIcon()));
-  setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                 Qt::WindowCloseButtonHint);
-  setFont(PixelFont(QStringLiteral("Arial"), 12));
-
-  Client = new QWidget(this);
-  Client->setFixedSize(kClientWidth, kClientHeight);
-  setCentralWidget(Client);
-  layout()->setSizeConstraint(QLayout::SetFixedSize);
-
-  auto speedButton = [this](const QPixmap& picture, const char* hint, int left) {
-    auto* b = new QToolButton(Client);
-    b->setIcon(QIcon(picture));
-    b->setIconSize(picture.size());
-    b->setGeometry(left, 9, 25, 25);
-    b->setFocusPolicy(Qt::NoFocus);
-    if (hint) b->setToolTip(QString::fromLatin1(hint));
-    return b;
-  };
-  sbtOpenFile = speedButton(OpenFolderPicture(), "Open Hex File", 16);
-  sbtSaveFile = speedButton(FloppyPicture(), "Save Hex File", 56);
-  sbtAbout = speedButton(InfoPicture(), nullptr, 120);
-
-  auto label = [this](const QString& text, int left, int top) {
-    auto* l = new QLabel(text, Client);
-    l->move(left, top);
-    l->adjustSize();
-    return l;
-  };
-  lblType = label(QStringLiteral("Tpye"), 363, 12);
-
-  cboType = new QComboBox(Client);
-  cboType->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
-  for (const DeviceInfo& d : DeviceTable) cboType->addItem(QString::fromLatin1(d.ListText));
-  cboType->setMaxVisibleItems(kDeviceCount);
-  cboType->setToolTip(QStringLiteral("Select uController"));
-  cboType->setGeometry(401, 9, 129, 22);
-
-  auto bevel = [this](int left, int top, int width) {
-    auto* f = new QFrame(Client);
-    f->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    f->setGeometry(left, top, width, 2);
-    return f;
-  };
-  Bevel1 = bevel(0, 0, kClientWidth);
-  Bevel2 = bevel(8, 40, 537);
-
-  lblProgMem = label(QStringLiteral("Program Memory"), 19, 49);
-  lblProgMem->setFont(PixelFont(QStringLiteral("Arial"), 13));
-  lblProgMem->adjustSize();
-
-  strGrid = new TStringGrid(kGridCols, kGridRows, 18, 18, Client);
-  strGrid->setFont(PixelFont(QStringLiteral("Arial"), 11));
-  strGrid->horizontalHeader()->setFont(strGrid->font());
-  strGrid->verticalHeader()->setFont(strGrid->font());
-  strGrid->setToolTip(QStringLiteral("Buffer Memory Contents"));
-  strGrid->setGeometry(16, 71, 365,
-                       strGrid->ClientHeightFor(kVisibleDataRows) + 2 * strGrid->frameWidth());
-
-  fraProgBits = new QGroupBox(QStringLiteral(" Program Bits "), Client);
-  fraProgBits->setGeometry(416, 66, 113, 143);
-  auto check = [this](const QString& caption, int top) {
-    auto* c = new QCheckBox(caption, fraProgBits);
-    c->setGeometry(14, top, 92, 17);
-    c->setFocusPolicy(Qt::ClickFocus);
-    return c;
-  };
-  chkLB1 = check(QStringLiteral(" Lock Bit-1"), 26);
-  chkLB2 = check(QStringLiteral(" Lock Bit-2"), 54);
-  chkLB3 = check(QStringLiteral(" Lock Bit-3"), 82);
-  chkISP = check(QStringLiteral("ISP Fuse"), 110);
-
-  lblCheckSum = label(QStringLiteral("CheckSum"), 419, 229);
-  lblCheckSum->setFont(PixelFont(QStringLiteral("Arial"), 13));
-  lblCheckSum->adjustSize();
-
-  // A label of fixed size with its text centred, in its own colours when they are given.
-  auto readout = [this](const QRect& place, const QFont& font, const QColor& text = {},
-                        const QColor& background = {}) {
-    auto* l = new QLabel(Client);
-    l->setGeometry(place);
-    l->setAlignment(Qt::AlignCenter);
-    l->setFont(font);
-    if (background.isValid()) {
-      l->setAutoFillBackground(true);
-      QPalette p = l->palette();
-      p.setColor(QPalette::Window, background);
-      p.setColor(QPalette::WindowText, text);
-      l->setPalette(p);
-    }
-    return l;
-  };
-  lblCSdata = readout({488, 229, 41, 17}, PixelFont(QStringLiteral("Arial"), 12, true), Qt::white,
-                      QColor(0, 0, 128));
-  lblCSdata->setToolTip(QStringLiteral("Buffer CheckSum"));
-
-  auto button = [this](const QString& caption, const char* hint, int left, int top) {
-    auto* b = new QPushButton(caption, Client);
-    b->setGeometry(left, top, 81, 25);
-    b->setToolTip(QString::fromLatin1(hint));
-    b->setFocusPolicy(Qt::TabFocus);
-    b->setAutoDefault(false);
-    return b;
-  };
-  cmdRead = button(QStringLiteral("&Read"), "Read uController", 16, 264);
-  cmdWrite = button(QStringLiteral("&Write"), "Program uController", 112, 264);
-  cmdVerify = button(QStringLiteral("&Verify"), "Compare uController with Buffer", 208, 264);
-  cmdOpenFile = button(QStringLiteral("&Open File"), "Open Hex File", 304, 264);
-  cmdBlankChk = button(QStringLiteral("&Blank Check"), "uController Blank Check", 16, 304);
-  cmdSignature = button(QStringLiteral("&Signature"), "Read Signature Bytes", 112, 304);
-  cmdReloadFile = button(QStringLiteral("Reloa&d File"), "Reload Current Hex File", 208, 304);
-  cmdSaveFile = button(QStringLiteral("S&ave File"), "Save Hex File", 304, 304);
-
-  stsBar = new TStatusBar(475, 50, Client);
-  stsBar->setGeometry(0, kClientHeight - 25, kClientWidth, 25);
-  stsBar->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
-  stsBar->SetPanel(1, QStringLiteral("Ver 3.0"));
-
-  lblCmd = readout({460, 312, 90, 18}, PixelFont(QStringLiteral("Arial Narrow"), 13));
-  lblAdres = readout({460, 336, 91, 33}, PixelFont(QStringLiteral("Courier New"), 27, true),
-                     QColor(0, 255, 0), Qt::black);
-  lblAdres->raise();
-
-  setTabOrder(cmdOpenFile, cmdRead);
-  setTabOrder(cmdRead, cmdWrite);
-  setTabOrder(cmdWrite, cmdVerify);
-  setTabOrder(cmdVerify, cmdBlankChk);
-  setTabOrder(cmdBlankChk, cmdSignature);
-  setTabOrder(cmdSignature, cmdReloadFile);
-  setTabOrder(cmdReloadFile, cmdSaveFile);
-  setTabOrder(cmdSaveFile, cboType);
-  setTabOrder(cboType, strGrid);
-  setTabOrder(strGrid, fraProgBits);
-
-  dlgOpenDialog.Title() = QStringLiteral("Open Hex File");
-  dlgSaveDialog.Title() = QStringLiteral("Save Hex File");
-  for (TFileDialog* d : {&dlgOpenDialog, &dlgSaveDialog}) {
-    d->Request.Filters = {{QStringLiteral("Hex File (*.hex)"), QStringLiteral("*.hex")},
-                          {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
-    d->Request.DefaultExt = QStringLiteral("hex");
-  }
-}
-
-void TfrmMain::CreateMenu() {
-  mnuMain = new QMenuBar(this);
-  setMenuBar(mnuMain);
-  auto item = [](QMenu* menu, const QString& caption) { return menu->addAction(caption); };
-
-  mnuFile = mnuMain->addMenu(QStringLiteral("&File"));
-  mnuFileOpenHex = item(mnuFile, QStringLiteral("&Open Hex File"));
-  mnuFileSaveHex = item(mnuFile, QStringLiteral("&Save Hex File"));
-  mnuFile->addSeparator();
-  mnuFileExit = item(mnuFile, QStringLiteral("E&xit"));
-  mnuFileExit->setShortcut(QKeySequence(Qt::Key_F10));
-
-  mnuEdit = mnuMain->addMenu(QStringLiteral("&Edit"));
-  mnuEditClrBuffer = item(mnuEdit, QStringLiteral("Clear &Buffer"));
-  mnuEdit->addSeparator();
-  mnuEditEdtBuffer = item(mnuEdit, QStringLiteral("E&dit Buffer"));
-  mnuEditFillBuffer = item(mnuEdit, QStringLiteral("&Fill Buffer"));
-
-  mnuPort = mnuMain->addMenu(QStringLiteral("&Port"));
-  mnuPortLPT1 = item(mnuPort, QStringLiteral("LPT-&1"));
-  mnuPortLPT2 = item(mnuPort, QStringLiteral("LPT-&2"));
-  mnuPortLPT3 = item(mnuPort, QStringLiteral("LPT-&3"));
-  for (QAction* a : {mnuPortLPT1, mnuPortLPT2, mnuPortLPT3}) a->setCheckable(true);
-
-  mnuHelp = mnuMain->addMenu(QStringLiteral("&Help"));
-  mnuHelpAbout = item(mnuHelp, QStringLiteral("&About"));
-  mnuSignature = item(mnuHelp, QStringLiteral("Si&gnature Bytes"));
-}
 
 void TfrmMain::ConnectHandlers() {
   using Handler = void (TfrmMain::*)(QObject*);
