@@ -6,8 +6,7 @@
 #include "app/UnitFormMain.h"
 #include "core/Errors.h"
 #include "core/Settings.h"
-#include "link/Board.h"
-#include "link/Port.h"
+#include "device/Programmer.h"
 
 namespace kaldo {
 
@@ -53,10 +52,9 @@ int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace) {
                             QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
     return 1;
   }
-  Port port(*io);
-  Board board(state, port);
+  Programmer programmer(state, std::move(io));
 
-  TfrmMain frmMain({state, port, board, folder, messages, fileDialogs});
+  TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
   frmMain.CreateDialogWindows();
   frmMain.show();
   return app.exec();

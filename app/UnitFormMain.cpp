@@ -50,12 +50,11 @@ TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
       dlgOpenDialog(FileDialogRequest::Kind::Open, parts.FileDialogs, this),
       dlgSaveDialog(FileDialogRequest::Kind::Save, parts.FileDialogs, this),
       state_(parts.State),
-      port_(parts.PortAccess),
-      board_(parts.BoardLink),
+      programmer_(parts.Device),
       settings_(parts.State, parts.SettingsFolder),
       messages_(parts.Messages),
-      fileDialogs_(parts.FileDialogs),
-      device_(parts.State, parts.BoardLink, *this) {
+      fileDialogs_(parts.FileDialogs) {
+  programmer_.SetProgressDisplay(this);
   CreateControls();
   CreateMenu();
   ConnectHandlers();
@@ -73,7 +72,9 @@ void TfrmMain::CentreOnScreen() {
   move(frame.topLeft());
 }
 
-TfrmMain::~TfrmMain() = default;
+TfrmMain::~TfrmMain() {
+  programmer_.SetProgressDisplay(nullptr);
+}
 
 void TfrmMain::ConnectHandlers() {
   using Handler = void (TfrmMain::*)(QObject*);
@@ -140,12 +141,14 @@ void TfrmMain::InitProgramState() {
   BlankBuffer(state_);
   state_.DeviceType = 0;
   state_.PortBase = 0x378;
-  board_.ModeBits = 0x81;
-  board_.DataOutputEnable = false;
   // A bad settings file is reported, and the timer, the board and the displays are still set up.
+  // The board's own start values (ModeBits 0x81, data outputs released) stand from its creation.
   Guarded([&] { LoadProgramSettings(); });
-  GuardedOnce([&] { port_.InitDelayTimer(); });
-  GuardedOnce([&] { board_.ResetBoard(); });
+  programmer_.Open([this](std::exception_ptr raised) { ReportOnce(raised); });
+}
+
+void TfrmMain::CloseDevice() {
+  programmer_.Close([this](std::exception_ptr raised) { ReportOnce(raised); });
 }
 
 void TfrmMain::LoadProgramSettings() {
@@ -174,7 +177,7 @@ void TfrmMain::FormClose() {
   } catch (const std::exception& e) {
     if (!saveFailureReported_) ShowErrorReport(e);
   }
-  GuardedOnce([&] { port_.RestoreDelayTimer(); });
+  CloseDevice();
   closed_ = true;
 }
 
@@ -269,6 +272,14 @@ void TfrmMain::UpdateCmdDisp(const std::string& text) {
 
 // --- The general error report and the message boxes --------------------------------------------
 
+void TfrmMain::ReportOnce(std::exception_ptr raised) {
+  try {
+    std::rethrow_exception(raised);
+  } catch (const std::exception& e) {
+    if (!shownReports_.contains(ErrorReportText(e))) ShowErrorReport(e);
+  }
+}
+
 void TfrmMain::ShowErrorReport(const std::exception& e) {
   const std::string text = ErrorReportText(e);
   shownReports_.insert(text);
@@ -301,15 +312,13 @@ TfrmMain::BusyDisplay::~BusyDisplay() {
 // --- Device commands ---------------------------------------------------------------------------
 
 void TfrmMain::cmdBlankChkClick(QObject*) {
+  CommandOutcome outcome;
   {
-    BusyDisplay busy(*this, "Blank Checking");
-    device_.BlankCheckDevice();
+    BusyDisplay busy(*this, BusyText(DeviceCommand::BlankCheck));
+    outcome = programmer_.BlankCheck();
   }
-  if (state_.ResultText == "OK")
-    MessageBox(QStringLiteral("Blank Check O.K"), QStringLiteral("  BLANK CHECK"),
-               MsgIcon::Information);
-  else
-    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  BLANK CHECK"), MsgIcon::Warning);
+  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  BLANK CHECK"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
 }
 
 void TfrmMain::cmdReadClick(QObject*) {
@@ -322,54 +331,45 @@ void TfrmMain::cmdReadClick(QObject*) {
     UpdateGridDisp();
     RefreshCheckSum();
   };
+  CommandOutcome outcome;
   try {
-    BusyDisplay busy(*this, "Reading");
-    device_.ReadDevice();
+    BusyDisplay busy(*this, BusyText(DeviceCommand::Read));
+    outcome = programmer_.Read();
   } catch (...) {
     // A read that lost the port on the way has replaced part of the buffer: the window shows
     // what is in memory before the error is reported.
     if (state_.DataBuffer != before) showDeviceContents();
     throw;
   }
-  if (!FindDevice(state_.DeviceType)) {
-    // No device is selected: nothing was read, so the buffer and the file name stay.
-    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  READ"), MsgIcon::Warning);
-    return;
-  }
-  showDeviceContents();
-  MessageBox(QStringLiteral("Data Reading Complete"), QStringLiteral("  READ"),
-             MsgIcon::Information);
+  // Without a device nothing was read, so the buffer and the file name stay.
+  if (outcome.Succeeded()) showDeviceContents();
+  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  READ"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
 }
 
 void TfrmMain::cmdWriteClick(QObject*) {
+  CommandOutcome outcome;
   {
-    BusyDisplay busy(*this, "Programming");
-    device_.ProgramDevice();
+    BusyDisplay busy(*this, BusyText(DeviceCommand::Write));
+    outcome = programmer_.Write();
   }
-  if (state_.ResultText != "OK")
-    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  WRITE"), MsgIcon::Error);
-  else if (state_.ProgBits == 0)
-    MessageBox(QStringLiteral("Programming/Verify OK"), QStringLiteral("  WRITE"),
-               MsgIcon::Information);
-  else
-    MessageBox(QStringLiteral("Programming/Verify OK\rLock Bits Programmed"),
-               QStringLiteral("  WRITE"), MsgIcon::Information);
+  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  WRITE"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Error);
 }
 
 void TfrmMain::cmdVerifyClick(QObject*) {
+  CommandOutcome outcome;
   {
-    BusyDisplay busy(*this, "Verifying");
-    device_.VerifyDevice();
+    BusyDisplay busy(*this, BusyText(DeviceCommand::Verify));
+    outcome = programmer_.Verify();
   }
-  if (state_.ResultText == "OK")
-    MessageBox(QStringLiteral("Verify OK"), QStringLiteral("  VERIFY"), MsgIcon::Information);
-  else
-    MessageBox(FromBytes(state_.ResultText), QStringLiteral("  VERIFY"), MsgIcon::Warning);
+  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  VERIFY"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
 }
 
 void TfrmMain::cmdSignatureClick(QObject*) {
-  device_.ReadSignature();
-  MessageBox(FromBytes(state_.ResultText), QStringLiteral("  SIGNATURE"), MsgIcon::Information);
+  const CommandOutcome outcome = programmer_.Signature();
+  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  SIGNATURE"), MsgIcon::Information);
 }
 
 // --- Device box and program-bits panel -----------------------------------------------------

@@ -18,10 +18,8 @@
 #include "core/Errors.h"
 #include "core/ProgramState.h"
 #include "core/Settings.h"
-#include "device/DeviceOperations.h"
+#include "device/Programmer.h"
 #include "device/ProgressDisplay.h"
-#include "link/Board.h"
-#include "link/Port.h"
 
 class QAction;
 class QCheckBox;
@@ -61,8 +59,7 @@ class TStatusBar : public QWidget {
 // What the window works on; one owner creates all of it before the window.
 struct MainWindowParts {
   ProgramState& State;
-  Port& PortAccess;
-  Board& BoardLink;
+  Programmer& Device;          // the board's session: opened by the start-up steps, closed at exit
   std::string SettingsFolder;  // the folder of the settings file
   MessageSeam& Messages;
   FileDialogSeam& FileDialogs;
@@ -83,9 +80,7 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   ~TfrmMain() override;
 
   ProgramState& State() { return state_; }
-  Port& PortAccess() { return port_; }
-  Board& BoardLink() { return board_; }
-  DeviceOperations& Device() { return device_; }
+  Programmer& Device() { return programmer_; }
   MessageSeam& Messages() { return messages_; }
   FileDialogSeam& FileDialogs() { return fileDialogs_; }
   Settings& SettingsFile() { return settings_; }
@@ -128,14 +123,7 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   // The timer and board steps at the start and the end of the run: an error they raise is shown
   // unless this run has already shown the same report. A port that cannot be reached fails every
   // one of them for the same reason, and the user needs to hear it once.
-  template <class F>
-  void GuardedOnce(F&& step) {
-    try {
-      step();
-    } catch (const std::exception& e) {
-      if (!shownReports_.contains(ErrorReportText(e))) ShowErrorReport(e);
-    }
-  }
+  void ReportOnce(std::exception_ptr raised);
   MsgAnswer MessageBox(const QString& text, const QString& title, MsgIcon icon,
                        MsgButtons buttons = MsgButtons::Ok);
 
@@ -253,13 +241,14 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
     TfrmMain& form_;
   };
 
+  // Closes the board's session: the board idle, the timer put back. Its errors are reported once.
+  void CloseDevice();
+
   ProgramState& state_;
-  Port& port_;
-  Board& board_;
+  Programmer& programmer_;
   Settings settings_;
   MessageSeam& messages_;
   FileDialogSeam& fileDialogs_;
-  DeviceOperations device_;
   // When the address readout was last painted.
   QElapsedTimer adresPainted_;
   bool shown_ = false;

@@ -234,26 +234,26 @@ namespace {
 // The clicked item takes the check mark from the other two; choosing the marked item changes
 // nothing. The board is not reset and nothing is saved until exit.
 void ChoosePort(QAction* chosen, QAction* other1, QAction* other2, std::uint16_t base,
-                ProgramState& state) {
+                Programmer& programmer) {
   if (chosen->isChecked()) return;
   chosen->setChecked(true);
   other1->setChecked(false);
   other2->setChecked(false);
-  state.PortBase = base;
+  programmer.SetPort(base);
 }
 
 }  // namespace
 
 void TfrmMain::mnuPortLPT1Click(QObject*) {
-  ChoosePort(mnuPortLPT1, mnuPortLPT2, mnuPortLPT3, 0x378, state_);
+  ChoosePort(mnuPortLPT1, mnuPortLPT2, mnuPortLPT3, 0x378, programmer_);
 }
 
 void TfrmMain::mnuPortLPT2Click(QObject*) {
-  ChoosePort(mnuPortLPT2, mnuPortLPT1, mnuPortLPT3, 0x278, state_);
+  ChoosePort(mnuPortLPT2, mnuPortLPT1, mnuPortLPT3, 0x278, programmer_);
 }
 
 void TfrmMain::mnuPortLPT3Click(QObject*) {
-  ChoosePort(mnuPortLPT3, mnuPortLPT1, mnuPortLPT2, 0x3BC, state_);
+  ChoosePort(mnuPortLPT3, mnuPortLPT1, mnuPortLPT2, 0x3BC, programmer_);
 }
 
 // --- Help commands -----------------------------------------------------------------------------
@@ -272,8 +272,8 @@ void TfrmMain::mnuSignatureClick(QObject*) {
 
 // --- Exit --------------------------------------------------------------------------------------
 
-// Saves and restores here and again in the close handler, with the same values. A failed save is
-// reported once and the program still ends.
+// Saves here and again in the close handler, with the same values; the board's session closes
+// here, once. A failed save is reported once and the program still ends.
 void TfrmMain::mnuFileExitClick(QObject*) {
   try {
     SaveProgramSettings();
@@ -281,7 +281,7 @@ void TfrmMain::mnuFileExitClick(QObject*) {
     ShowErrorReport(e);
     saveFailureReported_ = true;
   }
-  GuardedOnce([&] { port_.RestoreDelayTimer(); });
+  CloseDevice();
   close();
 }
 

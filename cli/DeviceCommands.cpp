@@ -9,7 +9,7 @@
 #include "cli/DeviceSession.h"
 #include "core/Convert.h"
 #include "core/HexFile.h"
-#include "device/DeviceOperations.h"
+#include "device/CommandOutcome.h"
 
 namespace kaldo::cli {
 
@@ -51,19 +51,18 @@ bool StderrIsTerminal(const CliContext& c) {
   return &c.Err == &std::cerr && isatty(STDERR_FILENO);
 }
 
-// Runs one dispatcher with the busy text of its window command; returns ResultText.
-template <typename Dispatcher>
-std::string RunOnDevice(CliContext& c, const char* busyText, Dispatcher dispatch) {
+// Runs one device command with the busy text of its window command.
+CommandOutcome RunOnDevice(CliContext& c, DeviceCommand command) {
   std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State);
+  CommandOutcome outcome;
   {
+    const char* busyText = BusyText(command);
     TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
     if (busyText) progress.UpdateCmdDisp(busyText);
-    DeviceOperations ops(c.State, session->board(), progress);
-    dispatch(ops);
+    outcome = session->Device().Run(command, &progress);
   }
-  session->port().RestoreDelayTimer();
   session->Finish();
-  return c.State.ResultText;
+  return outcome;
 }
 
 // Loads IN into a blank buffer as the window's Open does; prints the outcome only when it failed,
@@ -77,55 +76,42 @@ bool LoadForDevice(CliContext& c, const std::string& fileName) {
   return false;
 }
 
-// Success text, or the failure text with exit 1.
-int Verdict(CliContext& c, const std::string& result, const std::string& success) {
-  if (result == kResultOK) {
-    PrintText(c.Out, success);
-    return kExitOK;
-  }
-  PrintText(c.Out, result);
-  return kExitFailed;
+// The window's text for the outcome; exit 1 when the device failed the command.
+int Verdict(CliContext& c, const CommandOutcome& outcome) {
+  PrintText(c.Out, OutcomeText(outcome));
+  return outcome.Succeeded() ? kExitOK : kExitFailed;
 }
 
 int RunBlank(CliContext& c, const std::vector<std::string>&) {
   CheckDeviceOptions(c.Options);
-  return Verdict(c, RunOnDevice(c, "Blank Checking", [](auto& o) { o.BlankCheckDevice(); }),
-                 "Blank Check O.K");
+  return Verdict(c, RunOnDevice(c, DeviceCommand::BlankCheck));
 }
 
 int RunRead(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
-  c.State.ResultText = kResultOK;
-  const std::string result = RunOnDevice(c, "Reading", [](auto& o) { o.ReadDevice(); });
-  if (result != kResultOK) return Verdict(c, result, "");
+  const CommandOutcome outcome = RunOnDevice(c, DeviceCommand::Read);
+  if (!outcome.Succeeded()) return Verdict(c, outcome);
   c.State.HexFileName = args[0];
   SaveHexFile(c.State);
-  PrintText(c.Out, "Data Reading Complete");
-  return kExitOK;
+  return Verdict(c, outcome);
 }
 
 int RunWrite(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
   if (!LoadForDevice(c, args[0])) return kExitFailed;
   c.State.ProgBits = c.Options.ProgBits;
-  const std::string result = RunOnDevice(c, "Programming", [](auto& o) { o.ProgramDevice(); });
-  return Verdict(
-      c, result,
-      c.State.ProgBits ? "Programming/Verify OK\rLock Bits Programmed" : "Programming/Verify OK");
+  return Verdict(c, RunOnDevice(c, DeviceCommand::Write));
 }
 
 int RunVerify(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
   if (!LoadForDevice(c, args[0])) return kExitFailed;
-  return Verdict(c, RunOnDevice(c, "Verifying", [](auto& o) { o.VerifyDevice(); }), "Verify OK");
+  return Verdict(c, RunOnDevice(c, DeviceCommand::Verify));
 }
 
 int RunSignature(CliContext& c, const std::vector<std::string>&) {
   CheckDeviceOptions(c.Options);
-  c.State.ResultText.clear();
-  const std::string result = RunOnDevice(c, nullptr, [](auto& o) { o.ReadSignature(); });
-  PrintText(c.Out, result);
-  return result == kNoDeviceText ? kExitFailed : kExitOK;
+  return Verdict(c, RunOnDevice(c, DeviceCommand::Signature));
 }
 
 const CliCommand kDeviceCommands[] = {

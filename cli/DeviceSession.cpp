@@ -63,10 +63,11 @@ sim::Drawer LoadState(const std::string& path) {
   return sim::Drawer::FromText(content);
 }
 
-class SimulatedSession : public DeviceSession {
+// The simulated PC with the chips of the state file, as the I/O space of one command; the accesses
+// pass through the trace writer when there is one.
+class SimulatedBench : public IoSpace {
  public:
-  SimulatedSession(const CliOptions& o, ProgramState& state)
-      : path_(o.SimState), drawer_(LoadState(o.SimState)) {
+  explicit SimulatedBench(const CliOptions& o) : path_(o.SimState), drawer_(LoadState(o.SimState)) {
     const int inSocket = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
     sim::Chip& chip = drawer_.chip(inSocket);
     for (std::uint16_t cell : o.StuckCells) chip.wontProgram.insert(cell);
@@ -74,46 +75,25 @@ class SimulatedSession : public DeviceSession {
     if (!o.EmptySocket) pc_.UseDrawer(drawer_, [inSocket] { return inSocket; });
     pc_.SetBoardPresent(!o.NoBoard);
     if (!o.TraceFile.empty()) trace_ = std::make_unique<TraceWriter>(pc_, o.TraceFile);
-    state.PortBase = kSimulatedLpt;
-    port_ = std::make_unique<Port>(trace_ ? static_cast<IoSpace&>(*trace_) : pc_);
-    board_ = std::make_unique<Board>(state, *port_);
-    port_->InitDelayTimer();
-    board_->ResetBoard();
   }
-  Port& port() override { return *port_; }
-  Board& board() override { return *board_; }
-  void Finish() override {
+  void write(std::uint16_t port, std::uint8_t value) override { io().write(port, value); }
+  std::uint8_t read(std::uint16_t port) override { return io().read(port); }
+  // Completes the trace file and saves the chips to the state file.
+  void PutAway() {
     if (trace_) trace_->Close();
     errno = 0;
     if (!drawer_.Save(path_)) throw InOutErrorFromErrno(errno ? errno : EIO);
   }
 
+  static constexpr std::uint16_t kLpt = 0x378;  // the board sits on LPT1
+
  private:
-  static constexpr std::uint16_t kSimulatedLpt = 0x378;  // the board sits on LPT1
+  IoSpace& io() { return trace_ ? static_cast<IoSpace&>(*trace_) : pc_; }
 
   std::string path_;
   sim::Drawer drawer_;
-  sim::SimulatedPC pc_{kSimulatedLpt};
+  sim::SimulatedPC pc_{kLpt};
   std::unique_ptr<TraceWriter> trace_;
-  std::unique_ptr<Port> port_;
-  std::unique_ptr<Board> board_;
-};
-
-class HardwareSession : public DeviceSession {
- public:
-  HardwareSession(const CliOptions& o, ProgramState& state)
-      : io_(state.PortBase), board_(state, port_) {
-    state.PortBase = o.PortBase;
-    port_.InitDelayTimer();
-    board_.ResetBoard();
-  }
-  Port& port() override { return port_; }
-  Board& board() override { return board_; }
-
- private:
-  HardwareIoSpace io_;
-  Port port_{io_};
-  Board board_;
 };
 
 }  // namespace
@@ -128,10 +108,32 @@ void CheckDeviceOptions(const CliOptions& o) {
     throw UsageError("--trace and the simulator faults need --sim");
 }
 
+DeviceSession::DeviceSession(ProgramState& state, std::unique_ptr<IoSpace> io,
+                             std::function<void()> putAway)
+    : programmer_(state, std::move(io)), putAway_(std::move(putAway)) {}
+
+void DeviceSession::Finish() {
+  programmer_.Close();
+  if (putAway_) putAway_();
+}
+
 std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramState& state) {
   CheckDeviceOptions(o);
-  if (!o.SimState.empty()) return std::make_unique<SimulatedSession>(o, state);
-  return std::make_unique<HardwareSession>(o, state);
+  std::unique_ptr<DeviceSession> session;
+  std::uint16_t base = o.PortBase;
+  if (!o.SimState.empty()) {
+    auto bench = std::make_unique<SimulatedBench>(o);
+    SimulatedBench* putAway = bench.get();
+    session =
+        std::make_unique<DeviceSession>(state, std::move(bench), [putAway] { putAway->PutAway(); });
+    base = SimulatedBench::kLpt;
+  } else {
+    session =
+        std::make_unique<DeviceSession>(state, std::make_unique<HardwareIoSpace>(state.PortBase));
+  }
+  session->Device().SetPort(base);
+  session->Device().Open();
+  return session;
 }
 
 }  // namespace kaldo::cli

@@ -1,23 +1,31 @@
 // What a device command runs on: the simulated PC (its chips kept in a state file) or a real
-// parallel port. The session owns the I/O space, the port and the board for one command.
+// parallel port. The session chooses the I/O space and hands it to a Programmer for one command.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "cli/CliCommand.h"
-#include "link/Board.h"
-#include "link/Port.h"
+#include "device/Programmer.h"
+#include "link/IoSpace.h"
 
 namespace kaldo::cli {
 
 class DeviceSession {
  public:
-  virtual ~DeviceSession() = default;
-  virtual Port& port() = 0;
-  virtual Board& board() = 0;
-  // After the command: the simulated chips go back to their state file. Raises on a failed save.
-  virtual void Finish() {}
+  // putAway runs after the programmer has closed (the simulated PC's trace and state file).
+  DeviceSession(ProgramState& state, std::unique_ptr<IoSpace> io,
+                std::function<void()> putAway = {});
+
+  Programmer& Device() { return programmer_; }
+  // After the command: the programmer closes (the timer is put back), then the trace file is
+  // completed and the simulated chips go back to their state file. Raises on a failed save.
+  void Finish();
+
+ private:
+  Programmer programmer_;
+  std::function<void()> putAway_;
 };
 
 // Raises UsageError for a command line that names no backend, or both, or asks the real port for

@@ -1,20 +1,10 @@
 #include "device/DeviceOperations.h"
 
-#include "core/Convert.h"
-
 namespace kaldo {
 
 namespace {
 
 constexpr int kBlockSize = 256;  // the address readout moves once per block
-
-std::string FailureText(const char* heading, const ProgramState& s, bool withExpected) {
-  std::string text = heading + IntToHex(s.FailAddress, 4) +
-                     "\rData Read  =  " + IntToHex(static_cast<unsigned>(s.FailDataRead), 2);
-  if (withExpected)
-    text += "\rProg Data   =  " + IntToHex(static_cast<unsigned>(s.FailDataExpected), 2);
-  return text;
-}
 
 int AddressHigh(AddressForm form, std::uint32_t a) {
   int high = static_cast<int>(a >> 8);
@@ -35,10 +25,20 @@ int AddressHigh(AddressForm form, std::uint32_t a) {
 DeviceOperations::DeviceOperations(ProgramState& state, Board& board, ProgressDisplay& display)
     : state_(state), board_(board), display_(display) {}
 
-const RoutineProfile* DeviceOperations::SelectedRoutines() {
-  const RoutineProfile* p = FindRoutines(state_.DeviceType);
-  if (!p) state_.ResultText = kNoDeviceText;
-  return p;
+template <typename Routine>
+CommandOutcome DeviceOperations::Dispatch(DeviceCommand command, Routine routine) {
+  CommandOutcome outcome;
+  outcome.Command = command;
+  if (const RoutineProfile* p = FindRoutines(state_.DeviceType)) {
+    if (!routine(*p, outcome)) {
+      outcome.Result = CommandOutcome::Kind::DeviceFailed;
+      outcome.Failure = failure_;
+    }
+  } else {
+    outcome.Result = CommandOutcome::Kind::NoDeviceSelected;
+  }
+  RecordOutcome(state_, outcome);
+  return outcome;
 }
 
 void DeviceOperations::Wait(RoutineWaits::Wait RoutineWaits::*which) {
@@ -72,16 +72,14 @@ bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
         break;
       case PassUse::BlankTest:
         if (read != kBlank) {
-          state_.FailAddress = static_cast<std::uint16_t>(a);
-          state_.FailDataRead = read;
+          failure_ = {static_cast<std::uint16_t>(a), static_cast<std::uint8_t>(read), kBlank};
           return false;
         }
         break;
       case PassUse::Compare:
         if (read != state_.DataBuffer[a]) {
-          state_.FailAddress = static_cast<std::uint16_t>(a);
-          state_.FailDataRead = read;
-          state_.FailDataExpected = state_.DataBuffer[a];
+          failure_ = {static_cast<std::uint16_t>(a), static_cast<std::uint8_t>(read),
+                      state_.DataBuffer[a]};
           return false;
         }
         break;
@@ -145,49 +143,44 @@ bool DeviceOperations::ReadRoutine(const RoutineProfile& p, PassUse use) {
   return passed;
 }
 
-void DeviceOperations::BlankCheckDevice() {
-  const RoutineProfile* p = SelectedRoutines();
-  if (!p) return;
-  state_.ResultText = ReadRoutine(*p, PassUse::BlankTest)
-                          ? "OK"
-                          : FailureText("Blank Check Error @ Address  ", state_, false);
+CommandOutcome DeviceOperations::BlankCheckDevice() {
+  return Dispatch(DeviceCommand::BlankCheck, [this](const RoutineProfile& p, CommandOutcome&) {
+    return ReadRoutine(p, PassUse::BlankTest);
+  });
 }
 
-void DeviceOperations::ReadDevice() {
-  const RoutineProfile* p = SelectedRoutines();
-  if (!p) return;
-  ReadRoutine(*p, PassUse::Store);
+CommandOutcome DeviceOperations::ReadDevice() {
+  return Dispatch(DeviceCommand::Read, [this](const RoutineProfile& p, CommandOutcome&) {
+    ReadRoutine(p, PassUse::Store);
+    return true;
+  });
 }
 
-void DeviceOperations::VerifyDevice() {
-  const RoutineProfile* p = SelectedRoutines();
-  if (!p) return;
-  state_.ResultText = ReadRoutine(*p, PassUse::Compare)
-                          ? "OK"
-                          : FailureText("Buffer Verify Error @ Address  ", state_, true);
+CommandOutcome DeviceOperations::VerifyDevice() {
+  return Dispatch(DeviceCommand::Verify, [this](const RoutineProfile& p, CommandOutcome&) {
+    return ReadRoutine(p, PassUse::Compare);
+  });
 }
 
-void DeviceOperations::ProgramDevice() {
-  const RoutineProfile* p = SelectedRoutines();
-  if (!p) return;
-  bool verified = false;
-  switch (p->Family) {
-    case ProgramFamily::A:
-      verified = ProgramFamilyA(*p);
-      break;
-    case ProgramFamily::B:
-      verified = ProgramFamilyB(*p);
-      break;
-    case ProgramFamily::C:
-      verified = ProgramFamilyC(*p);
-      break;
-  }
-  if (verified) {
+CommandOutcome DeviceOperations::ProgramDevice() {
+  return Dispatch(DeviceCommand::Write, [this](const RoutineProfile& p, CommandOutcome& outcome) {
+    bool verified = false;
+    switch (p.Family) {
+      case ProgramFamily::A:
+        verified = ProgramFamilyA(p);
+        break;
+      case ProgramFamily::B:
+        verified = ProgramFamilyB(p);
+        break;
+      case ProgramFamily::C:
+        verified = ProgramFamilyC(p);
+        break;
+    }
+    if (!verified) return false;
     ProgramLockBits();
-    state_.ResultText = "OK";
-  } else {
-    state_.ResultText = FailureText("Program Verify Error @ Address  ", state_, true);
-  }
+    outcome.LockBitsSelected = state_.ProgBits != 0;
+    return true;
+  });
 }
 
 void DeviceOperations::ProgramLockBits() {
@@ -213,23 +206,35 @@ void DeviceOperations::ProgramLockBits() {
   board_.ResetBoard();
 }
 
-void DeviceOperations::ReadSignature() {
-  const RoutineProfile* p = SelectedRoutines();
-  if (!p) return;
-  switch (p->Signature) {
-    case SignatureProcedure::C51:
-      state_.ResultText = SignatureC51(*p);
-      break;
-    case SignatureProcedure::S51:
-      state_.ResultText = SignatureS51(*p);
-      break;
-    case SignatureProcedure::S53:
-      state_.ResultText = SignatureS53(*p);
-      break;
-    case SignatureProcedure::Pin20:
-      state_.ResultText = SignaturePin20(*p);
-      break;
-  }
+CommandOutcome DeviceOperations::ReadSignature() {
+  return Dispatch(DeviceCommand::Signature, [this](const RoutineProfile& p, CommandOutcome& o) {
+    SignatureReading& s = o.Signature;
+    auto bytes = [this](std::size_t from, std::size_t to) {
+      return std::vector<std::uint8_t>(SignatureBytes.begin() + from, SignatureBytes.begin() + to);
+    };
+    switch (p.Signature) {
+      case SignatureProcedure::C51:
+        s.Report = SignatureC51(p);
+        s.Bytes = bytes(0, 3);
+        break;
+      case SignatureProcedure::S51:
+        s.Report = SignatureS51(p);
+        s.Bytes = bytes(0, 3);
+        s.LockByte = static_cast<std::uint8_t>(SignatureBytes[3]);
+        break;
+      case SignatureProcedure::S53:
+        s.Report = SignatureS53(p);
+        s.Bytes = bytes(0, 2);
+        s.LockByte = static_cast<std::uint8_t>(SignatureBytes[2]);
+        s.FuseByte = static_cast<std::uint8_t>(SignatureBytes[3]);
+        break;
+      case SignatureProcedure::Pin20:
+        s.Report = SignaturePin20(p);
+        s.Bytes = bytes(0, 2);
+        break;
+    }
+    return true;
+  });
 }
 
 }  // namespace kaldo

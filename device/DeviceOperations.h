@@ -1,5 +1,5 @@
-// The six device operations. Each dispatcher runs the routine for state.DeviceType and leaves its
-// verdict in state.ResultText ("OK" on success).
+// The six device operations. Each dispatcher runs the routine for state.DeviceType, returns its
+// outcome and leaves it in the program state (ResultText, "OK" on success, and the fail values).
 #pragma once
 
 #include <array>
@@ -7,26 +7,24 @@
 #include <string>
 
 #include "core/ProgramState.h"
+#include "device/CommandOutcome.h"
 #include "device/DeviceProfiles.h"
 #include "device/ProgressDisplay.h"
 #include "link/Board.h"
 
 namespace kaldo {
 
-// Left in ResultText by every dispatcher when DeviceType names no device; the board and the
-// buffer are not touched.
-inline constexpr const char* kNoDeviceText = "No Device Selected";
-
 class DeviceOperations {
  public:
   DeviceOperations(ProgramState& state, Board& board, ProgressDisplay& display);
 
-  void BlankCheckDevice();
-  void ReadDevice();
-  void VerifyDevice();
-  void ProgramDevice();
+  CommandOutcome BlankCheckDevice();
+  CommandOutcome ReadDevice();
+  CommandOutcome VerifyDevice();
+  // Programs the lock bits after a verified write.
+  CommandOutcome ProgramDevice();
   void ProgramLockBits();
-  void ReadSignature();
+  CommandOutcome ReadSignature();
 
   // The waits the routines add after their own pulses (see RoutineWaits).
   RoutineWaits Waits;
@@ -34,9 +32,10 @@ class DeviceOperations {
   std::array<int, 4> SignatureBytes{};
 
  private:
-  // The routines of DeviceType; null, with kNoDeviceText left in ResultText, when it names no
-  // device.
-  const RoutineProfile* SelectedRoutines();
+  // Runs routine(profile, outcome) for DeviceType, which returns false at a failing byte; then the
+  // outcome goes into the program state.
+  template <typename Routine>
+  CommandOutcome Dispatch(DeviceCommand command, Routine routine);
 
   // What a pass over the code memory does with each byte it reads.
   enum class PassUse { Store, BlankTest, Compare };
@@ -44,7 +43,7 @@ class DeviceOperations {
   // Read, blank check and verify: the operation frame around one reading pass.
   bool ReadRoutine(const RoutineProfile& p, PassUse use);
   // Reads addresses 0 .. DeviceSize-1 through the latched mode; false at the first failing byte
-  // (fail values set). 20-pin devices step their address counter after every byte that passes.
+  // (kept in failure_). 20-pin devices step their address counter after every byte that passes.
   bool ReadingPass(const RoutineProfile& p, PassUse use);
   // Writes every byte of the buffer that is not blank, with the device's pulse and wait.
   void ProgrammingPass(const RoutineProfile& p);
@@ -72,6 +71,7 @@ class DeviceOperations {
   ProgramState& state_;
   Board& board_;
   ProgressDisplay& display_;
+  DeviceFailure failure_;  // the failing byte of the last pass that found one
 };
 
 }  // namespace kaldo

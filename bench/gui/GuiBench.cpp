@@ -10,8 +10,7 @@
 
 #include "app/SimulatedMachine.h"
 #include "app/UnitFormMain.h"
-#include "link/Board.h"
-#include "link/Port.h"
+#include "device/Programmer.h"
 
 using namespace kaldo;
 
@@ -50,8 +49,7 @@ struct Machine {
   QTemporaryDir dir;
   ProgramState state;
   SimulatedMachine machine{state, dir.path().toStdString()};
-  Port port{machine};
-  Board board{state, port};
+  Programmer programmer{state, machine};
   SilentMessages messages;
   NoFileDialogs files;
   std::unique_ptr<TfrmMain> form;
@@ -59,7 +57,7 @@ struct Machine {
   void OpenWindow() {
     App();
     form = std::make_unique<TfrmMain>(
-        MainWindowParts{state, port, board, dir.path().toStdString(), messages, files});
+        MainWindowParts{state, programmer, dir.path().toStdString(), messages, files});
     form->show();
     QApplication::processEvents();
   }
@@ -110,11 +108,9 @@ void BM_ReadWithoutWindow(benchmark::State& bench) {
   Machine m;
   m.state.DeviceType = kC51RC;
   SetDeviceSize(m.state);
-  m.port.InitDelayTimer();
-  m.board.ResetBoard();
+  m.programmer.Open();
   NoDisplay display;
-  DeviceOperations device(m.state, m.board, display);
-  for (auto _ : bench) device.ReadDevice();
+  for (auto _ : bench) m.programmer.Read(&display);
 }
 BENCHMARK(BM_ReadWithoutWindow)->Unit(benchmark::kMillisecond);
 

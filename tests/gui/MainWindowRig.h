@@ -15,7 +15,7 @@
 #include "app/SimulatedMachine.h"
 #include "app/UnitFormMain.h"
 #include "core/Errors.h"
-#include "link/Board.h"
+#include "device/Programmer.h"
 #include "link/Port.h"
 
 namespace kaldo::test {
@@ -124,17 +124,24 @@ struct Rig {
       : folderPath(folder.isEmpty() ? dir.path() : folder),
         machine(state, folderPath.toStdString()),
         probe(machine),
-        port(probe),
-        board(state, port) {
+        programmer(state, probe),
+        port(programmer.PortAccess()) {
     if (!settingsLines.empty()) {
       std::ofstream out((folderPath + "/Kaldo.set").toStdString(), std::ios::binary);
       for (const std::string& line : settingsLines) out << line << "\r\n";
     }
     probe.Unreachable = portUnreachable;
     form = std::make_unique<TfrmMain>(
-        MainWindowParts{state, port, board, folderPath.toStdString(), messages, files});
+        MainWindowParts{state, programmer, folderPath.toStdString(), messages, files});
     messages.Form = form.get();
     probe.Form = form.get();
+  }
+
+  // The window goes first; the programmer then closes on the probe alone.
+  ~Rig() {
+    form.reset();
+    probe.Form = nullptr;
+    messages.Form = nullptr;
   }
 
   void Show() {
@@ -147,8 +154,8 @@ struct Rig {
   ProgramState state;
   SimulatedMachine machine;
   ProbeIo probe;
-  Port port;
-  Board board;
+  Programmer programmer;
+  Port& port;
   RecordingMessages messages;
   RecordingFileDialogs files;
   std::unique_ptr<TfrmMain> form;

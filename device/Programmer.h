@@ -1,0 +1,103 @@
+// The programmer for one run of a front end: it owns the I/O space the front end hands in, the port
+// with its delay timer, the board and the device operations, and runs one device command at a
+// time on them.
+//
+//   Programmer programmer(state, std::make_unique<HardwareIoSpace>(state.PortBase));
+//   programmer.Open();                                   // timer saved, board reset
+//   CommandOutcome o = programmer.Run(DeviceCommand::Write, &display);
+//   programmer.Close();                                  // timer and port 0x61 put back
+//
+// The board is idle between commands: a routine ends with ResetBoard, and one that raises an
+// error is followed by a ResetBoard before the error goes on (should that reset raise too, the
+// routine's error is the one that goes on). Close resets the board only when it cannot be known
+// idle (after such a failed reset, or when the start-up reset failed).
+//
+// Nothing here belongs to a thread: a command may run on any one thread at a time.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <functional>
+#include <memory>
+
+#include "core/ProgramState.h"
+#include "device/CommandOutcome.h"
+#include "device/ProgressDisplay.h"
+#include "link/IoSpace.h"
+
+namespace kaldo {
+
+class Board;
+class DeviceOperations;
+class Port;
+
+class Programmer {
+ public:
+  // Called with the error of a start-up or close step; the next step still runs.
+  using StepFailed = std::function<void(std::exception_ptr)>;
+
+  Programmer(ProgramState& state, std::unique_ptr<IoSpace> io);
+  // io is not owned and outlives the programmer.
+  Programmer(ProgramState& state, IoSpace& io);
+  // Closes, quietly, if the front end did not.
+  ~Programmer();
+  Programmer(const Programmer&) = delete;
+  Programmer& operator=(const Programmer&) = delete;
+
+  // Saves the timer state (InitDelayTimer), then resets the board. Without stepFailed the first
+  // error is raised at once.
+  void Open(const StepFailed& stepFailed = {});
+  // Once, however often it is called, and only after Open: resets the board if it may not be
+  // idle, then puts back the timer and port 0x61 (RestoreDelayTimer). Errors as for Open.
+  void Close(const StepFailed& stepFailed = {});
+  bool Closed() const { return closed_; }
+
+  // The LPT port the next command uses; the board is not reset.
+  void SetPort(std::uint16_t base);
+  // What the routines show while they run, for every command that names none (null: nothing).
+  void SetProgressDisplay(ProgressDisplay* display);
+
+  // Runs one device command to its end on the board and returns its outcome, which is also left
+  // in the program state (ResultText and the fail values). progress, when given, replaces the
+  // session's display for this command.
+  CommandOutcome Run(DeviceCommand command, ProgressDisplay* progress = nullptr);
+  CommandOutcome BlankCheck(ProgressDisplay* progress = nullptr);
+  CommandOutcome Read(ProgressDisplay* progress = nullptr);
+  CommandOutcome Verify(ProgressDisplay* progress = nullptr);
+  // Erase, program and verify; the lock bits of ProgBits after a verified write.
+  CommandOutcome Write(ProgressDisplay* progress = nullptr);
+  CommandOutcome Signature(ProgressDisplay* progress = nullptr);
+
+  ProgramState& State() { return state_; }
+  // For tests and benchmarks.
+  Port& PortAccess() { return *port_; }
+  Board& BoardLink() { return *board_; }
+  DeviceOperations& Operations() { return *operations_; }
+
+ private:
+  // Passes the routines' progress on to the display of the command that runs.
+  class ProgressRelay : public ProgressDisplay {
+   public:
+    void UpdateAdresDisp(int address) override;
+    void UpdateCmdDisp(const std::string& text) override;
+    ProgressDisplay* Target = nullptr;
+  };
+
+  // Runs a step; its error goes to stepFailed, or is raised when there is none.
+  static void Step(const StepFailed& stepFailed, const std::function<void()>& step);
+  void ResetBoard();
+
+  ProgramState& state_;
+  std::unique_ptr<IoSpace> ownedIo_;
+  IoSpace& io_;
+  std::unique_ptr<Port> port_;
+  std::unique_ptr<Board> board_;
+  ProgressRelay relay_;
+  ProgressDisplay* display_ = nullptr;
+  std::unique_ptr<DeviceOperations> operations_;
+  bool opened_ = false;
+  bool closed_ = false;
+  bool boardIdle_ = false;  // the last thing done on the board was a reset that completed
+};
+
+}  // namespace kaldo

@@ -1,0 +1,371 @@
+// The programmer session on the simulated PC: the outcome of each command, the texts made from it,
+// opening and closing, and what a link error in the middle of a routine leaves on the board.
+#include "device/Programmer.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "core/Errors.h"
+#include "link/Port.h"
+#include "sim/SimulatedPC.h"
+
+namespace kaldo::test {
+namespace {
+
+constexpr int kC51 = 0;
+constexpr int kS51 = 3;
+constexpr int kS53 = 5;
+constexpr int kC2051 = 11;
+constexpr int kNoDevice = 13;
+constexpr std::uint16_t kLpt = 0x378;
+
+// Counts the writes of each value to each port, and can make the port go away: from a given
+// access on, every access (or only that one) raises an error; the first says "went away", the
+// later ones "is still away".
+class FlakyIo : public IoSpace {
+ public:
+  explicit FlakyIo(IoSpace& inner) : inner_(inner) {}
+
+  void write(std::uint16_t port, std::uint8_t value) override {
+    Access(port);
+    ++writes_[{port, value}];
+    inner_.write(port, value);
+  }
+  std::uint8_t read(std::uint16_t port) override {
+    Access(port);
+    return inner_.read(port);
+  }
+
+  int Writes(std::uint16_t port, std::uint8_t value) const {
+    const auto it = writes_.find({port, value});
+    return it == writes_.end() ? 0 : it->second;
+  }
+  int LptAccesses() const { return lptAccesses_; }
+  void ClearCounts() {
+    writes_.clear();
+    lptAccesses_ = 0;
+  }
+  // The access after `passing` more raises; with `once`, only that one.
+  void FailAfter(long passing, bool once) {
+    failAt_ = accesses_ + passing + 1;
+    once_ = once;
+  }
+  void Heal() { failAt_ = -1; }
+
+ private:
+  void Access(std::uint16_t port) {
+    ++accesses_;
+    if (port >= kLpt && port <= kLpt + 2) ++lptAccesses_;
+    if (failAt_ > 0 && accesses_ >= failAt_) {
+      const bool first = accesses_ == failAt_;
+      if (once_) failAt_ = -1;
+      throw Error(first ? "The port went away" : "The port is still away");
+    }
+  }
+
+  IoSpace& inner_;
+  std::map<std::pair<std::uint16_t, std::uint8_t>, int> writes_;
+  long accesses_ = 0;
+  long failAt_ = -1;
+  bool once_ = false;
+  int lptAccesses_ = 0;
+};
+
+class RecordingDisplay : public ProgressDisplay {
+ public:
+  void UpdateAdresDisp(int) override { ++calls; }
+  void UpdateCmdDisp(const std::string&) override { ++calls; }
+  int calls = 0;
+};
+
+// An opened programmer on a simulated PC whose socket holds an erased chip of the type (none for
+// a type outside 0..12). The routines work on the first `size` bytes only, so that each command
+// is short; the tests run on a slow bus (5 us a port access), which costs fewer timer polls.
+// (A 20-pin chip's address counter is only back at 0 after its whole size, so a shortened write
+// fails its verify there: the writes below use 40-pin devices.)
+struct Rig {
+  explicit Rig(int type, std::uint16_t size = 16) : pc(SlowBus()) {
+    if (type < kDeviceCount) pc.InsertChip(type);
+    state.DeviceType = type;
+    SetDeviceSize(state);
+    if (state.DeviceSize > size) state.DeviceSize = size;
+    programmer.Open();
+    io.ClearCounts();
+  }
+  static sim::SimOptions SlowBus() {
+    sim::SimOptions o;
+    o.ioCycleNs = 5000;
+    return o;
+  }
+  sim::Chip& chip() { return *pc.Socket(); }
+  void Image(const std::vector<std::uint8_t>& bytes) {
+    std::copy(bytes.begin(), bytes.end(), state.DataBuffer.begin());
+  }
+  // The board as ResetBoard leaves it: control register 7, mode bit 7 latched, data released.
+  bool BoardIdle() const {
+    return pc.ControlRegister() == 0x07 && (pc.Lines().mode & 0x80) && !pc.Lines().dataDriven &&
+           (pc.DataRegister() & 0x04);
+  }
+
+  sim::SimulatedPC pc;
+  FlakyIo io{pc};
+  ProgramState state;
+  Programmer programmer{state, io};
+};
+
+struct OutcomeCase {
+  const char* name;
+  int type;
+  DeviceCommand command;
+  std::function<void(Rig&)> arrange;
+  CommandOutcome::Kind kind;
+  std::string shown;   // OutcomeText
+  std::string result;  // ResultText afterwards
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+class Outcome : public ::testing::TestWithParam<OutcomeCase> {};
+
+TEST_P(Outcome, IsTypedAndLeavesTheWindowsTexts) {
+  const OutcomeCase& c = GetParam();
+  Rig rig(c.type);
+  rig.state.ResultText = "before";
+  rig.state.FailDataExpected = 0x77;
+  if (c.arrange) c.arrange(rig);
+  const CommandOutcome outcome = rig.programmer.Run(c.command);
+  EXPECT_EQ(outcome.Command, c.command);
+  EXPECT_EQ(outcome.Result, c.kind);
+  EXPECT_EQ(OutcomeText(outcome), c.shown);
+  EXPECT_EQ(rig.state.ResultText, c.result);
+  if (outcome.Result == CommandOutcome::Kind::DeviceFailed) {
+    EXPECT_EQ(rig.state.FailAddress, outcome.Failure.Address);
+    EXPECT_EQ(rig.state.FailDataRead, outcome.Failure.DataRead);
+    // A blank check has no expected byte of the buffer and leaves the last one standing.
+    EXPECT_EQ(rig.state.FailDataExpected,
+              c.command == DeviceCommand::BlankCheck ? 0x77 : outcome.Failure.DataExpected);
+  }
+  if (c.kind == CommandOutcome::Kind::NoDeviceSelected) {
+    EXPECT_EQ(rig.io.LptAccesses(), 0);
+  } else {
+    EXPECT_TRUE(rig.BoardIdle());
+  }
+}
+
+const OutcomeCase kOutcomes[] = {
+    {"BlankCheckOfAnErasedChip", kC2051, DeviceCommand::BlankCheck, nullptr,
+     CommandOutcome::Kind::Success, "Blank Check O.K", "OK"},
+    {"BlankCheckFindsAByte", kC2051, DeviceCommand::BlankCheck,
+     [](Rig& r) { r.chip().memory[3] = 0x5A; }, CommandOutcome::Kind::DeviceFailed,
+     "Blank Check Error @ Address  0003\rData Read  =  5A",
+     "Blank Check Error @ Address  0003\rData Read  =  5A"},
+    {"ReadLeavesResultText", kC51, DeviceCommand::Read, [](Rig& r) { r.chip().memory[1] = 0x42; },
+     CommandOutcome::Kind::Success, "Data Reading Complete", "before"},
+    {"VerifyOfAnEqualChip", kS51, DeviceCommand::Verify,
+     [](Rig& r) {
+       r.chip().memory[0] = 0x10;
+       r.Image({0x10});
+     },
+     CommandOutcome::Kind::Success, "Verify OK", "OK"},
+    {"VerifyFindsADifference", kS51, DeviceCommand::Verify,
+     [](Rig& r) {
+       r.chip().memory[2] = 0x00;
+       r.Image({0xFF, 0xFF, 0x3C});
+     },
+     CommandOutcome::Kind::DeviceFailed,
+     "Buffer Verify Error @ Address  0002\rData Read  =  00\rProg Data   =  3C",
+     "Buffer Verify Error @ Address  0002\rData Read  =  00\rProg Data   =  3C"},
+    {"WriteWithoutLockBits", kC51, DeviceCommand::Write,
+     [](Rig& r) {
+       r.Image({0x12, 0x34});
+     },
+     CommandOutcome::Kind::Success, "Programming/Verify OK", "OK"},
+    {"WriteWithLockBits", kC51, DeviceCommand::Write,
+     [](Rig& r) {
+       r.Image({0x12});
+       r.state.ProgBits = kLockBit1;
+     },
+     CommandOutcome::Kind::Success, "Programming/Verify OK\rLock Bits Programmed", "OK"},
+    {"WriteOverAStuckCell", kC51, DeviceCommand::Write,
+     [](Rig& r) {
+       r.chip().wontProgram.insert(1);
+       r.Image({0x12, 0x00});
+       r.state.ProgBits = kLockBit1;
+     },
+     CommandOutcome::Kind::DeviceFailed,
+     "Program Verify Error @ Address  0001\rData Read  =  FF\rProg Data   =  00",
+     "Program Verify Error @ Address  0001\rData Read  =  FF\rProg Data   =  00"},
+    {"Signature", kC2051, DeviceCommand::Signature, nullptr, CommandOutcome::Kind::Success,
+     "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21",
+     "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21"},
+    {"BlankCheckWithoutDevice", kNoDevice, DeviceCommand::BlankCheck, nullptr,
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+    {"ReadWithoutDevice", kNoDevice, DeviceCommand::Read, nullptr,
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+    {"VerifyWithoutDevice", kNoDevice, DeviceCommand::Verify, nullptr,
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+    {"WriteWithoutDevice", kNoDevice, DeviceCommand::Write, nullptr,
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+    {"SignatureWithoutDevice", kNoDevice, DeviceCommand::Signature, nullptr,
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+};
+
+INSTANTIATE_TEST_SUITE_P(Programmer, Outcome, ::testing::ValuesIn(kOutcomes),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(Programmer, WriteProgramsTheChipAndTheLockBitsOnlyAfterAVerifiedWrite) {
+  Rig good(kC51);
+  good.Image({0x12, 0xFF, 0x34});
+  good.state.ProgBits = kLockBit1;
+  ASSERT_TRUE(good.programmer.Write().Succeeded());
+  EXPECT_EQ(good.chip().memory[0], 0x12);
+  EXPECT_EQ(good.chip().memory[2], 0x34);
+  EXPECT_EQ(good.chip().lockBits, sim::kChipLock1);
+
+  Rig stuck(kC51);
+  stuck.chip().wontProgram.insert(0);
+  stuck.Image({0x12});
+  stuck.state.ProgBits = kLockBit1;
+  EXPECT_FALSE(stuck.programmer.Write().Succeeded());
+  EXPECT_EQ(stuck.chip().lockBits, 0);
+}
+
+// The signature outcome carries the bytes each procedure reads, apart from its report.
+TEST(Programmer, SignatureOutcomeHoldsTheBytesOfEachProcedure) {
+  const struct {
+    int type;
+    std::size_t bytes;
+    bool lock;
+    bool fuse;
+  } rows[] = {{kC51, 3, false, false},
+              {kS51, 3, true, false},
+              {kS53, 2, true, true},
+              {kC2051, 2, false, false}};
+  for (const auto& r : rows) {
+    SCOPED_TRACE(r.type);
+    Rig rig(r.type);
+    const CommandOutcome o = rig.programmer.Signature();
+    const DeviceInfo& device = *FindDevice(r.type);
+    ASSERT_EQ(o.Signature.Bytes.size(), r.bytes);
+    for (std::size_t i = 0; i < r.bytes; ++i) EXPECT_EQ(o.Signature.Bytes[i], device.Signature[i]);
+    EXPECT_EQ(o.Signature.LockByte.has_value(), r.lock);
+    EXPECT_EQ(o.Signature.FuseByte.has_value(), r.fuse);
+    EXPECT_EQ(o.Signature.Report, rig.state.ResultText);
+  }
+}
+
+TEST(Programmer, BusyTextsAreTheWindowsCommandTexts) {
+  EXPECT_STREQ(BusyText(DeviceCommand::BlankCheck), "Blank Checking");
+  EXPECT_STREQ(BusyText(DeviceCommand::Read), "Reading");
+  EXPECT_STREQ(BusyText(DeviceCommand::Write), "Programming");
+  EXPECT_STREQ(BusyText(DeviceCommand::Verify), "Verifying");
+  EXPECT_EQ(BusyText(DeviceCommand::Signature), nullptr);
+}
+
+// Start-up saves the timer and resets the board; the end puts the timer back once, however often
+// it is asked, and does not reset a board that the last command left idle.
+TEST(Programmer, OpensAndClosesOnce) {
+  sim::SimulatedPC pc(Rig::SlowBus());
+  pc.InsertChip(kC2051);
+  FlakyIo io(pc);
+  ProgramState state;
+  state.DeviceType = kC2051;
+  SetDeviceSize(state);
+  {
+    Programmer programmer(state, io);
+    programmer.Close();  // not opened: nothing to put back
+    EXPECT_EQ(io.Writes(0x43, 0xB6), 0);
+    programmer.Open();
+    EXPECT_EQ(io.Writes(0x43, 0xE8), 1);  // the timer's mode read back
+    EXPECT_EQ(io.Writes(kLpt + 2, 0x07), 2);
+    EXPECT_TRUE(programmer.Signature().Succeeded());
+    io.ClearCounts();
+    programmer.Close();
+    programmer.Close();
+    EXPECT_TRUE(programmer.Closed());
+  }
+  EXPECT_EQ(io.Writes(0x43, 0xB6), 1);  // the mode the BIOS left, once
+  EXPECT_EQ(io.Writes(0x42, 0x00), 2);
+  EXPECT_EQ(io.Writes(0x61, 0x20), 1);  // as found: output high, gate and speaker off
+  EXPECT_EQ(io.Writes(kLpt + 2, 0x07), 0);
+  EXPECT_EQ(pc.Timer().Mode(), 3);
+}
+
+TEST(Programmer, StepErrorsAreHandedOnAndTheNextStepStillRuns) {
+  sim::SimulatedPC pc(Rig::SlowBus());
+  FlakyIo io(pc);
+  ProgramState state;
+  Programmer programmer(state, io);
+  io.FailAfter(0, true);  // the timer's set-up fails on its first read
+  std::vector<std::string> errors;
+  programmer.Open([&](std::exception_ptr raised) {
+    try {
+      std::rethrow_exception(raised);
+    } catch (const Error& e) {
+      errors.push_back(e.what());
+    }
+  });
+  EXPECT_EQ(errors, std::vector<std::string>{"The port went away"});
+  EXPECT_EQ(io.Writes(kLpt + 2, 0x07), 2);  // the board was reset all the same
+
+  io.FailAfter(0, false);
+  EXPECT_THROW(programmer.Close(), Error);
+}
+
+TEST(Programmer, ProgressGoesToTheCommandsDisplayOrElseTheSessions) {
+  Rig rig(kC2051);
+  RecordingDisplay session;
+  RecordingDisplay own;
+  rig.programmer.SetProgressDisplay(&session);
+  rig.programmer.Read(&own);
+  EXPECT_GT(own.calls, 0);
+  EXPECT_EQ(session.calls, 0);
+  rig.programmer.Read();
+  EXPECT_EQ(session.calls, own.calls);
+}
+
+// A link error in the middle of a routine reaches the caller, and the board is reset before it
+// does; the end of the run then only puts the timer back.
+TEST(Programmer, RaisedErrorStillLeavesTheBoardIdle) {
+  for (long after : {10L, 500L, 3000L, 20000L}) {
+    SCOPED_TRACE(after);
+    Rig rig(kC51);
+    rig.Image({0x00, 0x11, 0x22, 0x33});
+    rig.io.FailAfter(after, true);
+    EXPECT_THROW(rig.programmer.Write(), Error);
+    EXPECT_TRUE(rig.BoardIdle());
+    rig.io.ClearCounts();
+    rig.programmer.Close();
+    EXPECT_EQ(rig.io.Writes(kLpt + 2, 0x07), 0);
+    EXPECT_EQ(rig.io.Writes(0x43, 0xB6), 1);
+  }
+}
+
+// When the reset after the error fails too, the routine's error is the one reported, and the end
+// of the run resets the board before it puts the timer back.
+TEST(Programmer, FailedResetLeavesTheRoutinesErrorAndCloseResets) {
+  Rig rig(kC51);
+  rig.io.FailAfter(1000, false);
+  try {
+    rig.programmer.Read();
+    FAIL() << "no error";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "The port went away");
+  }
+  rig.io.Heal();
+  rig.io.ClearCounts();
+  rig.programmer.Close();
+  EXPECT_EQ(rig.io.Writes(kLpt + 2, 0x07), 2);
+  EXPECT_EQ(rig.io.Writes(0x43, 0xB6), 1);
+  EXPECT_TRUE(rig.BoardIdle());
+}
+
+}  // namespace
+}  // namespace kaldo::test
