@@ -3,10 +3,17 @@
 #include <array>
 
 #include "cli/CliCommand.h"
+#include "core/ProgramInfo.h"
 
 namespace kaldo::cli {
 
 namespace {
+
+#ifdef KALDO_GIT_DESCRIPTION
+constexpr char kBuildDescription[] = KALDO_GIT_DESCRIPTION;
+#else
+constexpr char kBuildDescription[] = "";
+#endif
 
 void ApplyDevice(CliOptions& options, const std::string& value) {
   const int type = FindDeviceType(value);
@@ -14,22 +21,40 @@ void ApplyDevice(CliOptions& options, const std::string& value) {
   options.DeviceType = type;
 }
 
+void ApplyFormat(CliOptions& options, const std::string& value) {
+  if (value == "ihex")
+    options.Format = ImageFormat::IntelHex;
+  else if (value == "bin")
+    options.Format = ImageFormat::Binary;
+  else
+    throw UsageError("unknown file format '" + value + "' (ihex or bin)");
+}
+
 void ApplyHelp(CliOptions& options, const std::string&) {
   options.Help = true;
+}
+
+void ApplyVersion(CliOptions& options, const std::string&) {
+  options.Version = true;
 }
 
 const CliOption kGeneralOptions[] = {
     {"--device", "NAME", "the device whose code memory the image stands for (default 89C51)",
      ApplyDevice},
+    {"--format", "ihex|bin",
+     "read and write every file of the command as Intel HEX or as a raw binary image, whatever "
+     "its name",
+     ApplyFormat},
     {"--help", nullptr, "show this text and exit", ApplyHelp},
+    {"--version", nullptr, "show the program's version and exit", ApplyVersion},
 };
 
 // Every table of options and of commands the program offers.
 std::array<std::span<const CliOption>, 2> OptionTables() {
   return {GeneralOptions(), DeviceOptions()};
 }
-std::array<std::span<const CliCommand>, 2> CommandTables() {
-  return {FileCommands(), DeviceCommands()};
+std::array<std::span<const CliCommand>, 3> CommandTables() {
+  return {FileCommands(), DeviceCommands(), InfoCommands()};
 }
 
 const CliOption* FindOption(const std::string& name) {
@@ -80,6 +105,11 @@ void PrintHelp(std::ostream& out) {
          "verify, signature) work on the chip in the programmer's socket, on the simulated PC\n"
          "(--sim STATE) or on a real parallel port (--port PORT).\n"
          "\n"
+         "Files are Intel HEX, or raw binary images when their name ends in .bin (any case) or\n"
+         "--format bin is given. A binary image holds byte i of the code memory at offset i; one\n"
+         "longer than the device's code memory is \"Address out of range . . .\", a shorter one\n"
+         "leaves the rest blank, and one that is written has exactly the device's size.\n"
+         "\n"
          "Commands:\n";
   for (auto table : CommandTables()) {
     for (const CliCommand& c : table) PrintEntry(out, CommandLine(c), c.Help);
@@ -99,6 +129,14 @@ void PrintHelp(std::ostream& out) {
          "  1  the file or the device failed the command (the outcome text says why)\n"
          "  2  the command line is wrong, or an error was raised (a file that cannot be read\n"
          "     or written, a field that is not a number); the message goes to stderr\n";
+}
+
+// The version the window shows, and the build's git description when it was built from a git
+// checkout.
+void PrintVersion(std::ostream& out) {
+  out << "KALDO " << kProgramVersion;
+  if (*kBuildDescription) out << " (git " << kBuildDescription << ")";
+  out << "\n";
 }
 
 }  // namespace
@@ -139,6 +177,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
     if (options.Help) {
       PrintHelp(out);
+      return kExitOK;
+    }
+    if (options.Version) {
+      PrintVersion(out);
       return kExitOK;
     }
     if (words.empty()) throw UsageError("no command given");

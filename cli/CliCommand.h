@@ -23,9 +23,18 @@ class UsageError : public Error {
   using Error::Error;
 };
 
+// How the files of a command are read and written.
+enum class ImageFormat {
+  ByName,    // a name ending in ".bin" (any case) is a raw binary image, any other Intel HEX
+  IntelHex,  // --format ihex
+  Binary,    // --format bin
+};
+
 struct CliOptions {
   int DeviceType = 0;  // --device, AT89C51 unless given
   bool Help = false;
+  bool Version = false;
+  ImageFormat Format = ImageFormat::ByName;
 
   // Device commands: where the board is, and what a write programs after its verify.
   std::string SimState;        // --sim: the simulated PC's chips, kept in this file
@@ -69,9 +78,16 @@ std::span<const CliOption> GeneralOptions();
 std::span<const CliCommand> FileCommands();
 std::span<const CliOption> DeviceOptions();
 std::span<const CliCommand> DeviceCommands();
+std::span<const CliCommand> InfoCommands();
 
-// Blanks the buffer and loads an Intel HEX file as the window's Open command does, then prints the
-// outcome text and "Checksum XXXX" for the device. True when the outcome is "OK".
+// Blanks the buffer and loads a file into it (Intel HEX as the window's Open command does, or a raw
+// binary image), leaving the outcome in ResultText. Raises the errors of the file's reader.
+void LoadImageFile(CliContext& context, const std::string& fileName);
+// Saves the device's code memory to a file in its format, replacing it only when all is written.
+void SaveImageFile(CliContext& context, const std::string& fileName);
+
+// LoadImageFile, then prints the outcome text and "Checksum XXXX" for the device. True when the
+// outcome is "OK".
 bool LoadImage(CliContext& context, const std::string& fileName);
 
 // Writes an outcome text, each carriage return in it starting a new line.

@@ -68,9 +68,7 @@ CommandOutcome RunOnDevice(CliContext& c, DeviceCommand command) {
 // Loads IN into a blank buffer as the window's Open does; prints the outcome only when it failed,
 // so that a device command prints just the texts of its own window command.
 bool LoadForDevice(CliContext& c, const std::string& fileName) {
-  BlankBuffer(c.State);
-  c.State.HexFileName = fileName;
-  LoadHexFile(c.State);
+  LoadImageFile(c, fileName);
   if (c.State.ResultText == kResultOK) return true;
   PrintText(c.Out, c.State.ResultText);
   return false;
@@ -91,8 +89,7 @@ int RunRead(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
   const CommandOutcome outcome = RunOnDevice(c, DeviceCommand::Read);
   if (!outcome.Succeeded()) return Verdict(c, outcome);
-  c.State.HexFileName = args[0];
-  SaveHexFile(c.State);
+  SaveImageFile(c, args[0]);
   return Verdict(c, outcome);
 }
 
@@ -116,7 +113,9 @@ int RunSignature(CliContext& c, const std::vector<std::string>&) {
 
 const CliCommand kDeviceCommands[] = {
     {"blank", "", 0, "check that the device's code memory is erased (every byte FF)", RunBlank},
-    {"read", "OUT", 1, "read the device's code memory and save it to OUT as an Intel HEX file",
+    {"read", "OUT", 1,
+     "read the device's code memory and save it to OUT (an Intel HEX file, or a raw binary image "
+     "of exactly the device's size)",
      RunRead},
     {"write", "IN", 1,
      "load IN into a blank image, then erase, program and verify the device; after a verified "

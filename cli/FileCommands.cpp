@@ -1,5 +1,6 @@
 // The commands on files: load and convert, working on the buffer as the window's Open and Save do.
 #include "cli/CliCommand.h"
+#include "core/BinFile.h"
 #include "core/Convert.h"
 #include "core/HexFile.h"
 
@@ -7,34 +8,57 @@ namespace kaldo::cli {
 
 namespace {
 
+bool IsBinaryImage(const CliOptions& o, const std::string& fileName) {
+  if (o.Format != ImageFormat::ByName) return o.Format == ImageFormat::Binary;
+  constexpr std::string_view kBinExtension = ".bin";
+  if (fileName.size() < kBinExtension.size()) return false;
+  const std::string_view end = std::string_view(fileName).substr(fileName.size() - 4);
+  return std::equal(end.begin(), end.end(), kBinExtension.begin(),
+                    [](char a, char b) { return (a | 0x20) == b; });
+}
+
 int RunLoad(CliContext& c, const std::vector<std::string>& args) {
   return LoadImage(c, args[0]) ? kExitOK : kExitFailed;
 }
 
 int RunConvert(CliContext& c, const std::vector<std::string>& args) {
   if (!LoadImage(c, args[0])) return kExitFailed;
-  c.State.HexFileName = args[1];
-  SaveHexFile(c.State);
+  SaveImageFile(c, args[1]);
   return kExitOK;
 }
 
 const CliCommand kFileCommands[] = {
     {"load", "FILE", 1,
-     "load an Intel HEX file into a blank image; print the outcome and the checksum of the "
-     "device's code memory",
+     "load an Intel HEX file or a raw binary image into a blank image; print the outcome and the "
+     "checksum of the device's code memory",
      RunLoad},
     {"convert", "IN OUT", 2,
-     "load IN as 'load' does and, when it loaded, write the device's code memory to OUT as an "
-     "Intel HEX file",
+     "load IN as 'load' does and, when it loaded, write the device's code memory to OUT (in.hex "
+     "out.bin makes a binary image of exactly the device's size, in.bin out.hex the reverse)",
      RunConvert},
 };
 
 }  // namespace
 
-bool LoadImage(CliContext& c, const std::string& fileName) {
+void LoadImageFile(CliContext& c, const std::string& fileName) {
   BlankBuffer(c.State);
   c.State.HexFileName = fileName;
-  LoadHexFile(c.State);
+  if (IsBinaryImage(c.Options, fileName))
+    LoadBinFile(c.State);
+  else
+    LoadHexFile(c.State);
+}
+
+void SaveImageFile(CliContext& c, const std::string& fileName) {
+  c.State.HexFileName = fileName;
+  if (IsBinaryImage(c.Options, fileName))
+    SaveBinFile(c.State);
+  else
+    SaveHexFile(c.State);
+}
+
+bool LoadImage(CliContext& c, const std::string& fileName) {
+  LoadImageFile(c, fileName);
   PrintText(c.Out, c.State.ResultText);
   c.Out << "Checksum " << IntToHex(BufferChecksum(c.State), 4) << "\n";
   return c.State.ResultText == kResultOK;

@@ -10,6 +10,7 @@
 #include <array>
 #include <cstring>
 
+#include "core/ProgramInfo.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {
@@ -149,8 +150,8 @@ TfrmAbout::TfrmAbout(ProgramState& state, QWidget* parent)
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   Panel1->setGeometry(8, 8, 281, 186);
 
-  lblAboutTitle = MakeLabel(Panel1, QStringLiteral("ATMEL 89 Series Flash Programmer"), 17);
-  lblAboutVer = MakeLabel(Panel1, QStringLiteral("Version 3.0"), 36);
+  lblAboutTitle = MakeLabel(Panel1, QString::fromLatin1(kProgramTitle), 17);
+  lblAboutVer = MakeLabel(Panel1, QString::fromLatin1(kProgramVersion), 36);
   imgAbout = new QLabel(Panel1);
   imgAbout->setGeometry(68, 59, 144, 51);
   imgAbout->setPixmap(AboutLogo());

@@ -5,6 +5,7 @@
 #include <QShowEvent>
 #include <QTimer>
 
+#include "core/ProgramInfo.h"
 #include "dialogs/DialogCommon.h"
 #include "dialogs/UnitFormAbout.h"
 
@@ -58,8 +59,8 @@ TfrmSplash::TfrmSplash(ProgramState& state, QWidget* parent)
   Panel1->setPalette(palette);
   Panel1->setAutoFillBackground(true);
 
-  lblAboutTitle = MakeTitleLabel(Panel1, QStringLiteral("ATMEL 89 Series Flash Programmer"), 68);
-  lblAboutVer = MakeTitleLabel(Panel1, QStringLiteral("Version 3.0"), 113);
+  lblAboutTitle = MakeTitleLabel(Panel1, QString::fromLatin1(kProgramTitle), 68);
+  lblAboutVer = MakeTitleLabel(Panel1, QString::fromLatin1(kProgramVersion), 113);
   imgAbout = new QLabel(Panel1);
   imgAbout->setGeometry(204, 170, 144, 51);
   imgAbout->setPixmap(AboutLogo());

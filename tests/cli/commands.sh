@@ -39,6 +39,41 @@ check "extra argument"      2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] load FI
 check "argument to blank"   2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] blank$usage"   blank a
 check "dash file name"      2 ''  'File not found.'                  load -- -x.hex
 
+# Raw binary images: by the name's extension in any case, or by --format for every file.
+printf '\022\064' >short.bin
+head -c 4096 /dev/zero >full.BIN
+head -c 4097 /dev/zero >long.bin
+cp short.bin short.img
+cp one.hex one.bin
+check "bin shorter"         0 'OK\nChecksum EE48'                    ''        load short.bin
+check "bin exact, upper"    0 'OK\nChecksum 0000'                    ''        load full.BIN
+check "bin one byte long"   1 'Address out of range . . .\nChecksum 0000' '' load long.bin
+check "bin long for 89C2051" 1 'Address out of range . . .\nChecksum 0000' '' --device 89c2051 load full.BIN
+check "format bin"          0 'OK\nChecksum EE48'                    ''        --format bin load short.img
+check "format ihex wins"    0 'OK\nChecksum EF43'                    ''        --format=ihex load one.bin
+check "unknown format"      2 ''  "kaldo-cli: unknown file format 'hex' (ihex or bin)$usage" --format hex load one.hex
+check "hex to bin"          0 'OK\nChecksum FB43'                    ''        --device 89c1051 convert one.hex one.out.bin
+check "bin to hex"          0 'OK\nChecksum EE48'                    ''        convert short.bin short.hex
+check "long bin not saved"  1 'Address out of range . . .\nChecksum 0000' '' convert long.bin not.hex
+[ "$(wc -c <one.out.bin)" = 1024 ] || { echo "FAIL hex to bin: $(wc -c <one.out.bin) bytes"; failures=$((failures + 1)); }
+[ "$(od -An -tx1 -j15 -N3 one.out.bin)" = " ff 42 ff" ] ||
+  { echo "FAIL hex to bin: byte 0010 $(od -An -tx1 -j15 -N3 one.out.bin)"; failures=$((failures + 1)); }
+grep -q $'^:100000001234FFFFFFFFFFFFFFFFFFFFFFFFFFFFB8\r$' short.hex ||
+  { echo "FAIL bin to hex: record 0000"; failures=$((failures + 1)); }
+
+# The devices the program knows, and its version.
+"$CLI" devices >devices.txt || { echo "FAIL devices exit"; failures=$((failures + 1)); }
+[ "$(wc -l <devices.txt)" = 13 ] || { echo "FAIL devices: $(wc -l <devices.txt) lines"; failures=$((failures + 1)); }
+for line in '89C51      4096 bytes  lock bits 1,2,3  ISP fuse no   signature 1E 51 FF' \
+  '89S8252   10240 bytes  lock bits 1,2,3  ISP fuse yes  signature 1E 72' \
+  '89C1051U   1024 bytes  lock bits 1,2    ISP fuse no   signature 1E 12'; do
+  grep -qxF "$line" devices.txt || { echo "FAIL devices lacks: $line"; failures=$((failures + 1)); }
+done
+check "devices argument"    2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] devices$usage" devices 89c51
+"$CLI" --version >version.txt || { echo "FAIL version exit"; failures=$((failures + 1)); }
+grep -qxE 'KALDO Version 3\.0( \(git [^ ()]+\))?' version.txt ||
+  { echo "FAIL version: $(cat version.txt)"; failures=$((failures + 1)); }
+
 [ -f not.hex ] && { echo "FAIL convert failed load: wrote not.hex"; failures=$((failures + 1)); }
 [ "$(ls -A no 2>/dev/null)" = "" ] || { echo "FAIL convert unwritable left files"; failures=$((failures + 1)); }
 
@@ -49,7 +84,7 @@ grep -q $'^:1000100042FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFAD\r$' out.hex ||
 
 # Help names every command, option and device.
 "$CLI" --help >help.txt || { echo "FAIL help exit"; failures=$((failures + 1)); }
-for word in load convert --device --help 89C51 89S8252 89C1051U 89C4051; do
+for word in load convert devices --format --version .bin --device --help 89C51 89S8252 89C1051U 89C4051; do
   grep -q -- "$word" help.txt || { echo "FAIL help lacks $word"; failures=$((failures + 1)); }
 done
 grep -n ' $' help.txt && { echo "FAIL help has trailing blanks"; failures=$((failures + 1)); }

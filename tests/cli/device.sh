@@ -27,6 +27,15 @@ check "isp fuse only"        0 'Programming/Verify OK\nLock Bits Programmed' '' 
 check "isp reported"         0 'Signature & Program Bits Info For 89S8252\nByte-1          1E\nByte-2          72\nLock Bit-1    OFF\nLock Bit-2    OFF\nLock Bit-3    OFF\nISP Bit         ON' '' $S --device 89s8252 signature
 check "20-pin signature"     0 'Signature Bytes Info For 89C1051\nByte-1  = 1E\nByte-2  = 12' '' $S --device 89c1051u signature
 check "chips kept per type"  0 'Verify OK'                                 ''      $S verify a.hex
+# Raw binary images in and out.
+head -c 2048 /dev/urandom >img.bin
+check "write .bin"           0 'Programming/Verify OK'                     ''      $S --device 89c2051 write img.bin
+check "verify .bin"          0 'Verify OK'                                 ''      $S --device 89c2051 verify img.bin
+check "read .bin"            0 'Data Reading Complete'                     ''      $S --device 89c2051 read back.bin
+same  "read .bin file" img.bin back.bin
+check "read --format bin"    0 'Data Reading Complete'                     ''      $S --device 89c2051 --format bin read back.img
+same  "read --format bin file" img.bin back.img
+check "write too long .bin"  1 'Address out of range . . .'                ''      $S --device 89c1051 write img.bin
 check "write bad HEX"        1 'Data Checksum Error . . .'                 ''      $S write sum.hex
 check "verify bad HEX"       1 'Data Checksum Error . . .'                 ''      $S verify sum.hex
 check "write missing file"   2 ''                                          'File not found.' $S write none.hex

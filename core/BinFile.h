@@ -1,0 +1,23 @@
+// Raw binary images: byte i of the file is the code byte at address i, and nothing else is in the
+// file. The reader and writer work on the device's code memory, DataBuffer[0 .. DeviceSize-1], and
+// on the file named by HexFileName, as the Intel HEX ones do.
+#pragma once
+
+#include <string>
+
+#include "core/ProgramState.h"
+
+namespace kaldo {
+
+// Does not blank the buffer first: the caller does, so a file shorter than the device leaves the
+// rest blank. A file longer than DeviceSize stores its first DeviceSize bytes and leaves "Address
+// out of range . . ." in ResultText; otherwise ResultText := "OK". A file that cannot be opened or
+// read raises InOutError.
+void LoadBinFile(ProgramState& s);
+
+// DataBuffer[0 .. DeviceSize-1]: exactly DeviceSize bytes.
+std::string BinFileBytes(const ProgramState& s);
+// Writes BinFileBytes to HexFileName, replacing it only once the whole file is written.
+void SaveBinFile(ProgramState& s);
+
+}  // namespace kaldo
