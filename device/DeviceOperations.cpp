@@ -46,8 +46,7 @@ void DeviceOperations::Wait(RoutineWaits::Wait RoutineWaits::*which) {
 }
 
 void DeviceOperations::LoadAddress(const RoutineProfile& p, std::uint32_t address) {
-  board_.AddressLowLatch = static_cast<int>(address);
-  board_.AddressHighLatch = AddressHigh(p.Address, address);
+  board_.SetAddress(static_cast<int>(address), AddressHigh(p.Address, address));
 }
 
 bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
@@ -65,7 +64,7 @@ bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
       board_.ShiftOutLatches();
       board_.ShiftInData();
     }
-    const int read = board_.DataLatch;
+    const int read = board_.ReadBack();
     switch (use) {
       case PassUse::Store:
         state_.DataBuffer[a] = static_cast<std::uint8_t>(read);
@@ -98,8 +97,9 @@ void DeviceOperations::ProgrammingPass(const RoutineProfile& p) {
       block = 0;
       display_.UpdateAdresDisp(static_cast<int>(a));
     }
-    board_.DataLatch = state_.DataBuffer[a];
-    if (board_.DataLatch != kBlank) {
+    const int value = state_.DataBuffer[a];
+    board_.SetData(value);  // blank bytes too: the 20-pin counter steps shift the latch out
+    if (value != kBlank) {
       if (counter) {
         board_.WriteDataByte();
         board_.PulseStrobe();
@@ -119,24 +119,22 @@ void DeviceOperations::ProgrammingPass(const RoutineProfile& p) {
 }
 
 bool DeviceOperations::VerifyPass(const RoutineProfile& p) {
-  board_.ModeLatch = p.ReadMode;
-  board_.ShiftOutLatches();
+  board_.LatchMode(p.ReadMode);
   display_.UpdateCmdDisp("Verifying");
   display_.UpdateAdresDisp(0);
   return ReadingPass(p, PassUse::Compare);
 }
 
 bool DeviceOperations::ReadRoutine(const RoutineProfile& p, PassUse use) {
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   display_.UpdateAdresDisp(0);
-  if (p.Address == AddressForm::Counter) board_.AddressHighLatch = kCounterIdle;
+  if (p.Address == AddressForm::Counter) board_.SetAddressHigh(kCounterIdle);
   board_.BeginOperation();
   if (p.AutoFeedAround) {
     board_.SetModeBit0();
     board_.ClearAutoFeed();
   }
-  board_.ModeLatch = p.ReadMode;
-  board_.ShiftOutLatches();
+  board_.LatchMode(p.ReadMode);
   const bool passed = ReadingPass(p, use);
   if (passed && p.AutoFeedAround) board_.SetAutoFeed();
   board_.ResetBoard();

@@ -19,8 +19,7 @@ void PulseSelected(Board& board, int progBits, const int (&bits)[N], const int (
                    Pulse pulse) {
   for (std::size_t i = 0; i < N; ++i) {
     if (!(progBits & bits[i])) continue;
-    board.ModeLatch = modes[i];
-    board.ShiftOutLatches();
+    board.LatchMode(modes[i]);
     pulse();
   }
 }
@@ -28,7 +27,7 @@ void PulseSelected(Board& board, int progBits, const int (&bits)[N], const int (
 
 // AT89C51, C52, C55 (Strobe, 2 ms) and AT89S51, S52 (SelectIn, 50 us): one pulse per lock bit.
 void DeviceOperations::LockBitsL1(bool selectIn) {
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   board_.BeginOperation();
   board_.SetModeBit0();
   board_.ClearAutoFeed();
@@ -46,33 +45,32 @@ void DeviceOperations::LockBitsL1(bool selectIn) {
 
 // AT89S53, S8252: the ISP fuse byte, then the lock bits as one byte; both always written.
 void DeviceOperations::LockBitsL2() {
-  board_.DataLatch = (state_.ProgBits & kIspFuse) ? kFuseByteIsp : kBlank;
+  board_.SetData((state_.ProgBits & kIspFuse) ? kFuseByteIsp : kBlank);
   board_.BeginOperation();
   board_.SetModeBit0();
   board_.ClearAutoFeed();
-  board_.DataOutputEnable = true;
-  board_.ModeLatch = kModeFuseWriteS53;
-  board_.ShiftOutLatches();
+  board_.EnableDataOutputs(true);
+  board_.LatchMode(kModeFuseWriteS53);
   board_.SetStrobe();
   Wait(&RoutineWaits::FuseS53);
   board_.ClearStrobe();
   board_.SetAutoFeed();
 
-  board_.DataLatch = kBlank;
+  int lockByte = kBlank;
   for (int i = 0; i < 3; ++i)
-    if (state_.ProgBits & kSelectable40[i]) board_.DataLatch &= kLockByteClear[i];
+    if (state_.ProgBits & kSelectable40[i]) lockByte &= kLockByteClear[i];
+  board_.SetData(lockByte);
   board_.ClearAutoFeed();
-  board_.ModeLatch = kModeLockWriteS53;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeLockWriteS53);
   board_.PulseStrobe();
   Wait(&RoutineWaits::LockByteS53);
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   board_.SetAutoFeed();
 }
 
 // AT89C55WD, C51RC: Init held low, one timed Strobe pulse per lock bit.
 void DeviceOperations::LockBitsL3() {
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   board_.BeginOperation();
   board_.ClearInit();
   board_.SetModeBit0();
@@ -89,8 +87,8 @@ void DeviceOperations::LockBitsL3() {
 // The 20-pin devices: lock bits 1 and 2 only.
 void DeviceOperations::LockBitsL4() {
   board_.SetModeBit0();
-  board_.AddressHighLatch = kCounterIdle;
-  board_.DataOutputEnable = false;
+  board_.SetAddressHigh(kCounterIdle);
+  board_.EnableDataOutputs(false);
   board_.BeginOperation();
   board_.ClearAutoFeed();
   PulseSelected(board_, state_.ProgBits, kSelectable20, kModeLock20, [&] {

@@ -8,25 +8,23 @@ bool DeviceOperations::ProgramFamilyA(const RoutineProfile& p) {
   // The AT89S53 and S8252 drop AutoFeed before the erase code is latched and raise it again only
   // after a verify pass without mismatch.
   const bool s53 = p.AutoFeedAround;
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   display_.UpdateAdresDisp(0);
   board_.BeginOperation();
   board_.SetModeBit0();
   if (s53) board_.ClearAutoFeed();
-  board_.ModeLatch = kModeErase40;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeErase40);
   if (!s53) board_.ClearAutoFeed();
   board_.SetStrobe();
   Wait(&RoutineWaits::EraseStrobe);
   board_.ClearStrobe();
 
-  board_.ModeLatch = kModeWrite40;
-  board_.ShiftOutLatches();
-  board_.DataOutputEnable = true;
+  board_.LatchMode(kModeWrite40);
+  board_.EnableDataOutputs(true);
   ProgrammingPass(p);
   if (!s53) board_.SetAutoFeed();
 
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   const bool verified = VerifyPass(p);
   if (verified && s53) board_.SetAutoFeed();
   board_.ResetBoard();

@@ -11,14 +11,13 @@ constexpr int kEraseSteps = 15;  // 15 x 10 ms after the SelectIn erase pulse
 
 bool DeviceOperations::ProgramFamilyB(const RoutineProfile& p) {
   Port& port = board_.port();
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   display_.UpdateAdresDisp(0);
   for (int cycle = 0; cycle < kEraseCycles; ++cycle) {
     board_.BeginOperation();
     board_.SetModeBit0();
     if (p.EraseClearsInit) board_.ClearInit();
-    board_.ModeLatch = kModeErase40;
-    board_.ShiftOutLatches();
+    board_.LatchMode(kModeErase40);
     board_.ClearAutoFeed();
     board_.PulseSelectIn();
     for (int step = 0; step < kEraseSteps; ++step) Wait(&RoutineWaits::EraseSelectInStep);
@@ -30,15 +29,14 @@ bool DeviceOperations::ProgramFamilyB(const RoutineProfile& p) {
   // Init stays as the last ResetBoard left it.
   board_.BeginOperation();
   board_.SetModeBit0();
-  board_.ModeLatch = kModeWrite40;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeWrite40);
   board_.ClearAutoFeed();
-  board_.DataOutputEnable = true;
+  board_.EnableDataOutputs(true);
   ProgrammingPass(p);
   board_.SetAutoFeed();
   port.Delay500ms();
 
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   const bool verified = VerifyPass(p);
   board_.ResetBoard();
   return verified;

@@ -5,26 +5,24 @@
 namespace kaldo {
 
 bool DeviceOperations::ProgramFamilyC(const RoutineProfile& p) {
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   display_.UpdateAdresDisp(0);
   board_.SetModeBit0();
-  board_.AddressHighLatch = kCounterIdle;
+  board_.SetAddressHigh(kCounterIdle);
   board_.BeginOperation();
-  board_.ModeLatch = kModeErase20;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeErase20);
   board_.ClearAutoFeed();
   board_.SetStrobe();
   Wait(&RoutineWaits::EraseStrobe);
   board_.ClearStrobe();
 
-  board_.ModeLatch = kModeWrite20;
-  board_.ShiftOutLatches();
-  board_.DataOutputEnable = true;
+  board_.LatchMode(kModeWrite20);
+  board_.EnableDataOutputs(true);
   ProgrammingPass(p);
   board_.SetAutoFeed();
-  board_.AddressHighLatch = kCounterIdle;
+  board_.SetAddressHigh(kCounterIdle);
   board_.port().Delay500ms();
-  board_.DataOutputEnable = false;
+  board_.EnableDataOutputs(false);
   board_.ClearStrobe();
 
   const bool verified = VerifyPass(p);

@@ -19,14 +19,14 @@ Programmer::Programmer(ProgramState& state, std::unique_ptr<IoSpace> io)
       ownedIo_(std::move(io)),
       io_(*ownedIo_),
       port_(std::make_unique<Port>(io_)),
-      board_(std::make_unique<Board>(state, *port_)),
+      board_(std::make_unique<Board>(*port_)),
       operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {}
 
 Programmer::Programmer(ProgramState& state, IoSpace& io)
     : state_(state),
       io_(io),
       port_(std::make_unique<Port>(io_)),
-      board_(std::make_unique<Board>(state, *port_)),
+      board_(std::make_unique<Board>(*port_)),
       operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {}
 
 Programmer::~Programmer() {
@@ -47,6 +47,7 @@ void Programmer::Step(const StepFailed& stepFailed, const std::function<void()>&
 
 void Programmer::Open(const StepFailed& stepFailed) {
   opened_ = true;
+  port_->SetPortBase(state_.PortBase);
   Step(stepFailed, [this] { port_->InitDelayTimer(); });
   Step(stepFailed, [this] { ResetBoard(); });
 }
@@ -66,6 +67,7 @@ void Programmer::ResetBoard() {
 
 void Programmer::SetPort(std::uint16_t base) {
   state_.PortBase = base;
+  port_->SetPortBase(base);
 }
 
 void Programmer::SetProgressDisplay(ProgressDisplay* display) {

@@ -44,8 +44,9 @@ class Programmer {
   Programmer(const Programmer&) = delete;
   Programmer& operator=(const Programmer&) = delete;
 
-  // Saves the timer state (InitDelayTimer), then resets the board. Without stepFailed the first
-  // error is raised at once.
+  // Takes the port of the program state's PortBase (the settings may have changed it), saves the
+  // timer state (InitDelayTimer), then resets the board. Without stepFailed the first error is
+  // raised at once.
   void Open(const StepFailed& stepFailed = {});
   // Once, however often it is called, and only after Open: resets the board if it may not be
   // idle, then puts back the timer and port 0x61 (RestoreDelayTimer). Errors as for Open.

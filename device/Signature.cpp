@@ -36,7 +36,7 @@ constexpr std::uint32_t kSignatureAddress = 0x30;
 int ReadLatched(Board& board) {
   board.ShiftOutLatches();
   board.ShiftInData();
-  return board.DataLatch;
+  return board.ReadBack();
 }
 
 }  // namespace
@@ -50,8 +50,7 @@ void DeviceOperations::ReadSignatureBytes(const RoutineProfile& p, int count) {
 
 std::string DeviceOperations::SignatureC51(const RoutineProfile& p) {
   board_.BeginOperation();
-  board_.ModeLatch = kModeSignatureC51;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeSignatureC51);
   ReadSignatureBytes(p, 3);  // the AT89C51 keeps its address-high bit 4 set
   board_.ResetBoard();
   return std::string("Signature Bytes Info For ") + p.SignatureName +
@@ -61,14 +60,12 @@ std::string DeviceOperations::SignatureC51(const RoutineProfile& p) {
 
 std::string DeviceOperations::SignatureS51(const RoutineProfile& p) {
   board_.BeginOperation();
-  board_.ModeLatch = kModeSignatureS51;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeSignatureS51);
   for (int i = 0; i < 3; ++i) {
-    board_.AddressLowLatch = 0;
-    board_.AddressHighLatch = i;
+    board_.SetAddress(0, i);
     SignatureBytes[static_cast<std::size_t>(i)] = ReadLatched(board_);
   }
-  board_.ModeLatch = kModeLockReadS51;  // at the last signature address
+  board_.SetMode(kModeLockReadS51);  // at the last signature address
   SignatureBytes[3] = ReadLatched(board_);
   board_.ResetBoard();
   return std::string("Signature & Program Bits Info For ") + p.SignatureName + "\rByte-1         " +
@@ -81,12 +78,11 @@ std::string DeviceOperations::SignatureS53(const RoutineProfile& p) {
   board_.BeginOperation();
   board_.SetModeBit0();
   board_.ClearAutoFeed();
-  board_.ModeLatch = kModeSignatureC51;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeSignatureC51);
   ReadSignatureBytes(p, 2);
-  board_.ModeLatch = kModeLockReadS53;  // at the last signature address
+  board_.SetMode(kModeLockReadS53);  // at the last signature address
   SignatureBytes[2] = ReadLatched(board_);
-  board_.ModeLatch = kModeFuseReadS53;
+  board_.SetMode(kModeFuseReadS53);
   SignatureBytes[3] = ReadLatched(board_);
   board_.SetAutoFeed();
   board_.ResetBoard();
@@ -97,13 +93,12 @@ std::string DeviceOperations::SignatureS53(const RoutineProfile& p) {
 }
 
 std::string DeviceOperations::SignaturePin20(const RoutineProfile& p) {
-  board_.AddressHighLatch = kCounterIdle;
+  board_.SetAddressHigh(kCounterIdle);
   board_.BeginOperation();
-  board_.ModeLatch = kModeSignature20;
-  board_.ShiftOutLatches();
+  board_.LatchMode(kModeSignature20);
   for (int i = 0; i < 2; ++i) {
     board_.ReadDataByte();
-    SignatureBytes[i] = board_.DataLatch;
+    SignatureBytes[i] = board_.ReadBack();
     board_.PulseAddressHighBit0();
   }
   board_.ResetBoard();

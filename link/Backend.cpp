@@ -14,9 +14,10 @@ namespace {
 // The ppdev I/O space together with the system calls and the clock it runs on.
 class LinuxPpdev : public IoSpace {
  public:
-  explicit LinuxPpdev(const std::uint16_t& portBase) : io_(system_, portBase, clock_) {}
+  explicit LinuxPpdev(std::uint16_t portBase) : io_(system_, portBase, clock_) {}
   void write(std::uint16_t port, std::uint8_t value) override { io_.write(port, value); }
   std::uint8_t read(std::uint16_t port) override { return io_.read(port); }
+  void selectLpt(std::uint16_t base) override { io_.selectLpt(base); }
   void attach(std::uint16_t base) { io_.attach(base); }
 
  private:
@@ -32,16 +33,16 @@ std::string Sentence(std::string text) {
 
 }  // namespace
 
-std::unique_ptr<IoSpace> OpenLinuxPpdev(const std::uint16_t& portBase) {
+std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase) {
   auto io = std::make_unique<LinuxPpdev>(portBase);
   io->attach(portBase);
   return io;
 }
 
-HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase)
+HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase)
     : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo, steadyClock_) {}
 
-HardwareIoSpace::HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct,
+HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct,
                                  Clock& hostClock)
     : portBase_(portBase),
       ppdev_(std::move(ppdev)),
@@ -54,6 +55,11 @@ void HardwareIoSpace::write(std::uint16_t port, std::uint8_t value) {
 
 std::uint8_t HardwareIoSpace::read(std::uint16_t port) {
   return (ClockTimer::Serves(port) ? timer() : chosen()).read(port);
+}
+
+void HardwareIoSpace::selectLpt(std::uint16_t base) {
+  portBase_ = base;
+  if (chosen_) chosen_->selectLpt(base);
 }
 
 IoSpace& HardwareIoSpace::timer() {

@@ -28,25 +28,26 @@ class BackendError : public Error {
 
 class HardwareIoSpace : public IoSpace {
  public:
-  // Opens a backend for the port at portBase (read now, and at every later access by the
-  // backend), or throws an Error that says why it cannot.
-  using Opener = std::function<std::unique_ptr<IoSpace>(const std::uint16_t& portBase)>;
+  // Opens a backend for the port at portBase, or throws an Error that says why it cannot.
+  using Opener = std::function<std::unique_ptr<IoSpace>(std::uint16_t portBase)>;
 
   // ppdev through the Linux system calls, then direct port access.
-  explicit HardwareIoSpace(const std::uint16_t& portBase);
+  explicit HardwareIoSpace(std::uint16_t portBase);
   // hostClock runs the timer ports when no port could be reached at their first access.
-  HardwareIoSpace(const std::uint16_t& portBase, Opener ppdev, Opener direct, Clock& hostClock);
+  HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct, Clock& hostClock);
   HardwareIoSpace(const HardwareIoSpace&) = delete;
   HardwareIoSpace& operator=(const HardwareIoSpace&) = delete;
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;
+  // The pick stays; the picked backend moves to the new port.
+  void selectLpt(std::uint16_t base) override;
 
  private:
   IoSpace& chosen();
   IoSpace& timer();
 
-  const std::uint16_t& portBase_;
+  std::uint16_t portBase_;
   Opener ppdev_;
   Opener direct_;
   SteadyClock steadyClock_;
@@ -57,6 +58,6 @@ class HardwareIoSpace : public IoSpace {
 };
 
 // The ppdev opener for the real system: /proc/sys/dev/parport, /dev/parportN, the steady clock.
-std::unique_ptr<IoSpace> OpenLinuxPpdev(const std::uint16_t& portBase);
+std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase);
 
 }  // namespace kaldo

@@ -10,66 +10,96 @@ constexpr int BitOf(int value, int bit) {
 
 }  // namespace
 
-Board::Board(ProgramState& state, Port& port) : state_(state), port_(port) {}
+Board::Board(Port& port, const BoardRegisters& start) : port_(port), r_(start) {}
+
+void Board::SetData(int data) {
+  r_.DataLatch = data;
+}
+
+void Board::SetAddress(int low, int high) {
+  r_.AddressLowLatch = low;
+  r_.AddressHighLatch = high;
+}
+
+void Board::SetAddressHigh(int high) {
+  r_.AddressHighLatch = high;
+}
+
+void Board::SetMode(int mode) {
+  r_.ModeLatch = mode;
+}
+
+void Board::EnableDataOutputs(bool enable) {
+  r_.DataOutputEnable = enable;
+}
+
+void Board::LatchMode(int mode) {
+  SetMode(mode);
+  ShiftOutLatches();
+}
+
+void Board::WriteData() {
+  port_.PortOut(port_.PortBase(), r_.DataPortImage);
+}
 
 void Board::ShiftOutLatches() {
-  const std::uint16_t data = state_.PortBase;
-  DataPortImage = (DataPortImage & ~(kShiftClock | kLoadReadBack)) | kOutputsReleased;
-  port_.PortOut(data, DataPortImage);
-  ModeLatch = (ModeLatch & 0x7E) | ModeBits;
+  int& image = r_.DataPortImage;
+  image = (image & ~(kShiftClock | kLoadReadBack)) | kOutputsReleased;
+  WriteData();
+  r_.ModeLatch = (r_.ModeLatch & 0x7E) | r_.ModeBits;
   for (int i = 0; i < 8; ++i) {
     const int bit = 7 - i;
-    DataPortImage &= ~kSerialLines;
-    if (BitOf(DataLatch, bit)) DataPortImage |= kSerialData;
-    if (BitOf(AddressLowLatch, bit)) DataPortImage |= kSerialAddressLow;
-    if (BitOf(AddressHighLatch, bit)) DataPortImage |= kSerialAddressHigh;
-    if (BitOf(ModeLatch, bit)) DataPortImage |= kSerialMode;
-    port_.PortOut(data, DataPortImage);
-    DataPortImage |= kShiftClock;
-    port_.PortOut(data, DataPortImage);
-    DataPortImage &= ~kShiftClock;
-    port_.PortOut(data, DataPortImage);
+    image &= ~kSerialLines;
+    if (BitOf(r_.DataLatch, bit)) image |= kSerialData;
+    if (BitOf(r_.AddressLowLatch, bit)) image |= kSerialAddressLow;
+    if (BitOf(r_.AddressHighLatch, bit)) image |= kSerialAddressHigh;
+    if (BitOf(r_.ModeLatch, bit)) image |= kSerialMode;
+    WriteData();
+    image |= kShiftClock;
+    WriteData();
+    image &= ~kShiftClock;
+    WriteData();
   }
-  if (DataOutputEnable) {
-    DataPortImage &= ~kOutputsReleased;
+  if (r_.DataOutputEnable) {
+    image &= ~kOutputsReleased;
   } else {
-    DataPortImage |= kOutputsReleased;
+    image |= kOutputsReleased;
   }
-  DataPortImage |= kLatchStrobe;
-  port_.PortOut(data, DataPortImage);
-  DataPortImage &= ~kLatchStrobe;
-  port_.PortOut(data, DataPortImage);
+  image |= kLatchStrobe;
+  WriteData();
+  image &= ~kLatchStrobe;
+  WriteData();
 }
 
 void Board::ShiftInData() {
-  const std::uint16_t data = state_.PortBase;
-  const std::uint16_t status = state_.PortBase + 1;
-  DataPortImage = (DataPortImage | kLoadReadBack | kOutputsReleased) & ~kShiftClock;
-  port_.PortOut(data, DataPortImage);
-  DataPortImage |= kShiftClock;
-  port_.PortOut(data, DataPortImage);
-  DataPortImage &= ~kShiftClock;
-  port_.PortOut(data, DataPortImage);
-  DataPortImage &= ~kLoadReadBack;
-  port_.PortOut(data, DataPortImage);
-  DataLatch = 0;
-  if ((port_.PortIn(status) & kReadBackInverted) == 0) DataLatch |= 1;
+  const std::uint16_t status = port_.PortBase() + 1;
+  int& image = r_.DataPortImage;
+  image = (image | kLoadReadBack | kOutputsReleased) & ~kShiftClock;
+  WriteData();
+  image |= kShiftClock;
+  WriteData();
+  image &= ~kShiftClock;
+  WriteData();
+  image &= ~kLoadReadBack;
+  WriteData();
+  r_.DataLatch = 0;
+  if ((port_.PortIn(status) & kReadBackInverted) == 0) r_.DataLatch |= 1;
   for (int i = 0; i < 7; ++i) {
-    DataPortImage |= kShiftClock;
-    port_.PortOut(data, DataPortImage);
-    DataPortImage &= ~kShiftClock;
-    port_.PortOut(data, DataPortImage);
-    DataLatch = (DataLatch << 1) & 0xFF;
-    if ((port_.PortIn(status) & kReadBackInverted) == 0) DataLatch |= 1;
+    image |= kShiftClock;
+    WriteData();
+    image &= ~kShiftClock;
+    WriteData();
+    r_.DataLatch = (r_.DataLatch << 1) & 0xFF;
+    if ((port_.PortIn(status) & kReadBackInverted) == 0) r_.DataLatch |= 1;
   }
 }
 
 void Board::ReverseDataBits() {
   int reversed = 0;
   for (int bit = 0; bit < 8; ++bit) {
-    if (BitOf(DataLatch, bit)) reversed |= 0x80 >> bit;
+    if (BitOf(r_.DataLatch, bit)) reversed |= 0x80 >> bit;
   }
-  DataLatch = reversed;
+  r_.DataLatch = reversed;
 }
 
 void Board::ReadDataByte() {
@@ -83,51 +113,51 @@ void Board::WriteDataByte() {
 }
 
 void Board::PulseAddressHighBit0() {
-  AddressHighLatch |= 0x01;
+  r_.AddressHighLatch |= 0x01;
   ShiftOutLatches();
-  AddressHighLatch &= ~0x01;
+  r_.AddressHighLatch &= ~0x01;
   ShiftOutLatches();
 }
 
 void Board::ResetBoard() {
-  AddressLowLatch = 0;
-  AddressHighLatch = 0;
-  DataLatch = 0;
-  ModeLatch = 0;
+  r_.AddressLowLatch = 0;
+  r_.AddressHighLatch = 0;
+  r_.DataLatch = 0;
+  r_.ModeLatch = 0;
   ShiftOutLatches();
-  ControlPortImage = kControlIdle;
+  r_.ControlPortImage = kControlIdle;
   SetStrobe();
   SetInit();
   SetModeBit7();
 }
 
 void Board::BeginOperation() {
-  DataOutputEnable = false;
-  ModeBits &= ~kModeBit7;
+  r_.DataOutputEnable = false;
+  r_.ModeBits &= ~kModeBit7;
   ShiftOutLatches();
   ClearStrobe();
   port_.Delay500ms();
 }
 
 void Board::SetModeBit7() {
-  ModeBits |= kModeBit7;
+  r_.ModeBits |= kModeBit7;
   ShiftOutLatches();
   port_.Delay55ms();
   port_.Delay55ms();
 }
 
 void Board::SetModeBit0() {
-  ModeBits |= kModeBit0;
+  r_.ModeBits |= kModeBit0;
   ShiftOutLatches();
   port_.Delay55ms();
   port_.Delay55ms();
 }
 
 void Board::SetStrobe() {
-  WriteControl(ControlPortImage | kStrobe);
+  WriteControl(r_.ControlPortImage | kStrobe);
 }
 void Board::ClearStrobe() {
-  WriteControl(ControlPortImage & ~kStrobe);
+  WriteControl(r_.ControlPortImage & ~kStrobe);
 }
 
 void Board::PulseStrobe() {
@@ -136,36 +166,36 @@ void Board::PulseStrobe() {
 }
 
 void Board::PulseSelectIn() {
-  WriteControl(ControlPortImage | kSelectIn);
-  WriteControl(ControlPortImage & ~kSelectIn);
+  WriteControl(r_.ControlPortImage | kSelectIn);
+  WriteControl(r_.ControlPortImage & ~kSelectIn);
 }
 
 void Board::ClearAutoFeed() {
-  WriteControl(ControlPortImage & ~kAutoFeed);
+  WriteControl(r_.ControlPortImage & ~kAutoFeed);
   port_.Delay500ms();
 }
 
 void Board::SetAutoFeed() {
-  WriteControl(ControlPortImage | kAutoFeed);
+  WriteControl(r_.ControlPortImage | kAutoFeed);
   port_.Delay55ms();
   port_.Delay55ms();
 }
 
 void Board::ClearInit() {
-  WriteControl(ControlPortImage & ~kInit);
+  WriteControl(r_.ControlPortImage & ~kInit);
   port_.Delay55ms();
   port_.Delay55ms();
 }
 
 void Board::SetInit() {
-  WriteControl(ControlPortImage | kInit);
+  WriteControl(r_.ControlPortImage | kInit);
   port_.Delay55ms();
   port_.Delay55ms();
 }
 
 void Board::WriteControl(int image) {
-  ControlPortImage = image;
-  port_.PortOut(state_.PortBase + 2, ControlPortImage);
+  r_.ControlPortImage = image;
+  port_.PortOut(port_.PortBase() + 2, r_.ControlPortImage);
 }
 
 }  // namespace kaldo

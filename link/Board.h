@@ -1,8 +1,11 @@
-// The programmer board protocol: register images, latches and the primitives every device
-// operation is built from. All register accesses go through Port at state.PortBase + 0/1/2.
+// The programmer board protocol: the register images and latches, kept as shadows of the board's
+// registers, and the primitives every device operation is built from. The operations set the
+// latches through verbs; only the primitives write to the port. All register accesses go through
+// Port, at its PortBase + 0/1/2.
 #pragma once
 
-#include "core/ProgramState.h"
+#include <cstdint>
+
 #include "link/Port.h"
 
 namespace kaldo {
@@ -36,20 +39,41 @@ inline constexpr int kControlIdle = kStrobe | kAutoFeed | kInit;
 inline constexpr int kModeBit0 = 0x01;
 inline constexpr int kModeBit7 = 0x80;
 
+// The shadow registers. A board starts from the program's start values; tests may start one
+// elsewhere.
+struct BoardRegisters {
+  int DataPortImage = 0;     // last value written to the data register
+  int ControlPortImage = 0;  // last value written to the control register
+  // Before ShiftOutLatches the byte for the data register; after ShiftInData the byte read back.
+  int DataLatch = 0;
+  int AddressLowLatch = 0;  // may hold a whole address: only its low 8 bits are shifted out
+  int AddressHighLatch = 0;
+  int ModeLatch = 0;  // bits 0 and 7 are replaced from ModeBits at every shift-out
+  int ModeBits = kModeBit0 | kModeBit7;
+  bool DataOutputEnable = false;
+};
+
 class Board {
  public:
-  Board(ProgramState& state, Port& port);
+  explicit Board(Port& port, const BoardRegisters& start = {});
 
   Port& port() { return port_; }
+  const BoardRegisters& Registers() const { return r_; }
 
-  int DataPortImage = 0;
-  int ControlPortImage = 0;
-  int DataLatch = 0;
-  int AddressLowLatch = 0;
-  int AddressHighLatch = 0;
-  int ModeLatch = 0;
-  int ModeBits = 0x81;
-  bool DataOutputEnable = false;
+  // What the next ShiftOutLatches sends; nothing reaches the board before it.
+  void SetData(int data);
+  void SetAddress(int low, int high);
+  // The 20-pin devices have no address pins: only the address-high latch carries their counter
+  // step line.
+  void SetAddressHigh(int high);
+  void SetMode(int mode);
+  // Whether the latch strobe of the next ShiftOutLatches lets the data register drive the device's
+  // data pins.
+  void EnableDataOutputs(bool enable);
+  // The mode latched at once: SetMode, then ShiftOutLatches.
+  void LatchMode(int mode);
+  // The byte the last ShiftInData or ReadDataByte brought in (DataLatch, 0..255).
+  int ReadBack() const { return r_.DataLatch; }
 
   void ShiftOutLatches();
   void ShiftInData();
@@ -74,9 +98,10 @@ class Board {
  private:
   // ControlPortImage := image, then written whole to the control register.
   void WriteControl(int image);
+  void WriteData();
 
-  ProgramState& state_;
   Port& port_;
+  BoardRegisters r_;
 };
 
 }  // namespace kaldo

@@ -79,8 +79,7 @@ std::string LowPortBaseText(std::uint16_t base) {
          "or LPT3 in the Port menu";
 }
 
-DirectIo::DirectIo(const std::uint16_t& portBase, PortSyscalls& sys)
-    : portBase_(portBase), sys_(sys) {}
+DirectIo::DirectIo(std::uint16_t portBase, PortSyscalls& sys) : portBase_(portBase), sys_(sys) {}
 
 void DirectIo::Refused(int err, std::uint16_t base) const {
   const std::string ports = PortList(base);
@@ -133,7 +132,7 @@ void DirectIo::Open() {
   GrantTimer();
 }
 
-std::unique_ptr<IoSpace> OpenDirectIo(const std::uint16_t& portBase) {
+std::unique_ptr<IoSpace> OpenDirectIo(std::uint16_t portBase) {
   auto io = std::make_unique<DirectIo>(portBase);
   io->Open();
   return io;

@@ -33,11 +33,13 @@ PortSyscalls& RealPortSyscalls();
 
 class DirectIo : public IoSpace {
  public:
-  // portBase is read at every access: it is the program's PortBase, which the Port menu changes.
-  explicit DirectIo(const std::uint16_t& portBase, PortSyscalls& sys = RealPortSyscalls());
+  // The LPT registers are portBase + 0, + 1, + 2, until selectLpt names another port.
+  explicit DirectIo(std::uint16_t portBase, PortSyscalls& sys = RealPortSyscalls());
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;
+  // The new port is asked for at its first access.
+  void selectLpt(std::uint16_t base) override { portBase_ = base; }
 
   // Asks for every permission now, on the calling thread; raises PortAccessError if refused.
   void Open();
@@ -48,7 +50,7 @@ class DirectIo : public IoSpace {
   void GrantLpt(std::uint16_t base);
   [[noreturn]] void Refused(int err, std::uint16_t base) const;
 
-  const std::uint16_t& portBase_;
+  std::uint16_t portBase_;
   PortSyscalls& sys_;
   bool timerGranted_ = false;
   std::thread::id timerThread_;
@@ -59,7 +61,7 @@ class DirectIo : public IoSpace {
 
 // A DirectIo on the real system calls with every permission granted (on the calling thread), for
 // the hardware backend's choice; raises PortAccessError when the kernel refuses.
-std::unique_ptr<IoSpace> OpenDirectIo(const std::uint16_t& portBase);
+std::unique_ptr<IoSpace> OpenDirectIo(std::uint16_t portBase);
 
 // The text of the error for a PortBase below 0x100.
 std::string LowPortBaseText(std::uint16_t base);

@@ -11,6 +11,10 @@ class IoSpace {
   virtual ~IoSpace() = default;
   virtual void write(std::uint16_t port, std::uint8_t value) = 0;
   virtual std::uint8_t read(std::uint16_t port) = 0;
+  // The LPT port whose registers (base + 0, + 1, + 2) the program addresses from now on. A backend
+  // that opens the port, or asks for the right to use it, does so for this one; a simulated PC
+  // keeps its board where it stands, as a real board stays on the port it is plugged into.
+  virtual void selectLpt(std::uint16_t /*base*/) {}
 };
 
 }  // namespace kaldo

@@ -43,6 +43,11 @@ int Port::PortIn(std::uint16_t port) {
   return io_.read(port);
 }
 
+void Port::SetPortBase(std::uint16_t base) {
+  portBase_ = base;
+  io_.selectLpt(base);
+}
+
 void Port::InitDelayTimer() {
   SavedPort61 = PortIn(kSystemControl);
   Port61Image = SavedPort61 & ~(kTimer2Gate | kSpeakerEnable) & 0xFF;

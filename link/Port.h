@@ -33,6 +33,9 @@ inline constexpr int kCount10ms = 11932;  // 10.0002 ms
 inline constexpr int kCount55ms = 65535;  // 54.9 ms (65535, not the full 65536)
 inline constexpr int kTenMsWaitsIn500ms = 50;
 
+// The LPT port a Port addresses until it is told another: LPT1.
+inline constexpr std::uint16_t kStartPortBase = 0x378;
+
 class Port {
  public:
   // Host monotonic time in nanoseconds. Only the wait's time-out reads it, so that a counter that
@@ -46,6 +49,11 @@ class Port {
   void PortOut(std::uint16_t port, int value);
   // Three reads in a row; the third is returned (0..255).
   int PortIn(std::uint16_t port);
+
+  // The LPT port the board is on: its registers are base + 0, + 1, + 2 from now on, and the I/O
+  // space is told so. Nothing is written and the board is not reset.
+  void SetPortBase(std::uint16_t base);
+  std::uint16_t PortBase() const { return portBase_; }
 
   void InitDelayTimer();
   void SaveTimer2Mode();
@@ -71,6 +79,7 @@ class Port {
 
   IoSpace& io_;
   HostClock clock_;
+  std::uint16_t portBase_ = kStartPortBase;
 };
 
 }  // namespace kaldo

@@ -57,7 +57,7 @@ std::vector<ParportEntry> ListParports(const std::string& procRoot) {
   return ports;
 }
 
-PpdevIoSpace::PpdevIoSpace(PpdevSystem& system, const std::uint16_t& portBase, Clock& clock,
+PpdevIoSpace::PpdevIoSpace(PpdevSystem& system, std::uint16_t portBase, Clock& clock,
                            PpdevPaths paths)
     : system_(system), portBase_(portBase), paths_(std::move(paths)), timer_(clock) {}
 

@@ -43,16 +43,17 @@ std::vector<ParportEntry> ListParports(const std::string& procRoot);
 
 class PpdevIoSpace : public IoSpace {
  public:
-  // portBase is read at every access: the registers are portBase + 0, + 1, + 2. A port is opened
-  // and claimed at the first access to it and kept until close() or destruction.
-  PpdevIoSpace(PpdevSystem& system, const std::uint16_t& portBase, Clock& clock,
-               PpdevPaths paths = {});
+  // The registers are portBase + 0, + 1, + 2, until selectLpt names another port. A port is
+  // opened and claimed at the first access to it and kept until close() or destruction.
+  PpdevIoSpace(PpdevSystem& system, std::uint16_t portBase, Clock& clock, PpdevPaths paths = {});
   ~PpdevIoSpace() override;
   PpdevIoSpace(const PpdevIoSpace&) = delete;
   PpdevIoSpace& operator=(const PpdevIoSpace&) = delete;
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;
+  // Nothing is opened before the first access to the new port.
+  void selectLpt(std::uint16_t base) override { portBase_ = base; }
 
   // Opens and claims the port at base now; throws PpdevError with the reason and the remedy.
   void attach(std::uint16_t base);
@@ -70,7 +71,7 @@ class PpdevIoSpace : public IoSpace {
                int offset);
 
   PpdevSystem& system_;
-  const std::uint16_t& portBase_;
+  std::uint16_t portBase_;
   PpdevPaths paths_;
   ClockTimer timer_;
   std::map<std::uint16_t, Device> devices_;

@@ -3,7 +3,7 @@
 //
 //   kaldo::sim::SimulatedPC pc;                 // LPT at 0x378, 1 us per port access
 //   pc.InsertChip(0);                           // a fresh, erased AT89C51
-//   kaldo::Port port(pc);  kaldo::Board board(state, port);  ...
+//   kaldo::Port port(pc);  kaldo::Board board(port);  ...
 //   pc.Socket()->memory[0x10];                  // what the operation left in the chip
 //
 // Time: every access takes one I/O cycle (SimOptions::ioCycleNs); the timer counts at

@@ -33,7 +33,7 @@ struct Program {
   kaldo::sim::SimulatedPC pc;
   kaldo::Port port{pc};
   kaldo::ProgramState state;
-  kaldo::Board board{state, port};
+  kaldo::Board board{port};
   NoDisplay display;
   kaldo::DeviceOperations ops{state, board, display};
 };

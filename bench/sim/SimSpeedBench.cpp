@@ -3,7 +3,6 @@
 // time, not wall time, so that other work on a shared machine does not count against it.
 #include <benchmark/benchmark.h>
 
-#include "core/ProgramState.h"
 #include "link/Board.h"
 #include "link/Port.h"
 #include "sim/SimulatedPC.h"
@@ -29,22 +28,19 @@ BENCHMARK(Delay500ms)->Unit(benchmark::kMillisecond);
 void ShiftOutAndIn32768(benchmark::State& state) {
   kaldo::sim::SimulatedPC pc;
   pc.InsertChip(8);
-  kaldo::ProgramState programState;
   kaldo::Port port(pc);
-  kaldo::Board board(programState, port);
+  kaldo::Board board(port);
   port.InitDelayTimer();
   board.ResetBoard();
   board.BeginOperation();
-  board.ModeLatch = 0x62;
-  board.ShiftOutLatches();
+  board.LatchMode(0x62);
   const std::uint64_t start = pc.NowNs();
   for (auto _ : state) {
     for (int a = 0; a < 32768; ++a) {
-      board.AddressLowLatch = a;
-      board.AddressHighLatch = (a >> 8 & 0x40) ? ((a >> 8) & ~0x40) | 0x80 : a >> 8;
+      board.SetAddress(a, (a >> 8 & 0x40) ? ((a >> 8) & ~0x40) | 0x80 : a >> 8);
       board.ShiftOutLatches();
       board.ShiftInData();
-      benchmark::DoNotOptimize(board.DataLatch);
+      benchmark::DoNotOptimize(board.ReadBack());
     }
   }
   Report(state, pc.NowNs() - start);

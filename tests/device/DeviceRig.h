@@ -53,7 +53,7 @@ struct DeviceRig {
   BoardEvents events{pc, 0x378};
   Port port{events};
   ProgramState state;
-  Board board{state, port};
+  Board board{port};
   RecordingDisplay display;
   DeviceOperations ops{state, board, display};
 };

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <string>
@@ -267,6 +268,33 @@ TEST(Programmer, BusyTextsAreTheWindowsCommandTexts) {
   EXPECT_STREQ(BusyText(DeviceCommand::Write), "Programming");
   EXPECT_STREQ(BusyText(DeviceCommand::Verify), "Verifying");
   EXPECT_EQ(BusyText(DeviceCommand::Signature), nullptr);
+}
+
+// Open takes the port the settings left in the program state; SetPort moves the next command to
+// another port, and the board left on the first one sees nothing of it.
+TEST(Programmer, OpenTakesTheStatesPortAndSetPortMovesTheNextCommand) {
+  sim::SimOptions options = Rig::SlowBus();
+  options.lptBase = 0x278;
+  sim::SimulatedPC pc(options);
+  pc.InsertChip(kC2051);
+  ProgramState state;
+  state.DeviceType = kC2051;
+  SetDeviceSize(state);
+  state.PortBase = 0x278;
+  Programmer programmer(state, pc);
+  programmer.Open();
+  EXPECT_EQ(pc.ControlRegister(), 0x07);  // the reset reached the board on 0x278
+  programmer.SetPort(kLpt);
+  EXPECT_EQ(state.PortBase, kLpt);
+  pc.SetTracing(true);
+  programmer.Signature();
+  const std::vector<sim::Access>& accesses = pc.Accesses();
+  EXPECT_TRUE(std::any_of(accesses.begin(), accesses.end(),
+                          [](const sim::Access& a) { return a.port == kLpt + 2; }));
+  EXPECT_TRUE(std::none_of(accesses.begin(), accesses.end(), [](const sim::Access& a) {
+    return a.port >= 0x278 && a.port <= 0x27A;
+  }));
+  pc.SetTracing(false);
 }
 
 // Start-up saves the timer and resets the board; the end puts the timer back once, however often

@@ -16,6 +16,9 @@ namespace {
 class NamedIo : public IoSpace {
  public:
   NamedIo(std::string name, std::vector<std::string>& log) : name_(std::move(name)), log_(log) {}
+  void selectLpt(std::uint16_t base) override {
+    log_.push_back(name_ + " select " + std::to_string(base));
+  }
   void write(std::uint16_t port, std::uint8_t) override {
     log_.push_back(name_ + " write " + std::to_string(port));
   }
@@ -32,17 +35,16 @@ class NamedIo : public IoSpace {
 struct Chooser {
   // An opener that notes its call and then opens, or fails with the given message.
   HardwareIoSpace::Opener opener(std::string name, const std::string* failure) {
-    return [this, name, failure](const std::uint16_t& base) -> std::unique_ptr<IoSpace> {
+    return [this, name, failure](std::uint16_t base) -> std::unique_ptr<IoSpace> {
       log.push_back("open " + name + " " + std::to_string(base));
       if (!failure->empty()) throw Error(*failure);
       return std::make_unique<NamedIo>(name, log);
     };
   }
-  std::uint16_t portBase = 0x0378;
   std::string ppdevFailure, directFailure;
   std::vector<std::string> log;
   test::FakeClock clock;
-  HardwareIoSpace io{portBase, opener("ppdev", &ppdevFailure), opener("direct", &directFailure),
+  HardwareIoSpace io{0x0378, opener("ppdev", &ppdevFailure), opener("direct", &directFailure),
                      clock};
 };
 
@@ -59,14 +61,24 @@ TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
     t.ppdevFailure = c.ppdevFailure;
     EXPECT_TRUE(t.log.empty());  // nothing is opened before the first access
     t.io.read(0x61);
-    t.portBase = 0x0278;  // a later port change does not bring the pick back
+    t.io.selectLpt(0x0278);  // a later port change moves the pick, and does not bring it back
     t.ppdevFailure = "";
     t.io.write(0x0278, 1);
     std::vector<std::string> expected = c.opened;
     expected.push_back(std::string(c.picked) + " read 97");
+    expected.push_back(std::string(c.picked) + " select 632");
     expected.push_back(std::string(c.picked) + " write 632");
     EXPECT_EQ(t.log, expected);
   }
+}
+
+TEST(HardwareIoSpace, OpensThePortChosenBeforeTheFirstAccess) {
+  Chooser t;
+  t.ppdevFailure = "no permission";
+  t.io.selectLpt(0x0278);
+  t.io.write(0x027A, 7);
+  EXPECT_EQ(t.log,
+            (std::vector<std::string>{"open ppdev 632", "open direct 632", "direct write 634"}));
 }
 
 TEST(HardwareIoSpace, NeitherWayExplainsBothAndTriesAgainNextTime) {
@@ -94,9 +106,8 @@ TEST(HardwareIoSpace, WithoutAReachablePortOnlyTheBoardReportsIt) {
   t.clock.step = std::chrono::microseconds(1);
   t.ppdevFailure = "No parallel port is known to the kernel";
   t.directFailure = "No permission to use the I/O ports";
-  ProgramState state;
   Port port(t.io);
-  Board board(state, port);
+  Board board(port);
   const std::vector<std::string> oneTry{"open ppdev 888", "open direct 888"};
 
   // Start-up: the timer set-up is quiet, the board reset says why the port cannot be reached.
@@ -126,8 +137,8 @@ TEST(HardwareIoSpace, WithoutAReachablePortOnlyTheBoardReportsIt) {
   ASSERT_GE(t.log.size(), 3u);
   EXPECT_EQ(std::vector<std::string>(t.log.begin(), t.log.begin() + 3), expectedStart);
   for (const std::string& entry : t.log) {
-    const int port = std::stoi(entry.substr(entry.rfind(' ') + 1));
-    EXPECT_TRUE(port != 0x42 && port != 0x43 && port != 0x61) << entry;
+    const int address = std::stoi(entry.substr(entry.rfind(' ') + 1));
+    EXPECT_TRUE(address != 0x42 && address != 0x43 && address != 0x61) << entry;
   }
 }
 

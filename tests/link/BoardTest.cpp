@@ -10,12 +10,9 @@ namespace {
 using test::FakeIo;
 using Bytes = std::vector<std::uint8_t>;
 
-// A board on a fake port whose timer ends every wait at once.
+// A board on a fake port whose timer ends every wait at once, from the given shadow registers.
 struct Rig {
-  Rig() {
-    io.constant[0x61] = 0x20;
-    state.PortBase = 0x378;
-  }
+  explicit Rig(const BoardRegisters& start = {}) : board{port, start} { io.constant[0x61] = 0x20; }
   Bytes Data() const { return io.Writes(0x378); }
   Bytes Control() const { return io.Writes(0x37A); }
   // The counts loaded into counter 2, in order.
@@ -25,10 +22,10 @@ struct Rig {
     for (std::size_t i = 0; i + 1 < w.size(); i += 2) counts.push_back(w[i] | w[i + 1] << 8);
     return counts;
   }
+  const BoardRegisters& Registers() const { return board.Registers(); }
   FakeIo io;
-  ProgramState state;
   Port port{io};
-  Board board{state, port};
+  Board board;
 };
 
 Bytes Repeat(const Bytes& part, int times) {
@@ -49,7 +46,7 @@ TEST(ShiftOutLatches, AtStartUp) {
   EXPECT_EQ(r.Data(), Concat({{0x04, 0x44, 0x46, 0x44},
                               Repeat({0x04, 0x06, 0x04}, 6),
                               {0x44, 0x46, 0x44, 0xC4, 0x44}}));
-  EXPECT_EQ(r.board.ModeLatch, 0x81);
+  EXPECT_EQ(r.Registers().ModeLatch, 0x81);
 }
 
 TEST(ShiftOutLatches, FirstWriteStopsClockAndLoadAndKeepsTheSerialLines) {
@@ -57,8 +54,7 @@ TEST(ShiftOutLatches, FirstWriteStopsClockAndLoadAndKeepsTheSerialLines) {
     int image, first;
   };
   for (const Case c : {Case{0x00, 0x04}, Case{0x0A, 0x04}, Case{0x71, 0x75}, Case{0x7B, 0x75}}) {
-    Rig r;
-    r.board.DataPortImage = c.image;
+    Rig r({.DataPortImage = c.image});
     r.board.ShiftOutLatches();
     ASSERT_EQ(r.Data().size(), 27u);
     EXPECT_EQ(r.Data()[0], c.first) << std::hex << c.image;
@@ -67,14 +63,11 @@ TEST(ShiftOutLatches, FirstWriteStopsClockAndLoadAndKeepsTheSerialLines) {
 
 TEST(ShiftOutLatches, SendsTheFourLatchesMostSignificantBitFirst) {
   for (const bool enable : {false, true}) {
-    Rig r;
-    r.board.DataPortImage = 0x04;
-    r.board.DataLatch = 0xA5;
-    r.board.AddressLowLatch = 0x1234;  // only the low byte goes out
-    r.board.AddressHighLatch = 0x12;
-    r.board.ModeLatch = 0x66;
-    r.board.ModeBits = 0x01;
-    r.board.DataOutputEnable = enable;
+    Rig r({.DataPortImage = 0x04, .ModeBits = 0x01});
+    r.board.SetData(0xA5);
+    r.board.SetAddress(0x1234, 0x12);  // only the low byte goes out
+    r.board.SetMode(0x66);
+    r.board.EnableDataOutputs(enable);
     r.board.ShiftOutLatches();
     const Bytes tail = enable ? Bytes{0xC1, 0x41} : Bytes{0xC5, 0x45};
     EXPECT_EQ(r.Data(),
@@ -82,8 +75,8 @@ TEST(ShiftOutLatches, SendsTheFourLatchesMostSignificantBitFirst) {
                        0x04, 0x06, 0x04, 0x55, 0x57, 0x55, 0x64, 0x66, 0x64, 0x45, 0x47, 0x45},
                       tail}))
         << "DataOutputEnable " << enable;
-    EXPECT_EQ(r.board.ModeLatch, 0x67);
-    EXPECT_EQ(r.board.DataPortImage, tail.back());
+    EXPECT_EQ(r.Registers().ModeLatch, 0x67);
+    EXPECT_EQ(r.Registers().DataPortImage, tail.back());
   }
 }
 
@@ -99,15 +92,14 @@ TEST(ShiftInData, ReadsTheInvertedStatusLineMostSignificantBitFirst) {
       {0x71, Concat({{0x7D, 0x7F, 0x7D, 0x75}, Repeat({0x77, 0x75}, 7)})},
   };
   for (const Case& c : cases) {
-    Rig r;
-    r.board.DataPortImage = c.image;
+    Rig r({.DataPortImage = c.image});
     // Status bit 7 = 0, 1, 0, 1, 1, 0, 1, 0 on the third read of each triple read.
     for (const bool high : {false, true, false, true, true, false, true, false}) {
       const std::uint8_t v = high ? 0xFF : 0x7F;
       for (int i = 0; i < 3; ++i) r.io.scripted[0x379].push_back(v);
     }
     r.board.ShiftInData();
-    EXPECT_EQ(r.board.DataLatch, 0xA5);
+    EXPECT_EQ(r.board.ReadBack(), 0xA5);
     EXPECT_EQ(r.Data(), c.writes) << std::hex << c.image;
     EXPECT_EQ(r.io.Reads(0x379), 24);
   }
@@ -120,17 +112,17 @@ TEST(ReverseDataBits, MirrorsTheLowByte) {
   for (const Case c : {Case{0x01, 0x80}, Case{0x12, 0x48}, Case{0xA5, 0xA5}, Case{0x3C, 0x3C},
                        Case{0x1F0, 0x0F}}) {
     Rig r;
-    r.board.DataLatch = c.in;
+    r.board.SetData(c.in);
     r.board.ReverseDataBits();
-    EXPECT_EQ(r.board.DataLatch, c.out) << std::hex << c.in;
+    EXPECT_EQ(r.Registers().DataLatch, c.out) << std::hex << c.in;
   }
 }
 
 TEST(DataBytes, TwentyPinBytesTravelReversed) {
   Rig r;
-  r.board.DataLatch = 0x01;
+  r.board.SetData(0x01);
   r.board.WriteDataByte();
-  EXPECT_EQ(r.board.DataLatch, 0x80);
+  EXPECT_EQ(r.Registers().DataLatch, 0x80);
   // 0x80 goes out on data bit 0: set in the first bit's three writes only.
   EXPECT_EQ(r.Data()[1] & 0x01, 0x01);
   EXPECT_EQ(r.Data()[4] & 0x01, 0x00);
@@ -138,39 +130,39 @@ TEST(DataBytes, TwentyPinBytesTravelReversed) {
   Rig in;
   for (int i = 0; i < 24; ++i) in.io.scripted[0x379].push_back(i < 3 ? 0x7F : 0xFF);
   in.board.ReadDataByte();
-  EXPECT_EQ(in.board.DataLatch, 0x01);
+  EXPECT_EQ(in.board.ReadBack(), 0x01);
 }
 
 TEST(PulseAddressHighBit0, ShiftsOutFFThenFE) {
   Rig r;
-  r.board.AddressHighLatch = 0xFE;
+  r.board.SetAddressHigh(0xFE);
   r.board.PulseAddressHighBit0();
   const Bytes d = r.Data();
   ASSERT_EQ(d.size(), 54u);
   // Data bit 5 carries the address-high byte; the eighth bit is the last before the strobe.
   EXPECT_EQ(d[22] & 0x20, 0x20);
   EXPECT_EQ(d[27 + 22] & 0x20, 0x00);
-  EXPECT_EQ(r.board.AddressHighLatch, 0xFE);
+  EXPECT_EQ(r.Registers().AddressHighLatch, 0xFE);
 }
 
 TEST(ResetBoard, ClearsLatchesWritesSevenTwiceAndWaitsFourTimes55ms) {
-  Rig r;
-  r.board.DataLatch = 0x12;
-  r.board.AddressLowLatch = 0x345;
-  r.board.AddressHighLatch = 0x67;
-  r.board.ModeLatch = 0x6E;
-  r.board.ModeBits = 0x01;
-  r.board.ControlPortImage = 0x08;
-  r.board.DataOutputEnable = true;
+  Rig r({.ControlPortImage = 0x08,
+         .DataLatch = 0x12,
+         .AddressLowLatch = 0x345,
+         .AddressHighLatch = 0x67,
+         .ModeLatch = 0x6E,
+         .ModeBits = 0x01,
+         .DataOutputEnable = true});
   r.board.ResetBoard();
   EXPECT_EQ(r.Control(), (Bytes{0x07, 0x07}));
   EXPECT_EQ(r.Waits(), (std::vector<int>{65535, 65535, 65535, 65535}));
   EXPECT_EQ(r.Data().size(), 54u);
-  EXPECT_EQ(r.board.ModeBits, 0x81);
-  EXPECT_EQ(r.board.ModeLatch, 0x81);
-  EXPECT_EQ(r.board.ControlPortImage, 0x07);
-  EXPECT_TRUE(r.board.DataOutputEnable);
-  EXPECT_EQ(r.board.DataLatch | r.board.AddressLowLatch | r.board.AddressHighLatch, 0);
+  const BoardRegisters& after = r.Registers();
+  EXPECT_EQ(after.ModeBits, 0x81);
+  EXPECT_EQ(after.ModeLatch, 0x81);
+  EXPECT_EQ(after.ControlPortImage, 0x07);
+  EXPECT_TRUE(after.DataOutputEnable);
+  EXPECT_EQ(after.DataLatch | after.AddressLowLatch | after.AddressHighLatch, 0);
   // The first shift-out still carries mode bit 7 = 0, the second sets it.
   EXPECT_EQ(r.Data()[1] & 0x40, 0x00);
   EXPECT_EQ(r.Data()[27 + 1] & 0x40, 0x40);
@@ -180,11 +172,11 @@ TEST(BeginOperation, ClearsBit7AndStrobeThenWaits500ms) {
   Rig r;
   r.board.ResetBoard();
   r.io.log.clear();
-  r.board.DataOutputEnable = true;
+  r.board.EnableDataOutputs(true);
   r.board.BeginOperation();
-  EXPECT_FALSE(r.board.DataOutputEnable);
-  EXPECT_EQ(r.board.ModeBits, 0x01);
-  EXPECT_EQ(r.board.ModeLatch, 0x01);
+  EXPECT_FALSE(r.Registers().DataOutputEnable);
+  EXPECT_EQ(r.Registers().ModeBits, 0x01);
+  EXPECT_EQ(r.Registers().ModeLatch, 0x01);
   EXPECT_EQ(r.Control(), (Bytes{0x06}));
   EXPECT_EQ(r.Waits(), std::vector<int>(50, 11932));
   EXPECT_EQ(r.Data().size(), 27u);
@@ -212,8 +204,7 @@ TEST(ControlPrimitives, EachChangesOnlyItsOwnBitAndWaitsItsTime) {
       {"SetInit", &Board::SetInit, 0x03, {0x07}, twice55},
   };
   for (const Case& c : cases) {
-    Rig r;
-    r.board.ControlPortImage = c.start;
+    Rig r({.ControlPortImage = c.start});
     (r.board.*c.primitive)();
     EXPECT_EQ(r.Control(), c.writes) << c.name;
     EXPECT_EQ(r.Waits(), c.waits) << c.name;
@@ -229,11 +220,10 @@ TEST(ModeBits, SetModeBitShiftsOutThenWaitsTwice55ms) {
   };
   for (const Case& c : {Case{"SetModeBit7", &Board::SetModeBit7, 0x01, 0x81},
                         Case{"SetModeBit0", &Board::SetModeBit0, 0x80, 0x81}}) {
-    Rig r;
-    r.board.ModeBits = c.before;
+    Rig r({.ModeBits = c.before});
     (r.board.*c.primitive)();
-    EXPECT_EQ(r.board.ModeBits, c.after) << c.name;
-    EXPECT_EQ(r.board.ModeLatch, c.after) << c.name;
+    EXPECT_EQ(r.Registers().ModeBits, c.after) << c.name;
+    EXPECT_EQ(r.Registers().ModeLatch, c.after) << c.name;
     EXPECT_EQ(r.Data().size(), 27u) << c.name;
     EXPECT_EQ(r.Waits(), (std::vector<int>{65535, 65535})) << c.name;
     // The shift-out comes before the waits.
@@ -246,16 +236,38 @@ TEST(ModeBits, Bit0StaysSetThroughOperations) {
   r.board.ResetBoard();
   r.board.BeginOperation();
   r.board.SetModeBit0();
-  r.board.ModeLatch = 0x00;
-  r.board.ShiftOutLatches();
-  EXPECT_EQ(r.board.ModeLatch, 0x01);
+  r.board.LatchMode(0x00);
+  EXPECT_EQ(r.Registers().ModeLatch, 0x01);
   r.board.ResetBoard();
-  EXPECT_EQ(r.board.ModeBits, 0x81);
+  EXPECT_EQ(r.Registers().ModeBits, 0x81);
+}
+
+TEST(Board, VerbsSetTheShadowRegistersAndOnlyShiftOutSendsThem) {
+  Rig r;
+  r.board.SetData(0x5A);
+  r.board.SetAddress(0x1234, 0x12);
+  r.board.SetAddressHigh(0xFE);
+  r.board.SetMode(0x66);
+  r.board.EnableDataOutputs(true);
+  EXPECT_TRUE(r.io.log.empty());
+  const BoardRegisters& set = r.Registers();
+  EXPECT_EQ(set.DataLatch, 0x5A);
+  EXPECT_EQ(set.AddressLowLatch, 0x1234);
+  EXPECT_EQ(set.AddressHighLatch, 0xFE);
+  EXPECT_EQ(set.ModeLatch, 0x66);
+  EXPECT_TRUE(set.DataOutputEnable);
+
+  // LatchMode sends at once, with ModeBits merged in; the other latches go out as they were set.
+  r.board.LatchMode(0x14);
+  ASSERT_EQ(r.Data().size(), 27u);
+  EXPECT_EQ(r.Registers().ModeLatch, 0x95);
+  EXPECT_EQ(r.Data()[25] & 0x04, 0x00);          // the strobe with the data outputs driving
+  EXPECT_EQ(r.Data()[1] & (0x01 | 0x20), 0x20);  // first bit: data 0x5A bit 7, address-high bit 7
 }
 
 TEST(Board, FollowsPortBaseAtEveryAccess) {
   Rig r;
-  r.state.PortBase = 0x278;
+  r.port.SetPortBase(0x278);
   r.board.SetStrobe();
   r.board.ShiftInData();
   EXPECT_EQ(r.io.Writes(0x27A), (Bytes{0x01}));

@@ -57,8 +57,7 @@ class FakeSyscalls : public PortSyscalls {
 
 TEST(DirectIo, AsksForExactlyTheProgramsPorts) {
   FakeSyscalls sys;
-  std::uint16_t base = 0x378;
-  DirectIo io(base, sys);
+  DirectIo io(0x378, sys);
   io.Open();
   EXPECT_EQ(sys.grants, (std::vector<Grant>{{0x378, 3, true}, {0x42, 2, true}, {0x61, 1, true}}));
   io.write(0x378, 0x04);
@@ -71,10 +70,9 @@ TEST(DirectIo, AsksForExactlyTheProgramsPorts) {
 
 TEST(DirectIo, GrantsANewPortBaseAtItsFirstUse) {
   FakeSyscalls sys;
-  std::uint16_t base = 0x378;
-  DirectIo io(base, sys);
+  DirectIo io(0x378, sys);
   io.write(0x37A, 0x07);
-  base = 0x278;
+  io.selectLpt(0x278);
   io.write(0x27A, 0x07);
   EXPECT_EQ(sys.grants,
             (std::vector<Grant>{{0x378, 3, true}, {0x378, 3, false}, {0x278, 3, true}}));
@@ -83,8 +81,7 @@ TEST(DirectIo, GrantsANewPortBaseAtItsFirstUse) {
 
 TEST(DirectIo, AsksAgainOnAnotherThread) {
   FakeSyscalls sys;
-  std::uint16_t base = 0x3BC;
-  DirectIo io(base, sys);
+  DirectIo io(0x3BC, sys);
   io.write(0x3BC, 0x00);
   std::thread([&] {
     io.write(0x3BC, 0x01);
@@ -97,8 +94,7 @@ TEST(DirectIo, AsksAgainOnAnotherThread) {
 TEST(DirectIo, RefusesPortBasesAmongTheSystemDevices) {
   for (const std::uint16_t low : {0x0000, 0x0020, 0x0040, 0x00FE}) {
     FakeSyscalls sys;
-    std::uint16_t base = low;
-    DirectIo io(base, sys);
+    DirectIo io(low, sys);
     try {
       io.write(low, 0x04);
       FAIL() << low;
@@ -113,8 +109,7 @@ TEST(DirectIo, RefusesPortBasesAmongTheSystemDevices) {
 
 TEST(DirectIo, NeverTouchesAPortItDoesNotUse) {
   FakeSyscalls sys;
-  std::uint16_t base = 0x378;
-  DirectIo io(base, sys);
+  DirectIo io(0x378, sys);
   for (const std::uint16_t port : {0x20, 0x60, 0x377, 0x37B, 0x3F8}) {
     EXPECT_THROW(io.write(port, 0), PortAccessError) << port;
     EXPECT_THROW(io.read(port), PortAccessError) << port;
@@ -135,8 +130,7 @@ TEST(DirectIo, ARefusalIsAClearErrorNotACrash) {
     FakeSyscalls sys;
     sys.refuse = c.err;
     sys.root = c.root;
-    std::uint16_t base = 0x378;
-    DirectIo io(base, sys);
+    DirectIo io(0x378, sys);
     for (int attempt = 0; attempt < 2; ++attempt) {
       try {
         io.write(0x378, 0x04);

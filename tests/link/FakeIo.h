@@ -37,6 +37,7 @@ class FakeIo : public IoSpace {
     log.push_back({false, port, value});
     return value;
   }
+  void selectLpt(std::uint16_t base) override { selected.push_back(base); }
 
   std::vector<std::uint8_t> Writes(std::uint16_t port) const {
     std::vector<std::uint8_t> out;
@@ -62,6 +63,7 @@ class FakeIo : public IoSpace {
   std::map<std::uint16_t, std::deque<std::uint8_t>> scripted;  // answered first, in order
   std::map<std::uint16_t, std::uint8_t> constant;
   std::function<std::uint8_t(std::uint16_t)> reader;
+  std::vector<std::uint16_t> selected;  // the LPT bases it was told, in order
 };
 
 }  // namespace kaldo::test

@@ -28,6 +28,17 @@ TEST(PortOut, WritesOnlyTheLowByte) {
   EXPECT_EQ(io.log, (std::vector<IoAccess>{{true, 0x378, 0xC4}, {true, 0x37A, 0xFF}}));
 }
 
+TEST(PortBase, StartsOnLpt1AndTellsTheIoSpaceOfEveryChoice) {
+  FakeIo io;
+  Port port(io);
+  EXPECT_EQ(port.PortBase(), 0x378);
+  port.SetPortBase(0x278);
+  port.SetPortBase(0xD010);
+  EXPECT_EQ(port.PortBase(), 0xD010);
+  EXPECT_EQ(io.selected, (std::vector<std::uint16_t>{0x278, 0xD010}));
+  EXPECT_TRUE(io.log.empty());  // a port choice touches no register
+}
+
 // Counter 2 ends after two polls (each poll is a triple read of 0x61).
 struct WaitCase {
   const char* name;

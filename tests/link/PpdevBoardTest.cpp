@@ -1,7 +1,6 @@
 // The board protocol over the ppdev backend: the requests the kernel sees.
 #include <gtest/gtest.h>
 
-#include "core/ProgramState.h"
 #include "link/Board.h"
 #include "link/Port.h"
 #include "link/Ppdev.h"
@@ -26,10 +25,8 @@ class PpdevBoardTest : public ::testing::Test {
   test::FakeProcTree tree;
   test::FakePpdevSystem sys;
   test::FakeClock clock;
-  ProgramState state;
-  PpdevIoSpace io{sys, state.PortBase, clock, PpdevPaths{tree.root(), "/dev"}};
+  PpdevIoSpace io{sys, kStartPortBase, clock, PpdevPaths{tree.root(), "/dev"}};
   Port port{io};
-  Board board{state, port};
 };
 
 TEST_F(PpdevBoardTest, ShiftOutLatchesIsTwentySevenDataWritesAfterTheClaim) {
@@ -53,13 +50,11 @@ TEST_F(PpdevBoardTest, ShiftOutLatchesIsTwentySevenDataWritesAfterTheClaim) {
     io.close();
     sys.log.clear();
     sys.nextFd = 3;
-    board.DataPortImage = c.image;
-    board.DataLatch = c.data;
-    board.AddressLowLatch = c.low;
-    board.AddressHighLatch = c.high;
-    board.ModeLatch = c.mode;
-    board.ModeBits = c.modeBits;
-    board.DataOutputEnable = c.outputEnable;
+    Board board(port, {.DataPortImage = c.image, .ModeBits = c.modeBits});
+    board.SetData(c.data);
+    board.SetAddress(c.low, c.high);
+    board.SetMode(c.mode);
+    board.EnableDataOutputs(c.outputEnable);
     board.ShiftOutLatches();
     Log expected = {"open /dev/parport0", "PPCLAIM 3"};
     for (const std::string& line : DataWrites(c.writes)) expected.push_back(line);
@@ -68,14 +63,14 @@ TEST_F(PpdevBoardTest, ShiftOutLatchesIsTwentySevenDataWritesAfterTheClaim) {
 }
 
 TEST_F(PpdevBoardTest, ShiftInDataReadsTheStatusRegisterThreeTimesABit) {
-  board.DataPortImage = 0x04;
+  Board board(port, {.DataPortImage = 0x04});
   // Bit 7 = 0, 1, 0, 1, 1, 0, 1, 0 on the third read of each bit gives 0xA5.
   for (unsigned bit7 : {0, 1, 0, 1, 1, 0, 1, 0}) {
     sys.statusReads.insert(sys.statusReads.end(),
                            {0x00, 0x00, static_cast<unsigned char>(bit7 ? 0xFF : 0x7F)});
   }
   board.ShiftInData();
-  EXPECT_EQ(board.DataLatch, 0xA5);
+  EXPECT_EQ(board.ReadBack(), 0xA5);
 
   Log expected = {"open /dev/parport0", "PPCLAIM 3"};
   const Log status(3, "PPRSTATUS 3");
@@ -92,6 +87,7 @@ TEST_F(PpdevBoardTest, ResetBoardWritesTheControlRegisterAndWaitsOnTheHostClock)
   clock.step = std::chrono::microseconds(1);
   port.InitDelayTimer();
   const auto start = clock.time;
+  Board board(port);
   board.ResetBoard();
   Log control;
   for (const std::string& line : sys.log)

@@ -48,7 +48,7 @@ TEST_F(PpdevTest, FindsThePortWhoseBaseAddressMatches) {
                  Case{0x03BC, "/dev/parport3"}, Case{0xD010, "/dev/parport2"}}) {
     SCOPED_TRACE(c.device);
     sys.log.clear();
-    portBase = c.base;
+    io().selectLpt(c.base);
     io().write(c.base, 0x00);
     ASSERT_FALSE(sys.log.empty());
     EXPECT_EQ(sys.log.front(), std::string("open ") + c.device);
@@ -161,7 +161,7 @@ TEST_F(PpdevTest, RefusedClaimClosesTheDeviceAndTheNextAccessTriesAgain) {
 
 TEST_F(PpdevTest, ReleasesAndClosesEveryPortAtTheEnd) {
   io().write(0x0378, 0x04);
-  portBase = 0x0278;  // the port menu moves to LPT2 between two operations
+  io().selectLpt(0x0278);  // the port menu moves to LPT2 between two operations
   io().write(0x27A, 0x07);
   sys.log.clear();
   io_.reset();

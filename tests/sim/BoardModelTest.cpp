@@ -32,16 +32,15 @@ TEST(Trace, LatchesAndCapturesOfAShiftOutAndIn) {
   rig.pc.InsertChip(sim::Chip::WithContents(1, std::vector<std::uint8_t>(0x1235, 0xA5)));
   rig.pc.SetTracing(true);
   rig.board.BeginOperation();
-  rig.board.DataLatch = 0x5A;
-  rig.board.AddressLowLatch = 0x1234;
-  rig.board.AddressHighLatch = 0x12;
-  rig.board.ModeLatch = 0x66;
-  rig.board.DataOutputEnable = true;
+  rig.board.SetData(0x5A);
+  rig.board.SetAddress(0x1234, 0x12);
+  rig.board.SetMode(0x66);
+  rig.board.EnableDataOutputs(true);
   rig.board.ShiftOutLatches();
-  rig.board.DataOutputEnable = false;
+  rig.board.EnableDataOutputs(false);
   rig.board.ShiftOutLatches();
   rig.board.ShiftInData();
-  EXPECT_EQ(rig.board.DataLatch, 0xA5);
+  EXPECT_EQ(rig.board.ReadBack(), 0xA5);
   EXPECT_EQ(
       rig.pc.EventTexts(EventKind::Latch),
       (std::vector<std::string>{"latch D=00 AL=00 AH=00 M=01", "latch D=5A AL=34 AH=12 M=67 drive",
@@ -56,7 +55,7 @@ TEST(Board, FloatingPortsAndOtherBases) {
   for (const std::uint16_t port : {0x379, 0x3BD, 0x80, 0x2FF}) EXPECT_EQ(rig.pc.read(port), 0xFF);
   rig.pc.write(0x378, 0x80);
   EXPECT_EQ(rig.pc.Lines().mode, 0x81);  // idle, as ResetBoard left it on 0x278
-  rig.state.PortBase = 0x378;            // the board is not there: every status bit reads 1
+  rig.port.SetPortBase(0x378);           // the board is not there: every status bit reads 1
   Session s(rig, Parts()[1]);
   EXPECT_EQ(s.ReadByte(0), 0x00);
 }
@@ -64,11 +63,11 @@ TEST(Board, FloatingPortsAndOtherBases) {
 TEST(Board, DataOutputsDriveTheReadBackWhenNotReleased) {
   SimRig rig;
   rig.pc.RemoveChip();
-  rig.board.DataLatch = 0x3C;
-  rig.board.DataOutputEnable = true;
+  rig.board.SetData(0x3C);
+  rig.board.EnableDataOutputs(true);
   rig.board.ShiftOutLatches();
   // Load and clock with the outputs still driving (bit 2 = 0): the board reads its own byte.
-  const std::uint8_t image = rig.board.DataPortImage & ~0x04;
+  const std::uint8_t image = rig.board.Registers().DataPortImage & ~0x04;
   rig.pc.write(0x378, image | 0x08);
   rig.pc.write(0x378, image | 0x0A);
   int value = 0;

@@ -75,9 +75,9 @@ TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
       if (what != "no programming voltage") s.VoltageOn();
       if (what == "no programming voltage" && part.family == Family::S53) rig.board.SetAutoFeed();
       s.At(0);
-      rig.board.ModeLatch = what == "read mode latched" ? s.ReadCode() : s.WriteCode();
-      rig.board.DataLatch = 0x00;
-      rig.board.DataOutputEnable = what != "data not driven";
+      rig.board.SetMode(what == "read mode latched" ? s.ReadCode() : s.WriteCode());
+      rig.board.SetData(0x00);
+      rig.board.EnableDataOutputs(what != "data not driven");
       rig.board.ShiftOutLatches();
       const bool selectIn = s.SelectInPulses() != (what == "other pulse line");
       selectIn ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
@@ -86,7 +86,7 @@ TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
       } else {
         (rig.port.*s.ByteWait())();
       }
-      rig.board.DataOutputEnable = false;
+      rig.board.EnableDataOutputs(false);
       rig.board.ShiftOutLatches();
     }
     EXPECT_EQ(rig.pc.Socket()->memory[0], 0xFF) << c.what;
@@ -307,17 +307,17 @@ TEST(LockBits, AT89S53TakesFuseAndLockBitsAsDataBytes) {
     rig.pc.InsertChip(5);
     {
       Session s(rig, part);
-      rig.board.DataOutputEnable = true;
-      rig.board.DataLatch = c.fuseByte;
+      rig.board.EnableDataOutputs(true);
+      rig.board.SetData(c.fuseByte);
       s.Mode(0x4E);
       rig.board.SetStrobe();
       rig.port.Delay10ms();
       rig.board.ClearStrobe();
-      rig.board.DataLatch = c.lockByte;
+      rig.board.SetData(c.lockByte);
       s.Mode(0x36);
       rig.board.PulseStrobe();
       rig.port.Delay2ms();
-      rig.board.DataOutputEnable = false;
+      rig.board.EnableDataOutputs(false);
     }
     EXPECT_EQ(rig.pc.Socket()->lockBits, c.lockBits);
     EXPECT_EQ(rig.pc.Socket()->ispFuse, c.isp);
@@ -347,12 +347,10 @@ TEST(AddressForms, EachPartAnswersOnlyToItsOwnWiring) {
     SimRig rig;
     rig.pc.InsertChip(sim::Chip::WithContents(c.type, contents));
     Session s(rig, part);
-    rig.board.AddressLowLatch = c.low;
-    rig.board.AddressHighLatch = c.high;
-    rig.board.ModeLatch = s.ReadCode();
-    rig.board.ShiftOutLatches();
+    rig.board.SetAddress(c.low, c.high);
+    rig.board.LatchMode(s.ReadCode());
     rig.board.ShiftInData();
-    EXPECT_EQ(rig.board.DataLatch, c.answer < 0 ? 0xFF : c.answer)
+    EXPECT_EQ(rig.board.ReadBack(), c.answer < 0 ? 0xFF : c.answer)
         << part.name << " " << std::hex << c.high;
   }
 }
@@ -370,7 +368,7 @@ TEST(TwentyPin, CounterStepsWrapsAndRestartsWithEachOperation) {
     for (int i = 5; i < part.size; ++i) s.Step();
     EXPECT_EQ(rig.pc.AddressCounter(), 0u);
     rig.board.ReadDataByte();
-    EXPECT_EQ(rig.board.DataLatch, contents[0]);
+    EXPECT_EQ(rig.board.ReadBack(), contents[0]);
   }
   Session s(rig, part);
   EXPECT_EQ(rig.pc.AddressCounter(), 0u);
@@ -385,16 +383,15 @@ TEST(TwentyPin, DataTravelsBitReversedAndNeedsAddressHighFEAtTheStart) {
     Session s(rig, part);
     EXPECT_EQ(s.ReadByte(0), 0x01);
     rig.board.ShiftInData();  // without the reversal
-    EXPECT_EQ(rig.board.DataLatch, 0x80);
+    EXPECT_EQ(rig.board.ReadBack(), 0x80);
   }
   // Activated with address-high 0x00: the part never enters programming mode.
-  rig.board.AddressHighLatch = 0x00;
+  rig.board.SetAddressHigh(0x00);
   rig.board.BeginOperation();
-  rig.board.AddressHighLatch = 0xFE;
-  rig.board.ModeLatch = 0x14;
-  rig.board.ShiftOutLatches();
+  rig.board.SetAddressHigh(0xFE);
+  rig.board.LatchMode(0x14);
   rig.board.ReadDataByte();
-  EXPECT_EQ(rig.board.DataLatch, 0xFF);
+  EXPECT_EQ(rig.board.ReadBack(), 0xFF);
   rig.board.ResetBoard();
 }
 

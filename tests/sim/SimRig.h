@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/ProgramState.h"
 #include "link/Board.h"
 #include "link/Port.h"
 #include "sim/SimulatedPC.h"
@@ -44,22 +43,21 @@ inline const std::vector<Part>& Parts() {
 
 struct SimRig {
   explicit SimRig(sim::SimOptions options = {}) : pc(options) {
-    state.PortBase = options.lptBase;
+    port.SetPortBase(options.lptBase);
     port.InitDelayTimer();
     board.ResetBoard();
   }
   sim::SimulatedPC pc;
-  ProgramState state;
   Port port{pc};
-  Board board{state, port};
+  Board board{port};
 };
 
 // One operation on the part in the socket, from BeginOperation to ResetBoard.
 class Session {
  public:
   Session(SimRig& rig, const Part& part) : r_(rig), b_(rig.board), p_(part) {
-    b_.DataOutputEnable = false;
-    if (Pin20()) b_.AddressHighLatch = 0xFE;
+    b_.EnableDataOutputs(false);
+    if (Pin20()) b_.SetAddressHigh(0xFE);
     b_.BeginOperation();
     if (p_.family == Family::S53) {
       b_.SetModeBit0();
@@ -90,10 +88,7 @@ class Session {
     return &Port::Delay2ms;
   }
 
-  void Mode(int code) {
-    b_.ModeLatch = code;
-    b_.ShiftOutLatches();
-  }
+  void Mode(int code) { b_.LatchMode(code); }
   void VoltageOn() {
     if (p_.family != Family::S53) b_.ClearAutoFeed();
   }
@@ -107,11 +102,10 @@ class Session {
       while (counter_ < a) Step();
       return;
     }
-    b_.AddressLowLatch = a;
     int high = a >> 8;
     if (p_.type == 0) high |= 0x10;
     if (p_.family == Family::WD && (high & 0x40)) high = (high & ~0x40) | 0x80;
-    b_.AddressHighLatch = high;
+    b_.SetAddress(a, high);
   }
   void Step() {
     b_.PulseAddressHighBit0();
@@ -137,9 +131,9 @@ class Session {
   // Programs a byte with the part's own pulse, under the voltage the caller switched on.
   void WriteByte(int a, int value, void (Port::*wait)() = nullptr) {
     At(a);
-    b_.ModeLatch = WriteCode();
-    b_.DataLatch = value;
-    b_.DataOutputEnable = true;
+    b_.SetMode(WriteCode());
+    b_.SetData(value);
+    b_.EnableDataOutputs(true);
     if (Pin20()) {
       b_.WriteDataByte();
     } else {
@@ -152,7 +146,7 @@ class Session {
     }
     if (wait == nullptr) wait = ByteWait();
     (r_.port.*wait)();
-    b_.DataOutputEnable = false;
+    b_.EnableDataOutputs(false);
   }
 
   void Program(const std::vector<std::pair<int, int>>& bytes) {
@@ -163,15 +157,14 @@ class Session {
 
   int ReadByte(int a, int mode = -1) {
     At(a);
-    b_.DataOutputEnable = false;
-    b_.ModeLatch = mode < 0 ? ReadCode() : mode;
-    b_.ShiftOutLatches();
+    b_.EnableDataOutputs(false);
+    b_.LatchMode(mode < 0 ? ReadCode() : mode);
     if (Pin20()) {
       b_.ReadDataByte();
     } else {
       b_.ShiftInData();
     }
-    return b_.DataLatch;
+    return b_.ReadBack();
   }
 
  private:
