@@ -69,10 +69,10 @@ TfrmEditBuffer::TfrmEditBuffer(ProgramState& state, DialogMessages messages, QWi
 
 std::optional<TfrmEditBuffer::Entry> TfrmEditBuffer::ReadFields() {
   int address = 0;
-  int data = 0;
+  int value = 0;
   try {
     address = HexFieldValue(edtAdr->text()) & 0xFFFF;
-    data = HexFieldValue(edtData->text()) & 0xFF;
+    value = HexFieldValue(edtData->text()) & 0xFF;
   } catch (const ConvertError&) {
     ShowMessage(QStringLiteral("Invalid Hex Data Input"), QMessageBox::Critical);
     return std::nullopt;
@@ -81,7 +81,7 @@ std::optional<TfrmEditBuffer::Entry> TfrmEditBuffer::ReadFields() {
     ShowMessage(QStringLiteral("Error Address Out of Range"), QMessageBox::Warning);
     return std::nullopt;
   }
-  return Entry{static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(data)};
+  return Entry{static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(value)};
 }
 
 void TfrmEditBuffer::Store(const Entry& entry) {

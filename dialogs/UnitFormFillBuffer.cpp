@@ -53,11 +53,11 @@ TfrmFillBuffer::TfrmFillBuffer(ProgramState& state, DialogMessages messages, QWi
 void TfrmFillBuffer::btnOKClick() {
   int start = 0;
   int end = 0;
-  int data = 0;
+  int value = 0;
   try {
     start = HexFieldValue(edtStart->text()) & 0xFFFF;
     end = HexFieldValue(edtEnd->text()) & 0xFFFF;
-    data = HexFieldValue(edtData->text()) & 0xFF;
+    value = HexFieldValue(edtData->text()) & 0xFF;
   } catch (const ConvertError&) {
     ShowMessage(QStringLiteral("Invalid Hex Data Input"), QMessageBox::Critical);
     return;
@@ -71,7 +71,7 @@ void TfrmFillBuffer::btnOKClick() {
     return;
   }
   for (int address = start; address <= end; ++address)
-    state_.DataBuffer[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(data);
+    state_.DataBuffer[static_cast<std::size_t>(address)] = static_cast<std::uint8_t>(value);
   state_.BufferChanged = true;
 }
 

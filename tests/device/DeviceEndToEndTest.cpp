@@ -95,8 +95,8 @@ TEST_P(EveryDevice, VerifyNamesTheFirstDifference) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllDevices, EveryDevice, ::testing::Range(0, kDeviceCount),
-                         [](const auto& info) {
-                           return std::string(DeviceTable[info.param].PartName);
+                         [](const auto& instance) {
+                           return std::string(DeviceTable[instance.param].PartName);
                          });
 
 // Lock bits written after a verified write, as the chip keeps them (1 = programmed), and the
@@ -147,7 +147,11 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{8, 1, 1, true,
                  "Signature & Program Bits Info For 89C51RC\rByte-1         1E\rByte-2         "
                  "51\rByte-3         07\rLock Bit-1    ON\rLock Bit-2    OFF\rLock Bit-3    OFF"},
-        LockCase{11, 15, 3, true, "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21"}));
+        LockCase{11, 15, 3, true, "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21"}),
+    [](const auto& instance) {
+      return std::string(DeviceTable[instance.param.type].PartName) + "_ProgBits_" +
+             std::to_string(instance.param.progBits);
+    });
 
 }  // namespace
 }  // namespace kaldo::test

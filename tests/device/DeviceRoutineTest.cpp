@@ -82,7 +82,11 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(AddressCase{0, 0x0000, "h=10 l=00"}, AddressCase{0, 0x0ABC, "h=1A l=BC"},
                       AddressCase{1, 0x1ABC, "h=1A l=BC"}, AddressCase{2, 0x4ABC, "h=4A l=BC"},
                       AddressCase{7, 0x4ABC, "h=8A l=BC"}, AddressCase{8, 0x3FFF, "h=3F l=FF"},
-                      AddressCase{8, 0x4123, "h=81 l=23"}, AddressCase{8, 0x7FFF, "h=BF l=FF"}));
+                      AddressCase{8, 0x4123, "h=81 l=23"}, AddressCase{8, 0x7FFF, "h=BF l=FF"}),
+    [](const auto& instance) {
+      return std::string(DeviceTable[instance.param.type].PartName) + "_at_" +
+             IntToHex(static_cast<std::uint32_t>(instance.param.address), 4);
+    });
 
 TEST(AddressForms, TwentyPinReadStepsTheCounterAfterEveryByte) {
   DeviceRig rig(11);
@@ -184,7 +188,7 @@ INSTANTIATE_TEST_SUITE_P(
                       WaitCase{"AT89C4051_erase", 12, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
                       WaitCase{"AT89S51_erase", 3, &RoutineWaits::EraseSelectInStep,
                                &Port::Delay50us}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(ShortenedWait, LockBitPulseCutShortLeavesTheChipUnlocked) {
   DeviceRig rig(0, DeviceRig::kPcBusNs);
@@ -304,7 +308,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
         AbsentCase{"empty_socket_signature", 0, kEmptySocket, kSignature,
                    "Signature Bytes Info For 89C51\rByte-1  = FF\rByte-2  = FF\rByte-3  = FF"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace kaldo::test

@@ -169,7 +169,7 @@ INSTANTIATE_TEST_SUITE_P(All, FamilyBMembers,
                                            FamilyBCase{"AT89S52", 4, false, true, "W 50us"},
                                            FamilyBCase{"AT89C55WD", 7, true, true, "W 100us"},
                                            FamilyBCase{"AT89C51RC", 8, true, false, "W 100us"}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 // The 20-pin devices count addresses themselves and the count wraps at the end of the chip, so the
 // routine walks the whole chip: 1024 addresses of an AT89C1051 holding the same two bytes.
@@ -356,7 +356,7 @@ INSTANTIATE_TEST_SUITE_P(
             {},
             "Signature & Program Bits Info For 89S8252\rByte-1          1E\rByte-2          "
             "72\rLock Bit-1    OFF\rLock Bit-2    ON\rLock Bit-3    OFF\rISP Bit         OFF"}),
-    [](const auto& info) { return std::string(info.param.name); });
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 struct LockCase {
   const char* name;
@@ -478,7 +478,7 @@ INSTANTIATE_TEST_SUITE_P(All, LockSequences,
                                            LockCase{"L4_AT89C4051", 12, 15, kL4},
                                            LockCase{"L4_AT89C1051U", 10, 15, kL4},
                                            LockCase{"unknown_type", 13, 7, kNone}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace kaldo::test

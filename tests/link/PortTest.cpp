@@ -71,7 +71,7 @@ INSTANTIATE_TEST_SUITE_P(Counts, OneShotWait,
                                          WaitCase{"Delay2ms", &Port::Delay2ms, 2387},
                                          WaitCase{"Delay10ms", &Port::Delay10ms, 11932},
                                          WaitCase{"Delay55ms", &Port::Delay55ms, 65535}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Delay500ms, IsFiftySeparateTenMillisecondWaits) {
   FakeIo io;

@@ -36,7 +36,7 @@ INSTANTIATE_TEST_SUITE_P(Sim, WaitLength,
                                          TimedWait{"Delay2ms", &Port::Delay2ms, 2387 / 1.193182},
                                          TimedWait{"Delay55ms", &Port::Delay55ms,
                                                    65535 / 1.193182}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(WaitLength, Delay500msIsFiftyTenMillisecondWaits) {
   SimulatedPC pc;
