@@ -219,7 +219,7 @@ const OutcomeCase kOutcomes[] = {
 };
 
 INSTANTIATE_TEST_SUITE_P(Programmer, Outcome, ::testing::ValuesIn(kOutcomes),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(Programmer, WriteProgramsTheChipAndTheLockBitsOnlyAfterAVerifiedWrite) {
   Rig good(kC51);
