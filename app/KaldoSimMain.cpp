@@ -2,8 +2,10 @@
 // the chips keep their contents across runs in a file beside the settings file.
 #include "app/KaldoProgram.h"
 #include "app/SimulatedMachine.h"
+#include "core/TextFile.h"
 
 int main(int argc, char** argv) {
+  kaldo::IgnoreFileSizeSignal();
   return kaldo::RunKaldo(argc, argv, [](kaldo::ProgramState& state, const std::string& folder) {
     return std::make_unique<kaldo::SimulatedMachine>(state, folder);
   });

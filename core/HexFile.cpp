@@ -99,7 +99,7 @@ void LoadHexLines(ProgramState& s, LineReader& in) {
 }
 
 void LoadHexFile(ProgramState& s) {
-  LineReader in = LineReader::OpenFile(s.HexFileName);
+  LineReader in = LineReader::OpenFile(s.HexFileName, kLongestRecord);
   LoadHexLines(s, in);
 }
 

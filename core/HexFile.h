@@ -21,6 +21,10 @@ inline constexpr int kDataRecord = 0x00;
 inline constexpr int kExtendedSegmentAddress = 0x02;  // base := value * 16
 inline constexpr int kExtendedLinearAddress = 0x04;   // base := value * 65536
 
+// The longest a record can be: the mark, count, address and type (9), 255 data bytes (510) and the
+// checksum (2). The reader looks at nothing after it, so it keeps no more of a line.
+inline constexpr std::size_t kLongestRecord = 521;
+
 // Does not blank the buffer first: the caller does. Bytes before the first failing line stay.
 void LoadHexFile(ProgramState& s);
 // The reader working on any source of lines (LoadHexFile opens HexFileName for it).

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <csignal>
+#include <random>
 
 #include "core/Errors.h"
 
@@ -19,16 +21,17 @@ constexpr std::size_t kReadChunk = 64 * 1024;
 
 }  // namespace
 
-LineReader::LineReader(std::string_view text) : data_(text.data()), size_(text.size()) {}
+LineReader::LineReader(std::string_view text, std::size_t keep)
+    : data_(text.data()), size_(text.size()), keep_(keep) {}
 
-LineReader::LineReader(int fd) : fd_(fd), buffer_(kReadChunk) {
+LineReader::LineReader(int fd, std::size_t keep) : fd_(fd), buffer_(kReadChunk), keep_(keep) {
   data_ = buffer_.data();
 }
 
-LineReader LineReader::OpenFile(const std::string& fileName) {
+LineReader LineReader::OpenFile(const std::string& fileName, std::size_t keep) {
   int fd = ::open(fileName.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) throw InOutErrorFromErrno(errno);
-  return LineReader(fd);
+  return LineReader(fd, keep);
 }
 
 LineReader::LineReader(LineReader&& other) noexcept
@@ -37,7 +40,9 @@ LineReader::LineReader(LineReader&& other) noexcept
       data_(other.data_),
       size_(other.size_),
       pos_(other.pos_),
-      ended_(other.ended_) {
+      keep_(other.keep_),
+      ended_(other.ended_),
+      restOfLine_(other.restOfLine_) {
   other.fd_ = -1;
   other.data_ = nullptr;
   other.size_ = other.pos_ = 0;
@@ -67,23 +72,38 @@ bool LineReader::Fill() {
 }
 
 bool LineReader::Eof() {
+  SkipRestOfLine();
   if (!Fill()) return true;
   if (data_[pos_] == kEndOfFile) ended_ = true;
   return ended_;
 }
 
 void LineReader::ReadLine(std::string& line) {
+  SkipRestOfLine();
   line.clear();
+  Scan(&line);
+}
+
+void LineReader::SkipRestOfLine() {
+  if (!restOfLine_) return;
+  restOfLine_ = false;
+  Scan(nullptr);
+}
+
+void LineReader::Scan(std::string* line) {
+  auto isLineEnd = [](char c) { return c == '\r' || c == '\n' || c == kEndOfFile; };
   while (Fill()) {
-    std::size_t start = pos_;
-    while (pos_ < size_) {
-      char c = data_[pos_];
-      if (c == '\r' || c == '\n' || c == kEndOfFile) break;
-      ++pos_;
-    }
-    line.append(data_ + start, pos_ - start);
+    const std::size_t start = pos_;
+    std::size_t stop = size_;
+    if (line != nullptr) stop = pos_ + std::min(size_ - pos_, keep_ - line->size());
+    while (pos_ < stop && !isLineEnd(data_[pos_])) ++pos_;
+    if (line != nullptr) line->append(data_ + start, pos_ - start);
     if (pos_ == size_) continue;  // the line goes on in the next chunk
-    char c = data_[pos_];
+    const char c = data_[pos_];
+    if (!isLineEnd(c)) {  // `line` is full
+      restOfLine_ = true;
+      return;
+    }
     if (c == kEndOfFile) {
       ended_ = true;
       return;
@@ -103,30 +123,46 @@ std::string FolderOf(const std::string& fileName) {
   return fileName.substr(0, slash);
 }
 
-// Writing through a link replaces the file it points to, not the link; a link whose file does
-// not exist yet names the file to create.
-std::string ResolveLink(std::string fileName) {
-  for (int depth = 0; depth < 40; ++depth) {
-    struct stat st;
-    if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
-    char target[PATH_MAX];
-    const ssize_t n = ::readlink(fileName.c_str(), target, sizeof target);
-    if (n <= 0 || static_cast<std::size_t>(n) == sizeof target) break;
-    std::string next(target, static_cast<std::size_t>(n));
-    fileName = next[0] == '/' ? next : FolderOf(fileName) + "/" + next;
-  }
-  return fileName;
-}
-
 int CreateTempFile(const std::string& folder, const std::string& base, std::string& tempName) {
-  static std::atomic<unsigned> serial{0};
+  std::random_device random;
   for (int attempt = 0;; ++attempt) {
     // Short enough for the folder's name limit, whatever the length of the target's name.
     tempName = folder + "/." + base.substr(0, 200) + ".tmp" + std::to_string(::getpid()) + "_" +
-               std::to_string(serial++);
+               std::to_string(random());
     int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
     if (errno != EEXIST || attempt > 100) throw InOutErrorFromErrno(errno);
+  }
+}
+
+// Writes all of `bytes` from the start of the file; the errno of a failure, or 0. `written` counts
+// the bytes that reached the file.
+int WriteFromStart(int fd, std::string_view bytes, std::size_t& written) {
+  written = 0;
+  while (written < bytes.size()) {
+    const ssize_t n =
+        ::pwrite(fd, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    written += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// The errno of a failure, or 0.
+int ReadWhole(int fd, std::string& bytes) {
+  bytes.clear();
+  char chunk[64 * 1024];
+  for (;;) {
+    const ssize_t n = ::pread(fd, chunk, sizeof chunk, static_cast<off_t>(bytes.size()));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    if (n == 0) return 0;
+    bytes.append(chunk, static_cast<std::size_t>(n));
   }
 }
 
@@ -151,23 +187,85 @@ int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode)
   return err;
 }
 
-void WriteInPlace(const std::string& fileName, std::string_view content) {
+// A pipe or a device takes the content as it comes.
+void WriteToDevice(const std::string& fileName, std::string_view content) {
   int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
   if (fd < 0) throw InOutErrorFromErrno(errno);
   if (int err = WriteAndClose(fd, content, nullptr)) throw InOutErrorFromErrno(err);
 }
 
+// A regular file rewritten where it stands keeps its old bytes in memory until the new ones are on
+// the disk, and gets them back when they are not: a full disk or a file-size limit costs nothing.
+void RewriteInPlace(const std::string& fileName, std::string_view content) {
+  const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) throw InOutErrorFromErrno(errno);
+  std::string old;
+  if (int err = ReadWhole(fd, old)) {
+    ::close(fd);
+    throw InOutErrorFromErrno(err);
+  }
+  std::size_t written = 0;
+  bool shortened = false;  // bytes past the new end are gone
+  int err = WriteFromStart(fd, content, written);
+  if (err == 0) {
+    shortened = content.size() < old.size();
+    if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
+      err = errno;
+      shortened = false;
+    }
+  }
+  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (err == 0) {
+    if (::close(fd) != 0) throw InOutErrorFromErrno(errno);
+    return;
+  }
+  const std::size_t changed = shortened ? old.size() : std::min(written, old.size());
+  std::size_t restored = 0;
+  int restoreErr = WriteFromStart(fd, std::string_view(old).substr(0, changed), restored);
+  if (restoreErr == 0 && ::ftruncate(fd, static_cast<off_t>(old.size())) != 0) restoreErr = errno;
+  if (restoreErr == 0 && ::fsync(fd) != 0) restoreErr = errno;
+  ::close(fd);
+  const InOutError failure = InOutErrorFromErrno(err);
+  if (restoreErr == 0) throw failure;
+  throw InOutError(failure.Code(), std::string(failure.what()) +
+                                       "; putting the old contents back failed too (" +
+                                       InOutErrorFromErrno(restoreErr).what() + "), so '" +
+                                       fileName + "' is left incomplete");
+}
+
+// After a rename the folder holds the new name; on the disk too once this has run.
+void SyncFolder(const std::string& folder) {
+  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  ::fsync(fd);
+  ::close(fd);
+}
+
 }  // namespace
+
+std::string FollowLinks(std::string fileName) {
+  for (int depth = 0; depth < 40; ++depth) {
+    struct stat st;
+    if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    char target[PATH_MAX];
+    const ssize_t n = ::readlink(fileName.c_str(), target, sizeof target);
+    if (n <= 0 || static_cast<std::size_t>(n) == sizeof target) break;
+    std::string next(target, static_cast<std::size_t>(n));
+    fileName = next[0] == '/' ? next : FolderOf(fileName) + "/" + next;
+  }
+  return fileName;
+}
 
 void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   struct stat old;
   const bool existed = ::stat(fileName.c_str(), &old) == 0;
   // A pipe or a device is written as it stands; renaming over it would replace it.
-  if (existed && !S_ISREG(old.st_mode)) return WriteInPlace(fileName, content);
+  if (existed && !S_ISREG(old.st_mode)) return WriteToDevice(fileName, content);
   // A file that may not be written is not replaced either.
   if (existed && ::access(fileName.c_str(), W_OK) != 0) throw InOutErrorFromErrno(errno);
 
-  const std::string target = ResolveLink(fileName);
+  // Writing through a link replaces the file it points to, not the link.
+  const std::string target = FollowLinks(fileName);
   const std::size_t slash = target.rfind('/');
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
@@ -178,7 +276,7 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   } catch (const InOutError& e) {
     // A writable file in a folder that takes no new files is rewritten where it stands.
     if (!existed || e.Code() != kFileAccessDenied) throw;
-    return WriteInPlace(target, content);
+    return RewriteInPlace(target, content);
   }
   int err = WriteAndClose(fd, content, existed ? &old : nullptr);
   if (err == 0 && ::rename(tempName.c_str(), target.c_str()) != 0) err = errno;
@@ -186,6 +284,11 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
     ::unlink(tempName.c_str());
     throw InOutErrorFromErrno(err);
   }
+  SyncFolder(FolderOf(target));
+}
+
+void IgnoreFileSizeSignal() {
+  ::signal(SIGXFSZ, SIG_IGN);
 }
 
 bool FileExists(const std::string& fileName) {
