@@ -77,6 +77,8 @@ struct CliCommand {
 std::span<const CliOption> GeneralOptions();
 std::span<const CliCommand> FileCommands();
 std::span<const CliOption> DeviceOptions();
+// Raises UsageError for --lock or --isp bits that the device of --device does not have.
+void CheckProgramBits(const CliOptions& options);
 std::span<const CliCommand> DeviceCommands();
 std::span<const CliCommand> InfoCommands();
 

@@ -114,8 +114,8 @@ const CliOption kDeviceOptions[] = {
      "lpt2 (0x278), lpt3 (0x3BC) or an I/O address 0xNNN (0x100 or above)",
      ApplyPort},
     {"--lock", "LIST",
-     "write: program these lock bits after a verified write, e.g. 1,2,3 (the device's own bits "
-     "only are written)",
+     "write: program these lock bits after a verified write, e.g. 1,2,3 (a bit the device does "
+     "not have is refused)",
      ApplyLock},
     {"--isp", nullptr, "write: program the ISP fuse after a verified write (AT89S53, AT89S8252)",
      ApplyIsp},
@@ -140,10 +140,28 @@ const CliOption kDeviceOptions[] = {
      ApplyLocked},
 };
 
+// "lock bits 1 and 2 and no ISP fuse"
+std::string ProgramBitsText(const DeviceInfo& d) {
+  return std::string(d.HasLockBit3 ? "lock bits 1, 2 and 3" : "lock bits 1 and 2") +
+         (d.HasIspFuse ? " and an ISP fuse" : " and no ISP fuse");
+}
+
 }  // namespace
 
 std::span<const CliOption> DeviceOptions() {
   return kDeviceOptions;
+}
+
+void CheckProgramBits(const CliOptions& o) {
+  const DeviceInfo* d = FindDevice(o.DeviceType);
+  if (d == nullptr) return;
+  const bool noLock3 = (o.ProgBits & kLockBit3) && !d->HasLockBit3;
+  const bool noIsp = (o.ProgBits & kIspFuse) && !d->HasIspFuse;
+  if (!noLock3 && !noIsp) return;
+  const std::string refused = noLock3 && noIsp ? "--lock 3 and --isp are"
+                              : noLock3        ? "--lock 3 is"
+                                               : "--isp is";
+  throw UsageError(refused + " not possible: AT" + d->PartName + " has " + ProgramBitsText(*d));
 }
 
 }  // namespace kaldo::cli

@@ -106,6 +106,7 @@ void CheckDeviceOptions(const CliOptions& o) {
   if (!simulated && (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
                      !o.StuckCells.empty() || o.Locked))
     throw UsageError("--trace and the simulator faults need --sim");
+  CheckProgramBits(o);
 }
 
 DeviceSession::DeviceSession(ProgramState& state, std::unique_ptr<IoSpace> io,

@@ -1,10 +1,26 @@
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <iostream>
 #include <string>
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/CliCommand.h"
+#include "core/TextFile.h"
 
 int main(int argc, char** argv) {
+  kaldo::IgnoreFileSizeSignal();
   std::vector<std::string> arguments(argv + 1, argv + argc);
-  return kaldo::cli::RunCli(arguments, std::cout, std::cerr);
+  const int status = kaldo::cli::RunCli(arguments, std::cout, std::cerr);
+  // What the command printed counts only once it has reached standard output.
+  errno = 0;
+  const bool flushed = static_cast<bool>(std::cout.flush()) && std::fflush(stdout) == 0;
+  if (!flushed || std::ferror(stdout)) {
+    const int err = errno;
+    std::cerr << "kaldo-cli: writing to standard output failed"
+              << (err != 0 ? std::string(": ") + std::strerror(err) : std::string()) << "\n";
+    return kaldo::cli::kExitError;
+  }
+  return status;
 }
