@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing need; does nothing when they are there.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-  qt6-base-dev fonts-liberation binutils srecord clang libclang-rt-dev clang-format)
+  qt6-base-dev fonts-liberation binutils srecord clang libclang-rt-dev clang-format
+  qemu-system-x86 busybox-static cpio)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
