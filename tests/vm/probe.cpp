@@ -7,7 +7,8 @@
 //   kaldo-vm-probe waits [clock|direct]
 //       times each wait of the delay timer on the guest's monotonic clock, on the clock-backed
 //       timer (as ppdev runs them) or on the PC's own interval timer through direct port access,
-//       and prints one line per wait: "@@ wait NAME nominal_us=.. min_us=.. median_us=.. max_us=..".
+//       and prints one line per wait: "@@ wait NAME nominal_us=.. min_us=.. median_us=..
+//       max_us=..".
 #include <sys/wait.h>
 #include <unistd.h>
 

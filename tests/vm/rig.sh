@@ -193,25 +193,58 @@ EOF
   (cd "$root" && find . | cpio -o -H newc --quiet) >"$work/initramfs.cpio"
 }
 
+# How long the emulated processor's thread has waited for a host processor so far (ns, from its
+# schedstat), 0 where the kernel does not keep it.
+held_off_ns() {
+  local task
+  for task in /proc/"$1"/task/*; do
+    case $(cat "$task/comm" 2>/dev/null) in
+      "CPU 0/"*) awk '{ print $2; f = 1 } END { if (!f) print 0 }' "$task/schedstat" 2>/dev/null ||
+        echo 0; return 0 ;;
+    esac
+  done
+  echo 0
+}
+
+# Boots the guest. While it runs, each "@@ begin" and "@@ end" line of the console is noted in
+# held_off.txt with held_off_ns at the moment it appeared, so that a run's wall time can be
+# weighed against the time a busy host kept the emulator from running.
 boot() {
-  local port index=0 args=() start end image
+  local port index=0 args=() start end image qemu seen=0 lines status=0
   for port in $PORTS; do
     args+=(-chardev "null,id=lp$index"
       -device "isa-parallel,chardev=lp$index,index=$index,iobase=$port,irq=$((7 - 2 * index))")
     index=$((index + 1))
   done
-  rm -f "$work/console.log" "$work/port.log"
+  rm -f "$work/console.log" "$work/port.log" "$work/held_off.txt"
+  touch "$work/console.log"
   image=$kernel/vmlinux
   [ -f "$image" ] || image=$kernel/vmlinuz
   start=$(date +%s%N)
-  timeout 150 qemu-system-x86_64 -accel "$accel" -M pc -m 256M -nodefaults -no-user-config \
-    -display none -monitor none -no-reboot -serial "file:$work/console.log" \
+  qemu-system-x86_64 -accel "$accel" -M pc -m 256M -nodefaults -no-user-config \
+    -name kaldo-vm,debug-threads=on -display none -monitor none -no-reboot \
+    -serial "file:$work/console.log" \
     -kernel "$image" -initrd "$work/initramfs.cpio" \
     -append "console=ttyS0 quiet panic=-1 $KERNEL_ARGS" "${args[@]}" \
-    -trace "parallel_ioport_*,file=$work/port.log" 2>"$work/qemu.log" ||
-    { echo "QEMU failed (status $?):"; cat "$work/qemu.log"; return 1; }
+    -trace "parallel_ioport_*,file=$work/port.log" 2>"$work/qemu.log" &
+  qemu=$!
+  while kill -0 "$qemu" 2>/dev/null; do
+    lines=$(grep -c '^@@ \(begin\|end\) ' "$work/console.log" || true)
+    if [ "$lines" -gt "$seen" ]; then
+      grep '^@@ \(begin\|end\) ' "$work/console.log" | tail -n +$((seen + 1)) |
+        awk -v ns="$(held_off_ns "$qemu")" '{ print $2, $3, ns }' >>"$work/held_off.txt"
+      seen=$lines
+    fi
+    if [ $(($(date +%s%N) - start)) -gt 150000000000 ]; then
+      kill "$qemu"
+      echo "QEMU ran for more than 150 s"
+    fi
+    sleep 0.02
+  done
+  wait "$qemu" || status=$?
   end=$(date +%s%N)
   qemu_ms=$(((end - start) / 1000000))
+  [ "$status" -eq 0 ] || { echo "QEMU failed (status $status):"; cat "$work/qemu.log"; return 1; }
   tr -d '\r' <"$work/console.log" >"$work/console.txt"
   grep -q '^@@ done' "$work/console.txt" ||
     { echo "the guest did not finish:"; cat "$work/console.txt"; return 1; }
@@ -301,13 +334,28 @@ compare() {
   fi
 }
 
+# held_off RUN: how long (ms) the host kept the emulated processor waiting during the run.
+held_off() {
+  # A line seen after QEMU ended has no figure (0): nothing is counted then.
+  awk -v n="$1" '$2 == n { t[$1] = $3 }
+    END { d = t["end"] - t["begin"]; printf "%.0f\n", d > 0 ? d / 1e6 : 0 }' "$work/held_off.txt"
+}
+
 # wall_vs_board RUN: the run's wall time against the simulated board time of its last compare.
 wall_vs_board() {
-  local wall board
-  wall=$(field "$1" wall_ms)
-  board=$(cat "$work/sim/$1.board_us")
-  awk -v w="$wall" -v b="$board" 'BEGIN { printf "wall %.0f ms, board %.0f ms, ratio %.4f\n",
-    w, b / 1000, w * 1000 / b }'
+  awk -v w="$(field "$1" wall_ms)" -v b="$(cat "$work/sim/$1.board_us")" -v h="$(held_off "$1")" \
+    'BEGIN { printf "wall %.0f ms, board %.0f ms (%+.1f%%), host kept the emulator waiting %d ms\n",
+      w, b / 1000, (w * 1000 / b - 1) * 100, h }'
+}
+
+# left_idle RUN MASK: the run's piece of the port log leaves the board idle: the last control write
+# (through MASK) is 0x07, and the last latch strobe (data bit 7 rising) latched a mode byte with
+# bits 7 and 0 set (the mode register takes data bit 6 at each rising edge of data bit 1).
+left_idle() {
+  local result
+  result=$(segment "$1" | awk -v mask="$2" -f "$here/idle.awk") ||
+    { fail "$1: $result"; return 0; }
+  figure "$1: $result"
 }
 
 # waits RUN [at-least]: the wait timings the probe printed, as figures; with at-least, a wait that
