@@ -338,7 +338,7 @@ compare() {
 held_off() {
   # A line seen after QEMU ended has no figure (0): nothing is counted then.
   awk -v n="$1" '$2 == n { t[$1] = $3 }
-    END { d = t["end"] - t["begin"]; printf "%.0f\n", d > 0 ? d / 1e6 : 0 }' "$work/held_off.txt"
+    END { d = t["end"] - t["begin"]; printf "%.0f\n", (d > 0 ? d / 1e6 : 0) }' "$work/held_off.txt"
 }
 
 # wall_vs_board RUN: the run's wall time against the simulated board time of its last compare.
