@@ -11,6 +11,11 @@
 #include "core/Errors.h"
 #include "core/ProgramState.h"
 
+namespace kaldo {
+class Programmer;
+struct SignatureVerdict;
+}  // namespace kaldo
+
 namespace kaldo::cli {
 
 inline constexpr int kExitOK = 0;
@@ -41,6 +46,7 @@ struct CliOptions {
   bool RealPort = false;       // --port given
   std::uint16_t PortBase = 0;  // --port
   std::string TraceFile;       // --trace (simulated PC only)
+  bool Force = false;          // --force: no signature check before the command
   int ProgBits = 0;            // --lock, --isp
   // Faults of the simulated PC.
   bool NoBoard = false;
@@ -94,5 +100,14 @@ bool LoadImage(CliContext& context, const std::string& fileName);
 
 // Writes an outcome text, each carriage return in it starting a new line.
 void PrintText(std::ostream& out, const std::string& text);
+
+// "1E 51 FF"
+std::string HexByteList(std::span<const std::uint8_t> bytes);
+
+// Before a command that reads or writes the chip: true when the chip answers with the signature
+// of --device, or --force was given (which is said on stderr). Otherwise prints why not.
+bool PassesSignatureGuard(CliContext& context, Programmer& device);
+// The text for a signature the guard refuses.
+std::string SignatureGuardText(const SignatureVerdict& verdict, int deviceType);
 
 }  // namespace kaldo::cli

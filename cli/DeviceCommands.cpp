@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <iostream>
+#include <optional>
 #include <string>
 
 #include "cli/CliCommand.h"
@@ -51,11 +52,12 @@ bool StderrIsTerminal(const CliContext& c) {
   return &c.Err == &std::cerr && isatty(STDERR_FILENO);
 }
 
-// Runs one device command with the busy text of its window command.
-CommandOutcome RunOnDevice(CliContext& c, DeviceCommand command) {
+// Runs one device command with the busy text of its window command. A command that reads or
+// writes the chip runs only after the signature guard; nothing when the guard refused.
+std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command) {
   std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State);
-  CommandOutcome outcome;
-  {
+  std::optional<CommandOutcome> outcome;
+  if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
     const char* busyText = BusyText(command);
     TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
     if (busyText) progress.UpdateCmdDisp(busyText);
@@ -74,10 +76,12 @@ bool LoadForDevice(CliContext& c, const std::string& fileName) {
   return false;
 }
 
-// The window's text for the outcome; exit 1 when the device failed the command.
-int Verdict(CliContext& c, const CommandOutcome& outcome) {
-  PrintText(c.Out, OutcomeText(outcome));
-  return outcome.Succeeded() ? kExitOK : kExitFailed;
+// The window's text for the outcome; exit 1 when the device failed the command, or the signature
+// guard refused it (its text is printed).
+int Verdict(CliContext& c, const std::optional<CommandOutcome>& outcome) {
+  if (!outcome) return kExitFailed;
+  PrintText(c.Out, OutcomeText(*outcome));
+  return outcome->Succeeded() ? kExitOK : kExitFailed;
 }
 
 int RunBlank(CliContext& c, const std::vector<std::string>&) {
@@ -87,8 +91,8 @@ int RunBlank(CliContext& c, const std::vector<std::string>&) {
 
 int RunRead(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
-  const CommandOutcome outcome = RunOnDevice(c, DeviceCommand::Read);
-  if (!outcome.Succeeded()) return Verdict(c, outcome);
+  const std::optional<CommandOutcome> outcome = RunOnDevice(c, DeviceCommand::Read);
+  if (!outcome || !outcome->Succeeded()) return Verdict(c, outcome);
   SaveImageFile(c, args[0]);
   return Verdict(c, outcome);
 }

@@ -77,6 +77,10 @@ void ApplyIsp(CliOptions& o, const std::string&) {
   o.ProgBits |= kIspFuse;
 }
 
+void ApplyForce(CliOptions& o, const std::string&) {
+  o.Force = true;
+}
+
 void ApplyNoBoard(CliOptions& o, const std::string&) {
   o.NoBoard = true;
 }
@@ -119,6 +123,10 @@ const CliOption kDeviceOptions[] = {
      ApplyLock},
     {"--isp", nullptr, "write: program the ISP fuse after a verified write (AT89S53, AT89S8252)",
      ApplyIsp},
+    {"--force", nullptr,
+     "blank, read, verify, write: go on without checking first that the chip answers with the "
+     "signature of --device (a chip that gives none, or another device's, is refused otherwise)",
+     ApplyForce},
     {"--trace", "FILE",
      "with --sim: write every port access of the simulated PC to FILE, one line each: the "
      "simulated time in microseconds, W or R, the port (4 hex digits) and the value (2 hex "

@@ -4,6 +4,7 @@
 
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
+#include "device/SignatureCheck.h"
 
 namespace kaldo::cli {
 
@@ -13,24 +14,19 @@ std::string LockBitList(const DeviceInfo& d) {
   return d.HasLockBit3 ? "1,2,3" : "1,2";
 }
 
-std::string SignatureList(const DeviceInfo& d) {
-  const int count = d.HasSignature3 ? 3 : 2;
-  std::string text;
-  for (int i = 0; i < count; ++i) text += (i ? " " : "") + IntToHex(d.Signature[i], 2);
-  return text;
-}
-
 // "89S8252    10240 bytes  lock bits 1,2,3  ISP fuse yes  signature 1E 72"
-std::string DeviceLine(const DeviceInfo& d) {
+std::string DeviceLine(int deviceType) {
+  const DeviceInfo& d = *FindDevice(deviceType);
   std::ostringstream line;
   line << std::left << std::setw(9) << d.PartName << std::right << std::setw(6) << d.Size
        << " bytes  lock bits " << std::left << std::setw(5) << LockBitList(d) << "  ISP fuse "
-       << std::setw(3) << (d.HasIspFuse ? "yes" : "no") << "  signature " << SignatureList(d);
+       << std::setw(3) << (d.HasIspFuse ? "yes" : "no") << "  signature "
+       << HexByteList(ExpectedSignature(deviceType));
   return line.str();
 }
 
 int RunDevices(CliContext& c, const std::vector<std::string>&) {
-  for (const DeviceInfo& d : DeviceTable) c.Out << DeviceLine(d) << "\n";
+  for (int t = 0; t < kDeviceCount; ++t) c.Out << DeviceLine(t) << "\n";
   return kExitOK;
 }
 
@@ -42,6 +38,12 @@ const CliCommand kInfoCommands[] = {
 };
 
 }  // namespace
+
+std::string HexByteList(std::span<const std::uint8_t> bytes) {
+  std::string text;
+  for (std::uint8_t b : bytes) text += (text.empty() ? "" : " ") + IntToHex(b, 2);
+  return text;
+}
 
 std::span<const CliCommand> InfoCommands() {
   return kInfoCommands;

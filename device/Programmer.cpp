@@ -127,4 +127,10 @@ CommandOutcome Programmer::Signature(ProgressDisplay* progress) {
   return Run(DeviceCommand::Signature, progress);
 }
 
+SignatureVerdict Programmer::CheckSignature(ProgressDisplay* progress) {
+  const CommandOutcome outcome = Run(DeviceCommand::Signature, progress);
+  if (outcome.Result == CommandOutcome::Kind::NoDeviceSelected) return {};
+  return JudgeSignature(state_.DeviceType, outcome.Signature.Bytes);
+}
+
 }  // namespace kaldo

@@ -10,6 +10,9 @@ printf ':0400000012345678E9\r\n' >sum.hex
 S="--sim st"
 usage="\nTry 'kaldo-cli --help'."
 verr='Buffer Verify Error @ Address  0003\nData Read  =  78\nProg Data   =  79'
+noanswer2='No chip answered (signature FF FF): is the board connected and the chip seated?'
+noanswer3='No chip answered (signature FF FF FF): is the board connected and the chip seated?'
+forced="kaldo-cli: --force: the chip's signature is not checked"
 
 #     name                   exit stdout                                   stderr  arguments
 check "blank, fresh state"   0 'Blank Check O.K'                           ''      $S blank
@@ -48,12 +51,30 @@ check "empty state file"     0 'Blank Check O.K'                           ''   
 
 # Faults of the simulated PC.
 check "stuck cell"           1 'Program Verify Error @ Address  0002\nData Read  =  FF\nProg Data   =  56' '' $S --stuck 2 write a.hex
-check "no board, blank"      0 'Blank Check O.K'                           ''      $S --no-board blank
+check "no board, blank"      1 "$noanswer3"                                ''      $S --no-board blank
+check "no board, forced"     0 'Blank Check O.K'                           "$forced" $S --no-board --force blank
 check "no board, signature"  0 'Signature Bytes Info For 89C52\nByte-1  = FF\nByte-2  = FF\nByte-3  = FF' '' $S --device 89c52 --no-board signature
-check "empty socket"         1 'Buffer Verify Error @ Address  0000\nData Read  =  FF\nProg Data   =  12' '' $S --device 89c2051 --empty-socket verify a.hex
+check "empty socket"         1 "$noanswer2"                                ''      $S --device 89c2051 --empty-socket verify a.hex
+check "empty socket, forced" 1 'Buffer Verify Error @ Address  0000\nData Read  =  FF\nProg Data   =  12' "$forced" $S --device 89c2051 --empty-socket --force verify a.hex
 check "other chip in socket" 0 'Signature Bytes Info For 89C55\nByte-1  = FF\nByte-2  = FF\nByte-3  = FF' '' $S --device 89c55 --socket 89c51 signature
 check "locked chip"          1 'Buffer Verify Error @ Address  0000\nData Read  =  FF\nProg Data   =  12' '' $S --device 89c4051 --locked verify a.hex
 check "locked chip rewritten" 0 'Programming/Verify OK'                    ''      $S --device 89c4051 write a.hex
+
+# The signature guard before blank, read, verify and write, on chips of their own.
+G="--sim guard.st"
+for device in 89C51 89C52 89C55 89S51 89S52 89S53 89S8252 89C55WD 89C51RC 89C1051 89C1051U \
+  89C2051 89C4051; do
+  check "guard passes $device" 0 'Blank Check O.K'                         ''      $G --device $device blank
+done
+wrong='Wrong chip: signature 1E 51 06 (AT89S51) where the AT89S52 has 1E 52 06.\nPut an AT89S52 in the socket, or give the --device of the chip that is there; --force skips this check.'
+check "wrong chip, write"    1 "$wrong"                                    ''      $G --device 89s52 --socket 89s51 write a.hex
+check "wrong chip untouched" 0 'Blank Check O.K'                           ''      $G --device 89s51 blank
+several='Wrong chip: signature 1E 55 (AT89C55 or AT89C55WD) where the AT89S8252 has 1E 72.\nPut an AT89S8252 in the socket, or give the --device of the chip that is there; --force skips this check.'
+check "wrong chip, read"     1 "$several"                                  ''      $G --device 89s8252 --socket 89c55 read wrong.hex
+[ -e wrong.hex ] && fail "a refused read wrote its file"
+check "no board, 20-pin"     1 "$noanswer2"                                ''      $G --device 89c4051 --no-board write a.hex
+check "wrong chip, forced"   0 'Programming/Verify OK'                     "$forced" $G --device 89s52 --socket 89s51 --force write a.hex
+check "forced write landed"  0 'Verify OK'                                 ''      $G --device 89s51 verify a.hex
 
 # Usage errors.
 check "no backend"           2 ''  "kaldo-cli: a device command needs --sim STATE or --port PORT$usage" blank
@@ -84,7 +105,7 @@ if command -v script >/dev/null; then
 fi
 
 "$CLI" --help >help.txt || fail "help exit"
-for word in blank read write verify signature --sim --port --lock --isp --trace --no-board \
+for word in blank read write verify signature --sim --port --lock --isp --force --trace --no-board \
   --empty-socket --socket --stuck --locked; do
   grep -q -- "$word" help.txt || fail "help lacks $word"
 done
