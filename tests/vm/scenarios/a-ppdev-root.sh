@@ -1,5 +1,6 @@
 # ppdev as root: /dev/parport0 is found through /proc/sys/dev/parport/parport0/base-addr, and the
-# four device commands run to their end on the emulated port with nothing attached.
+# four device commands run to their end on the emulated port with nothing attached (--force: the
+# signature check would refuse the chip that is not there, as the first blank check shows).
 #
 # data/blink.ihx is an SDCC-style program for the AT89C2051 (LF line ends, reset vector first):
 #   0000 02 00 30  ljmp 0x0030        0037 7E 00  mov r6,#0     003D DE FA  djnz r6,0x0039
@@ -14,9 +15,10 @@ guest() {
   load_parport
   echo "@@ base-addr=$(cut -f1 /proc/sys/dev/parport/parport0/base-addr)"
   run signature kaldo-cli --port lpt1 --device 89C2051 signature
-  run blank kaldo-cli --port lpt1 --device 89C2051 blank
-  run write kaldo-cli --port lpt1 --device 89C2051 write blink.ihx
-  run read kaldo-cli --port lpt1 --device 89C2051 read /tmp/read.hex
+  run guarded kaldo-cli --port lpt1 --device 89C2051 blank
+  run blank kaldo-cli --port lpt1 --device 89C2051 --force blank
+  run write kaldo-cli --port lpt1 --device 89C2051 --force write blink.ihx
+  run read kaldo-cli --port lpt1 --device 89C2051 --force read /tmp/read.hex
   run waits kaldo-vm-probe waits clock
 }
 
@@ -24,14 +26,16 @@ check() {
   [ "$(console_value base-addr)" = 888 ] || fail "parport0's base-addr is not 888"
   expect_exit signature 0
   expect_text signature "Signature Bytes Info For 89C2051"
+  expect_exit guarded 1
+  expect_text guarded "No chip answered (signature "
   expect_exit blank 1
   expect_exit write 1
   expect_text write "Program Verify Error @ Address  0000"
   expect_exit read 0
   compare signature until-read 0f 4 --device 89C2051 signature
-  compare blank until-read 0f 4 --device 89C2051 blank
-  compare write whole 0f 4 --device 89C2051 write blink.ihx
-  compare read until-read 0f 4 --device 89C2051 read read.hex
+  compare blank until-read 0f 4 --device 89C2051 --force blank
+  compare write whole 0f 4 --device 89C2051 --force write blink.ihx
+  compare read until-read 0f 4 --device 89C2051 --force read read.hex
   figure "write through ppdev: $(wall_vs_board write)"
   waits waits at-least
 }

@@ -5,8 +5,8 @@
 # kept the emulated processor waiting (it stands still then while QEMU's timer runs on).
 guest() {
   [ -e /proc/sys/dev/parport ] && echo "@@ driver=loaded"
-  run write kaldo-cli --port lpt1 --device 89C2051 write blink.ihx
-  run write-again kaldo-cli --port lpt1 --device 89C2051 write blink.ihx
+  run write kaldo-cli --port lpt1 --device 89C2051 --force write blink.ihx
+  run write-again kaldo-cli --port lpt1 --device 89C2051 --force write blink.ihx
   run waits kaldo-vm-probe waits direct
 }
 
@@ -16,7 +16,7 @@ check() {
   for run in write write-again; do
     expect_exit $run 1
     expect_text $run "Program Verify Error @ Address  0000"
-    compare $run whole ff 0 --device 89C2051 write blink.ihx
+    compare $run whole ff 0 --device 89C2051 --force write blink.ihx
     figure "$run by direct access: $(wall_vs_board $run)"
     awk -v w="$(field $run wall_ms)" -v b="$(cat "$work/sim/$run.board_us")" \
       'BEGIN { exit !(w * 1000 >= b) }' || fail "$run took less wall time than board time"

@@ -2,10 +2,10 @@
 # the board back to idle before it ends, so the port's last control write is 0x07 (Strobe,
 # AutoFeed and Init) and the last latch strobe carries a mode byte with bits 7 and 0 set.
 guest() {
-  run direct --term-after 1500 kaldo-cli --port lpt1 --device 89C2051 write blink.ihx
+  run direct --term-after 1500 kaldo-cli --port lpt1 --device 89C2051 --force write blink.ihx
   mark # the driver's probing of the port is no part of the run
   load_parport
-  run ppdev --term-after 1500 kaldo-cli --port lpt1 --device 89C2051 write blink.ihx
+  run ppdev --term-after 1500 kaldo-cli --port lpt1 --device 89C2051 --force write blink.ihx
 }
 
 check() {
