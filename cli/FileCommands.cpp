@@ -1,4 +1,8 @@
 // The commands on files: load and convert, working on the buffer as the window's Open and Save do.
+#include <algorithm>
+#include <cctype>
+#include <string_view>
+
 #include "cli/CliCommand.h"
 #include "core/BinFile.h"
 #include "core/Convert.h"
@@ -12,9 +16,11 @@ bool IsBinaryImage(const CliOptions& o, const std::string& fileName) {
   if (o.Format != ImageFormat::ByName) return o.Format == ImageFormat::Binary;
   constexpr std::string_view kBinExtension = ".bin";
   if (fileName.size() < kBinExtension.size()) return false;
-  const std::string_view end = std::string_view(fileName).substr(fileName.size() - 4);
-  return std::equal(end.begin(), end.end(), kBinExtension.begin(),
-                    [](char a, char b) { return (a | 0x20) == b; });
+  const std::string_view end =
+      std::string_view(fileName).substr(fileName.size() - kBinExtension.size());
+  return std::equal(end.begin(), end.end(), kBinExtension.begin(), [](char a, char b) {
+    return std::tolower(static_cast<unsigned char>(a)) == b;
+  });
 }
 
 int RunLoad(CliContext& c, const std::vector<std::string>& args) {
