@@ -52,6 +52,9 @@ std::optional<QString> QtFileDialogSeam::Run(QWidget* parent, const FileDialogRe
   dialog.setAcceptMode(save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
   dialog.setFileMode(QFileDialog::AnyFile);
   dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  // The program's own dialog on every desktop: its filters match names in either case, so
+  // FIRMWARE.HEX shows beside firmware.hex.
+  dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   QStringList filters;
   for (const auto& [description, pattern] : request.Filters)
     filters << (description.contains(QLatin1Char('(')) ? description

@@ -163,6 +163,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (shown_) return;
   shown_ = true;
+  // The focus ring shows on Open File from the start, as after a Tab key (showing clears it).
+  setAttribute(Qt::WA_KeyboardFocusChange);
   Guarded([&] { FormShow(); });
 }
 

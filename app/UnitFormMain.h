@@ -22,6 +22,7 @@
 #include "device/ProgressDisplay.h"
 
 class QAction;
+class QActionGroup;
 class QCheckBox;
 class QComboBox;
 class QFrame;
@@ -45,14 +46,20 @@ class TfrmSignature;
 // Title of the application: the task-bar entry and the general error report.
 inline constexpr const char* kAppTitle = " KALDO";
 
-// The status bar: two sunken text panels.
+// The status bar: two sunken text panels, the first width0 wide, the second up to the right edge.
 class TStatusBar : public QWidget {
  public:
-  TStatusBar(int width0, int width1, QWidget* parent);
+  TStatusBar(int width0, const QRect& place, QWidget* parent);
   QString Panel(int i) const;
   void SetPanel(int i, const QString& text);
 
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+
  private:
+  void PlacePanels();
+
+  int width0_;
   QLabel* panels_[2];
 };
 
@@ -142,6 +149,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
 
   // --- Handlers: file, buffer, port and help commands (UnitFormMainFile.cpp) ----------------
   void mnuFileOpenHexClick(QObject* Sender = nullptr);
+  // Open without its dialog, for the file dropped on the window: the same steps and messages.
+  void OpenHexFile(const QString& path);
   void cmdOpenFileClick(QObject* Sender = nullptr);
   void sbtOpenFileClick(QObject* Sender = nullptr);
   void mnuFileSaveHexClick(QObject* Sender = nullptr);
@@ -202,6 +211,7 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   QAction* mnuPortLPT1 = nullptr;
   QAction* mnuPortLPT2 = nullptr;
   QAction* mnuPortLPT3 = nullptr;
+  QActionGroup* mnuPortGroup = nullptr;
   QMenu* mnuHelp = nullptr;
   QAction* mnuHelpAbout = nullptr;
   QAction* mnuSignature = nullptr;
@@ -219,6 +229,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void CreateControls();

@@ -6,11 +6,14 @@
 // moves the checksum.
 #include <QAction>
 #include <QApplication>
+#include <QDropEvent>
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
+#include <QUrl>
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
@@ -85,6 +88,14 @@ void ForgetFileIfChecksumMoved(TfrmMain& form) {
   form.UpdateHexFilename();
 }
 
+// What a drag brings, when it is something the window opens: one local file (not a folder).
+QString DroppedFile(const QMimeData* data) {
+  if (!data || !data->hasUrls() || data->urls().size() != 1) return {};
+  const QUrl url = data->urls().front();
+  if (!url.isLocalFile() || QFileInfo(url.toLocalFile()).isDir()) return {};
+  return url.toLocalFile();
+}
+
 }  // namespace
 
 // --- The other windows -------------------------------------------------------------------------
@@ -121,7 +132,11 @@ void TfrmMain::mnuFileOpenHexClick(QObject*) {
   dlgOpenDialog.InitialDir() = Text(state_.FilePath);
   dlgOpenDialog.FileName().clear();
   if (!dlgOpenDialog.Execute() || dlgOpenDialog.FileName().isEmpty()) return;
-  state_.HexFileName = dlgOpenDialog.FileName().toStdString();
+  OpenHexFile(dlgOpenDialog.FileName());
+}
+
+void TfrmMain::OpenHexFile(const QString& path) {
+  state_.HexFileName = path.toStdString();
   if (LoadCurrentFile(*this)) {
     GetFilePath();
     UpdateGridDisp();
@@ -132,6 +147,18 @@ void TfrmMain::mnuFileOpenHexClick(QObject*) {
   // What the loader placed before it stopped stays on top of the 0xFF fill.
   ForgetFileAfterFailedLoad(*this);
   MessageBox(Text(state_.ResultText), QStringLiteral("  OPEN FILE"), MsgIcon::Warning);
+}
+
+// A file dropped on the window opens as if the Open dialog had chosen it.
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
+  if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event) {
+  const QString path = DroppedFile(event->mimeData());
+  if (path.isEmpty()) return;
+  event->acceptProposedAction();
+  Guarded([&] { OpenHexFile(path); });
 }
 
 void TfrmMain::cmdOpenFileClick(QObject*) {

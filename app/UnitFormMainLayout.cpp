@@ -1,5 +1,6 @@
 // The main window's controls and menu: where each one stands, its caption, font, hint and tab stop.
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFrame>
@@ -11,6 +12,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "app/Pictures.h"
 #include "app/UnitFormMain.h"
@@ -26,21 +28,45 @@ QFont PixelFont(const QString& family, int pixels, bool bold = false) {
   return font;
 }
 
+// The device box turns with the wheel only once it has the focus: a wheel turned on its way
+// across the window changes neither the device nor the program bits.
+class TDeviceBox : public QComboBox {
+ public:
+  using QComboBox::QComboBox;
+
+ protected:
+  void wheelEvent(QWheelEvent* event) override {
+    if (hasFocus())
+      QComboBox::wheelEvent(event);
+    else
+      event->ignore();
+  }
+};
+
 }  // namespace
 
 // --- Status bar --------------------------------------------------------------------------------
 
-TStatusBar::TStatusBar(int width0, int width1, QWidget* parent) : QWidget(parent) {
-  const int widths[2] = {width0, width1};
-  int left = 0;
-  for (int i = 0; i < 2; ++i) {
-    panels_[i] = new QLabel(this);
-    panels_[i]->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    panels_[i]->setGeometry(left, 2, widths[i] - 2, 23);
-    left += widths[i];
+TStatusBar::TStatusBar(int width0, const QRect& place, QWidget* parent)
+    : QWidget(parent), width0_(width0) {
+  for (QLabel*& panel : panels_) {
+    panel = new QLabel(this);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
   }
   panels_[0]->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   panels_[1]->setAlignment(Qt::AlignCenter);
+  setGeometry(place);
+  PlacePanels();
+}
+
+void TStatusBar::resizeEvent(QResizeEvent* event) {
+  QWidget::resizeEvent(event);
+  PlacePanels();
+}
+
+void TStatusBar::PlacePanels() {
+  panels_[0]->setGeometry(0, 2, width0_ - 2, height() - 2);
+  panels_[1]->setGeometry(width0_, 2, width() - width0_, height() - 2);
 }
 
 QString TStatusBar::Panel(int i) const {
@@ -60,6 +86,7 @@ void TfrmMain::CreateControls() {
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                  Qt::WindowCloseButtonHint);
   setFont(PixelFont(QStringLiteral("Arial"), 12));
+  setAcceptDrops(true);
 
   Client = new QWidget(this);
   Client->setFixedSize(kClientWidth, kClientHeight);
@@ -87,7 +114,7 @@ void TfrmMain::CreateControls() {
   };
   lblType = label(QStringLiteral("Tpye"), 363, 12);
 
-  cboType = new QComboBox(Client);
+  cboType = new TDeviceBox(Client);
   cboType->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
   for (const DeviceInfo& d : DeviceTable) cboType->addItem(QString::fromLatin1(d.ListText));
   cboType->setMaxVisibleItems(kDeviceCount);
@@ -169,8 +196,7 @@ void TfrmMain::CreateControls() {
   cmdReloadFile = button(QStringLiteral("Reloa&d File"), "Reload Current Hex File", 208, 304);
   cmdSaveFile = button(QStringLiteral("S&ave File"), "Save Hex File", 304, 304);
 
-  stsBar = new TStatusBar(475, 50, Client);
-  stsBar->setGeometry(0, kClientHeight - 25, kClientWidth, 25);
+  stsBar = new TStatusBar(475, {0, kClientHeight - 25, kClientWidth, 25}, Client);
   stsBar->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
   stsBar->SetPanel(1, QStringLiteral("Ver 3.0"));
 
@@ -189,12 +215,14 @@ void TfrmMain::CreateControls() {
   setTabOrder(cmdSaveFile, cboType);
   setTabOrder(cboType, strGrid);
   setTabOrder(strGrid, fraProgBits);
+  // The window opens with the focus on the first tab stop (its ring: see showEvent).
+  cmdOpenFile->setFocus(Qt::TabFocusReason);
 
   dlgOpenDialog.Title() = QStringLiteral("Open Hex File");
   dlgSaveDialog.Title() = QStringLiteral("Save Hex File");
   for (TFileDialog* d : {&dlgOpenDialog, &dlgSaveDialog}) {
-    d->Request.Filters = {{QStringLiteral("Hex File (*.hex)"), QStringLiteral("*.hex")},
-                          {QStringLiteral("All Files (*.*)"), QStringLiteral("*.*")}};
+    d->Request.Filters = {{QStringLiteral("Hex File (*.hex *.ihx)"), QStringLiteral("*.hex *.ihx")},
+                          {QStringLiteral("All Files (*)"), QStringLiteral("*")}};
     d->Request.DefaultExt = QStringLiteral("hex");
   }
 }
@@ -206,10 +234,12 @@ void TfrmMain::CreateMenu() {
 
   mnuFile = mnuMain->addMenu(QStringLiteral("&File"));
   mnuFileOpenHex = item(mnuFile, QStringLiteral("&Open Hex File"));
+  mnuFileOpenHex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_O));
   mnuFileSaveHex = item(mnuFile, QStringLiteral("&Save Hex File"));
+  mnuFileSaveHex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   mnuFile->addSeparator();
   mnuFileExit = item(mnuFile, QStringLiteral("E&xit"));
-  mnuFileExit->setShortcut(QKeySequence(Qt::Key_F10));
+  mnuFileExit->setShortcuts({QKeySequence(Qt::Key_F10), QKeySequence(Qt::CTRL | Qt::Key_Q)});
 
   mnuEdit = mnuMain->addMenu(QStringLiteral("&Edit"));
   mnuEditClrBuffer = item(mnuEdit, QStringLiteral("Clear &Buffer"));
@@ -221,7 +251,13 @@ void TfrmMain::CreateMenu() {
   mnuPortLPT1 = item(mnuPort, QStringLiteral("LPT-&1"));
   mnuPortLPT2 = item(mnuPort, QStringLiteral("LPT-&2"));
   mnuPortLPT3 = item(mnuPort, QStringLiteral("LPT-&3"));
-  for (QAction* a : {mnuPortLPT1, mnuPortLPT2, mnuPortLPT3}) a->setCheckable(true);
+  // Radio marks, and none at all for a port base that is none of the three.
+  mnuPortGroup = new QActionGroup(mnuPort);
+  mnuPortGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  for (QAction* a : {mnuPortLPT1, mnuPortLPT2, mnuPortLPT3}) {
+    a->setCheckable(true);
+    mnuPortGroup->addAction(a);
+  }
 
   mnuHelp = mnuMain->addMenu(QStringLiteral("&Help"));
   mnuHelpAbout = item(mnuHelp, QStringLiteral("&About"));

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QLabel>
+#include <QMouseEvent>
 #include <QShowEvent>
 #include <QTimer>
 
@@ -89,6 +90,11 @@ void TfrmSplash::showEvent(QShowEvent* event) {
   CentreOnScreen(this);
   QFrame::showEvent(event);
   if (!event->spontaneous()) FormShow();
+}
+
+void TfrmSplash::mousePressEvent(QMouseEvent* event) {
+  event->accept();
+  close();
 }
 
 void TfrmSplash::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 // The splash window: title, version and the three About lines in large type, above the main
-// window for five seconds after start-up; then it closes and destroys itself.
+// window for five seconds after start-up, or until it is clicked; then it closes and destroys
+// itself.
 #pragma once
 
 #include <QFrame>
@@ -32,6 +33,8 @@ class TfrmSplash : public QFrame {
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  // A click closes the window before its time.
+  void mousePressEvent(QMouseEvent* event) override;
 
  private:
   ProgramState& state_;

@@ -1,5 +1,6 @@
 // The main window as the user sees it: controls, menu, grid, readouts, status bar and port marks.
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -152,12 +153,15 @@ class MainWindowTest : public QObject {
     QCOMPARE(f.strGrid->verticalHeader()->font().pixelSize(), 11);
     for (QLabel* l : {f.lblCSdata, f.lblCmd, f.lblAdres})
       QCOMPARE(l->alignment(), Qt::Alignment(Qt::AlignCenter));
-    // The status bar's panels: 475 wide for the file, 50 centred for the version.
+    // The status bar's panels: 475 wide for the file, the version centred in the rest, up to the
+    // window's right edge.
     QList<QLabel*> panels = f.stsBar->findChildren<QLabel*>();
     std::sort(panels.begin(), panels.end(), [](QLabel* a, QLabel* b) { return a->x() < b->x(); });
     QCOMPARE(panels.size(), 2);
-    QVERIFY(std::abs(panels[0]->width() - 475) <= 2 && std::abs(panels[1]->width() - 50) <= 2);
+    QVERIFY(std::abs(panels[0]->width() - 475) <= 2);
     QCOMPARE(panels[1]->x(), 475);
+    QCOMPARE(f.stsBar->mapTo(f.Client, panels[1]->geometry().topRight()).x(),
+             TfrmMain::kClientWidth - 1);
     QVERIFY(panels[1]->alignment() & Qt::AlignHCenter);
   }
 
@@ -182,7 +186,7 @@ class MainWindowTest : public QObject {
       QVERIFY(!(c->focusPolicy() & Qt::TabFocus));
   }
 
-  void menuHasItsCaptionsShortCutAndNoMarksButThePort() {
+  void menuHasItsCaptionsShortCutsAndNoMarksButThePort() {
     Rig rig;
     TfrmMain& f = *rig.form;
     QStringList menus;
@@ -198,7 +202,10 @@ class MainWindowTest : public QObject {
              QStringList({"Clear &Buffer", "-", "E&dit Buffer", "&Fill Buffer"}));
     QCOMPARE(captions(f.mnuPort), QStringList({"LPT-&1", "LPT-&2", "LPT-&3"}));
     QCOMPARE(captions(f.mnuHelp), QStringList({"&About", "Si&gnature Bytes"}));
-    QCOMPARE(f.mnuFileExit->shortcut(), QKeySequence(Qt::Key_F10));
+    QCOMPARE(f.mnuFileOpenHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
+    QCOMPARE(f.mnuFileSaveHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
+    QCOMPARE(f.mnuFileExit->shortcuts(),
+             QList<QKeySequence>({QKeySequence(Qt::Key_F10), QKeySequence("Ctrl+Q")}));
     for (QMenu* m : {f.mnuFile, f.mnuEdit, f.mnuHelp})
       for (QAction* a : m->actions()) QVERIFY(!a->isChecked());
   }
@@ -393,6 +400,10 @@ class MainWindowTest : public QObject {
   void choosingAPortMovesTheMarkOnce() {
     Rig rig;
     TfrmMain& f = *rig.form;
+    // The three items carry radio marks: they stand in one exclusive group.
+    QVERIFY(f.mnuPortGroup->isExclusive());
+    QCOMPARE(f.mnuPortGroup->actions(),
+             QList<QAction*>({f.mnuPortLPT1, f.mnuPortLPT2, f.mnuPortLPT3}));
     f.mnuPortLPT2->trigger();
     QCOMPARE(rig.state.PortBase, 0x278);
     QVERIFY(!f.mnuPortLPT1->isChecked() && f.mnuPortLPT2->isChecked() &&

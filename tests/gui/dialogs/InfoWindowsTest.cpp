@@ -29,6 +29,7 @@ class InfoWindowsTest : public QObject {
   void aboutLinesFitTheirLabels();
   void aboutRebuildsAndBeepsOnEveryShowing();
   void splashClosesAndFreesItselfAfterFiveSeconds();
+  void splashClosesEarlyWhenClicked();
 };
 
 void InfoWindowsTest::signatureTableFollowsTheDeviceTable() {
@@ -166,6 +167,16 @@ void InfoWindowsTest::splashClosesAndFreesItselfAfterFiveSeconds() {
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   QVERIFY(splash.isNull());
   QVERIFY(mainWindow.isVisible());
+}
+
+void InfoWindowsTest::splashClosesEarlyWhenClicked() {
+  ProgramState state;
+  QPointer<TfrmSplash> splash = new TfrmSplash(state);
+  splash->show();
+  QVERIFY(splash->Timer1->isActive());
+  QTest::mouseClick(splash->lblAboutM1, Qt::LeftButton);
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  QVERIFY(splash.isNull());
 }
 
 QTEST_MAIN(InfoWindowsTest)

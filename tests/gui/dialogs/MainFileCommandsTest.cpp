@@ -96,9 +96,10 @@ class MainFileCommandsTest : public QObject {
     QCOMPARE(request.InitialDir, rig.folder);
     QVERIFY(request.FileName.isEmpty());
     QCOMPARE(request.DefaultExt, QString("hex"));
-    QCOMPARE(request.Filters.size(), std::size_t(2));
-    QCOMPARE(request.Filters[0].second, QString("*.hex"));
-    QCOMPARE(request.Filters[1].first, QString("All Files (*.*)"));
+    using Filter = std::pair<QString, QString>;
+    const std::vector<Filter> filters = {{"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
+                                         {"All Files (*)", "*"}};
+    QCOMPARE(request.Filters, filters);
 
     QVERIFY(rig.messages.Shown.empty());
     QCOMPARE(QString::fromStdString(rig.state.HexFileName), rig.Path("test.hex"));

@@ -1,0 +1,233 @@
+// The main window from the keyboard, the mouse wheel and the desktop: the first focus, the device
+// box under a passing wheel, the short-cut keys, the file filters and files dropped on the window.
+#include <QAbstractItemView>
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTimer>
+#include <QUrl>
+#include <QWheelEvent>
+#include <functional>
+
+#include "MainWindowRig.h"
+#include "core/HexFile.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+
+namespace {
+
+const std::string kGoodHex =
+    ":10000000000102030405060708090A0B0C0D0E0F78\r\n"
+    ":00000001FF\r\n";
+
+void WriteFile(const QString& path, const std::string& text) {
+  QFile f(path);
+  QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  f.write(text.data(), static_cast<qint64>(text.size()));
+}
+
+void ShowActive(Rig& rig) {
+  rig.Show();
+  rig.form->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
+}
+
+// One notch of the wheel, turned down over the middle of the widget.
+void TurnWheel(QWidget* w) {
+  const QPointF at(w->width() / 2.0, w->height() / 2.0);
+  QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &wheel);
+}
+
+QMimeData* Urls(const QList<QUrl>& urls) {
+  auto* data = new QMimeData;
+  data->setUrls(urls);
+  return data;
+}
+
+// Drags the data over the window and, when the window takes it, drops it; true when it was taken.
+bool DragAndDrop(TfrmMain& f, QMimeData* data) {
+  const QPoint at = f.strGrid->geometry().center();
+  QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+  enter.setAccepted(false);
+  QApplication::sendEvent(&f, &enter);
+  if (enter.isAccepted()) {
+    QDropEvent drop(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&f, &drop);
+  }
+  delete data;
+  return enter.isAccepted();
+}
+
+// The names the running file dialog shows under the filter. The folder is read in the background:
+// the list is taken once it holds `expected` names, or after two seconds.
+QStringList ShownUnder(QFileDialog* dialog, const QString& filter, int expected) {
+  auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
+  if (!view) return {};
+  dialog->selectNameFilter(filter);
+  QStringList names;
+  for (int wait = 0; wait < 100; ++wait) {
+    names.clear();
+    const QModelIndex root = view->rootIndex();
+    for (int r = 0; r < view->model()->rowCount(root); ++r) {
+      const QModelIndex i = view->model()->index(r, 0, root);
+      if (view->model()->flags(i) & Qt::ItemIsEnabled) names << i.data().toString();
+    }
+    if (names.size() == expected) break;
+    QTest::qWait(20);
+  }
+  names.sort();
+  return names;
+}
+
+}  // namespace
+
+class MainWindowInputTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void focusStartsOnOpenFileWithItsRing() {
+    Rig rig({"4", "3", "888", ""});
+    ShowActive(rig);
+    TfrmMain& f = *rig.form;
+    QCOMPARE(QApplication::focusWidget(), f.cmdOpenFile);
+    QVERIFY(f.testAttribute(Qt::WA_KeyboardFocusChange));
+    // A Down key at start moves nothing in the device box.
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+    QCOMPARE(rig.state.DeviceType, 4);
+    QCOMPARE(rig.state.ProgBits, 3);
+  }
+
+  void deviceBoxTurnsWithTheWheelOnlyWithTheFocus() {
+    // An AT89S53 with its ISP fuse chosen: a change of device would untick the fuse.
+    Rig rig({"5", "8", "888", ""});
+    ShowActive(rig);
+    TfrmMain& f = *rig.form;
+    TurnWheel(f.cboType);
+    QCOMPARE(rig.state.DeviceType, 5);
+    QCOMPARE(rig.state.ProgBits, 8);
+    QVERIFY(f.chkISP->isChecked());
+
+    f.cboType->setFocus(Qt::TabFocusReason);
+    QVERIFY(f.cboType->hasFocus());
+    TurnWheel(f.cboType);
+    QCOMPARE(rig.state.DeviceType, 6);
+    QCOMPARE(f.cboType->currentIndex(), 6);
+  }
+
+  void shortCutKeysReachTheirCommands() {
+    const struct {
+      QKeyCombination key;
+      int dialogsRun;                // the Open or Save dialog
+      FileDialogRequest::Kind kind;  // which one
+      bool closes;
+    } rows[] = {
+        {Qt::CTRL | Qt::Key_O, 1, FileDialogRequest::Kind::Open, false},
+        {Qt::CTRL | Qt::Key_S, 1, FileDialogRequest::Kind::Save, false},
+        {Qt::CTRL | Qt::Key_Q, 0, {}, true},
+        {QKeyCombination(Qt::Key_F10), 0, {}, true},
+    };
+    for (const auto& r : rows) {
+      const QString name = QKeySequence(r.key).toString();
+      Rig rig;
+      ShowActive(rig);
+      QTest::keySequence(rig.form.get(), QKeySequence(r.key));
+      QVERIFY2(int(rig.files.Runs.size()) == r.dialogsRun, qPrintable(name));
+      if (r.dialogsRun) QVERIFY2(rig.files.Runs[0].Mode == r.kind, qPrintable(name));
+      QVERIFY2(rig.form->isVisible() == !r.closes, qPrintable(name));
+      // Exit saved the settings on its way out.
+      if (r.closes) QVERIFY(QFile::exists(rig.folderPath + "/Kaldo.set"));
+    }
+  }
+
+  void hexFilterShowsIhxAndUpperCaseNamesAndAllFilesShowsEveryName() {
+    QTemporaryDir dir;
+    for (const char* name : {"a.hex", "B.HEX", "c.ihx", "D.IHX", "notes.txt", "README"})
+      WriteFile(dir.path() + "/" + name, "");
+    Rig rig;
+    const QStringList hexFiles = {"B.HEX", "D.IHX", "a.hex", "c.ihx"};
+    const QStringList allFiles = {"B.HEX", "D.IHX", "README", "a.hex", "c.ihx", "notes.txt"};
+    QStringList filters, underHex, underAll;
+    QTimer::singleShot(0, [&] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      filters = dialog->nameFilters();
+      underHex = ShownUnder(dialog, "Hex File (*.hex *.ihx)", int(hexFiles.size()));
+      underAll = ShownUnder(dialog, "All Files (*)", int(allFiles.size()));
+      dialog->reject();
+    });
+    QtFileDialogSeam seam;
+    rig.form->dlgOpenDialog.InitialDir() = dir.path();
+    QVERIFY(!seam.Run(rig.form.get(), rig.form->dlgOpenDialog.Request));
+    QCOMPARE(filters, QStringList({"Hex File (*.hex *.ihx)", "All Files (*)"}));
+    QCOMPARE(underHex, hexFiles);
+    QCOMPARE(underAll, allFiles);
+  }
+
+  void droppedFileOpensAsOpenFileWould() {
+    const struct {
+      const char* file;
+      std::string text;
+      const char* statusBar;
+      const char* warning;  // "  OPEN FILE" with the loader's text
+    } rows[] = {
+        {"prog.ihx", kGoodHex, " Hex File :  PROG.IHX", nullptr},
+        {"bad.hex", "no record here\r\n", " ATMEL 89 Series Flash Programmer", kInvalidHexFormat},
+    };
+    for (const auto& r : rows) {
+      Rig rig;
+      rig.state.HexFileName = "/elsewhere/old.hex";
+      const QString path = rig.folderPath + "/" + r.file;
+      WriteFile(path, r.text);
+      QVERIFY(DragAndDrop(*rig.form, Urls({QUrl::fromLocalFile(path)})));
+      QCOMPARE(rig.form->stsBar->Panel(0), QString(r.statusBar));
+      QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folderPath + "/");
+      if (r.warning) {
+        QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+        QCOMPARE(rig.messages.Last().Title, QString("  OPEN FILE"));
+        QCOMPARE(rig.messages.Last().Text, QString(r.warning));
+        QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+        QVERIFY(rig.state.HexFileName.empty());
+      } else {
+        QVERIFY(rig.messages.Shown.empty());
+        QCOMPARE(QString::fromStdString(rig.state.HexFileName), path);
+        QCOMPARE(rig.form->strGrid->Cells().Cell(16, 1), QString("0F"));
+      }
+    }
+  }
+
+  void dropOfAnythingButOneFileIsRefused() {
+    Rig rig;
+    const QString one = rig.folderPath + "/one.hex";
+    const QString two = rig.folderPath + "/two.hex";
+    WriteFile(one, kGoodHex);
+    WriteFile(two, kGoodHex);
+    const struct {
+      const char* what;
+      QMimeData* data;
+    } rows[] = {
+        {"two files", Urls({QUrl::fromLocalFile(one), QUrl::fromLocalFile(two)})},
+        {"a folder", Urls({QUrl::fromLocalFile(rig.folderPath)})},
+        {"a web address", Urls({QUrl("https://example.com/one.hex")})},
+        {"text",
+         [] {
+           auto* d = new QMimeData;
+           d->setText("one.hex");
+           return d;
+         }()},
+    };
+    for (const auto& r : rows) QVERIFY2(!DragAndDrop(*rig.form, r.data), r.what);
+    QVERIFY(rig.state.HexFileName.empty());
+    QVERIFY(rig.messages.Shown.empty());
+  }
+};
+
+QTEST_MAIN(MainWindowInputTest)
+#include "MainWindowInputTest.moc"
