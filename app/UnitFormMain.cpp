@@ -41,6 +41,51 @@ QString FromBytes(const std::string& text) {
   return QString::fromStdString(text);
 }
 
+// Asked when the window is closed while a device command runs.
+QString StopQuestion(DeviceCommand command) {
+  switch (command) {
+    case DeviceCommand::Write:
+      return QStringLiteral(
+          "Programming is still running.\rStop it and close the program? The chip is then left "
+          "partly programmed and must be written again.");
+    case DeviceCommand::Read:
+      return QStringLiteral("Reading is still running.\rStop it and close the program?");
+    case DeviceCommand::Verify:
+      return QStringLiteral("Verifying is still running.\rStop it and close the program?");
+    case DeviceCommand::BlankCheck:
+      return QStringLiteral("The blank check is still running.\rStop it and close the program?");
+    case DeviceCommand::Signature:
+      break;
+  }
+  return QStringLiteral("The signature read is still running.\rStop it and close the program?");
+}
+
+// What a user does to a window; none of it reaches the window while a device command runs.
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+      return true;
+    default:
+      return false;
+  }
+}
+
 }  // namespace
 
 // --- Creation ----------------------------------------------------------------------------------
@@ -54,7 +99,6 @@ TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
       settings_(parts.State, parts.SettingsFolder),
       messages_(parts.Messages),
       fileDialogs_(parts.FileDialogs) {
-  programmer_.SetProgressDisplay(this);
   CreateControls();
   CreateMenu();
   ConnectHandlers();
@@ -72,25 +116,23 @@ void TfrmMain::CentreOnScreen() {
   move(frame.topLeft());
 }
 
-TfrmMain::~TfrmMain() {
-  programmer_.SetProgressDisplay(nullptr);
-}
+TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::ConnectHandlers() {
   using Handler = void (TfrmMain::*)(QObject*);
   auto onClick = [this](QAbstractButton* control, Handler handler) {
     connect(control, &QAbstractButton::clicked, this,
-            [this, control, handler] { Guarded([&] { (this->*handler)(control); }); });
+            [this, control, handler] { Command([&] { (this->*handler)(control); }); });
   };
   auto onToggle = [this](QCheckBox* box, Handler handler) {
     connect(box, &QCheckBox::toggled, this,
-            [this, box, handler] { Guarded([&] { (this->*handler)(box); }); });
+            [this, box, handler] { Command([&] { (this->*handler)(box); }); });
   };
   auto onMenu = [this](QAction* action, Handler handler) {
     connect(action, &QAction::triggered, this, [this, action, handler] {
       // A checkable item toggles itself before it reports the click; the handler decides the mark.
       if (action->isCheckable()) action->setChecked(!action->isChecked());
-      Guarded([&] { (this->*handler)(action); });
+      Command([&] { (this->*handler)(action); });
     });
   };
 
@@ -112,9 +154,9 @@ void TfrmMain::ConnectHandlers() {
   onToggle(chkISP, &TfrmMain::chkISPClick);
 
   connect(cboType, &QComboBox::currentIndexChanged, this,
-          [this] { Guarded([&] { cboTypeChange(cboType); }); });
+          [this] { Command([&] { cboTypeChange(cboType); }); });
   connect(strGrid, &TStringGrid::TopLeftChanged, this,
-          [this] { Guarded([&] { strGridTopLeftChanged(strGrid); }); });
+          [this] { Command([&] { strGridTopLeftChanged(strGrid); }); });
 
   onMenu(mnuFileOpenHex, &TfrmMain::mnuFileOpenHexClick);
   onMenu(mnuFileSaveHex, &TfrmMain::mnuFileSaveHexClick);
@@ -144,11 +186,19 @@ void TfrmMain::InitProgramState() {
   // A bad settings file is reported, and the timer, the board and the displays are still set up.
   // The board's own start values (ModeBits 0x81, data outputs released) stand from its creation.
   Guarded([&] { LoadProgramSettings(); });
-  programmer_.Open([this](std::exception_ptr raised) { ReportOnce(raised); });
+  RunSessionStep(&Programmer::Open);
 }
 
 void TfrmMain::CloseDevice() {
-  programmer_.Close([this](std::exception_ptr raised) { ReportOnce(raised); });
+  RunSessionStep(&Programmer::Close);
+}
+
+void TfrmMain::RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&)) {
+  std::vector<std::exception_ptr> failed;
+  worker_.Run([&] {
+    (programmer_.*step)([&failed](std::exception_ptr raised) { failed.push_back(raised); });
+  });
+  for (const std::exception_ptr& raised : failed) ReportOnce(raised);
 }
 
 void TfrmMain::LoadProgramSettings() {
@@ -169,6 +219,16 @@ void TfrmMain::showEvent(QShowEvent* event) {
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
+  if (commandRunning_) {
+    // The window closes once the command has stopped and the board is reset.
+    event->ignore();
+    if (!closeAfterCommand_ && MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"),
+                                          MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
+      closeAfterCommand_ = true;
+      stopRequested_ = true;
+    }
+    return;
+  }
   if (!closed_) FormClose();
   event->accept();
 }
@@ -300,7 +360,6 @@ TfrmMain::BusyDisplay::BusyDisplay(TfrmMain& form, const std::string& text) : fo
   form.stsBar->hide();
   form.lblCmd->show();
   form.lblAdres->show();
-  // No messages are handled until the operation ends: this paint also takes the status bar away.
   form.UpdateCmdDisp(text);
 }
 
@@ -311,13 +370,72 @@ TfrmMain::BusyDisplay::~BusyDisplay() {
   QApplication::restoreOverrideCursor();
 }
 
+// --- Device commands on the worker --------------------------------------------------------------
+
+class TfrmMain::WorkerProgress : public ProgressDisplay {
+ public:
+  explicit WorkerProgress(TfrmMain& form) : form_(form) {}
+
+  void UpdateAdresDisp(int address) override {
+    StopIfAsked();
+    QMetaObject::invokeMethod(
+        &form_, [form = &form_, address] { form->UpdateAdresDisp(address); }, Qt::QueuedConnection);
+  }
+  void UpdateCmdDisp(const std::string& text) override {
+    StopIfAsked();
+    QMetaObject::invokeMethod(
+        &form_, [form = &form_, text] { form->UpdateCmdDisp(text); }, Qt::QueuedConnection);
+  }
+
+ private:
+  // The routine ends here; the session resets the board on its way out.
+  void StopIfAsked() const {
+    if (form_.stopRequested_) throw CommandStopped();
+  }
+
+  TfrmMain& form_;
+};
+
+CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
+  commandRunning_ = true;
+  runningCommand_ = command;
+  stopRequested_ = false;
+  qApp->installEventFilter(this);
+  WorkerProgress progress(*this);
+  CommandOutcome outcome;
+  std::exception_ptr raised;
+  try {
+    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, &progress); },
+                          [this] { stopRequested_ = true; });
+  } catch (...) {
+    raised = std::current_exception();
+  }
+  qApp->removeEventFilter(this);
+  commandRunning_ = false;
+  if (closeAfterCommand_) {
+    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+    throw CommandStopped();
+  }
+  if (raised) std::rethrow_exception(raised);
+  return outcome;
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (!commandRunning_ || !IsUserInput(event->type())) return false;
+  const auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  // A short-cut key the window has taken away from its short-cut never starts the command.
+  if (event->type() == QEvent::ShortcutOverride) event->accept();
+  return true;
+}
+
 // --- Device commands ---------------------------------------------------------------------------
 
 void TfrmMain::cmdBlankChkClick(QObject*) {
   CommandOutcome outcome;
   {
     BusyDisplay busy(*this, BusyText(DeviceCommand::BlankCheck));
-    outcome = programmer_.BlankCheck();
+    outcome = RunDeviceCommand(DeviceCommand::BlankCheck);
   }
   MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  BLANK CHECK"),
              outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
@@ -336,7 +454,7 @@ void TfrmMain::cmdReadClick(QObject*) {
   CommandOutcome outcome;
   try {
     BusyDisplay busy(*this, BusyText(DeviceCommand::Read));
-    outcome = programmer_.Read();
+    outcome = RunDeviceCommand(DeviceCommand::Read);
   } catch (...) {
     // A read that lost the port on the way has replaced part of the buffer: the window shows
     // what is in memory before the error is reported.
@@ -353,7 +471,7 @@ void TfrmMain::cmdWriteClick(QObject*) {
   CommandOutcome outcome;
   {
     BusyDisplay busy(*this, BusyText(DeviceCommand::Write));
-    outcome = programmer_.Write();
+    outcome = RunDeviceCommand(DeviceCommand::Write);
   }
   MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  WRITE"),
              outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Error);
@@ -363,14 +481,14 @@ void TfrmMain::cmdVerifyClick(QObject*) {
   CommandOutcome outcome;
   {
     BusyDisplay busy(*this, BusyText(DeviceCommand::Verify));
-    outcome = programmer_.Verify();
+    outcome = RunDeviceCommand(DeviceCommand::Verify);
   }
   MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  VERIFY"),
              outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
 }
 
 void TfrmMain::cmdSignatureClick(QObject*) {
-  const CommandOutcome outcome = programmer_.Signature();
+  const CommandOutcome outcome = RunDeviceCommand(DeviceCommand::Signature);
   MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  SIGNATURE"), MsgIcon::Information);
 }
 

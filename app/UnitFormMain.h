@@ -1,5 +1,10 @@
 // The main window: the buffer grid, the device box and program-bits panel, the command buttons,
-// the status bar and the busy display that the device routines repaint while they hold the program.
+// the status bar and the busy display that shows the device routines' progress.
+//
+// The board's I/O runs on a worker thread of the window's own (DeviceWorker). While a device
+// command runs there, the window goes on painting and answering the desktop, but takes no input:
+// clicks, keys, the wheel and drops on it are refused, and so is every command. Closing it then
+// asks whether to stop the command; stopping resets the board and closes the window.
 //
 // Every handler runs guarded: an error it raises is shown by the general error report (the message
 // with "." under the title " KALDO", error icon) and the window carries on.
@@ -9,10 +14,13 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <atomic>
+#include <functional>
 #include <memory>
 #include <set>
 #include <string>
 
+#include "app/DeviceWorker.h"
 #include "app/HexGrid.h"
 #include "app/Seams.h"
 #include "core/Errors.h"
@@ -45,6 +53,15 @@ class TfrmSignature;
 
 // Title of the application: the task-bar entry and the general error report.
 inline constexpr const char* kAppTitle = " KALDO";
+// Caption of the main window.
+inline constexpr const char* kMainCaption = "  KALDO Flash Programmer";
+
+// Raised out of a device command that was stopped because the window is closing. It is not an
+// error: the general error report says nothing of it.
+class CommandStopped : public std::exception {
+ public:
+  const char* what() const noexcept override { return "The device command was stopped"; }
+};
 
 // The status bar: two sunken text panels, the first width0 wide, the second up to the right edge.
 class TStatusBar : public QWidget {
@@ -122,10 +139,17 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void Guarded(F&& handler) {
     try {
       handler();
+    } catch (const CommandStopped&) {
     } catch (const std::exception& e) {
       ShowErrorReport(e);
     }
   }
+  // Runs a command's handler as Guarded does; refused while a device command runs.
+  template <class F>
+  void Command(F&& handler) {
+    if (!commandRunning_) Guarded(std::forward<F>(handler));
+  }
+  bool CommandRunning() const { return commandRunning_; }
   void ShowErrorReport(const std::exception& e);
   // The timer and board steps at the start and the end of the run: an error they raise is shown
   // unless this run has already shown the same report. A port that cannot be reached fails every
@@ -167,6 +191,12 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void sbtAboutClick(QObject* Sender = nullptr);
   void mnuSignatureClick(QObject* Sender = nullptr);
   void mnuFileExitClick(QObject* Sender = nullptr);
+
+  // --- What the machine adds: the simulated PC's Socket menu -----------------------------------
+  // Puts the machine's menu on the menu bar, before Help.
+  void AddMachineMenu(QMenu* menu);
+  // The title shows the machine's condition while it has one ("Socket: empty").
+  void ShowMachineCondition(const QString& condition);
 
   // --- Controls ----------------------------------------------------------------------------------
   QWidget* Client = nullptr;  // the 554 x 374 client area
@@ -231,6 +261,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void closeEvent(QCloseEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
+  // While a device command runs: refuses the user's input to this window.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateControls();
@@ -255,6 +287,15 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
 
   // Closes the board's session: the board idle, the timer put back. Its errors are reported once.
   void CloseDevice();
+  // Runs one of the session's start-up or close steps on the worker; its errors are reported
+  // once, here.
+  void RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&));
+  // Runs the device command on the worker while the event loop goes on and input is refused.
+  // Raises CommandStopped when the window is to close instead of showing the outcome.
+  CommandOutcome RunDeviceCommand(DeviceCommand command);
+  // Takes the routines' progress on the worker to the busy display, and stops the command there
+  // once a stop was asked for.
+  class WorkerProgress;
 
   ProgramState& state_;
   Programmer& programmer_;
@@ -269,6 +310,13 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   bool saveFailureReported_ = false;
   // Every text the general error report has shown in this run.
   std::set<std::string> shownReports_;
+
+  DeviceWorker worker_;
+  bool commandRunning_ = false;
+  DeviceCommand runningCommand_ = DeviceCommand::BlankCheck;
+  std::atomic<bool> stopRequested_ = false;
+  // The user chose to stop the command and close the window.
+  bool closeAfterCommand_ = false;
 };
 
 }  // namespace kaldo

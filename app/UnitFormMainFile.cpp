@@ -10,6 +10,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
 #include <QToolButton>
@@ -158,7 +160,7 @@ void TfrmMain::dropEvent(QDropEvent* event) {
   const QString path = DroppedFile(event->mimeData());
   if (path.isEmpty()) return;
   event->acceptProposedAction();
-  Guarded([&] { OpenHexFile(path); });
+  Command([&] { OpenHexFile(path); });
 }
 
 void TfrmMain::cmdOpenFileClick(QObject*) {
@@ -295,6 +297,17 @@ void TfrmMain::sbtAboutClick(QObject*) {
 
 void TfrmMain::mnuSignatureClick(QObject*) {
   frmSignature->exec();
+}
+
+// --- What the machine adds ----------------------------------------------------------------------
+
+void TfrmMain::AddMachineMenu(QMenu* menu) {
+  mnuMain->insertMenu(mnuHelp->menuAction(), menu);
+}
+
+void TfrmMain::ShowMachineCondition(const QString& condition) {
+  const QString title = QString::fromLatin1(kMainCaption);
+  setWindowTitle(condition.isEmpty() ? title : title + QStringLiteral(" - ") + condition);
 }
 
 // --- Exit --------------------------------------------------------------------------------------

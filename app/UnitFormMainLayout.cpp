@@ -80,7 +80,7 @@ void TStatusBar::SetPanel(int i, const QString& text) {
 // --- Controls and menu -----------------------------------------------------------------------
 
 void TfrmMain::CreateControls() {
-  setWindowTitle(QStringLiteral("  KALDO Flash Programmer"));
+  setWindowTitle(QString::fromLatin1(kMainCaption));
   setWindowIcon(QIcon::fromTheme(QStringLiteral("kaldo"), ProgramIcon()));
   setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -145,9 +145,9 @@ class MainWindowCommandsTest : public QObject {
   // file is forgotten. One that fails before the first byte leaves both as they were.
   void readStoppedByALostPortShowsWhatItRead() {
     const struct {
-      const char* lostFrom;
+      std::uint32_t lostFrom;  // the chip's address counter when the port goes
       bool partRead;
-    } rows[] = {{"03FF", true}, {"00FF", false}};
+    } rows[] = {{0x300, true}, {0x000, false}};
     for (const auto& r : rows) {
       Rig rig;
       TfrmMain& f = *rig.form;
@@ -160,7 +160,9 @@ class MainWindowCommandsTest : public QObject {
       f.UpdateGridDisp();
       f.RefreshCheckSum();
       rig.messages.Shown.clear();
-      rig.probe.UnreachableFrom = r.lostFrom;
+      rig.probe.LoseWhen = [&rig, from = r.lostFrom] {
+        return rig.machine.Pc().AddressCounter() >= from;
+      };
 
       f.cmdRead->click();
       QCOMPARE(rig.messages.Shown.size(), std::size_t(1));

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <deque>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -67,7 +68,8 @@ class RecordingFileDialogs : public FileDialogSeam {
 inline constexpr char kUnreachableText[] = "The parallel port at 0x0378 cannot be reached";
 
 // Sits between the port code and the simulated PC, notes how the window looked while the board was
-// driven, and can make the port unreachable or stop the timer.
+// driven, and can make the port unreachable or stop the timer. It runs on the window's device
+// worker: it reads only what the window does not change while a command runs.
 class ProbeIo : public IoSpace {
  public:
   explicit ProbeIo(IoSpace& inner) : inner_(inner) {}
@@ -93,15 +95,14 @@ class ProbeIo : public IoSpace {
   long HourglassAccesses = 0;             // with the hourglass cursor
   std::vector<std::uint16_t> FirstPorts;  // the first accesses of the run, in order
   bool Unreachable = false;               // every access raises kUnreachableText
-  QString UnreachableFrom;                // the port goes once the address readout shows this block
+  std::function<bool()> LoseWhen;         // the port goes once this holds (asked on every access)
   int Refused = 0;
   bool DeadTimer = false;
 
  private:
   void Note(std::uint16_t port) {
     if (FirstPorts.size() < 256) FirstPorts.push_back(port);
-    if (!UnreachableFrom.isEmpty() && Form && Form->lblAdres->text() == UnreachableFrom)
-      Unreachable = true;
+    if (LoseWhen && LoseWhen()) Unreachable = true;
     if (Unreachable) {
       ++Refused;
       throw Error(kUnreachableText);
