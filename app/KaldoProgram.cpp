@@ -1,6 +1,11 @@
 #include "app/KaldoProgram.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <QApplication>
+#include <cerrno>
+#include <iostream>
 
 #include "app/Seams.h"
 #include "app/UnitFormMain.h"
@@ -22,6 +27,8 @@ class KaldoApplication : public QApplication {
   bool notify(QObject* receiver, QEvent* event) override {
     try {
       return QApplication::notify(receiver, event);
+    } catch (const StoppedError&) {
+      // A stopped command is no error: the signal that stopped it closes the window next.
     } catch (const std::exception& e) {
       messages_.Show(activeWindow(), {QString::fromLatin1(kAppTitle),
                                       QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
@@ -35,29 +42,69 @@ class KaldoApplication : public QApplication {
 
 }  // namespace
 
+SignalCloser::SignalCloser(StopFlag& stop) : stop_(stop) {
+  if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) throw InOutErrorFromErrno(errno);
+  signals_ = std::make_unique<StopSignals>(stop_, pipe_[1]);
+}
+
+SignalCloser::~SignalCloser() {
+  notifier_.reset();
+  signals_.reset();
+  close(pipe_[0]);
+  close(pipe_[1]);
+}
+
+void SignalCloser::Watch(QWidget& window) {
+  window_ = &window;
+  notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { SignalArrived(); });
+}
+
+void SignalCloser::SignalArrived() {
+  unsigned char bytes[16];
+  while (read(pipe_[0], bytes, sizeof bytes) > 0) {
+  }
+  if (window_) window_->close();
+  QCoreApplication::exit(StopSignals::ExitStatus(stop_.Signal()));
+}
+
 int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace) {
   QtMessageSeam messages;
   KaldoApplication app(argc, argv, messages);
   QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
   QtFileDialogSeam fileDialogs;
+  StopFlag stop;
+  int status = 0;
+  {
+    // Installed before the board is first touched, and kept until the programmer has closed.
+    SignalCloser signalCloser(stop);
+    ProgramState state;
+    std::unique_ptr<IoSpace> io;
+    std::string folder;
+    try {
+      folder = ChooseSettingsFolder(CurrentSettingsEnvironment());
+      io = makeIoSpace(state, folder);
+    } catch (const std::exception& e) {
+      messages.Show(nullptr, {QString::fromLatin1(kAppTitle),
+                              QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
+      return 1;
+    }
+    Programmer programmer(state, std::move(io));
+    programmer.UseStopFlag(stop);
 
-  ProgramState state;
-  std::unique_ptr<IoSpace> io;
-  std::string folder;
-  try {
-    folder = ChooseSettingsFolder(CurrentSettingsEnvironment());
-    io = makeIoSpace(state, folder);
-  } catch (const std::exception& e) {
-    messages.Show(nullptr, {QString::fromLatin1(kAppTitle),
-                            QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
-    return 1;
+    TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
+    frmMain.CreateDialogWindows();
+    signalCloser.Watch(frmMain);
+    frmMain.show();
+    status = app.exec();
   }
-  Programmer programmer(state, std::move(io));
-
-  TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
-  frmMain.CreateDialogWindows();
-  frmMain.show();
-  return app.exec();
+  // The window has closed, the programmer too (board idle, timer put back), and the simulated
+  // chips are saved.
+  if (stop.Signal() > 0) {
+    std::cerr << kInterruptedText << "\n";
+    return StopSignals::ExitStatus(stop.Signal());
+  }
+  return status;
 }
 
 }  // namespace kaldo

@@ -2,11 +2,16 @@
 // then the message loop. The two programs differ only in the I/O space they hand in.
 #pragma once
 
+#include <QObject>
+#include <QPointer>
+#include <QSocketNotifier>
+#include <QWidget>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include "core/ProgramState.h"
+#include "core/StopFlag.h"
 #include "link/IoSpace.h"
 
 namespace kaldo {
@@ -17,5 +22,29 @@ using IoSpaceFactory =
     std::function<std::unique_ptr<IoSpace>(ProgramState& state, const std::string& settingsFolder)>;
 
 int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace);
+
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT for the window programs. From its creation on, a signal
+// only raises the stop flag (which stops a device command at its next byte or wait, the board
+// then reset) and wakes the event loop through a pipe; there the watched window is closed as its
+// close handler closes it, and the message loop ends with 128 + the signal.
+class SignalCloser : public QObject {
+ public:
+  explicit SignalCloser(StopFlag& stop);
+  ~SignalCloser() override;
+  SignalCloser(const SignalCloser&) = delete;
+  SignalCloser& operator=(const SignalCloser&) = delete;
+
+  // The window to close; signals that came before are acted on once the event loop runs.
+  void Watch(QWidget& window);
+
+ private:
+  void SignalArrived();
+
+  StopFlag& stop_;
+  int pipe_[2] = {-1, -1};
+  std::unique_ptr<StopSignals> signals_;
+  std::unique_ptr<QSocketNotifier> notifier_;
+  QPointer<QWidget> window_;
+};
 
 }  // namespace kaldo

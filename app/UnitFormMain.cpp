@@ -343,6 +343,8 @@ void TfrmMain::ReportOnce(std::exception_ptr raised) {
 }
 
 void TfrmMain::ShowErrorReport(const std::exception& e) {
+  // A stopped command is no error to report: whoever stopped it says what happens next.
+  if (dynamic_cast<const StoppedError*>(&e)) return;
   const std::string text = ErrorReportText(e);
   shownReports_.insert(text);
   MessageBox(FromBytes(text), QString::fromLatin1(kAppTitle), MsgIcon::Error);

@@ -4,6 +4,7 @@
 
 #include "cli/CliCommand.h"
 #include "core/ProgramInfo.h"
+#include "core/StopFlag.h"
 
 namespace kaldo::cli {
 
@@ -136,7 +137,9 @@ void PrintHelp(std::ostream& out) {
          "  1  the file or the device failed the command, or the chip's signature was refused\n"
          "     (the outcome text says why)\n"
          "  2  the command line is wrong, or an error was raised (a file that cannot be read\n"
-         "     or written, a field that is not a number); the message goes to stderr\n";
+         "     or written, a field that is not a number); the message goes to stderr\n"
+         "  128 + N  a device command was stopped by signal N (130 for Ctrl-C); the board was\n"
+         "     reset first\n";
 }
 
 // The version the window shows, and the build's git description when it was built from a git
@@ -206,6 +209,10 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       return c->Run(context, words);
     } catch (const UsageError&) {
       throw;
+    } catch (const StoppedError& e) {
+      out.flush();
+      err << kInterruptedText << "\n";
+      return e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError;
     } catch (const std::exception& e) {
       out.flush();
       err << ErrorReportText(e) << "\n";

@@ -10,6 +10,7 @@
 #include "cli/DeviceSession.h"
 #include "core/Convert.h"
 #include "core/HexFile.h"
+#include "core/StopFlag.h"
 #include "device/CommandOutcome.h"
 
 namespace kaldo::cli {
@@ -54,16 +55,32 @@ bool StderrIsTerminal(const CliContext& c) {
 
 // Runs one device command with the busy text of its window command. A command that reads or
 // writes the chip runs only after the signature guard; nothing when the guard refused.
+// SIGINT, SIGTERM, SIGHUP and SIGQUIT stop the guard or the command at its next byte or wait;
+// whatever ends them, the board is reset, the timer put back, the trace completed and the chips
+// saved before it is reported. A signal raises StoppedError here, even when it came too late to
+// stop anything.
 std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command) {
-  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State);
+  StopFlag stop;
+  const StopSignals signals(stop);
+  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State, stop);
   std::optional<CommandOutcome> outcome;
-  if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
-    const char* busyText = BusyText(command);
-    TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
-    if (busyText) progress.UpdateCmdDisp(busyText);
-    outcome = session->Device().Run(command, &progress);
+  try {
+    if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
+      const char* busyText = BusyText(command);
+      TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
+      if (busyText) progress.UpdateCmdDisp(busyText);
+      outcome = session->Device().Run(command, &progress);
+    }
+  } catch (...) {
+    try {
+      session->Finish();
+    } catch (...) {
+      // The command's own error is the one to report.
+    }
+    throw;
   }
   session->Finish();
+  if (stop.Requested()) throw StoppedError(stop.Signal());
   return outcome;
 }
 

@@ -114,11 +114,18 @@ DeviceSession::DeviceSession(ProgramState& state, std::unique_ptr<IoSpace> io,
     : programmer_(state, std::move(io)), putAway_(std::move(putAway)) {}
 
 void DeviceSession::Finish() {
-  programmer_.Close();
+  std::exception_ptr closeFailed;
+  try {
+    programmer_.Close();
+  } catch (...) {
+    closeFailed = std::current_exception();
+  }
   if (putAway_) putAway_();
+  if (closeFailed) std::rethrow_exception(closeFailed);
 }
 
-std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramState& state) {
+std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramState& state,
+                                                 StopFlag& stop) {
   CheckDeviceOptions(o);
   std::unique_ptr<DeviceSession> session;
   std::uint16_t base = o.PortBase;
@@ -133,6 +140,7 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramSta
         std::make_unique<DeviceSession>(state, std::make_unique<HardwareIoSpace>(state.PortBase));
   }
   session->Device().SetPort(base);
+  session->Device().UseStopFlag(stop);
   session->Device().Open();
   return session;
 }

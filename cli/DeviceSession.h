@@ -19,8 +19,9 @@ class DeviceSession {
                 std::function<void()> putAway = {});
 
   Programmer& Device() { return programmer_; }
-  // After the command: the programmer closes (the timer is put back), then the trace file is
-  // completed and the simulated chips go back to their state file. Raises on a failed save.
+  // After the command, also one that raised: the programmer closes (the timer is put back), then
+  // the trace file is completed and the simulated chips, as far as they were written, go back to
+  // their state file. Raises on a failed close or save.
   void Finish();
 
  private:
@@ -33,7 +34,8 @@ class DeviceSession {
 void CheckDeviceOptions(const CliOptions& options);
 
 // Checks the options as above; the start-up steps of the window (timer set-up, board reset) have
-// run when it returns.
-std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& options, ProgramState& state);
+// run when it returns. The programmer's commands stop when `stop` is raised.
+std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& options, ProgramState& state,
+                                                 StopFlag& stop);
 
 }  // namespace kaldo::cli

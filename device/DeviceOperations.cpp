@@ -53,6 +53,7 @@ bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
   const bool counter = p.Address == AddressForm::Counter;
   int block = 0;
   for (std::uint32_t a = 0; a < state_.DeviceSize; ++a) {
+    board_.port().ThrowIfStopped();
     if (block == kBlockSize) {
       block = 0;
       display_.UpdateAdresDisp(static_cast<int>(a));
@@ -93,6 +94,7 @@ void DeviceOperations::ProgrammingPass(const RoutineProfile& p) {
   const bool counter = p.Address == AddressForm::Counter;
   int block = 0;
   for (std::uint32_t a = 0; a < state_.DeviceSize; ++a) {
+    board_.port().ThrowIfStopped();
     if (block == kBlockSize) {
       block = 0;
       display_.UpdateAdresDisp(static_cast<int>(a));

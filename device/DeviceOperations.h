@@ -1,5 +1,6 @@
 // The six device operations. Each dispatcher runs the routine for state.DeviceType, returns its
 // outcome and leaves it in the program state (ResultText, "OK" on success, and the fail values).
+// A stop asked for on the port's flag raises StoppedError at the routine's next byte or wait.
 #pragma once
 
 #include <array>

@@ -20,14 +20,18 @@ Programmer::Programmer(ProgramState& state, std::unique_ptr<IoSpace> io)
       io_(*ownedIo_),
       port_(std::make_unique<Port>(io_)),
       board_(std::make_unique<Board>(*port_)),
-      operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {}
+      operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {
+  port_->WatchStop(stop_);
+}
 
 Programmer::Programmer(ProgramState& state, IoSpace& io)
     : state_(state),
       io_(io),
       port_(std::make_unique<Port>(io_)),
       board_(std::make_unique<Board>(*port_)),
-      operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {}
+      operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {
+  port_->WatchStop(stop_);
+}
 
 Programmer::~Programmer() {
   Close([](std::exception_ptr) {});
@@ -60,9 +64,18 @@ void Programmer::Close(const StepFailed& stepFailed) {
 }
 
 void Programmer::ResetBoard() {
+  const Port::StopsIgnored toTheEnd(*port_);
   boardIdle_ = false;
+  // ResetBoard keeps DataOutputEnable as it finds it; a routine cut short in its programming pass
+  // leaves it set, and the idle board must not drive the chip's data pins.
+  board_->EnableDataOutputs(false);
   board_->ResetBoard();
   boardIdle_ = true;
+}
+
+void Programmer::UseStopFlag(StopFlag& flag) {
+  stop_ = &flag;
+  port_->WatchStop(stop_);
 }
 
 void Programmer::SetPort(std::uint16_t base) {
@@ -75,6 +88,7 @@ void Programmer::SetProgressDisplay(ProgressDisplay* display) {
 }
 
 CommandOutcome Programmer::Run(DeviceCommand command, ProgressDisplay* progress) {
+  port_->ThrowIfStopped();
   relay_.Target = progress ? progress : display_;
   const bool wasIdle = boardIdle_;
   boardIdle_ = false;

@@ -12,6 +12,10 @@
 // routine's error is the one that goes on). Close resets the board only when it cannot be known
 // idle (after such a failed reset, or when the start-up reset failed).
 //
+// A stop asked for on the stop flag (a signal, or another thread) ends the command that runs at
+// its next byte or wait with StoppedError, after the reset. The resets themselves run to their
+// end whatever is asked meanwhile.
+//
 // Nothing here belongs to a thread: a command may run on any one thread at a time.
 #pragma once
 
@@ -21,6 +25,7 @@
 #include <memory>
 
 #include "core/ProgramState.h"
+#include "core/StopFlag.h"
 #include "device/CommandOutcome.h"
 #include "device/ProgressDisplay.h"
 #include "device/SignatureCheck.h"
@@ -58,10 +63,15 @@ class Programmer {
   void SetPort(std::uint16_t base);
   // What the routines show while they run, for every command that names none (null: nothing).
   void SetProgressDisplay(ProgressDisplay* display);
+  // The flag that stops a command; the programmer has one of its own until it is handed another
+  // (the one the front end's signal handlers set), which must outlive it.
+  void UseStopFlag(StopFlag& flag);
+  StopFlag& Stop() { return *stop_; }
 
   // Runs one device command to its end on the board and returns its outcome, which is also left
   // in the program state (ResultText and the fail values). progress, when given, replaces the
-  // session's display for this command.
+  // session's display for this command. A command asked to start while a stop stands raises
+  // StoppedError without touching the board.
   CommandOutcome Run(DeviceCommand command, ProgressDisplay* progress = nullptr);
   CommandOutcome BlankCheck(ProgressDisplay* progress = nullptr);
   CommandOutcome Read(ProgressDisplay* progress = nullptr);
@@ -100,6 +110,8 @@ class Programmer {
   std::unique_ptr<Board> board_;
   ProgressRelay relay_;
   ProgressDisplay* display_ = nullptr;
+  StopFlag ownStop_;
+  StopFlag* stop_ = &ownStop_;
   std::unique_ptr<DeviceOperations> operations_;
   bool opened_ = false;
   bool closed_ = false;

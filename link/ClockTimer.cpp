@@ -1,5 +1,6 @@
 #include "link/ClockTimer.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -43,7 +44,8 @@ std::uint8_t ClockTimer::read(std::uint16_t port) {
     case kDataPort:
       return readCount();
     case kControlPort:
-      if (const auto left = timeLeft(); left > kSleepAbove) clock_.sleepFor(left - kSpinLast);
+      if (const auto left = timeLeft(); left > kSleepAbove)
+        clock_.sleepFor(std::min(left - kSpinLast, kSleepAtMost));
       return port61_ | (output() ? 0x20 : 0x00);
     case kCommandPort:
       return 0xFF;  // the command register cannot be read

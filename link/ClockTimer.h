@@ -32,8 +32,9 @@ class SteadyClock : public Clock {
 // In the other modes the output stays high: the speaker is never driven. Counting is binary.
 // Port 0x61: bits 0..3 keep what was written, bit 5 is the counter's output.
 // A read of port 0x61 while more than kSleepAbove of a one-shot remains sleeps until kSpinLast
-// before its end: a wait then leaves the processor to others, and the busy polls of its last
-// stretch end it on time even when the sleep wakes late.
+// before its end, kSleepAtMost at a time: a wait then leaves the processor to others, the busy
+// polls of its last stretch end it on time even when the sleep wakes late, and the poller looks
+// at its stop flag at least every kSleepAtMost.
 class ClockTimer : public IoSpace {
  public:
   static constexpr std::uint16_t kDataPort = 0x42;     // counter 2
@@ -42,6 +43,7 @@ class ClockTimer : public IoSpace {
   static constexpr std::int64_t kHz = 1193182;         // the PC timer clock
   static constexpr std::chrono::nanoseconds kSleepAbove{1000000};
   static constexpr std::chrono::nanoseconds kSpinLast{300000};
+  static constexpr std::chrono::nanoseconds kSleepAtMost{5000000};
 
   explicit ClockTimer(Clock& clock);
 

@@ -71,12 +71,17 @@ void Port::RestoreDelayTimer() {
 }
 
 void Port::OneShotWait(int count) {
+  ThrowIfStopped();
   PortOut(kTimerCommand, kTimer2OneShot);
   PortOut(kTimer2Data, count & 0xFF);
   PortOut(kTimer2Data, (count >> 8) & 0xFF);
   PortOut(kSystemControl, Port61Image | kTimer2Gate);
   const std::int64_t start = clock_();
   for (int polls = 1; (PortIn(kSystemControl) & kTimer2Output) == 0; ++polls) {
+    if (stop_ && stop_->Requested() && stopsIgnored_ == 0) {
+      PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
+      ThrowIfStopped();
+    }
     if (polls % kPollsPerClockCheck == 0 && clock_() - start > WaitTimeoutNs) {
       PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
       throw TimerWaitError(TimeoutText(WaitTimeoutNs));

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/StopFlag.h"
 #include "link/IoSpace.h"
 
 namespace kaldo {
@@ -74,12 +75,34 @@ class Port {
   // never will (no access to the timer), and raises TimerWaitError.
   std::int64_t WaitTimeoutNs = 5'000'000'000;
 
+  // The flag that stops a wait (at its next poll of the timer, gate turned off) and the device
+  // routines (at their next byte); null: nothing stops them.
+  void WatchStop(const StopFlag* flag) { stop_ = flag; }
+  // Raises StoppedError when a stop is asked for, unless stops are being ignored.
+  void ThrowIfStopped() const {
+    if (stop_ && stopsIgnored_ == 0 && stop_->Requested()) throw StoppedError(stop_->Signal());
+  }
+  // While one lives, the port runs as if no stop were asked: a board reset runs to its end
+  // however many signals arrive meanwhile.
+  class StopsIgnored {
+   public:
+    explicit StopsIgnored(Port& port) : port_(port) { ++port_.stopsIgnored_; }
+    ~StopsIgnored() { --port_.stopsIgnored_; }
+    StopsIgnored(const StopsIgnored&) = delete;
+    StopsIgnored& operator=(const StopsIgnored&) = delete;
+
+   private:
+    Port& port_;
+  };
+
  private:
   void OneShotWait(int count);
 
   IoSpace& io_;
   HostClock clock_;
   std::uint16_t portBase_ = kStartPortBase;
+  const StopFlag* stop_ = nullptr;
+  int stopsIgnored_ = 0;
 };
 
 }  // namespace kaldo

@@ -5,13 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <csignal>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/StopFlag.h"
 #include "link/Port.h"
 #include "sim/SimulatedPC.h"
 
@@ -20,26 +23,29 @@ namespace {
 
 constexpr int kC51 = 0;
 constexpr int kS51 = 3;
+constexpr int kS52 = 4;
 constexpr int kS53 = 5;
+constexpr int kC51RC = 8;
 constexpr int kC2051 = 11;
 constexpr int kNoDevice = 13;
 constexpr std::uint16_t kLpt = 0x378;
 
 // Counts the writes of each value to each port, and can make the port go away: from a given
 // access on, every access (or only that one) raises an error; the first says "went away", the
-// later ones "is still away".
+// later ones "is still away". It can also raise a stop flag once the simulated clock has passed
+// a time, as a signal would, and again at every access after it (the user pressing Ctrl-C again).
 class FlakyIo : public IoSpace {
  public:
-  explicit FlakyIo(IoSpace& inner) : inner_(inner) {}
+  explicit FlakyIo(sim::SimulatedPC& pc) : pc_(pc) {}
 
   void write(std::uint16_t port, std::uint8_t value) override {
     Access(port);
     ++writes_[{port, value}];
-    inner_.write(port, value);
+    pc_.write(port, value);
   }
   std::uint8_t read(std::uint16_t port) override {
     Access(port);
-    return inner_.read(port);
+    return pc_.read(port);
   }
 
   int Writes(std::uint16_t port, std::uint8_t value) const {
@@ -56,12 +62,33 @@ class FlakyIo : public IoSpace {
     failAt_ = accesses_ + passing + 1;
     once_ = once;
   }
+  // The first access at or after the simulated time raises, once.
+  void FailAtTime(std::uint64_t ns) {
+    failAtNs_ = ns;
+    once_ = true;
+  }
   void Heal() { failAt_ = -1; }
+  void StopAtTime(StopFlag& flag, std::uint64_t ns) {
+    stop_ = &flag;
+    stopAtNs_ = ns;
+  }
+  // When the stop was first raised, or the error raised; 0 before.
+  std::uint64_t TriggeredNs() const { return triggeredNs_; }
 
  private:
   void Access(std::uint16_t port) {
     ++accesses_;
     if (port >= kLpt && port <= kLpt + 2) ++lptAccesses_;
+    const std::uint64_t now = pc_.NowNs();
+    if (stop_ && now >= stopAtNs_) {
+      if (triggeredNs_ == 0) triggeredNs_ = now;
+      stop_->Request(SIGINT);
+    }
+    if (failAtNs_ > 0 && now >= failAtNs_) {
+      failAtNs_ = 0;
+      triggeredNs_ = now;
+      throw Error("The port went away");
+    }
     if (failAt_ > 0 && accesses_ >= failAt_) {
       const bool first = accesses_ == failAt_;
       if (once_) failAt_ = -1;
@@ -69,12 +96,16 @@ class FlakyIo : public IoSpace {
     }
   }
 
-  IoSpace& inner_;
+  sim::SimulatedPC& pc_;
   std::map<std::pair<std::uint16_t, std::uint8_t>, int> writes_;
   long accesses_ = 0;
   long failAt_ = -1;
   bool once_ = false;
   int lptAccesses_ = 0;
+  StopFlag* stop_ = nullptr;
+  std::uint64_t stopAtNs_ = 0;
+  std::uint64_t failAtNs_ = 0;
+  std::uint64_t triggeredNs_ = 0;
 };
 
 class RecordingDisplay : public ProgressDisplay {
@@ -95,6 +126,7 @@ struct Rig {
     state.DeviceType = type;
     SetDeviceSize(state);
     if (state.DeviceSize > size) state.DeviceSize = size;
+    programmer.UseStopFlag(stop);
     programmer.Open();
     io.ClearCounts();
   }
@@ -116,6 +148,7 @@ struct Rig {
   sim::SimulatedPC pc;
   FlakyIo io{pc};
   ProgramState state;
+  StopFlag stop;
   Programmer programmer{state, io};
 };
 
@@ -393,6 +426,104 @@ TEST(Programmer, FailedResetLeavesTheRoutinesErrorAndCloseResets) {
   EXPECT_EQ(rig.io.Writes(kLpt + 2, 0x07), 2);
   EXPECT_EQ(rig.io.Writes(0x43, 0xB6), 1);
   EXPECT_TRUE(rig.BoardIdle());
+}
+
+// --- Cut short: a stop (as a signal gives it) or a link error at any point of a routine ---------
+
+struct CutShortCase {
+  const char* name;
+  int type;
+  DeviceCommand command;
+  std::uint16_t size;
+  int progBits;
+};
+
+void PrintTo(const CutShortCase& c, std::ostream* os) {
+  *os << c.name;
+}
+
+// The simulated time from the stop (or the error) to the idle board: the reset's four 54.9 ms
+// waits and what it takes the routine to reach its next byte or poll.
+constexpr std::uint64_t kResetNs = 4 * 54'925'000;
+constexpr std::uint64_t kLatestIdleNs = kResetNs + 5'000'000;
+
+class CutShort : public ::testing::TestWithParam<CutShortCase> {
+ protected:
+  // A rig with the case's device and image; the write image is the first 48 bytes.
+  static std::unique_ptr<Rig> Make(const CutShortCase& c) {
+    auto rig = std::make_unique<Rig>(c.type, c.size);
+    for (int a = 0; a < 48; ++a) rig->state.DataBuffer[a] = static_cast<std::uint8_t>(a * 7 + 1);
+    rig->state.ProgBits = c.progBits;
+    return rig;
+  }
+};
+
+TEST_P(CutShort, AtAnyPointLeavesTheBoardIdleAndTheTimerAsFound) {
+  const CutShortCase& c = GetParam();
+  std::uint64_t duration = 0;
+  {
+    std::unique_ptr<Rig> whole = Make(c);
+    const std::uint64_t start = whole->pc.NowNs();
+    whole->programmer.Run(c.command);
+    duration = whole->pc.NowNs() - start;
+  }
+  for (bool byStop : {true, false}) {
+    for (double at : {0.01, 0.2, 0.4, 0.55, 0.7, 0.85, 0.95, 0.999}) {
+      SCOPED_TRACE(std::string(byStop ? "stop" : "link error") + " at " + std::to_string(at));
+      std::unique_ptr<Rig> rig = Make(c);
+      const std::uint64_t when = rig->pc.NowNs() + static_cast<std::uint64_t>(at * duration);
+      if (byStop)
+        rig->io.StopAtTime(rig->stop, when);
+      else
+        rig->io.FailAtTime(when);
+      try {
+        rig->programmer.Run(c.command);
+        ADD_FAILURE() << "the command ran to its end";
+      } catch (const StoppedError& e) {
+        EXPECT_TRUE(byStop);
+        EXPECT_EQ(e.Signal(), SIGINT);
+      } catch (const Error& e) {
+        EXPECT_FALSE(byStop);
+        EXPECT_STREQ(e.what(), "The port went away");
+      }
+      EXPECT_TRUE(rig->BoardIdle());
+      const std::uint64_t toIdle = rig->pc.NowNs() - rig->io.TriggeredNs();
+      EXPECT_GE(toIdle, kResetNs);
+      EXPECT_LT(toIdle, kLatestIdleNs);
+
+      rig->io.ClearCounts();
+      rig->programmer.Close();
+      EXPECT_EQ(rig->io.LptAccesses(), 0);  // the board was idle already
+      EXPECT_EQ(rig->io.Writes(0x61, 0x20), 1);
+      EXPECT_EQ(rig->io.Writes(0x43, 0xB6), 1);
+      EXPECT_EQ(rig->pc.Timer().Mode(), 3);
+      EXPECT_FALSE(rig->pc.Timer().Gate());
+    }
+  }
+}
+
+const CutShortCase kCutShortCases[] = {
+    {"FamilyAOnAt89C51", kC51, DeviceCommand::Write, 16, 0},
+    {"FamilyAAndLockBitsOnAt89C51", kC51, DeviceCommand::Write, 16, kLockBit1 | kLockBit3},
+    {"FamilyAAndFuseAndLockByteOnAt89S53", kS53, DeviceCommand::Write, 16, 0x0F},
+    {"FamilyBOnAt89S52", kS52, DeviceCommand::Write, 16, 0},
+    {"FamilyBAndLockBitsOnAt89C51RC", kC51RC, DeviceCommand::Write, 16, kLockBit2},
+    {"FamilyCAndLockBitsOnAt89C2051", kC2051, DeviceCommand::Write, 0xFFFF, kLockBit1},
+    {"ReadOfAt89C51", kC51, DeviceCommand::Read, 0xFFFF, 0},
+    {"ReadOfAt89C2051", kC2051, DeviceCommand::Read, 0xFFFF, 0},
+    {"SignatureOfAt89S53", kS53, DeviceCommand::Signature, 0xFFFF, 0},
+};
+
+INSTANTIATE_TEST_SUITE_P(Programmer, CutShort, ::testing::ValuesIn(kCutShortCases),
+                         [](const auto& instance) { return std::string(instance.param.name); });
+
+TEST(Programmer, AStopThatStandsKeepsTheNextCommandOffTheBoard) {
+  Rig rig(kC51);
+  rig.stop.Request(SIGTERM);
+  EXPECT_THROW(rig.programmer.Read(), StoppedError);
+  EXPECT_EQ(rig.io.LptAccesses(), 0);
+  rig.stop.Clear();
+  EXPECT_TRUE(rig.programmer.Read().Succeeded());
 }
 
 }  // namespace

@@ -98,9 +98,11 @@ class ProbeIo : public IoSpace {
   std::function<bool()> LoseWhen;         // the port goes once this holds (asked on every access)
   int Refused = 0;
   bool DeadTimer = false;
+  std::function<void()> OnAccess;  // runs before every access
 
  private:
   void Note(std::uint16_t port) {
+    if (OnAccess) OnAccess();
     if (FirstPorts.size() < 256) FirstPorts.push_back(port);
     if (LoseWhen && LoseWhen()) Unreachable = true;
     if (Unreachable) {

@@ -3,7 +3,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <fstream>
+#include <thread>
 #include <vector>
 
 #include "link/ClockTimer.h"
@@ -72,6 +74,33 @@ TEST(ClockBackedWaits, LastAtLeastTheirCountAndWellUnderTwiceIt) {
     }
   }
   port.RestoreDelayTimer();
+}
+
+// On the host clock a wait sleeps in slices: a stop asked for from another thread (as a signal
+// handler does) ends it within 10 ms, whatever wait is running.
+TEST(ClockBackedWaits, WakeOnAStopWithinTenMilliseconds) {
+  SteadyClock clock;
+  ClockTimer timer(clock);
+  Port port(timer);
+  port.InitDelayTimer();
+  for (void (Port::*wait)() : {&Port::Delay55ms, &Port::Delay500ms}) {
+    StopFlag stop;
+    port.WatchStop(&stop);
+    std::chrono::steady_clock::time_point asked;
+    const long long queuedBefore = RunQueueNs();
+    std::thread signaller([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(23));
+      asked = std::chrono::steady_clock::now();
+      stop.Request(SIGINT);
+    });
+    EXPECT_THROW((port.*wait)(), StoppedError);
+    const auto stopped = std::chrono::steady_clock::now();
+    signaller.join();
+    const long long lateNs = Ns(stopped - asked).count();
+    // Time this thread spent ready but without a processor is the machine's, not the wait's.
+    const long long queuedNs = RunQueueNs() - queuedBefore;
+    EXPECT_LT(lateNs, 10'000'000 + queuedNs) << "stopped " << lateNs << " ns after the request";
+  }
 }
 
 }  // namespace

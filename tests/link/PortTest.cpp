@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
+
 #include "link/LinkErrors.h"
 #include "tests/link/FakeIo.h"
 
@@ -149,6 +151,42 @@ TEST(TimerWait, AWaitThatEndsWithinTheBoundReturns) {
   Port port(io, [&] { return host += 1'000'000'000; });
   EXPECT_NO_THROW(port.Delay55ms());
   EXPECT_EQ(io.Reads(0x61), 3 * 4001);
+}
+
+// A stop asked for while a wait polls ends it at the next poll, gate off, with StoppedError; a
+// wait under StopsIgnored runs to its end; without a stop the waits write what they always did.
+TEST(StopFlag, EndsAWaitAtItsNextPollUnlessStopsAreIgnored) {
+  StopFlag stop;
+  FakeIo io;
+  int reads = 0;
+  io.reader = [&](std::uint16_t) {
+    if (++reads == 3 * 10) stop.Request(SIGTERM);
+    return reads > 3 * 40 ? 0x20 : 0x00;
+  };
+  Port port(io);
+  port.WatchStop(&stop);
+  port.Port61Image = 0x04;
+  try {
+    port.Delay55ms();
+    FAIL() << "no error";
+  } catch (const StoppedError& e) {
+    EXPECT_EQ(e.Signal(), SIGTERM);
+  }
+  EXPECT_EQ(io.Reads(0x61), 3 * 10);
+  EXPECT_EQ(io.Writes(0x61).back(), 0x04);
+  EXPECT_THROW(port.ThrowIfStopped(), StoppedError);
+  EXPECT_THROW(port.Delay50us(), StoppedError);  // a stop that stands ends the next wait at once
+  EXPECT_EQ(io.Writes(0x43).size(), 1u);
+
+  {
+    const Port::StopsIgnored toTheEnd(port);
+    EXPECT_NO_THROW(port.ThrowIfStopped());
+    EXPECT_NO_THROW(port.Delay55ms());
+  }
+  EXPECT_EQ(io.Reads(0x61), 3 * 41);
+  EXPECT_THROW(port.ThrowIfStopped(), StoppedError);
+  stop.Clear();
+  EXPECT_NO_THROW(port.Delay55ms());
 }
 
 }  // namespace

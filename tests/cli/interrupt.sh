@@ -1,0 +1,68 @@
+# kaldo-cli stopped by a signal in the middle of a write: the routine stops, the board is reset,
+# the timer put back, the trace completed and the chips saved; exit status 128 + the signal.
+. "$(dirname "$0")/lib.sh"
+cd "$WORK"
+
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+
+# A whole AT89C51 image: 4096 bytes, none of them blank.
+awk 'BEGIN {
+  for (a = 0; a < 4096; a += 16) {
+    line = sprintf(":10%04X00", a); sum = 16 + int(a / 256) + a % 256
+    for (i = 0; i < 16; i++) { b = (a + i * 7) % 255; line = line sprintf("%02X", b); sum += b }
+    printf "%s%02X\r\n", line, (256 - sum % 256) % 256
+  }
+  printf ":00000001FF\r\n"
+}' >big.hex
+
+# The end of a trace: the board idle (control register 7; the last shift-out latched mode 0x81 and
+# released the data outputs), then the timer and port 0x61 as the start found them.
+trace_ends_idle() {
+  awk '
+    function hex(s, i, v) {
+      for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1
+      return v
+    }
+    $2 == "R" && $3 == "0061" && found61 == "" { found61 = $4 }
+    $2 == "R" && $3 == "0042" && status == "" { status = hex($4) }
+    $2 == "W" && $3 == "037A" { control = $4 }
+    $2 == "W" && $3 == "0378" { data[n++] = hex($4) }
+    $2 == "W" { last[m++] = $3 " " $4 }
+    END {
+      mode = 0
+      for (i = 0; i < 8; i++) mode = mode * 2 + int(data[n - 26 + 3 * i] / 64) % 2
+      want = sprintf("0061 %s|0043 %02X|0042 00|0042 00", found61, status % 64 + 128)
+      got = last[m - 4] "|" last[m - 3] "|" last[m - 2] "|" last[m - 1]
+      if (control != "07") { print "control register " control; exit 1 }
+      if (mode != 129) { printf "mode latched %02X\n", mode; exit 1 }
+      if (int(data[n - 1] / 4) % 2 != 1) { printf "data outputs driven: %02X\n", data[n - 1]; exit 1 }
+      if (got != want) { print "timer left " got ", found " want; exit 1 }
+    }' "$1"
+}
+
+for signal in INT TERM HUP QUIT; do
+  rm -f st t.txt
+  "$CLI" --sim st --trace t.txt --device 89C51 write big.hex >out.txt 2>err.txt &
+  pid=$!
+  # Into the programming pass: start-up, the signature check, the 500 ms settles and the erase
+  # make about 36 MB of trace (some 17 MB a simulated second); the pass then writes a byte every
+  # 2 ms for 8 s.
+  for _ in $(seq 900); do
+    [ "$(stat -c %s t.txt 2>/dev/null || echo 0)" -gt 45000000 ] && break
+    sleep 0.05
+  done
+  kill -s "$signal" "$pid"
+  wait "$pid"
+  rc=$?
+  want=$((128 + $(kill -l "$signal")))
+  [ "$rc" = "$want" ] || fail "SIG$signal: exit $rc, want $want"
+  [ "$(cat err.txt)" = "Interrupted: the board was reset" ] || fail "SIG$signal: stderr $(cat err.txt)"
+  [ -s out.txt ] && fail "SIG$signal: stdout $(cat out.txt)"
+  trace_ends_idle t.txt || fail "SIG$signal: the trace does not end idle"
+  # The state file loads, and holds the chip as far as it was written.
+  "$CLI" --sim st --device 89C51 read part.hex >/dev/null || fail "SIG$signal: the state file does not load"
+  [ "$(head -1 part.hex)" = "$(head -1 big.hex)" ] || fail "SIG$signal: the first bytes were not kept"
+  [ "$(sed -n 256p part.hex)" != "$(sed -n 256p big.hex)" ] || fail "SIG$signal: the write was not cut short"
+done
+
+finish
