@@ -1,13 +1,14 @@
 // The simulated PC as the simulated program uses it: a programmer board whose socket holds the
-// drawer's chip of the selected device type. The drawer lives in a file beside the settings file
-// and is saved when the machine is put away, so the chips keep their contents from run to run.
+// drawer's chip of the selected device type. The drawer lives in a file beside the settings file,
+// held by this program for the whole run and saved when the machine is put away, so the chips keep
+// their contents from run to run.
 #pragma once
 
 #include <string>
 
 #include "core/ProgramState.h"
 #include "link/IoSpace.h"
-#include "sim/Drawer.h"
+#include "sim/DrawerFile.h"
 #include "sim/SimulatedPC.h"
 
 namespace kaldo {
@@ -16,7 +17,8 @@ inline constexpr char kDrawerFileName[] = "Kaldo.chips";
 
 class SimulatedMachine : public IoSpace {
  public:
-  // The socket follows state.DeviceType.
+  // The socket follows state.DeviceType. Raises the drawer file's error when the file cannot be
+  // taken as it is (it is left untouched).
   SimulatedMachine(ProgramState& state, const std::string& settingsFolder);
   ~SimulatedMachine() override;
   SimulatedMachine(const SimulatedMachine&) = delete;
@@ -28,12 +30,11 @@ class SimulatedMachine : public IoSpace {
   sim::SimulatedPC& Pc() { return pc_; }
   sim::Drawer& ChipDrawer() { return drawer_; }
   const std::string& DrawerFile() const { return drawerFile_; }
-  // False when the file could not be written.
-  bool SaveDrawer() const;
 
  private:
   std::string drawerFile_;
-  sim::Drawer drawer_;
+  sim::DrawerFile chips_;
+  sim::Drawer& drawer_;
   sim::SimulatedPC pc_;
 };
 

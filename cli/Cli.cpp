@@ -137,7 +137,8 @@ void PrintHelp(std::ostream& out) {
          "  1  the file or the device failed the command, or the chip's signature was refused\n"
          "     (the outcome text says why)\n"
          "  2  the command line is wrong, or an error was raised (a file that cannot be read\n"
-         "     or written, a field that is not a number); the message goes to stderr\n"
+         "     or written, a field that is not a number, a damaged state file, standard output\n"
+         "     that cannot be written); the message goes to stderr\n"
          "  128 + N  a device command was stopped by signal N (130 for Ctrl-C); the board was\n"
          "     reset first\n";
 }

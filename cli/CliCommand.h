@@ -43,6 +43,7 @@ struct CliOptions {
 
   // Device commands: where the board is, and what a write programs after its verify.
   std::string SimState;        // --sim: the simulated PC's chips, kept in this file
+  bool SimReset = false;       // --sim-reset: fresh chips instead of those in SimState
   bool RealPort = false;       // --port given
   std::uint16_t PortBase = 0;  // --port
   std::string TraceFile;       // --trace (simulated PC only)

@@ -38,6 +38,10 @@ void ApplySim(CliOptions& o, const std::string& value) {
   o.SimState = value;
 }
 
+void ApplySimReset(CliOptions& o, const std::string&) {
+  o.SimReset = true;
+}
+
 void ApplyPort(CliOptions& o, const std::string& value) {
   for (const NamedPort& p : kNamedPorts) {
     if (Lower(value) == p.Name) {
@@ -111,8 +115,13 @@ const CliOption kDeviceOptions[] = {
     {"--sim", "STATE",
      "run the device commands on the simulated PC, whose drawer holds a chip of every type; the "
      "socket holds the one of --device. STATE is the file that keeps the chips from run to run "
-     "(created when missing; another kind of file is refused and left as it is)",
+     "(created when missing; another kind of file, or a damaged one, is refused and left as it "
+     "is; a second kaldo-cli on the same STATE waits until the first is done)",
      ApplySim},
+    {"--sim-reset", nullptr,
+     "with --sim: start from fresh chips instead of those STATE holds, and save them to STATE "
+     "after the command (for a STATE that is damaged)",
+     ApplySimReset},
     {"--port", "PORT",
      "run the device commands on the programmer board at a real parallel port: lpt1 (0x378), "
      "lpt2 (0x278), lpt3 (0x3BC) or an I/O address 0xNNN (0x100 or above)",

@@ -2,10 +2,10 @@
 
 #include <cerrno>
 #include <fstream>
-#include <sstream>
+#include <iostream>
 
 #include "link/Backend.h"
-#include "sim/Drawer.h"
+#include "sim/DrawerFile.h"
 #include "sim/SimulatedPC.h"
 
 namespace kaldo::cli {
@@ -42,32 +42,24 @@ class TraceWriter : public IoSpace {
   std::ofstream out_;
 };
 
-// The chips kept in the state file; a missing or empty file gives fresh chips. The file is written
-// back after the command, so one that is there but holds no chips (a HEX file given by mistake) is
-// refused and left as it is.
-sim::Drawer LoadState(const std::string& path) {
-  errno = 0;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) {
-    if (errno == ENOENT) return sim::Drawer();
-    throw InOutErrorFromErrno(errno ? errno : EIO);
-  }
-  std::ostringstream text;
-  text << file.rdbuf();
-  const std::string content = text.str();
-  if (content.empty()) return sim::Drawer();
-  const std::string fresh = sim::Drawer().ToText();
-  const std::size_t headerEnd = fresh.find('\n') + 1;
-  if (content.compare(0, headerEnd, fresh, 0, headerEnd) != 0)
-    throw Error("'" + path + "' is not a state file of the simulated PC; it was left unchanged");
-  return sim::Drawer::FromText(content);
+// The state file is held from loading the chips to saving them; another kaldo-cli on the same
+// file waits its turn. One that cannot be taken as it is stays as it is until the user decides.
+sim::DrawerFileOptions StateFileOptions(const CliOptions& o) {
+  sim::DrawerFileOptions options;
+  options.freshChips = o.SimReset;
+  options.remedy = "Run again with --sim-reset to start from fresh chips, or delete the file";
+  options.onLongWait = [path = o.SimState] {
+    std::cerr << "kaldo-cli: waiting for '" << path << "', which another program is using\n";
+  };
+  return options;
 }
 
 // The simulated PC with the chips of the state file, as the I/O space of one command; the accesses
 // pass through the trace writer when there is one.
 class SimulatedBench : public IoSpace {
  public:
-  explicit SimulatedBench(const CliOptions& o) : path_(o.SimState), drawer_(LoadState(o.SimState)) {
+  explicit SimulatedBench(const CliOptions& o)
+      : stateFile_(o.SimState, StateFileOptions(o)), drawer_(stateFile_.drawer()) {
     const int inSocket = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
     sim::Chip& chip = drawer_.chip(inSocket);
     for (std::uint16_t cell : o.StuckCells) chip.wontProgram.insert(cell);
@@ -81,8 +73,7 @@ class SimulatedBench : public IoSpace {
   // Completes the trace file and saves the chips to the state file.
   void PutAway() {
     if (trace_) trace_->Close();
-    errno = 0;
-    if (!drawer_.Save(path_)) throw InOutErrorFromErrno(errno ? errno : EIO);
+    stateFile_.Save();
   }
 
   static constexpr std::uint16_t kLpt = 0x378;  // the board sits on LPT1
@@ -90,8 +81,8 @@ class SimulatedBench : public IoSpace {
  private:
   IoSpace& io() { return trace_ ? static_cast<IoSpace&>(*trace_) : pc_; }
 
-  std::string path_;
-  sim::Drawer drawer_;
+  sim::DrawerFile stateFile_;
+  sim::Drawer& drawer_;
   sim::SimulatedPC pc_{kLpt};
   std::unique_ptr<TraceWriter> trace_;
 };
@@ -106,6 +97,7 @@ void CheckDeviceOptions(const CliOptions& o) {
   if (!simulated && (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
                      !o.StuckCells.empty() || o.Locked))
     throw UsageError("--trace and the simulator faults need --sim");
+  if (!simulated && o.SimReset) throw UsageError("--sim-reset needs --sim");
   CheckProgramBits(o);
 }
 

@@ -1,21 +1,30 @@
 #include "sim/Drawer.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
 namespace kaldo::sim {
 
 namespace {
 
-constexpr const char* kHeader = "kaldo-sim drawer 1";
+constexpr std::string_view kHeader1 = "kaldo-sim drawer 1";
+constexpr std::string_view kHeader2 = "kaldo-sim drawer 2";
 constexpr int kRow = 32;
 
 std::uint16_t Sum(const Chip& chip) {
   std::uint16_t sum = 0;
   for (std::uint8_t b : chip.memory) sum = static_cast<std::uint16_t>(sum + b);
   return sum;
+}
+
+// CRC-32 as zip and PNG have it (reflected polynomial 0xEDB88320), continued from `crc`.
+std::uint32_t Crc32(std::string_view bytes, std::uint32_t crc = 0) {
+  crc = ~crc;
+  for (char c : bytes) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
 }
 
 int HexDigit(char c) {
@@ -25,133 +34,164 @@ int HexDigit(char c) {
   return -1;
 }
 
-bool ParseHex(const std::string& text, unsigned long& value) {
-  if (text.empty() || text.size() > 8) return false;
+// Exactly `digits` hexadecimal digits.
+bool ParseHex(std::string_view text, std::size_t digits, std::uint32_t& value) {
+  if (text.size() != digits) return false;
   value = 0;
   for (char c : text) {
     const int d = HexDigit(c);
     if (d < 0) return false;
-    value = value * 16 + static_cast<unsigned long>(d);
+    value = value * 16 + static_cast<std::uint32_t>(d);
   }
   return true;
 }
 
-// Reads one chip block whose "chip" line has been read; false when it is damaged. A block that
-// ends without its "end" line leaves the next block's "chip" line unread.
-bool ReadBlock(std::istringstream& in, int type, int lock, int fuse, Chip& out) {
+// One decimal digit from 0 to `highest`.
+bool ParseDigit(std::string_view text, int highest, int& value) {
+  if (text.size() != 1 || text[0] < '0' || text[0] > '0' + highest) return false;
+  value = text[0] - '0';
+  return true;
+}
+
+std::vector<std::string_view> Words(std::string_view line) {
+  std::vector<std::string_view> words;
+  std::size_t pos = 0;
+  for (;;) {
+    const std::size_t space = line.find(' ', pos);
+    words.push_back(line.substr(pos, space - pos));
+    if (space == std::string_view::npos) return words;
+    pos = space + 1;
+  }
+}
+
+// The drawer text line by line, each line with its line feed; counts lines from 1.
+class LineCursor {
+ public:
+  explicit LineCursor(std::string_view text) : text_(text) {}
+  bool AtEnd() const { return pos_ == text_.size(); }
+  int Number() const { return number_; }
+  // The next line without its line feed; `whole` with it.
+  std::string_view Next(std::string_view& whole) {
+    ++number_;
+    const std::size_t end = text_.find('\n', pos_);
+    if (end == std::string_view::npos)
+      throw DrawerTextError(number_, "the file ends in the middle of this line");
+    whole = text_.substr(pos_, end + 1 - pos_);
+    pos_ = end + 1;
+    return whole.substr(0, whole.size() - 1);
+  }
+
+ private:
+  std::string_view text_;
+  std::size_t pos_ = 0;
+  int number_ = 0;
+};
+
+// Reads the block of the chip of `type`, which must come next.
+Chip ReadBlock(LineCursor& in, int type, bool withCrc) {
+  const std::string name = SpecOf(type).name;
+  if (in.AtEnd()) throw DrawerTextError(in.Number() + 1, "the file ends before the " + name);
+  std::string_view whole;
+  std::string_view line = in.Next(whole);
+  std::vector<std::string_view> words = Words(line);
+  if (words[0] != "chip" || words.size() < 2 || words[1] != std::to_string(type))
+    throw DrawerTextError(in.Number(), "the block of the " + name + " should begin here");
   Chip chip = Chip::Fresh(type);
-  chip.lockBits = lock;
+  int fuse = 0;
+  if (words.size() != 4 || !ParseDigit(words[2], 7, chip.lockBits) ||
+      !ParseDigit(words[3], 1, fuse)) {
+    throw DrawerTextError(in.Number(), "the first line of the " + name + "'s block is damaged");
+  }
   chip.ispFuse = fuse != 0;
-  std::string line;
-  for (auto at = in.tellg(); std::getline(in, line); at = in.tellg()) {
-    std::istringstream words(line);
-    std::string first, second, extra;
-    words >> first >> second;
-    if (first == "chip") {
-      in.seekg(at);
-      return false;
-    }
-    if (words >> extra) return false;
-    unsigned long value = 0;
-    if (first == "end") {
-      if (!ParseHex(second, value) || value != Sum(chip)) return false;
-      out = std::move(chip);
-      return true;
-    }
-    if (!ParseHex(first, value) || value % kRow != 0 || value + kRow > chip.memory.size() ||
-        second.size() != 2 * kRow) {
-      return false;
+  std::uint32_t crc = Crc32(whole);
+  long lastRow = -1;
+  for (;;) {
+    if (in.AtEnd())
+      throw DrawerTextError(in.Number() + 1, "the file ends inside the " + name + "'s block");
+    line = in.Next(whole);
+    words = Words(line);
+    if (words[0] == "end") break;
+    std::uint32_t address = 0;
+    if (words.size() != 2 || !ParseHex(words[0], 4, address) || address % kRow != 0 ||
+        static_cast<long>(address) <= lastRow || address + kRow > chip.memory.size() ||
+        words[1].size() != 2 * kRow) {
+      throw DrawerTextError(in.Number(), "a row of the " + name + "'s block is damaged");
     }
     for (int i = 0; i < kRow; ++i) {
-      const int hi = HexDigit(second[2 * i]);
-      const int lo = HexDigit(second[2 * i + 1]);
-      if (hi < 0 || lo < 0) return false;
-      chip.memory[value + i] = static_cast<std::uint8_t>(hi * 16 + lo);
+      std::uint32_t value = 0;
+      if (!ParseHex(words[1].substr(2 * static_cast<std::size_t>(i), 2), 2, value))
+        throw DrawerTextError(in.Number(), "a row of the " + name + "'s block is damaged");
+      chip.memory[address + static_cast<std::uint32_t>(i)] = static_cast<std::uint8_t>(value);
     }
+    lastRow = static_cast<long>(address);
+    crc = Crc32(whole, crc);
   }
-  return false;
+  std::uint32_t sum = 0, storedCrc = 0;
+  const bool endLineWhole =
+      withCrc ? words.size() == 3 && ParseHex(words[2], 8, storedCrc) : words.size() == 2;
+  if (!endLineWhole || !ParseHex(words[1], 4, sum) || sum != Sum(chip) ||
+      (withCrc && storedCrc != crc)) {
+    throw DrawerTextError(in.Number(),
+                          "the end line of the " + name + "'s block does not match the block");
+  }
+  return chip;
 }
 
 }  // namespace
+
+DrawerTextError::DrawerTextError(int line, const std::string& what)
+    : Error("line " + std::to_string(line) + ": " + what), line_(line) {}
 
 Drawer::Drawer() {
   for (int type = 0; type < kChipTypeCount; ++type) chips_[type] = Chip::Fresh(type);
 }
 
 std::string Drawer::ToText() const {
-  std::string text = std::string(kHeader) + "\n";
+  std::string text = std::string(kHeader2) + "\n";
   char buf[96];
   for (const Chip& chip : chips_) {
+    std::string block;
     std::snprintf(buf, sizeof buf, "chip %d %d %d\n", chip.type, chip.lockBits,
                   chip.ispFuse ? 1 : 0);
-    text += buf;
+    block += buf;
     for (std::size_t row = 0; row < chip.memory.size(); row += kRow) {
       bool blank = true;
       for (int i = 0; i < kRow; ++i) blank = blank && chip.memory[row + i] == 0xFF;
       if (blank) continue;
       std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(row));
-      text += buf;
+      block += buf;
       for (int i = 0; i < kRow; ++i) {
         std::snprintf(buf, sizeof buf, "%02X", chip.memory[row + i]);
-        text += buf;
+        block += buf;
       }
-      text += "\n";
+      block += "\n";
     }
-    std::snprintf(buf, sizeof buf, "end %04X\n", Sum(chip));
-    text += buf;
+    std::snprintf(buf, sizeof buf, "end %04X %08X\n", Sum(chip),
+                  static_cast<unsigned>(Crc32(block)));
+    text += block + buf;
   }
   return text;
 }
 
-Drawer Drawer::FromText(const std::string& text) {
+bool Drawer::IsDrawerText(std::string_view text) {
+  const std::string_view first = text.substr(0, text.find('\n'));
+  return first == kHeader1 || first == kHeader2;
+}
+
+Drawer Drawer::FromText(std::string_view text) {
+  LineCursor in(text);
+  std::string_view whole;
+  const std::string_view header = in.Next(whole);
+  if (header != kHeader1 && header != kHeader2)
+    throw DrawerTextError(1, "this is not the first line of a drawer");
   Drawer drawer;
-  std::istringstream in(text);
-  std::string line;
-  if (!std::getline(in, line) || line != kHeader) return drawer;
-  while (std::getline(in, line)) {
-    std::istringstream words(line);
-    std::string word;
-    int type = -1, lock = -1, fuse = -1;
-    if (!(words >> word) || word != "chip" || !(words >> type >> lock >> fuse)) continue;
-    if (type < 0 || type >= kChipTypeCount || lock < 0 || lock > 7 || fuse < 0 || fuse > 1) {
-      continue;
-    }
-    Chip chip;
-    if (ReadBlock(in, type, lock, fuse, chip)) drawer.chips_[type] = std::move(chip);
+  for (int type = 0; type < kChipTypeCount; ++type)
+    drawer.chips_[type] = ReadBlock(in, type, header == kHeader2);
+  if (!in.AtEnd()) {
+    in.Next(whole);
+    throw DrawerTextError(in.Number(), "more follows the last chip's block");
   }
   return drawer;
-}
-
-Drawer Drawer::Load(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return Drawer();
-  std::ostringstream content;
-  content << file.rdbuf();
-  return FromText(content.str());
-}
-
-bool Drawer::Save(const std::string& path) const {
-  const std::string temp = path + ".tmp";
-  {
-    std::ofstream file(temp, std::ios::binary | std::ios::trunc);
-    if (!file) return false;
-    file << ToText();
-    file.flush();
-    if (!file) {
-      const int err = errno;
-      file.close();
-      std::remove(temp.c_str());
-      errno = err;
-      return false;
-    }
-  }
-  if (std::rename(temp.c_str(), path.c_str()) != 0) {
-    const int err = errno;
-    std::remove(temp.c_str());
-    errno = err;
-    return false;
-  }
-  return true;
 }
 
 }  // namespace kaldo::sim

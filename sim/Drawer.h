@@ -1,18 +1,31 @@
 // The simulated PC's chip drawer: one chip of each of the 13 types, kept from run to run in a
 // small text file.
 //
-// File: a first line "kaldo-sim drawer 1", then per chip a line "chip <type> <lock bits>
-// <isp fuse 0/1>", lines "<address, 4 hex> <32 bytes, 64 hex>" for each 32-byte row that is not
-// all 0xFF, and "end <16-bit sum of the chip's bytes, 4 hex>". A chip whose block is missing or
-// damaged comes out of Load fresh; the others keep what was saved.
+// Text: a first line "kaldo-sim drawer 2", then a block for each chip in type order: a line
+// "chip <type> <lock bits> <isp fuse 0/1>", lines "<address, 4 hex> <32 bytes, 64 hex>" for each
+// 32-byte row that is not all 0xFF in rising order, and "end <16-bit sum of the chip's bytes, 4
+// hex> <CRC-32 of the block's lines before it, 8 hex>". Every line ends in a line feed. Version 1
+// had no CRC on its end lines and is read as well.
 #pragma once
 
 #include <array>
 #include <string>
+#include <string_view>
 
+#include "core/Errors.h"
 #include "sim/Chip.h"
 
 namespace kaldo::sim {
+
+// A drawer text that is cut short or damaged: "line <n>: <what is wrong>".
+class DrawerTextError : public Error {
+ public:
+  DrawerTextError(int line, const std::string& what);
+  int Line() const { return line_; }
+
+ private:
+  int line_;
+};
 
 class Drawer {
  public:
@@ -21,14 +34,12 @@ class Drawer {
   Chip& chip(int type) { return chips_.at(type); }
   const Chip& chip(int type) const { return chips_.at(type); }
 
-  // A missing or unreadable file gives a drawer of fresh chips.
-  static Drawer Load(const std::string& path);
-  // Writes a temporary file beside path and renames it over path, so a failed save leaves the
-  // old file whole. False (errno set) when the file could not be written.
-  bool Save(const std::string& path) const;
-
   std::string ToText() const;
-  static Drawer FromText(const std::string& text);
+  // Every chip's block must be there and whole; raises DrawerTextError at the first line that is
+  // not.
+  static Drawer FromText(std::string_view text);
+  // True when the text begins with the first line of a drawer, of any version this reads.
+  static bool IsDrawerText(std::string_view text);
 
  private:
   std::array<Chip, kChipTypeCount> chips_;

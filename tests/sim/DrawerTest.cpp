@@ -12,20 +12,6 @@ namespace {
 
 using sim::Drawer;
 
-struct TempFile {
-  TempFile() {
-    path = (std::filesystem::temp_directory_path() /
-            ("kaldo-drawer-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name()))
-               .string();
-  }
-  ~TempFile() {
-    std::filesystem::remove(path);
-    std::filesystem::remove(path + ".tmp");
-  }
-  std::string path;
-};
-
 Drawer Filled() {
   Drawer d;
   d.chip(0).memory[0] = 0x12;
@@ -37,53 +23,100 @@ Drawer Filled() {
   return d;
 }
 
-TEST(Drawer, SavesAndLoadsEveryChip) {
-  TempFile f;
-  const Drawer d = Filled();
-  ASSERT_TRUE(d.Save(f.path));
-  const Drawer back = Drawer::Load(f.path);
-  for (int t = 0; t < sim::kChipTypeCount; ++t) EXPECT_EQ(back.chip(t), d.chip(t)) << t;
+void ExpectSameChips(const Drawer& got, const Drawer& want, const std::string& what) {
+  for (int t = 0; t < sim::kChipTypeCount; ++t) EXPECT_EQ(got.chip(t), want.chip(t)) << what << t;
 }
 
-TEST(Drawer, AMissingOrDamagedFileGivesFreshChips) {
+// The same text as version 1 wrote it: no CRC on the end lines.
+std::string Version1(std::string text) {
+  text.replace(0, text.find('\n'), "kaldo-sim drawer 1");
+  for (std::size_t end = text.find("\nend "); end != std::string::npos;
+       end = text.find("\nend ", end + 1))
+    text.erase(end + 9, 9);
+  return text;
+}
+
+TEST(Drawer, TextKeepsEveryChipAndReadsVersion1) {
+  const std::string text = Filled().ToText();
+  EXPECT_EQ(text.substr(0, text.find('\n')), "kaldo-sim drawer 2");
+  EXPECT_NE(text.find("\nchip 8 3 1\n4000 5A"), std::string::npos);
+  ExpectSameChips(Drawer::FromText(text), Filled(), "version 2, chip ");
+  const std::string old = Version1(text);
+  EXPECT_EQ(old.size(), text.size() - 13 * std::string(" 0123ABCD").size());
+  ExpectSameChips(Drawer::FromText(old), Filled(), "version 1, chip ");
+  EXPECT_TRUE(Drawer::IsDrawerText(old));
+  EXPECT_FALSE(Drawer::IsDrawerText(":00000001FF\r\n"));
+}
+
+// The line a damaged text is refused at, and why.
+std::string Refusal(const std::string& text) {
+  try {
+    Drawer::FromText(text);
+  } catch (const sim::DrawerTextError& e) {
+    return e.what();
+  }
+  return "taken";
+}
+
+TEST(Drawer, ADamagedTextIsRefusedAtItsLine) {
   const std::string good = Filled().ToText();
-  const Drawer fresh;
-  struct Case {
+  auto with = [&](const std::string& find, std::size_t offset, const std::string& put) {
+    std::string t = good;
+    return t.replace(t.find(find) + offset, put.size(), put);
+  };
+  auto insertBefore = [&](const std::string& find, const std::string& line) {
+    return std::string(good).insert(good.find(find), line);
+  };
+  const std::size_t chip8 = good.find("chip 8 ");
+  const std::string row = "0000 " + std::string(64, '0') + "\n";
+  const std::string endLine = "the end line of the AT89C51RC's block does not match the block";
+  const std::string badRow = "a row of the AT89C51's block is damaged";
+  const std::string cut = "the file ends in the middle of this line";
+  const struct {
     const char* what;
     std::string text;
-    bool chip8Kept;
+    int line;
+    std::string reason;
+  } cases[] = {
+      {"a data digit", with("4000 5A", 5, "6"), 22, endLine},
+      {"a row moved", with("4000 5A", 0, "6"), 22, endLine},
+      {"a lock bit", with("chip 8 3", 7, "1"), 22, endLine},
+      {"a row out of order", with("4000 5A", 0, "7FE0"), 21,
+       "a row of the AT89C51RC's block is damaged"},
+      {"a row beyond the chip", insertBefore("end ", "1000" + row.substr(4)), 4, badRow},
+      {"a row twice", insertBefore("end ", row + row), 4, badRow},
+      {"a short row", insertBefore("end ", "0000 00\n"), 4, badRow},
+      {"chips swapped", with("chip 8 3 1", 5, "9"), 19,
+       "the block of the AT89C51RC should begin here"},
+      {"a chip line", with("chip 3 0 1", 9, "2"), 9,
+       "the first line of the AT89S51's block is damaged"},
+      {"cut inside a row", good.substr(0, good.find("4000 5A") + 20), 20, cut},
+      {"cut after a row", good.substr(0, good.find("\n", good.find("4000 5A")) + 1), 21,
+       "the file ends inside the AT89C51RC's block"},
+      {"cut between blocks", good.substr(0, chip8), 19, "the file ends before the AT89C51RC"},
+      {"the last line end cut", good.substr(0, good.size() - 1), 31, cut},
+      {"more after the last chip", good + "end 0000\n", 32, "more follows the last chip's block"},
+      {"another header", "hello\n" + good.substr(good.find('\n') + 1), 1,
+       "this is not the first line of a drawer"},
+      {"version 1, a data digit", Version1(with("4000 5A", 5, "6")), 22, endLine},
   };
-  std::string flipped = good;
-  flipped[flipped.find("4000 5A") + 5] = '6';  // a byte changed: the chip's sum no longer fits
-  std::string chip7WithoutEnd = good;
-  const std::size_t chip8 = chip7WithoutEnd.find("chip 8 ");
-  const std::size_t end7 = chip7WithoutEnd.rfind("end ", chip8);
-  chip7WithoutEnd.erase(end7, chip8 - end7);
-  const Case cases[] = {
-      {"empty", "", false},
-      {"the block before it without its end line", chip7WithoutEnd, true},
-      {"other header", "hello\n" + good.substr(good.find('\n') + 1), false},
-      {"cut in the middle", good.substr(0, good.find("4000 5A") + 20), false},
-      {"a changed byte", flipped, false},
-      {"a row beyond the chip",
-       std::string(good).insert(good.find("chip 1 "), "8000 " + std::string(64, '0') + "\n"), true},
-  };
-  for (const Case& c : cases) {
-    const Drawer d = Drawer::FromText(c.text);
-    EXPECT_EQ(d.chip(8) == Filled().chip(8), c.chip8Kept) << c.what;
-    if (!c.chip8Kept) {
-      EXPECT_EQ(d.chip(8), fresh.chip(8)) << c.what;
-    }
-    for (int t = 0; t < sim::kChipTypeCount; ++t) EXPECT_EQ(d.chip(t).Size(), fresh.chip(t).Size());
-  }
-  EXPECT_EQ(Drawer::Load("/nonexistent/kaldo/drawer").chip(0), fresh.chip(0));
+  for (const auto& c : cases)
+    EXPECT_EQ(Refusal(c.text), "line " + std::to_string(c.line) + ": " + c.reason) << c.what;
 }
 
-TEST(Drawer, ASaveThatCannotBeWrittenFailsAndKeepsTheOldFile) {
-  TempFile f;
-  ASSERT_TRUE(Filled().Save(f.path));
-  EXPECT_FALSE(Drawer().Save("/nonexistent-folder/kaldo.drawer"));
-  EXPECT_EQ(Drawer::Load(f.path).chip(0).memory[0], 0x12);
+TEST(Drawer, EveryChangedDigitIsCaught) {
+  const std::string good = Filled().ToText();
+  const std::string digits = "0123456789ABCDEF";
+  int changed = 0;
+  for (std::size_t i = 0; i < good.size(); ++i) {
+    const std::size_t d = digits.find(good[i]);
+    if (d == std::string::npos) continue;
+    std::string text = good;
+    text[i] = digits[(d + 1) % 16];
+    EXPECT_NE(Refusal(text), "taken") << "digit " << i << " of " << good.substr(i / 80 * 80, 80);
+    ++changed;
+  }
+  EXPECT_GT(changed, 300);
 }
 
 TEST(Drawer, TheSocketHoldsTheSelectedTypeFromEachOperationsStart) {

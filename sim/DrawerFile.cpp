@@ -1,0 +1,146 @@
+#include "sim/DrawerFile.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <thread>
+
+#include "core/TextFile.h"
+
+namespace kaldo::sim {
+
+namespace {
+
+// Far more than the text of thirteen chips whose every byte is programmed (about 280 KB).
+constexpr std::size_t kLargestDrawerText = 1 << 20;
+
+bool SameFile(const struct stat& a, const struct stat& b) {
+  return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+}  // namespace
+
+DrawerFile::DrawerFile(const std::string& path, const DrawerFileOptions& options)
+    : name_(path), file_(FollowLinks(path)) {
+  Take(options);
+  try {
+    Load(options);
+  } catch (...) {
+    LetGo();
+    throw;
+  }
+}
+
+DrawerFile::~DrawerFile() {
+  LetGo();
+}
+
+void DrawerFile::Take(const DrawerFileOptions& options) {
+  const std::string notRegular =
+      "'" + name_ + "' is not a regular file: the simulated chips can only be kept in one";
+  for (;;) {
+    struct stat st;
+    const bool exists = ::stat(file_.c_str(), &st) == 0;
+    if (!exists && errno != ENOENT) throw InOutErrorFromErrno(errno);
+    if (exists && !S_ISREG(st.st_mode)) throw Error(notRegular);
+    // Non-blocking, so that a FIFO put there meanwhile cannot hold the open up.
+    const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exists ? 0 : O_CREAT);
+    fd_ = ::open(file_.c_str(), flags, 0666);
+    if (fd_ < 0) {
+      if (exists && errno == ENOENT) continue;  // removed since: take the next one
+      throw InOutErrorFromErrno(errno);
+    }
+    created_ = !exists;
+    struct stat held;
+    if (::fstat(fd_, &held) != 0) {
+      const int err = errno;
+      LetGo();
+      throw InOutErrorFromErrno(err);
+    }
+    if (!S_ISREG(held.st_mode)) {
+      created_ = false;
+      LetGo();
+      throw Error(notRegular);
+    }
+    try {
+      WaitForHold(options);
+    } catch (...) {
+      LetGo();
+      throw;
+    }
+    // The program that held it may have replaced or removed it: then the name is taken again.
+    if (::stat(file_.c_str(), &st) == 0 && SameFile(st, held)) return;
+    created_ = false;
+    LetGo();
+  }
+}
+
+void DrawerFile::WaitForHold(const DrawerFileOptions& options) {
+  using namespace std::chrono_literals;
+  if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+  if (errno != EWOULDBLOCK) throw InOutErrorFromErrno(errno);
+  const auto start = std::chrono::steady_clock::now();
+  bool told = false;
+  for (;;) {
+    std::this_thread::sleep_for(10ms);
+    if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
+    if (errno != EWOULDBLOCK && errno != EINTR) throw InOutErrorFromErrno(errno);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    if (!told && waited >= 1s) {
+      told = true;
+      if (options.onLongWait) options.onLongWait();
+    }
+    if (options.patience && waited >= *options.patience)
+      throw Error("'" + name_ + "' is in use by another program");
+  }
+}
+
+void DrawerFile::Load(const DrawerFileOptions& options) {
+  std::string text;
+  char chunk[64 * 1024];
+  while (text.size() <= kLargestDrawerText) {
+    const ssize_t n = ::pread(fd_, chunk, sizeof chunk, static_cast<off_t>(text.size()));
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) throw InOutErrorFromErrno(errno);
+    if (n == 0) break;
+    text.append(chunk, static_cast<std::size_t>(n));
+  }
+  if (text.empty()) return;
+  const std::string unchanged = "; it was left unchanged";
+  if (!Drawer::IsDrawerText(text))
+    throw Error("'" + name_ + "' is not a state file of the simulated PC" + unchanged);
+  if (options.freshChips) return;
+  auto damaged = [&](const std::string& what) {
+    return Error("'" + name_ + "' " + what + unchanged +
+                 (options.remedy.empty() ? "" : ". " + options.remedy));
+  };
+  if (text.size() > kLargestDrawerText) throw damaged("is larger than any drawer of chips");
+  try {
+    drawer_ = Drawer::FromText(text);
+  } catch (const DrawerTextError& e) {
+    throw damaged(e.what());
+  }
+}
+
+void DrawerFile::Save() {
+  WriteFileReplacing(file_, drawer_.ToText());
+  created_ = false;
+  LetGo();
+}
+
+void DrawerFile::LetGo() {
+  if (fd_ < 0) return;
+  // A file made for chips that were never saved goes again, unless it is no longer this one.
+  struct stat held, named;
+  if (created_ && ::fstat(fd_, &held) == 0 && held.st_size == 0 &&
+      ::stat(file_.c_str(), &named) == 0 && SameFile(held, named)) {
+    ::unlink(file_.c_str());
+  }
+  ::close(fd_);
+  fd_ = -1;
+}
+
+}  // namespace kaldo::sim

@@ -1,0 +1,100 @@
+# The simulated PC's state file: one kaldo-cli at a time, nothing lost; a file that cannot be taken
+# as it is stays byte for byte as it was.
+. "$(dirname "$0")/lib.sh"
+cd "$WORK"
+
+fail() { echo "FAIL $1"; failures=$((failures + 1)); }
+no_temporaries() {
+  local left
+  left=$(find . -maxdepth 2 -name '*.tmp*')
+  [ -z "$left" ] || fail "$1: temporary files left: $left"
+}
+hex() { printf ':01000000%02X%02X\r\n:00000001FF\r\n' "$1" $(((256 - 1 - $1) % 256)) >"$2"; }
+
+# Two programs write chips of two types into one file at the same moment: both are kept.
+for round in $(seq 1 20); do
+  hex "$round" a.hex
+  hex $((round + 100)) b.hex
+  "$CLI" --sim st --device 89c2051 write a.hex >a.out 2>&1 &
+  first=$!
+  "$CLI" --sim st --device 89c4051 write b.hex >b.out 2>&1 &
+  second=$!
+  wait $first || fail "round $round: the first write: $(cat a.out)"
+  wait $second || fail "round $round: the second write: $(cat b.out)"
+  "$CLI" --sim st --device 89c2051 verify a.hex >out 2>&1 || fail "round $round: first chip: $(cat out)"
+  "$CLI" --sim st --device 89c4051 verify b.hex >out 2>&1 || fail "round $round: second chip: $(cat out)"
+done
+no_temporaries "concurrent writes"
+
+# A holder of the file makes the next one wait, and say so after a second.
+hex 7 a.hex
+if command -v flock >/dev/null; then
+  flock st sleep 1.5 &
+  sleep 0.2
+  check "waits for the holder" 0 'Programming/Verify OK' "kaldo-cli: waiting for 'st', which another program is using" \
+    --sim st --device 89c2051 write a.hex
+  wait
+else
+  echo "skipped: waiting (no flock)"
+fi
+
+# Damaged files: refused with the file and the line, and left as they were; --sim-reset is the
+# user's way out.
+"$CLI" --sim good.st --device 89c51rc write a.hex >/dev/null
+awk 'NR == 19 { $2 = "1234567A" substr($2, 9) } { print }' good.st >flipped.st
+head -c $(($(head -19 good.st | wc -c) - 10)) good.st >cut.st
+remedy="it was left unchanged. Run again with --sim-reset to start from fresh chips, or delete the file."
+check "a changed byte" 2 '' "'flipped.st' line 20: the end line of the AT89C51RC's block does not match the block; $remedy" \
+  --sim flipped.st signature
+check "cut short" 2 '' "'cut.st' line 19: the file ends in the middle of this line; $remedy" \
+  --sim cut.st signature
+for f in flipped cut; do
+  cp $f.st $f.keep
+  "$CLI" --sim $f.st --device 89c51rc write a.hex >/dev/null 2>&1
+  same "$f: left unchanged by a write" $f.st $f.keep
+done
+check "fresh chips on request" 0 'Blank Check O.K' '' --sim flipped.st --sim-reset --device 89c51rc blank
+check "saved afresh" 0 'Blank Check O.K' '' --sim flipped.st --device 89c51rc blank
+check "reset needs --sim" 2 '' "kaldo-cli: --sim-reset needs --sim\nTry 'kaldo-cli --help'." --port lpt1 --sim-reset blank
+
+# A file of version 1 (no CRC on its end lines) is read and saved as version 2.
+sed -e '1s/2$/1/' -e 's/^\(end ....\) ........$/\1/' good.st >old.st
+check "version 1 file" 0 'Verify OK' '' --sim old.st --device 89c51rc verify a.hex
+[ "$(head -1 old.st)" = "kaldo-sim drawer 2" ] || fail "version 1 file: not saved again"
+
+# Only a regular file, or a missing one, holds chips.
+mkfifo fifo
+mkdir folder
+for other in fifo folder /dev/null; do
+  check "not a regular file: $other" 2 '' "'$other' is not a regular file: the simulated chips can only be kept in one." \
+    --sim $other blank
+done
+[ -p fifo ] && [ -d folder ] && [ -c /dev/null ] || fail "a file that is not regular was replaced"
+check "folder missing" 2 '' 'File not found.' --sim no/st blank
+
+# A link is followed and the file it names updated.
+ln -s good.st link.st
+check "through a link" 0 'Programming/Verify OK' '' --sim link.st --device 89c2051 write a.hex
+[ -L link.st ] || fail "the link was replaced"
+check "the linked file" 0 'Verify OK' '' --sim good.st --device 89c2051 verify a.hex
+
+# A file that may not be written is refused and kept.
+cp good.st ro.st
+chmod 444 ro.st
+cp ro.st ro.keep
+as_user=()
+if [ "$(id -u)" = 0 ]; then
+  chmod 755 "$WORK"
+  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
+  command -v setpriv >/dev/null || as_user=()
+fi
+if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
+  "${as_user[@]}" "$CLI" --sim ro.st --device 89c2051 write a.hex >out 2>err
+  [ "$?" = 2 ] && [ "$(cat err)" = "File access denied." ] || fail "read-only file: $(cat out err)"
+  same "read-only file kept" ro.st ro.keep
+else
+  echo "skipped: read-only file (root without setpriv)"
+fi
+no_temporaries "the end"
+
+finish

@@ -1,0 +1,173 @@
+#include "sim/DrawerFile.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <thread>
+
+#include "tests/core/TempFolder.h"
+
+namespace kaldo::test {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::DrawerFile;
+using sim::DrawerFileOptions;
+
+// What opening the file gives: "taken", or the error's message.
+std::string Opening(const std::string& path, const DrawerFileOptions& options = {}) {
+  try {
+    DrawerFile file(path, options);
+  } catch (const Error& e) {
+    return e.what();
+  }
+  return "taken";
+}
+
+void WriteChip(const std::string& path, int type, std::uint8_t value) {
+  DrawerFile file(path, {});
+  file.drawer().chip(type).memory[0] = value;
+  file.Save();
+}
+
+DrawerFileOptions Remedy(const std::string& remedy) {
+  DrawerFileOptions options;
+  options.remedy = remedy;
+  return options;
+}
+
+DrawerFileOptions FreshChips() {
+  DrawerFileOptions options;
+  options.freshChips = true;
+  return options;
+}
+
+DrawerFileOptions Counting(int& longWaits, std::optional<std::chrono::milliseconds> patience) {
+  DrawerFileOptions options;
+  options.patience = patience;
+  options.onLongWait = [&longWaits] { ++longWaits; };
+  return options;
+}
+
+std::uint8_t FirstByte(const std::string& path, int type) {
+  DrawerFile file(path, {});
+  return file.drawer().chip(type).memory[0];
+}
+
+TEST(DrawerFile, KeepsTheChipsAndMakesNoFileForNothing) {
+  TempFolder folder;
+  const std::string path = folder / "chips";
+  EXPECT_EQ(Opening(path), "taken");
+  EXPECT_TRUE(folder.Names().empty());  // made while held, gone when nothing was saved
+
+  WriteChip(path, 3, 0x42);
+  WriteChip(path, 8, 0x17);
+  EXPECT_EQ(FirstByte(path, 3), 0x42);
+  EXPECT_EQ(FirstByte(path, 8), 0x17);
+  EXPECT_EQ(folder.Names(), std::vector<std::string>{"chips"});
+
+  WriteBytes(path, "");
+  EXPECT_EQ(FirstByte(path, 3), 0xFF);  // an empty file holds fresh chips
+
+  ::symlink("chips", (folder / "link").c_str());
+  WriteChip(folder / "link", 4, 0x99);
+  struct stat st;
+  ASSERT_EQ(::lstat((folder / "link").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(FirstByte(path, 4), 0x99);
+}
+
+TEST(DrawerFile, AFileItCannotTakeStaysAsItWas) {
+  TempFolder folder;
+  const std::string path = folder / "chips";
+  WriteChip(path, 8, 0x5A);
+  const std::string good = ReadBytes(path);
+  std::string flipped = good;
+  flipped[flipped.find("\n0000 5A") + 6] = 'B';
+  const std::string remedy = "Start afresh";
+  const struct {
+    const char* what;
+    std::string bytes;
+    std::string refusal;
+  } cases[] = {
+      {"a flipped digit", flipped,
+       "line 20: the end line of the AT89C51RC's block does not match the block; it was left "
+       "unchanged. Start afresh"},
+      {"cut short", good.substr(0, good.find("\n0000 5A") + 10),
+       "line 19: the file ends in the middle of this line; it was left unchanged. Start afresh"},
+      {"a HEX file", ":00000001FF\r\n",
+       "is not a state file of the simulated PC; it was left unchanged"},
+  };
+  for (const auto& c : cases) {
+    WriteBytes(path, c.bytes);
+    EXPECT_EQ(Opening(path, Remedy(remedy)), "'" + path + "' " + c.refusal) << c.what;
+    EXPECT_EQ(ReadBytes(path), c.bytes) << c.what;
+  }
+
+  // Fresh chips on the user's word, for a damaged file but not for another kind of file.
+  WriteBytes(path, flipped);
+  {
+    DrawerFile file(path, FreshChips());
+    EXPECT_EQ(file.drawer().chip(8).memory[0], 0xFF);
+    file.Save();
+  }
+  EXPECT_EQ(FirstByte(path, 8), 0xFF);
+  WriteBytes(path, ":00000001FF\r\n");
+  EXPECT_NE(Opening(path, FreshChips()), "taken");
+
+  const std::string notRegular =
+      "' is not a regular file: the simulated chips can only be kept in one";
+  ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0666), 0);
+  for (const std::string& other : {folder / "fifo", folder.path(), std::string("/dev/null")})
+    EXPECT_EQ(Opening(other), "'" + other + notRegular);
+  struct stat st;
+  ASSERT_EQ(::stat((folder / "fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  ASSERT_EQ(::stat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+
+  WriteBytes(path, good);
+  ::chmod(path.c_str(), 0444);
+  ::chmod(folder.path().c_str(), 0777);
+  {
+    WithoutRoot user;
+    ASSERT_TRUE(user.ok());
+    EXPECT_EQ(Opening(path), "File access denied");
+    EXPECT_EQ(Opening(folder / "missing/chips"), "File not found");
+  }
+  EXPECT_EQ(ReadBytes(path), good);
+}
+
+TEST(DrawerFile, OneHolderAtATime) {
+  TempFolder folder;
+  const std::string path = folder / "chips";
+  int longWaits = 0;
+  const DrawerFileOptions impatient = Counting(longWaits, 50ms);
+  {
+    DrawerFile first(path, {});
+    EXPECT_EQ(Opening(path, impatient), "'" + path + "' is in use by another program");
+    first.drawer().chip(0).memory[0] = 0x01;
+    first.Save();  // lets the file go
+    EXPECT_EQ(Opening(path, impatient), "taken");
+  }
+  EXPECT_EQ(longWaits, 0);
+
+  // A waiter takes the file the holder saved, not the one it replaced, and is told after a second.
+  std::uint8_t seen = 0;
+  {
+    DrawerFile first(path, {});
+    std::thread second([&] {
+      DrawerFile file(path, Counting(longWaits, std::nullopt));
+      seen = file.drawer().chip(0).memory[0];
+    });
+    std::this_thread::sleep_for(1200ms);
+    first.drawer().chip(0).memory[0] = 0x02;
+    first.Save();
+    second.join();
+  }
+  EXPECT_EQ(seen, 0x02);
+  EXPECT_EQ(longWaits, 1);
+}
+
+}  // namespace
+}  // namespace kaldo::test
