@@ -43,9 +43,11 @@ class TraceWriter : public IoSpace {
 };
 
 // The state file is held from loading the chips to saving them; another kaldo-cli on the same
-// file waits its turn. One that cannot be taken as it is stays as it is until the user decides.
-sim::DrawerFileOptions StateFileOptions(const CliOptions& o) {
+// file waits its turn, or until a signal stops it. One that cannot be taken as it is stays as it
+// is until the user decides.
+sim::DrawerFileOptions StateFileOptions(const CliOptions& o, const StopFlag& stop) {
   sim::DrawerFileOptions options;
+  options.stop = &stop;
   options.freshChips = o.SimReset;
   options.remedy = "Run again with --sim-reset to start from fresh chips, or delete the file";
   options.onLongWait = [path = o.SimState] {
@@ -58,8 +60,8 @@ sim::DrawerFileOptions StateFileOptions(const CliOptions& o) {
 // pass through the trace writer when there is one.
 class SimulatedBench : public IoSpace {
  public:
-  explicit SimulatedBench(const CliOptions& o)
-      : stateFile_(o.SimState, StateFileOptions(o)), drawer_(stateFile_.drawer()) {
+  SimulatedBench(const CliOptions& o, const StopFlag& stop)
+      : stateFile_(o.SimState, StateFileOptions(o, stop)), drawer_(stateFile_.drawer()) {
     const int inSocket = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
     sim::Chip& chip = drawer_.chip(inSocket);
     for (std::uint16_t cell : o.StuckCells) chip.wontProgram.insert(cell);
@@ -122,7 +124,7 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramSta
   std::unique_ptr<DeviceSession> session;
   std::uint16_t base = o.PortBase;
   if (!o.SimState.empty()) {
-    auto bench = std::make_unique<SimulatedBench>(o);
+    auto bench = std::make_unique<SimulatedBench>(o, stop);
     SimulatedBench* putAway = bench.get();
     session =
         std::make_unique<DeviceSession>(state, std::move(bench), [putAway] { putAway->PutAway(); });

@@ -86,6 +86,8 @@ void DrawerFile::WaitForHold(const DrawerFileOptions& options) {
   bool told = false;
   for (;;) {
     std::this_thread::sleep_for(10ms);
+    if (options.stop != nullptr && options.stop->Requested())
+      throw StoppedError(options.stop->Signal());
     if (::flock(fd_, LOCK_EX | LOCK_NB) == 0) return;
     if (errno != EWOULDBLOCK && errno != EINTR) throw InOutErrorFromErrno(errno);
     const auto waited = std::chrono::steady_clock::now() - start;

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "core/StopFlag.h"
 #include "sim/Drawer.h"
 
 namespace kaldo::sim {
@@ -22,6 +23,8 @@ struct DrawerFileOptions {
   std::optional<std::chrono::milliseconds> patience;
   // Called once when the wait has lasted a second.
   std::function<void()> onLongWait;
+  // A stop requested while waiting ends the wait with StoppedError.
+  const StopFlag* stop = nullptr;
 };
 
 class DrawerFile {
@@ -30,7 +33,7 @@ class DrawerFile {
   // nothing is saved to it); an empty one gives fresh chips; a link is followed. Raises Error for a
   // path that is no regular file, a file that is not a drawer's or is damaged (naming the line),
   // and a file still held by another program after the patience; InOutError for a file that
-  // cannot be opened or read ("File access denied": it may not be written).
+  // cannot be opened or read ("File access denied": it may not be written); StoppedError.
   DrawerFile(const std::string& path, const DrawerFileOptions& options);
   ~DrawerFile();
   DrawerFile(const DrawerFile&) = delete;

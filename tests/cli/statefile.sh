@@ -34,6 +34,16 @@ if command -v flock >/dev/null; then
   check "waits for the holder" 0 'Programming/Verify OK' "kaldo-cli: waiting for 'st', which another program is using" \
     --sim st --device 89c2051 write a.hex
   wait
+  flock st sleep 3 &
+  sleep 0.2
+  "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
+  waiter=$!
+  sleep 0.3
+  kill -INT $waiter
+  wait $waiter
+  rc=$?
+  [ "$rc" = 130 ] || fail "Ctrl-C while waiting: exit $rc, $(cat out err)"
+  wait
 else
   echo "skipped: waiting (no flock)"
 fi

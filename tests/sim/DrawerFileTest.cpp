@@ -152,6 +152,22 @@ TEST(DrawerFile, OneHolderAtATime) {
   }
   EXPECT_EQ(longWaits, 0);
 
+  // A signal ends the wait.
+  StopFlag stop;
+  stop.Request(SIGINT);
+  DrawerFileOptions stoppable;
+  stoppable.stop = &stop;
+  int stoppedBy = 0;
+  {
+    DrawerFile first(path, {});
+    try {
+      DrawerFile second(path, stoppable);
+    } catch (const StoppedError& e) {
+      stoppedBy = e.Signal();
+    }
+  }
+  EXPECT_EQ(stoppedBy, SIGINT);
+
   // A waiter takes the file the holder saved, not the one it replaced, and is told after a second.
   std::uint8_t seen = 0;
   {
