@@ -32,6 +32,18 @@ same() {
   fi
 }
 
+# as_user CMD... — runs CMD as an ordinary user: as nobody when the tests run as root (WORK is
+# opened to it for that), which only works where can_run_as_user says so.
+can_run_as_user() { [ "$(id -u)" != 0 ] || command -v setpriv >/dev/null; }
+as_user() {
+  if [ "$(id -u)" != 0 ]; then
+    "$@"
+    return
+  fi
+  chmod 711 "$WORK"
+  setpriv --reuid=65534 --regid=65534 --clear-groups "$@"
+}
+
 finish() {
   [ "$failures" -eq 0 ] && echo "all cases passed"
   exit $((failures > 0))

@@ -59,18 +59,12 @@ same "file-size limit: old file kept" keep/out.hex old.hex
 
 chmod 555 keep
 chmod 666 keep/out.hex
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-  chmod 711 "$WORK"
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  command -v setpriv >/dev/null || as_user=()
-fi
-if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
-  (ulimit -f 4; "${as_user[@]}" "$CLI" --device 89c51rc convert a.hex keep/out.hex) >out 2>err
+if can_run_as_user; then
+  (ulimit -f 4; as_user "$CLI" --device 89c51rc convert a.hex keep/out.hex) >out 2>err
   [ "$?" = 2 ] && [ "$(cat err)" = "I/O error 27." ] || fail "in place, file-size limit: $(cat err)"
   same "in place, file-size limit: old file kept" keep/out.hex old.hex
   [ "$(ls -A keep)" = out.hex ] || fail "in place, file-size limit: left $(ls -A keep)"
-  "${as_user[@]}" "$CLI" --device 89c51 convert a.hex keep/out.hex >out 2>err ||
+  as_user "$CLI" --device 89c51 convert a.hex keep/out.hex >out 2>err ||
     fail "in place: $(cat err)"
   [ "$(wc -l <keep/out.hex)" = 257 ] || fail "in place: the file was not written"
 else

@@ -92,14 +92,8 @@ check "the linked file" 0 'Verify OK' '' --sim good.st --device 89c2051 verify a
 cp good.st ro.st
 chmod 444 ro.st
 cp ro.st ro.keep
-as_user=()
-if [ "$(id -u)" = 0 ]; then
-  chmod 755 "$WORK"
-  as_user=(setpriv --reuid=65534 --regid=65534 --clear-groups)
-  command -v setpriv >/dev/null || as_user=()
-fi
-if [ "$(id -u)" != 0 ] || [ ${#as_user[@]} -gt 0 ]; then
-  "${as_user[@]}" "$CLI" --sim ro.st --device 89c2051 write a.hex >out 2>err
+if can_run_as_user; then
+  as_user "$CLI" --sim ro.st --device 89c2051 write a.hex >out 2>err
   [ "$?" = 2 ] && [ "$(cat err)" = "File access denied." ] || fail "read-only file: $(cat out err)"
   same "read-only file kept" ro.st ro.keep
 else

@@ -336,27 +336,22 @@ TEST(SaveHexFile, AFailureHalfWayLeavesTheOldFile) {
   const std::string old = ":0100000055AA\r\n:00000001FF\r\n";
   WriteBytes(name, old);
 
-  // Files may grow to 4 KiB only: the 32 KiB image fails part of the way through.
-  struct rlimit saved;
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-
   ProgramState s;
   s.DeviceType = 8;
   SetDeviceSize(s);
   s.HexFileName = name;
   s.ResultText = "before";
   std::string report;
-  try {
-    SaveHexFile(s);
-  } catch (const InOutError& e) {
-    report = e.what();
+  {
+    // Files may grow to 4 KiB only: the 32 KiB image fails part of the way through.
+    FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.ok());
+    try {
+      SaveHexFile(s);
+    } catch (const InOutError& e) {
+      report = e.what();
+    }
   }
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, oldHandler);
 
   EXPECT_EQ(report, "I/O error 27");
   EXPECT_EQ(s.ResultText, "before");

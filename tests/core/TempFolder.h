@@ -1,6 +1,8 @@
 // A fresh folder for one test, removed with everything in it at the end.
 #pragma once
 
+#include <signal.h>
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -56,6 +58,30 @@ class WithoutRoot {
 
  private:
   bool dropped_ = false;
+};
+
+// Inside its scope files may grow to `bytes` only; a write past the limit fails with EFBIG instead
+// of ending the test with SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : handler_(::signal(SIGXFSZ, SIG_IGN)) {
+    ::getrlimit(RLIMIT_FSIZE, &saved_);
+    struct rlimit small = saved_;
+    small.rlim_cur = bytes;
+    set_ = ::setrlimit(RLIMIT_FSIZE, &small) == 0;
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &saved_);
+    ::signal(SIGXFSZ, handler_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+  bool ok() const { return set_; }
+
+ private:
+  sighandler_t handler_;
+  struct rlimit saved_;
+  bool set_ = false;
 };
 
 inline void WriteBytes(const std::string& fileName, const std::string& bytes) {

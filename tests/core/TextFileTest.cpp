@@ -3,9 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sched.h>
-#include <signal.h>
 #include <sys/mount.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include "core/Convert.h"
@@ -146,15 +144,11 @@ struct InPlaceSave {
 
 TEST(SaveHexFile, InPlacePastAFileSizeLimitPutsTheOldBytesBack) {
   InPlaceSave t;
-  struct rlimit saved;
-  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-  auto oldHandler = ::signal(SIGXFSZ, SIG_IGN);
-  struct rlimit small = saved;
-  small.rlim_cur = 4096;
-  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
-  t.SaveWhereItStands();
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  ::signal(SIGXFSZ, oldHandler);
+  {
+    FileSizeLimit limit(4096);
+    ASSERT_TRUE(limit.ok());
+    t.SaveWhereItStands();
+  }
   EXPECT_EQ(t.report, "I/O error 27");
   t.ExpectOldFileOnly("file-size limit");
 }
