@@ -56,6 +56,7 @@ SignalCloser::~SignalCloser() {
 
 void SignalCloser::Watch(QWidget& window) {
   window_ = &window;
+  window.installEventFilter(this);
   notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
   connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { SignalArrived(); });
 }
@@ -64,7 +65,21 @@ void SignalCloser::SignalArrived() {
   unsigned char bytes[16];
   while (read(pipe_[0], bytes, sizeof bytes) > 0) {
   }
+  exitPending_ = true;
   if (window_) window_->close();
+  ExitIfClosed();
+}
+
+bool SignalCloser::eventFilter(QObject* watched, QEvent* event) {
+  // A close put off until the running command had stopped has now happened.
+  if (exitPending_ && watched == window_ && event->type() == QEvent::Hide)
+    QMetaObject::invokeMethod(
+        this, [this] { ExitIfClosed(); }, Qt::QueuedConnection);
+  return false;
+}
+
+void SignalCloser::ExitIfClosed() {
+  if (window_ && window_->isVisible()) return;
   QCoreApplication::exit(StopSignals::ExitStatus(stop_.Signal()));
 }
 

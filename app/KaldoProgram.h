@@ -26,7 +26,8 @@ int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace);
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT for the window programs. From its creation on, a signal
 // only raises the stop flag (which stops a device command at its next byte or wait, the board
 // then reset) and wakes the event loop through a pipe; there the watched window is closed as its
-// close handler closes it, and the message loop ends with 128 + the signal.
+// close handler closes it (once a running command has stopped), and then the message loop ends
+// with 128 + the signal, also from within a message box that was open.
 class SignalCloser : public QObject {
  public:
   explicit SignalCloser(StopFlag& stop);
@@ -37,14 +38,19 @@ class SignalCloser : public QObject {
   // The window to close; signals that came before are acted on once the event loop runs.
   void Watch(QWidget& window);
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void SignalArrived();
+  void ExitIfClosed();
 
   StopFlag& stop_;
   int pipe_[2] = {-1, -1};
   std::unique_ptr<StopSignals> signals_;
   std::unique_ptr<QSocketNotifier> notifier_;
   QPointer<QWidget> window_;
+  bool exitPending_ = false;  // a signal came: the loop ends once the window has closed
 };
 
 }  // namespace kaldo

@@ -220,12 +220,17 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   if (commandRunning_) {
-    // The window closes once the command has stopped and the board is reset.
+    // The window closes once the command has stopped and the board is reset. A signal has
+    // stopped it already and is not asked about.
     event->ignore();
-    if (!closeAfterCommand_ && MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"),
-                                          MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes) {
+    if (closeAfterCommand_) return;
+    if (programmer_.Stop().Requested() ||
+        MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"), MsgIcon::Question,
+                   MsgButtons::YesNo) == MsgAnswer::Yes) {
       closeAfterCommand_ = true;
       stopRequested_ = true;
+      // The routine stops at its next byte or wait.
+      programmer_.Stop().Request();
     }
     return;
   }
