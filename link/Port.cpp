@@ -78,7 +78,7 @@ void Port::OneShotWait(int count) {
   PortOut(kSystemControl, Port61Image | kTimer2Gate);
   const std::int64_t start = clock_();
   for (int polls = 1; (PortIn(kSystemControl) & kTimer2Output) == 0; ++polls) {
-    if (stop_ && stop_->Requested() && stopsIgnored_ == 0) {
+    if (stopsIgnored_ == 0 && stop_ && stop_->Requested()) {
       PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
       ThrowIfStopped();
     }

@@ -15,25 +15,37 @@
 using namespace kaldo;
 using namespace kaldo::test;
 
+namespace {
+
+// A shown main window whose programmer and signal closer share one stop flag.
+struct SignalRig {
+  SignalRig() {
+    rig.programmer.UseStopFlag(stop);
+    closer.Watch(*rig.form);
+    rig.Show();
+  }
+  StopFlag stop;
+  Rig rig;
+  SignalCloser closer{stop};
+};
+
+}  // namespace
+
 class SignalCloseTest : public QObject {
   Q_OBJECT
 
  private slots:
   void aSignalClosesTheIdleWindow() {
     for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
-      Rig rig;
-      StopFlag stop;
-      rig.programmer.UseStopFlag(stop);
-      SignalCloser closer(stop);
-      closer.Watch(*rig.form);
-      rig.Show();
+      SignalRig s;
+      Rig& rig = s.rig;
       raise(signal);
       QTRY_VERIFY(!rig.form->isVisible());
       QVERIFY(rig.programmer.Closed());
       QCOMPARE(rig.probe.LastTimerCommand, 0xB6);
       QVERIFY(QFile::exists(rig.folderPath + "/Kaldo.set"));
       QVERIFY(rig.messages.Shown.empty());
-      QCOMPARE(stop.Signal(), signal);
+      QCOMPARE(s.stop.Signal(), signal);
     }
   }
 
@@ -41,12 +53,8 @@ class SignalCloseTest : public QObject {
   // runs (its event loop goes on meanwhile), asks nothing, and closes once the routine has
   // stopped and the board is reset.
   void aSignalStopsTheCommandThenClosesTheWindow() {
-    Rig rig;
-    StopFlag stop;
-    rig.programmer.UseStopFlag(stop);
-    SignalCloser closer(stop);
-    closer.Watch(*rig.form);
-    rig.Show();
+    SignalRig s;
+    Rig& rig = s.rig;
     rig.form->cboType->setCurrentIndex(8);  // AT89C51RC: a read long enough to stop
     long accesses = 0;
     rig.probe.OnAccess = [&] {  // on the worker, early in the read
