@@ -1,5 +1,6 @@
 #include "app/DeviceWorker.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
 #include <QSemaphore>
 #include <exception>
@@ -41,15 +42,14 @@ DeviceWorker::~DeviceWorker() {
 void DeviceWorker::Run(const std::function<void()>& job) {
   Job j;
   j.work = job;
-  QMetaObject::invokeMethod(onThread_, [&j] { Execute(j); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      onThread_, [&j] { Execute(j); }, Qt::BlockingQueuedConnection);
   if (j.raised) std::rethrow_exception(j.raised);
 }
 
-void DeviceWorker::RunWithEvents(const std::function<void()>& job,
-                                 const std::function<void()>& interrupted) {
+void DeviceWorker::RunWithEvents(const std::function<void()>& job) {
   auto j = std::make_shared<Job>();
   j->work = job;
-  QEventLoop loop;
   // Takes the note that the job ended; it travels through this thread's event queue, behind
   // every progress report the job posted before it. The note is posted before the job counts as
   // ended, so the receiver is still there.
@@ -57,21 +57,17 @@ void DeviceWorker::RunWithEvents(const std::function<void()>& job,
   bool noted = false;
   QMetaObject::invokeMethod(
       onThread_,
-      [j, receiver = &noteTaker, &loop, &noted] {
+      [j, receiver = &noteTaker, &noted] {
         Execute(*j);
         QMetaObject::invokeMethod(
-            receiver,
-            [&loop, &noted] {
-              noted = true;
-              loop.quit();
-            },
-            Qt::QueuedConnection);
+            receiver, [&noted] { noted = true; }, Qt::QueuedConnection);
         j->ended.release();
       },
       Qt::QueuedConnection);
-  loop.exec();
-  // Without the note the loop was ended from outside: the application is quitting.
-  if (!noted) interrupted();
+  // Not an event loop of its own: one that the application's quitting ended at once would leave
+  // the job running unseen.
+  while (!noted)
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
   j->ended.acquire();
   if (j->raised) std::rethrow_exception(j->raised);
 }

@@ -3,8 +3,9 @@
 // that direct port access asks of the kernel (ioperm holds for one thread) is asked once.
 //
 // The short start-up and close steps run while the window waits; a device command runs while the
-// window's event loop goes on (repaints, the desktop's ping, timers), and the call returns once
-// the command has ended. An error the job raised is raised again on the calling thread.
+// window's events go on being handled (repaints, the desktop's ping, timers), and the call returns
+// once the command has ended, even when the application has been told to quit meanwhile. An error
+// the job raised is raised again on the calling thread.
 #pragma once
 
 #include <QThread>
@@ -24,10 +25,8 @@ class DeviceWorker {
 
   // Runs the job on the worker thread; the calling thread waits and handles no events.
   void Run(const std::function<void()>& job);
-  // Runs the job on the worker thread while the calling thread's event loop goes on. Should that
-  // loop be told to end (the application quits), interrupted is called once and the job is
-  // waited for without events.
-  void RunWithEvents(const std::function<void()>& job, const std::function<void()>& interrupted);
+  // Runs the job on the worker thread while the calling thread handles its events.
+  void RunWithEvents(const std::function<void()>& job);
 
  private:
   QThread thread_;

@@ -6,6 +6,6 @@
 int main(int argc, char** argv) {
   kaldo::IgnoreFileSizeSignal();
   return kaldo::RunKaldo(argc, argv, [](kaldo::ProgramState& state, const std::string&) {
-    return std::make_unique<kaldo::HardwareIoSpace>(state.PortBase);
+    return kaldo::MachineParts{std::make_unique<kaldo::HardwareIoSpace>(state.PortBase), {}};
   });
 }

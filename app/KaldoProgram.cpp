@@ -83,7 +83,7 @@ void SignalCloser::ExitIfClosed() {
   QCoreApplication::exit(StopSignals::ExitStatus(stop_.Signal()));
 }
 
-int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace) {
+int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
   QtMessageSeam messages;
   KaldoApplication app(argc, argv, messages);
   QApplication::setApplicationName(QString::fromLatin1(kAppTitle));
@@ -94,21 +94,22 @@ int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace) {
     // Installed before the board is first touched, and kept until the programmer has closed.
     SignalCloser signalCloser(stop);
     ProgramState state;
-    std::unique_ptr<IoSpace> io;
+    MachineParts machine;
     std::string folder;
     try {
       folder = ChooseSettingsFolder(CurrentSettingsEnvironment());
-      io = makeIoSpace(state, folder);
+      machine = makeMachine(state, folder);
     } catch (const std::exception& e) {
       messages.Show(nullptr, {QString::fromLatin1(kAppTitle),
                               QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
       return 1;
     }
-    Programmer programmer(state, std::move(io));
+    Programmer programmer(state, std::move(machine.Io));
     programmer.UseStopFlag(stop);
 
     TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
     frmMain.CreateDialogWindows();
+    if (machine.AddToWindow) machine.AddToWindow(frmMain);
     signalCloser.Watch(frmMain);
     frmMain.show();
     status = app.exec();

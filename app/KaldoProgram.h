@@ -1,5 +1,6 @@
 // The program: application title, the program-wide objects, the main window and the other windows,
-// then the message loop. The two programs differ only in the I/O space they hand in.
+// then the message loop. The two programs differ only in the machine they hand in: its I/O space,
+// and what it adds to the window (the simulated PC's Socket menu).
 #pragma once
 
 #include <QObject>
@@ -16,12 +17,20 @@
 
 namespace kaldo {
 
-// Makes the I/O space the program works on. It may keep the state (the simulated socket follows
-// the selected device) and the settings folder (other files that belong with the settings).
-using IoSpaceFactory =
-    std::function<std::unique_ptr<IoSpace>(ProgramState& state, const std::string& settingsFolder)>;
+class TfrmMain;
 
-int RunKaldo(int argc, char** argv, const IoSpaceFactory& makeIoSpace);
+struct MachineParts {
+  std::unique_ptr<IoSpace> Io;
+  // Called once the window stands, when the machine has something to add to it.
+  std::function<void(TfrmMain& window)> AddToWindow;
+};
+
+// Makes the machine the program works on. It may keep the state (the simulated socket follows
+// the selected device) and the settings folder (other files that belong with the settings).
+using MachineFactory =
+    std::function<MachineParts(ProgramState& state, const std::string& settingsFolder)>;
+
+int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine);
 
 // SIGINT, SIGTERM, SIGHUP and SIGQUIT for the window programs. From its creation on, a signal
 // only raises the stop flag (which stops a device command at its next byte or wait, the board

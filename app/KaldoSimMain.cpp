@@ -1,12 +1,32 @@
 // kaldo-sim: the same program on the simulated PC. The socket holds a chip of the selected type;
-// the chips keep their contents across runs in a file beside the settings file.
+// the chips keep their contents across runs in a file beside the settings file. The Socket menu
+// puts something else in the socket, and KALDO_SIM_REALTIME=1 makes the simulated PC take the
+// time a real one would.
+#include <cstdlib>
+#include <string_view>
+
 #include "app/KaldoProgram.h"
 #include "app/SimulatedMachine.h"
+#include "app/SocketMenu.h"
 #include "core/TextFile.h"
+
+namespace {
+
+kaldo::SimSpeed SpeedFromEnvironment() {
+  const char* value = std::getenv("KALDO_SIM_REALTIME");
+  const bool realTime = value && *value && std::string_view(value) != "0";
+  return realTime ? kaldo::SimSpeed::RealTime : kaldo::SimSpeed::Fast;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   kaldo::IgnoreFileSizeSignal();
   return kaldo::RunKaldo(argc, argv, [](kaldo::ProgramState& state, const std::string& folder) {
-    return std::make_unique<kaldo::SimulatedMachine>(state, folder);
+    auto machine = std::make_unique<kaldo::SimulatedMachine>(state, folder, SpeedFromEnvironment());
+    kaldo::SimulatedMachine& simulated = *machine;
+    return kaldo::MachineParts{std::move(machine), [&simulated](kaldo::TfrmMain& window) {
+                                 kaldo::AddSocketMenu(window, simulated);
+                               }};
   });
 }

@@ -1,6 +1,8 @@
 #include "app/Seams.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
 
@@ -44,6 +46,14 @@ MsgAnswer QtMessageSeam::Show(QWidget* parent, const MessageRequest& request) {
   box.setStandardButtons(QMessageBox::Ok);
   box.exec();
   return MsgAnswer::Ok;
+}
+
+std::optional<QString> QtMessageSeam::Ask(QWidget* parent, const TextRequest& request) {
+  bool ok = false;
+  const QString text = QInputDialog::getText(parent, request.Title, request.Label,
+                                             QLineEdit::Normal, request.Text, &ok);
+  if (!ok) return std::nullopt;
+  return text;
 }
 
 std::optional<QString> QtFileDialogSeam::Run(QWidget* parent, const FileDialogRequest& request) {

@@ -24,10 +24,19 @@ struct MessageRequest {
   MsgButtons Buttons = MsgButtons::Ok;
 };
 
+// A question answered with a line of text.
+struct TextRequest {
+  QString Title;
+  QString Label;
+  QString Text;  // what the field holds at first
+};
+
 class MessageSeam {
  public:
   virtual ~MessageSeam() = default;
   virtual MsgAnswer Show(QWidget* parent, const MessageRequest& request) = 0;
+  // The text typed, or nothing when the question was cancelled.
+  virtual std::optional<QString> Ask(QWidget* parent, const TextRequest& request) = 0;
 };
 
 struct FileDialogRequest {
@@ -53,6 +62,7 @@ QString DisplayText(const QString& text);
 class QtMessageSeam : public MessageSeam {
  public:
   MsgAnswer Show(QWidget* parent, const MessageRequest& request) override;
+  std::optional<QString> Ask(QWidget* parent, const TextRequest& request) override;
 };
 
 // Neither dialog insists that the file exists nor asks about overwriting: the commands do that.

@@ -29,11 +29,14 @@ sim::DrawerFileOptions DrawerOptions(const std::string& file) {
 
 }  // namespace
 
-SimulatedMachine::SimulatedMachine(ProgramState& state, const std::string& settingsFolder)
-    : drawerFile_(DrawerFileIn(settingsFolder)),
+SimulatedMachine::SimulatedMachine(ProgramState& state, const std::string& settingsFolder,
+                                   SimSpeed speed)
+    : state_(state),
+      drawerFile_(DrawerFileIn(settingsFolder)),
       chips_(drawerFile_, DrawerOptions(drawerFile_)),
       drawer_(chips_.drawer()) {
-  pc_.UseDrawer(drawer_, [&state] { return static_cast<int>(state.DeviceType); });
+  if (speed == SimSpeed::RealTime) pace_ = std::make_unique<RealTimePace>();
+  PutInSocket({});
 }
 
 SimulatedMachine::~SimulatedMachine() {
@@ -43,6 +46,37 @@ SimulatedMachine::~SimulatedMachine() {
     std::cerr << "kaldo-sim: the chips could not be saved to " << drawerFile_ << ": "
               << ErrorReportText(e) << "\n";
   }
+}
+
+void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
+  using Kind = SocketChoice::Kind;
+  const auto selected = [this] { return static_cast<int>(state_.DeviceType); };
+  pc_.SetBoardPresent(choice.What != Kind::NoBoard);
+  switch (choice.What) {
+    case Kind::SelectedChip:
+    case Kind::NoBoard:
+      pc_.UseDrawer(drawer_, selected);
+      break;
+    case Kind::OtherChip:
+      pc_.UseDrawer(drawer_, [type = choice.ChipType] { return type; });
+      break;
+    case Kind::Empty:
+      pc_.UseDrawer(drawer_, [] { return -1; });
+      break;
+    case Kind::StuckCell:
+    case Kind::LockedChip:
+      spares_ = drawer_;
+      for (int type = 0; type < sim::kChipTypeCount; ++type) {
+        sim::Chip& spare = spares_.chip(type);
+        if (choice.What == Kind::StuckCell)
+          spare.wontProgram = {choice.Cell};
+        else
+          spare.lockBits = sim::kChipLock1 | sim::kChipLock2 | sim::kChipLock3;
+      }
+      pc_.UseDrawer(spares_, selected);
+      break;
+  }
+  inSocket_ = choice;
 }
 
 }  // namespace kaldo

@@ -2,10 +2,18 @@
 // drawer's chip of the selected device type. The drawer lives in a file beside the settings file,
 // held by this program for the whole run and saved when the machine is put away, so the chips keep
 // their contents from run to run.
+//
+// The socket may be given something else, to show what a fault looks like (PutInSocket). A faulty
+// chip is a spare: a copy of the drawer's chip made when the fault is chosen, so the chips in the
+// drawer never take a fault home. At real-time speed the simulated PC takes the time a real one
+// would.
 #pragma once
 
+#include <cstdint>
+#include <memory>
 #include <string>
 
+#include "app/RealTimePace.h"
 #include "core/ProgramState.h"
 #include "link/IoSpace.h"
 #include "sim/DrawerFile.h"
@@ -15,27 +23,61 @@ namespace kaldo {
 
 inline constexpr char kDrawerFileName[] = "Kaldo.chips";
 
+// What the socket holds.
+struct SocketChoice {
+  enum class Kind {
+    SelectedChip,  // the drawer's chip of the selected type
+    OtherChip,     // the drawer's chip of ChipType, whatever is selected
+    Empty,         // no chip
+    NoBoard,       // no board on the port (the socket as for SelectedChip)
+    StuckCell,     // a spare of the selected type whose Cell will not program
+    LockedChip,    // a spare of the selected type with lock bits 1 to 3 programmed
+  };
+  Kind What = Kind::SelectedChip;
+  int ChipType = 0;
+  std::uint16_t Cell = 0;
+  bool operator==(const SocketChoice&) const = default;
+};
+
+enum class SimSpeed { Fast, RealTime };
+
 class SimulatedMachine : public IoSpace {
  public:
   // The socket follows state.DeviceType. Raises the drawer file's error when the file cannot be
   // taken as it is (it is left untouched).
-  SimulatedMachine(ProgramState& state, const std::string& settingsFolder);
+  SimulatedMachine(ProgramState& state, const std::string& settingsFolder,
+                   SimSpeed speed = SimSpeed::Fast);
   ~SimulatedMachine() override;
   SimulatedMachine(const SimulatedMachine&) = delete;
   SimulatedMachine& operator=(const SimulatedMachine&) = delete;
 
-  void write(std::uint16_t port, std::uint8_t value) override { pc_.write(port, value); }
-  std::uint8_t read(std::uint16_t port) override { return pc_.read(port); }
+  void write(std::uint16_t port, std::uint8_t value) override {
+    pc_.write(port, value);
+    if (pace_) pace_->Keep(pc_.NowNs());
+  }
+  std::uint8_t read(std::uint16_t port) override {
+    const std::uint8_t value = pc_.read(port);
+    if (pace_) pace_->Keep(pc_.NowNs());
+    return value;
+  }
+
+  // From the next operation on (not while one runs).
+  void PutInSocket(const SocketChoice& choice);
+  const SocketChoice& InSocket() const { return inSocket_; }
 
   sim::SimulatedPC& Pc() { return pc_; }
   sim::Drawer& ChipDrawer() { return drawer_; }
   const std::string& DrawerFile() const { return drawerFile_; }
 
  private:
+  ProgramState& state_;
   std::string drawerFile_;
   sim::DrawerFile chips_;
   sim::Drawer& drawer_;
+  sim::Drawer spares_;
   sim::SimulatedPC pc_;
+  SocketChoice inSocket_;
+  std::unique_ptr<RealTimePace> pace_;
 };
 
 }  // namespace kaldo

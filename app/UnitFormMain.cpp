@@ -228,8 +228,6 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
         MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"), MsgIcon::Question,
                    MsgButtons::YesNo) == MsgAnswer::Yes) {
       closeAfterCommand_ = true;
-      stopRequested_ = true;
-      // The routine stops at its next byte or wait.
       programmer_.Stop().Request();
     }
     return;
@@ -367,6 +365,9 @@ TfrmMain::BusyDisplay::BusyDisplay(TfrmMain& form, const std::string& text) : fo
   form.stsBar->hide();
   form.lblCmd->show();
   form.lblAdres->show();
+  // Every routine starts in the first block: the readout shows it at once, not what the last
+  // command left there.
+  form.UpdateAdresDisp(0);
   form.UpdateCmdDisp(text);
 }
 
@@ -384,44 +385,36 @@ class TfrmMain::WorkerProgress : public ProgressDisplay {
   explicit WorkerProgress(TfrmMain& form) : form_(form) {}
 
   void UpdateAdresDisp(int address) override {
-    StopIfAsked();
     QMetaObject::invokeMethod(
         &form_, [form = &form_, address] { form->UpdateAdresDisp(address); }, Qt::QueuedConnection);
   }
   void UpdateCmdDisp(const std::string& text) override {
-    StopIfAsked();
     QMetaObject::invokeMethod(
         &form_, [form = &form_, text] { form->UpdateCmdDisp(text); }, Qt::QueuedConnection);
   }
 
  private:
-  // The routine ends here; the session resets the board on its way out.
-  void StopIfAsked() const {
-    if (form_.stopRequested_) throw CommandStopped();
-  }
-
   TfrmMain& form_;
 };
 
 CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
   commandRunning_ = true;
   runningCommand_ = command;
-  stopRequested_ = false;
   qApp->installEventFilter(this);
   WorkerProgress progress(*this);
   CommandOutcome outcome;
   std::exception_ptr raised;
   try {
-    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, &progress); },
-                          [this] { stopRequested_ = true; });
+    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, &progress); });
   } catch (...) {
     raised = std::current_exception();
   }
   qApp->removeEventFilter(this);
   commandRunning_ = false;
   if (closeAfterCommand_) {
-    QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
-    throw CommandStopped();
+    // Now, not from the event loop: a signal that closes the window also ends that loop.
+    close();
+    throw StoppedError(programmer_.Stop().Signal());
   }
   if (raised) std::rethrow_exception(raised);
   return outcome;

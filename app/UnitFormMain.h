@@ -14,7 +14,6 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
-#include <atomic>
 #include <functional>
 #include <memory>
 #include <set>
@@ -55,13 +54,6 @@ class TfrmSignature;
 inline constexpr const char* kAppTitle = " KALDO";
 // Caption of the main window.
 inline constexpr const char* kMainCaption = "  KALDO Flash Programmer";
-
-// Raised out of a device command that was stopped because the window is closing. It is not an
-// error: the general error report says nothing of it.
-class CommandStopped : public std::exception {
- public:
-  const char* what() const noexcept override { return "The device command was stopped"; }
-};
 
 // The status bar: two sunken text panels, the first width0 wide, the second up to the right edge.
 class TStatusBar : public QWidget {
@@ -139,7 +131,6 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void Guarded(F&& handler) {
     try {
       handler();
-    } catch (const CommandStopped&) {
     } catch (const std::exception& e) {
       ShowErrorReport(e);
     }
@@ -290,11 +281,11 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   // Runs one of the session's start-up or close steps on the worker; its errors are reported
   // once, here.
   void RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&));
-  // Runs the device command on the worker while the event loop goes on and input is refused.
-  // Raises CommandStopped when the window is to close instead of showing the outcome.
+  // Runs the device command on the worker while events go on being handled and input is refused.
+  // When the window was closed meanwhile, it closes now and StoppedError is raised: the command's
+  // outcome is not shown.
   CommandOutcome RunDeviceCommand(DeviceCommand command);
-  // Takes the routines' progress on the worker to the busy display, and stops the command there
-  // once a stop was asked for.
+  // Takes the routines' progress on the worker to the busy display.
   class WorkerProgress;
 
   ProgramState& state_;
@@ -314,7 +305,6 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   DeviceWorker worker_;
   bool commandRunning_ = false;
   DeviceCommand runningCommand_ = DeviceCommand::BlankCheck;
-  std::atomic<bool> stopRequested_ = false;
   // The user chose to stop the command and close the window.
   bool closeAfterCommand_ = false;
 };

@@ -30,6 +30,7 @@ QApplication& App() {
 class SilentMessages : public MessageSeam {
  public:
   MsgAnswer Show(QWidget*, const MessageRequest&) override { return MsgAnswer::Ok; }
+  std::optional<QString> Ask(QWidget*, const TextRequest&) override { return std::nullopt; }
 };
 
 class NoFileDialogs : public FileDialogSeam {

@@ -41,10 +41,22 @@ class RecordingMessages : public MessageSeam {
     return a;
   }
 
+  std::optional<QString> Ask(QWidget*, const TextRequest& request) override {
+    Asked.push_back(request);
+    if (TextAnswers.empty()) return std::nullopt;
+    const bool cancel = !TextAnswers.front().has_value();
+    const QString text = cancel ? QString() : *TextAnswers.front();
+    TextAnswers.pop_front();
+    if (cancel) return std::nullopt;
+    return text;
+  }
+
   const MessageRequest& Last() const { return Shown.back().Request; }
 
   std::vector<ShownMessage> Shown;
   std::deque<MsgAnswer> Answers;
+  std::vector<TextRequest> Asked;
+  std::deque<std::optional<QString>> TextAnswers;  // nothing: the question is cancelled
   TfrmMain* Form = nullptr;
 };
 
@@ -124,9 +136,9 @@ class ProbeIo : public IoSpace {
 // The settings file lines, written before the window starts (nothing written when empty).
 struct Rig {
   explicit Rig(const std::vector<std::string>& settingsLines = {}, const QString& folder = {},
-               bool portUnreachable = false)
+               bool portUnreachable = false, SimSpeed speed = SimSpeed::Fast)
       : folderPath(folder.isEmpty() ? dir.path() : folder),
-        machine(state, folderPath.toStdString()),
+        machine(state, folderPath.toStdString(), speed),
         probe(machine),
         programmer(state, probe),
         port(programmer.PortAccess()) {

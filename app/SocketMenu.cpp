@@ -1,0 +1,132 @@
+#include "app/SocketMenu.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+#include <QMenuBar>
+#include <vector>
+
+#include "core/Convert.h"
+
+namespace kaldo {
+
+namespace {
+
+using Kind = SocketChoice::Kind;
+
+QString ChipName(int type) {
+  const DeviceInfo* device = FindDevice(type);
+  return device ? QStringLiteral("AT") + QString::fromLatin1(device->PartName) : QString();
+}
+
+QString HexAddress(std::uint16_t address) {
+  return QString::number(address, 16).rightJustified(4, QLatin1Char('0')).toUpper();
+}
+
+class SocketMenu : public QMenu {
+ public:
+  SocketMenu(TfrmMain& window, SimulatedMachine& machine)
+      : QMenu(QStringLiteral("&Socket"), window.mnuMain),
+        window_(window),
+        machine_(machine),
+        marks_(this) {
+    Item(this, QStringLiteral("&Chip of the Selected Type"), {Kind::SelectedChip});
+    QMenu* others = addMenu(QStringLiteral("&Another Device's Chip"));
+    for (int type = 0; type < kDeviceCount; ++type)
+      Item(others, ChipName(type), {Kind::OtherChip, type});
+    Item(this, QStringLiteral("&Empty Socket"), {Kind::Empty});
+    Item(this, QStringLiteral("&No Board"), {Kind::NoBoard});
+    addSeparator();
+    stuckCell_ = Item(this, QStringLiteral("A Cell That &Will Not Program..."), {Kind::StuckCell});
+    Item(this, QStringLiteral("&Locked Chip"), {Kind::LockedChip});
+    ShowChoice();
+  }
+
+ private:
+  struct Entry {
+    QAction* action;
+    SocketChoice choice;
+  };
+
+  QAction* Item(QMenu* menu, const QString& caption, const SocketChoice& choice) {
+    QAction* action = menu->addAction(caption);
+    action->setCheckable(true);
+    marks_.addAction(action);
+    entries_.push_back({action, choice});
+    connect(action, &QAction::triggered, this, [this, choice] {
+      window_.Command([&] { Choose(choice); });
+      ShowChoice();
+    });
+    return action;
+  }
+
+  void Choose(SocketChoice choice) {
+    if (choice.What == Kind::StuckCell) {
+      const std::optional<QString> typed = window_.Messages().Ask(
+          &window_, {QStringLiteral("  SOCKET"),
+                     QStringLiteral("Address of the cell that will not program (hex):"),
+                     HexAddress(lastCell_)});
+      if (!typed) return;
+      const int address = StrToInt("$" + typed->trimmed().toStdString());
+      if (address < 0 || address >= kBufferSize) {
+        window_.MessageBox(
+            QStringLiteral("The address %1 lies outside the code memory (0000 to 7FFF); the "
+                           "socket was left as it was.")
+                .arg(typed->trimmed().toUpper()),
+            QStringLiteral("  SOCKET"), MsgIcon::Warning);
+        return;
+      }
+      choice.Cell = static_cast<std::uint16_t>(address);
+      lastCell_ = choice.Cell;
+    }
+    machine_.PutInSocket(choice);
+  }
+
+  // The mark and the title follow what the socket holds, also after a cancelled question.
+  void ShowChoice() {
+    const SocketChoice& held = machine_.InSocket();
+    for (const Entry& e : entries_) {
+      const bool same = e.choice.What == held.What &&
+                        (held.What != Kind::OtherChip || e.choice.ChipType == held.ChipType);
+      if (same) e.action->setChecked(true);
+    }
+    stuckCell_->setText(
+        held.What == Kind::StuckCell
+            ? QStringLiteral("A Cell That &Will Not Program (%1)...").arg(HexAddress(held.Cell))
+            : QStringLiteral("A Cell That &Will Not Program..."));
+    window_.ShowMachineCondition(SocketCondition(held));
+  }
+
+  TfrmMain& window_;
+  SimulatedMachine& machine_;
+  QActionGroup marks_;
+  std::vector<Entry> entries_;
+  QAction* stuckCell_ = nullptr;
+  std::uint16_t lastCell_ = 0;
+};
+
+}  // namespace
+
+QString SocketCondition(const SocketChoice& choice) {
+  switch (choice.What) {
+    case Kind::SelectedChip:
+      return {};
+    case Kind::OtherChip:
+      return QStringLiteral("Socket: ") + ChipName(choice.ChipType);
+    case Kind::Empty:
+      return QStringLiteral("Socket: empty");
+    case Kind::NoBoard:
+      return QStringLiteral("No board");
+    case Kind::StuckCell:
+      return QStringLiteral("Socket: cell %1 will not program").arg(HexAddress(choice.Cell));
+    case Kind::LockedChip:
+      return QStringLiteral("Socket: locked chip");
+  }
+  return {};
+}
+
+void AddSocketMenu(TfrmMain& window, SimulatedMachine& machine) {
+  window.AddMachineMenu(new SocketMenu(window, machine));
+}
+
+}  // namespace kaldo

@@ -1,0 +1,213 @@
+// kaldo-sim's Socket menu on the window, the simulated machine behind it, and the real-time pace.
+#include <QAction>
+#include <QActionGroup>
+#include <QComboBox>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+
+#include "MainWindowRig.h"
+#include "app/RealTimePace.h"
+#include "app/SocketMenu.h"
+
+using namespace kaldo;
+using namespace kaldo::test;
+
+namespace {
+
+constexpr int kC51 = 0, kC2051 = 11, kC4051 = 12;
+const QString kCaption = "  KALDO Flash Programmer";
+
+// A window on the simulated PC with the Socket menu, as kaldo-sim has it.
+struct SocketRig : Rig {
+  explicit SocketRig(int deviceType = kC2051) : Rig({std::to_string(deviceType), "0", "888", ""}) {
+    AddSocketMenu(*form, machine);
+  }
+  QMenu* Menu() {
+    for (QAction* a : form->mnuMain->actions())
+      if (a->text() == "&Socket") return a->menu();
+    return nullptr;
+  }
+  // The item with the caption, in the menu or its submenu.
+  QAction* Item(const QString& caption) {
+    for (QAction* a : Menu()->actions()) {
+      if (a->text() == caption) return a;
+      if (a->menu())
+        for (QAction* b : a->menu()->actions())
+          if (b->text() == caption) return b;
+    }
+    return nullptr;
+  }
+  void Choose(const QString& caption) {
+    QAction* item = Item(caption);
+    QVERIFY2(item, qPrintable(caption));
+    item->trigger();
+  }
+  QAction* Marked() { return Item("&Chip of the Selected Type")->actionGroup()->checkedAction(); }
+  // The buffer to write: 0x00 at every 64th address, blank between.
+  void FillBuffer() {
+    for (int a = 0; a < 0x800; a += 64) state.DataBuffer[a] = 0x00;
+  }
+};
+
+}  // namespace
+
+class SocketMenuTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void realTimePaceHoldsTheSimulationToTheWallClock() {
+    constexpr std::uint64_t ms = 1'000'000;
+    const struct {
+      std::uint64_t wall, simulated;
+      std::uint64_t slept;  // what Keep sleeps
+    } steps[] = {
+        {100 * ms, 0, 0},             // the first step lines the clocks up
+        {100 * ms, 1 * ms, 0},        // ahead by no more than the lead allowed
+        {101 * ms, 10 * ms, 9 * ms},  // ahead by 9 ms: sleeps them
+        {200 * ms, 11 * ms, 0},       // behind by 89 ms (the program was idle): lined up
+        {200 * ms, 16 * ms, 5 * ms},  // ahead of the new line by 5 ms
+        {215 * ms, 21 * ms, 0},       // behind by 5 ms: goes on at full speed
+    };
+    std::uint64_t wall = 0, slept = 0;
+    RealTimePace pace([&] { return wall; }, [&](std::uint64_t ns) { slept = ns; });
+    for (const auto& s : steps) {
+      wall = s.wall;
+      slept = 0;
+      pace.Keep(s.simulated);
+      QCOMPARE(slept, s.slept);
+    }
+  }
+
+  void socketMenuOffersItsChoicesWithRadioMarks() {
+    SocketRig rig;
+    TfrmMain& f = *rig.form;
+    QStringList menus;
+    for (QAction* a : f.mnuMain->actions()) menus << a->text();
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Port", "&Socket", "&Help"}));
+    QStringList items;
+    for (QAction* a : rig.Menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
+    QCOMPARE(items,
+             QStringList({"&Chip of the Selected Type", "&Another Device's Chip", "&Empty Socket",
+                          "&No Board", "-", "A Cell That &Will Not Program...", "&Locked Chip"}));
+    QStringList chips;
+    for (QAction* a : rig.Item("&Another Device's Chip")->menu()->actions()) chips << a->text();
+    QCOMPARE(chips.size(), 13);
+    QCOMPARE(chips.front(), QString("AT89C51"));
+    QCOMPARE(chips.back(), QString("AT89C4051"));
+    QActionGroup* group = rig.Marked()->actionGroup();
+    QVERIFY(group->isExclusive());
+    QCOMPARE(group->actions().size(), 18);
+    QCOMPARE(rig.Marked(), rig.Item("&Chip of the Selected Type"));
+    QCOMPARE(f.windowTitle(), kCaption);
+  }
+
+  // Each choice: the title names it, and a command shows what the programmer makes of it; the
+  // chip of the selected type puts everything back.
+  void socketChoicesShowInTheTitleAndInTheCommands() {
+    const struct {
+      const char* item;
+      const char* title;
+      const char* signatureHas;  // in the Signature command's report
+    } rows[] = {
+        {"AT89C4051", " - Socket: AT89C4051", "Byte-2  = 41"},
+        {"&Empty Socket", " - Socket: empty", "Byte-1  = FF"},
+        {"&No Board", " - No board", "Byte-1  = FF"},
+        {"&Locked Chip", " - Socket: locked chip", "Byte-2  = 21"},
+    };
+    for (const auto& r : rows) {
+      SocketRig rig;
+      TfrmMain& f = *rig.form;
+      rig.Choose(r.item);
+      QCOMPARE(f.windowTitle(), kCaption + r.title);
+      QCOMPARE(rig.Marked(), rig.Item(r.item));
+      f.cmdSignature->click();
+      QVERIFY2(rig.messages.Last().Text.contains(r.signatureHas),
+               qPrintable(rig.messages.Last().Text));
+      rig.Choose("&Chip of the Selected Type");
+      QCOMPARE(f.windowTitle(), kCaption);
+      f.cmdSignature->click();
+      QVERIFY2(rig.messages.Last().Text.contains("Byte-2  = 21"), r.item);
+    }
+  }
+
+  void lockedChipHidesWhatTheChipHolds() {
+    SocketRig rig;
+    TfrmMain& f = *rig.form;
+    rig.FillBuffer();
+    f.cmdWrite->click();
+    QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK"));
+    rig.Choose("&Locked Chip");
+    f.cmdVerify->click();
+    QCOMPARE(rig.messages.Last().Title, QString("  VERIFY"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Warning);
+    QVERIFY2(rig.messages.Last().Text.contains("0000"), qPrintable(rig.messages.Last().Text));
+    // A write erases the spare and programs it; the drawer's chip never saw the lock.
+    f.cmdWrite->click();
+    QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK"));
+    rig.Choose("&Chip of the Selected Type");
+    QCOMPARE(rig.machine.ChipDrawer().chip(kC2051).lockBits, 0);
+    f.cmdVerify->click();
+    QCOMPARE(rig.messages.Last().Text, QString("Verify OK"));
+  }
+
+  void aCellThatWillNotProgramAsksForItsAddress() {
+    SocketRig rig;
+    TfrmMain& f = *rig.form;
+    const QString item = "A Cell That &Will Not Program...";
+    const struct {
+      std::optional<QString> typed;
+      const char* report;  // message shown, if any
+      bool taken;
+    } rows[] = {
+        {std::nullopt, nullptr, false},
+        {QString("8000"), "The address 8000 lies outside the code memory", false},
+        {QString("12G"), "'$12G' is not a valid integer value.", false},
+        {QString(" 40 "), nullptr, true},
+    };
+    for (const auto& r : rows) {
+      rig.messages.Shown.clear();
+      rig.messages.TextAnswers = {r.typed};
+      rig.Choose(item);
+      QCOMPARE(rig.messages.Asked.back().Title, QString("  SOCKET"));
+      QCOMPARE(rig.messages.Asked.back().Label,
+               QString("Address of the cell that will not program (hex):"));
+      QCOMPARE(rig.messages.Asked.back().Text, QString("0000"));
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(r.report ? 1 : 0));
+      if (r.report) QVERIFY2(rig.messages.Last().Text.startsWith(r.report), r.report);
+      QCOMPARE(rig.machine.InSocket().What == SocketChoice::Kind::StuckCell, r.taken);
+      if (!r.taken) {
+        QCOMPARE(rig.Marked(), rig.Item("&Chip of the Selected Type"));
+        QCOMPARE(f.windowTitle(), kCaption);
+      }
+    }
+    QCOMPARE(f.windowTitle(), kCaption + " - Socket: cell 0040 will not program");
+    QCOMPARE(rig.Marked()->text(), QString("A Cell That &Will Not Program (0040)..."));
+
+    rig.FillBuffer();
+    f.cmdWrite->click();
+    QCOMPARE(rig.messages.Last().Title, QString("  WRITE"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
+    QVERIFY2(rig.messages.Last().Text.contains("0040"), qPrintable(rig.messages.Last().Text));
+    // The question offers the last address again.
+    rig.messages.TextAnswers = {std::nullopt};
+    rig.Marked()->trigger();
+    QCOMPARE(rig.messages.Asked.back().Text, QString("0040"));
+    QCOMPARE(rig.machine.InSocket().Cell, std::uint16_t{0x40});
+  }
+
+  void socketFollowsTheDeviceBoxAndFaultsStayOutOfTheDrawer() {
+    SocketRig rig(kC51);
+    TfrmMain& f = *rig.form;
+    rig.messages.TextAnswers = {QString("0")};
+    rig.Choose("A Cell That &Will Not Program...");
+    f.cboType->setCurrentIndex(kC4051);
+    f.cmdSignature->click();
+    QVERIFY(rig.messages.Last().Text.contains("Byte-2  = 41"));
+    for (int type = 0; type < 13; ++type)
+      QVERIFY(rig.machine.ChipDrawer().chip(type).wontProgram.empty());
+  }
+};
+
+QTEST_MAIN(SocketMenuTest)
+#include "SocketMenuTest.moc"
