@@ -1,16 +1,17 @@
-// The program's model of its target: the device table, the buffer image of a device's code memory
-// and the program-wide variables that the windows, the file code and the device operations share.
+// The program's model of its target: the buffer image of a device's code memory, the selected
+// device and the program-wide variables that the windows, the file code and the device operations
+// share.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <string>
-#include <string_view>
+
+#include "core/DeviceTable.h"
 
 namespace kaldo {
 
-inline constexpr int kBufferSize = 32768;  // addresses 0x0000..0x7FFF, the largest device
-inline constexpr int kDeviceCount = 13;
+inline constexpr int kBufferSize = 32768;     // addresses 0x0000..0x7FFF, the largest device
 inline constexpr std::uint8_t kBlank = 0xFF;  // an erased cell reads 0xFF
 
 // ProgBits: bit 0 Lock Bit-1, bit 1 Lock Bit-2, bit 2 Lock Bit-3, bit 3 ISP fuse.
@@ -19,24 +20,9 @@ inline constexpr int kLockBit2 = 0x02;
 inline constexpr int kLockBit3 = 0x04;
 inline constexpr int kIspFuse = 0x08;
 
-struct DeviceInfo {
-  const char* ListText;  // entry of the device list, exactly as shown
-  const char* PartName;  // "89C51", the part number without "Atmel"
-  std::uint16_t Size;    // bytes of code memory
-  std::uint8_t Signature[3];
-  bool HasSignature3;  // false: the device has two signature bytes only
-  bool HasLockBit3;
-  bool HasIspFuse;
-  int RoutineSet;  // device routines: types 9 and 10 share set 9
-};
-
-extern const std::array<DeviceInfo, kDeviceCount> DeviceTable;
-
-// Null for a DeviceType outside 0..12.
-const DeviceInfo* FindDevice(int deviceType);
-
 struct ProgramState {
   std::array<std::uint8_t, kBufferSize> DataBuffer;
+  // A Device as its index; a value from the settings file may lie outside 0..12 and selects none.
   std::int32_t DeviceType = 0;
   std::uint16_t DeviceSize = 0;
   std::int32_t ProgBits = 0;
@@ -51,10 +37,6 @@ struct ProgramState {
 
   ProgramState() { DataBuffer.fill(kBlank); }
 };
-
-// The DeviceType whose part number is `name` ("89C51", "at89s8252", ...): case-insensitive, with or
-// without a leading "AT"; -1 when no device has that name.
-int FindDeviceType(std::string_view name);
 
 // DeviceSize := the table's size for DeviceType; unchanged for a type outside 0..12.
 void SetDeviceSize(ProgramState& s);

@@ -1,10 +1,12 @@
 // What the device routines need to know about each device: mode codes, how an address reaches
 // the board, the programming family with its pulse line and waits, the lock-bit sequence and the
-// signature procedure. One entry per routine set; types 9 and 10 share set 9.
+// signature procedure. One entry per routine set, keyed by the device that owns it; the device
+// table says which set serves each device.
 #pragma once
 
 #include <cstdint>
 
+#include "core/DeviceTable.h"
 #include "link/Port.h"
 
 namespace kaldo {
@@ -73,6 +75,7 @@ inline constexpr int kModeSignature20 = 0x00;
 inline constexpr int kCounterIdle = 0xFE;
 
 struct RoutineProfile {
+  Device Owner;  // the device this routine set is written for; its part name heads the report
   int ReadMode;
   AddressForm Address;
   // AT89S53, S8252: SetModeBit0 and ClearAutoFeed before the work, SetAutoFeed after it.
@@ -84,10 +87,11 @@ struct RoutineProfile {
   bool EraseSettles;
   LockSequence Lock;
   SignatureProcedure Signature;
-  const char* SignatureName;  // the device named in the report's heading
+
+  const char* SignatureName() const { return InfoOf(Owner).PartName; }
 };
 
-// Null for a DeviceType outside 0..12.
+// The routine set the device table names for DeviceType; null for a type outside 0..12.
 const RoutineProfile* FindRoutines(int deviceType);
 
 }  // namespace kaldo

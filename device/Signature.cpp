@@ -53,7 +53,7 @@ std::string DeviceOperations::SignatureC51(const RoutineProfile& p) {
   board_.LatchMode(kModeSignatureC51);
   ReadSignatureBytes(p, 3);  // the AT89C51 keeps its address-high bit 4 set
   board_.ResetBoard();
-  return std::string("Signature Bytes Info For ") + p.SignatureName +
+  return std::string("Signature Bytes Info For ") + p.SignatureName() +
          "\rByte-1  = " + Byte(SignatureBytes[0]) + "\rByte-2  = " + Byte(SignatureBytes[1]) +
          "\rByte-3  = " + Byte(SignatureBytes[2]);
 }
@@ -68,9 +68,9 @@ std::string DeviceOperations::SignatureS51(const RoutineProfile& p) {
   board_.SetMode(kModeLockReadS51);  // at the last signature address
   SignatureBytes[3] = ReadLatched(board_);
   board_.ResetBoard();
-  return std::string("Signature & Program Bits Info For ") + p.SignatureName + "\rByte-1         " +
-         Byte(SignatureBytes[0]) + "\rByte-2         " + Byte(SignatureBytes[1]) +
-         "\rByte-3         " + Byte(SignatureBytes[2]) +
+  return std::string("Signature & Program Bits Info For ") + p.SignatureName() +
+         "\rByte-1         " + Byte(SignatureBytes[0]) + "\rByte-2         " +
+         Byte(SignatureBytes[1]) + "\rByte-3         " + Byte(SignatureBytes[2]) +
          LockLines(SignatureBytes[3], kLockBitsS51, true);
 }
 
@@ -86,7 +86,7 @@ std::string DeviceOperations::SignatureS53(const RoutineProfile& p) {
   SignatureBytes[3] = ReadLatched(board_);
   board_.SetAutoFeed();
   board_.ResetBoard();
-  return std::string("Signature & Program Bits Info For ") + p.SignatureName +
+  return std::string("Signature & Program Bits Info For ") + p.SignatureName() +
          "\rByte-1          " + Byte(SignatureBytes[0]) + "\rByte-2          " +
          Byte(SignatureBytes[1]) + LockLines(SignatureBytes[2], kLockBitsS53, false) +
          ((SignatureBytes[3] & kFuseBitS53) ? "\rISP Bit         OFF" : "\rISP Bit         ON");
@@ -102,7 +102,7 @@ std::string DeviceOperations::SignaturePin20(const RoutineProfile& p) {
     board_.PulseAddressHighBit0();
   }
   board_.ResetBoard();
-  return std::string("Signature Bytes Info For ") + p.SignatureName +
+  return std::string("Signature Bytes Info For ") + p.SignatureName() +
          "\rByte-1  = " + Byte(SignatureBytes[0]) + "\rByte-2  = " + Byte(SignatureBytes[1]);
 }
 

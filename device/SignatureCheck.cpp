@@ -23,7 +23,7 @@ bool AllBytes(const std::vector<std::uint8_t>& bytes, std::uint8_t value) {
 std::vector<std::uint8_t> ExpectedSignature(int deviceType) {
   const DeviceInfo* d = FindDevice(deviceType);
   if (!d) return {};
-  return {d->Signature, d->Signature + (d->HasSignature3 ? 3 : 2)};
+  return {d->Signature.begin(), d->Signature.begin() + d->SignatureCount};
 }
 
 SignatureVerdict JudgeSignature(int deviceType, const std::vector<std::uint8_t>& read) {

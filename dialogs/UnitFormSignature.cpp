@@ -3,37 +3,46 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <string>
+#include <vector>
 
+#include "core/Convert.h"
+#include "core/DeviceTable.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {
 
+namespace {
+
+// The table's blocks of devices, each followed by an empty line.
+const std::vector<std::vector<Device>> kBlocks = {
+    {Device::AT89C51, Device::AT89C52, Device::AT89C55},
+    {Device::AT89S51, Device::AT89S52, Device::AT89S53, Device::AT89S8252},
+    {Device::AT89C55WD, Device::AT89C51RC},
+    {Device::AT89C1051, Device::AT89C1051U, Device::AT89C2051, Device::AT89C4051},
+};
+
 // Device name padded to 19 characters, each byte followed by seven blanks: the values stand in
-// columns 20, 29 and 38, and each heading starts one column to the left of its values.
+// columns 20, 29 and 38; "-" for a device with two signature bytes only.
+std::string SignatureLine(const DeviceInfo& d) {
+  std::string line = "AT" + std::string(d.PartName);
+  line.resize(19, ' ');
+  for (int i = 0; i < 3; ++i) {
+    if (i > 0) line += "       ";
+    line += i < d.SignatureCount ? IntToHex(d.Signature[static_cast<std::size_t>(i)], 2) : "-";
+  }
+  return line;
+}
+
+}  // namespace
+
+// Each heading starts one column to the left of its values.
 QString TfrmSignature::TableText() {
-  static const char* const kLines[] = {
-      "uCONTROLLER       BYTE-1   BYTE-2   BYTE-3",
-      "",
-      "AT89C51            1E       51       FF",
-      "AT89C52            1E       52       FF",
-      "AT89C55            1E       55       FF",
-      "",
-      "AT89S51            1E       51       06",
-      "AT89S52            1E       52       06",
-      "AT89S53            1E       53       -",
-      "AT89S8252          1E       72       -",
-      "",
-      "AT89C55WD          1E       55       06",
-      "AT89C51RC          1E       51       07",
-      "",
-      "AT89C1051          1E       11       -",
-      "AT89C1051U         1E       12       -",
-      "AT89C2051          1E       21       -",
-      "AT89C4051          1E       41       -",
-      "",
-  };
-  QStringList lines;
-  for (const char* line : kLines) lines << QString::fromLatin1(line);
+  QStringList lines{QStringLiteral("uCONTROLLER       BYTE-1   BYTE-2   BYTE-3"), QString()};
+  for (const std::vector<Device>& block : kBlocks) {
+    for (Device device : block) lines << QString::fromStdString(SignatureLine(InfoOf(device)));
+    lines << QString();
+  }
   return lines.join(QLatin1Char('\n'));
 }
 

@@ -86,6 +86,9 @@ const ChipFamily kFamily20Pin{
     true,
     false};
 
+// The chips' own table, kept apart from the program's device table and mode codes on purpose: the
+// simulator shares no constants with the code it tests, so a wrong value in one of them fails the
+// tests instead of passing in both.
 // Address-high wiring: A8-A11 on bits 0-3 (AT89C51: bit 4 must be 1), A12 on bit 4, A13 on bit 5,
 // A14 on bit 6 (AT89C55) or bit 7 (AT89C55WD, C51RC).
 const ChipSpec kSpecs[kChipTypeCount] = {

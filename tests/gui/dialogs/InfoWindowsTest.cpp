@@ -34,27 +34,32 @@ class InfoWindowsTest : public QObject {
 
 void InfoWindowsTest::signatureTableFollowsTheDeviceTable() {
   const QStringList lines = TfrmSignature::TableText().split('\n');
-  QCOMPARE(lines.size(), 19);
-  QCOMPARE(lines[0], QString("uCONTROLLER       BYTE-1   BYTE-2   BYTE-3"));
+  const QStringList expected = {
+      "uCONTROLLER       BYTE-1   BYTE-2   BYTE-3",
+      "",
+      "AT89C51            1E       51       FF",
+      "AT89C52            1E       52       FF",
+      "AT89C55            1E       55       FF",
+      "",
+      "AT89S51            1E       51       06",
+      "AT89S52            1E       52       06",
+      "AT89S53            1E       53       -",
+      "AT89S8252          1E       72       -",
+      "",
+      "AT89C55WD          1E       55       06",
+      "AT89C51RC          1E       51       07",
+      "",
+      "AT89C1051          1E       11       -",
+      "AT89C1051U         1E       12       -",
+      "AT89C2051          1E       21       -",
+      "AT89C4051          1E       41       -",
+      "",
+  };
+  QCOMPARE(lines, expected);
   // Headings one column left of their values (columns counted from 1).
   QCOMPARE(lines[0].indexOf("BYTE-1") + 1, 19);
   QCOMPARE(lines[0].indexOf("BYTE-2") + 1, 28);
   QCOMPARE(lines[0].indexOf("BYTE-3") + 1, 37);
-  for (int empty : {1, 5, 10, 13, 18}) QVERIFY2(lines[empty].isEmpty(), qPrintable(lines[empty]));
-
-  const int deviceLine[kDeviceCount] = {2, 3, 4, 6, 7, 8, 9, 11, 12, 14, 15, 16, 17};
-  for (int type = 0; type < kDeviceCount; ++type) {
-    const DeviceInfo& device = DeviceTable[type];
-    QString expected = QString("AT") + device.PartName;
-    expected = expected.leftJustified(19);
-    for (int b = 0; b < 3; ++b) {
-      if (b > 0) expected += QString(7, ' ');
-      expected += b == 2 && !device.HasSignature3
-                      ? QString("-")
-                      : QString::asprintf("%02X", unsigned{device.Signature[b]});
-    }
-    QCOMPARE(lines[deviceLine[type]], expected);
-  }
 }
 
 void InfoWindowsTest::signatureTableIsFixedPitchAndEditable() {
