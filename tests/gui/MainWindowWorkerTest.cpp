@@ -233,6 +233,24 @@ class MainWindowWorkerTest : public QObject {
     QVERIFY(QFile::exists(rig.folderPath + "/Kaldo.set"));
     QVERIFY(QApplication::overrideCursor() == nullptr);
   }
+
+  void screenshotOfTheBusyDisplayDuringAWrite() {
+    SlowRig rig;
+    rig.FillBuffer();
+    rig.state.HexFileName = "/home/user/firmware/blink.hex";
+    rig.form->UpdateHexFilename();
+    rig.form->UpdateGridDisp();
+    rig.form->RefreshCheckSum();
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    QPixmap picture;
+    WhileItRuns([&] { f.cmdWrite->click(); },
+                [&] {
+                  if (picture.isNull() && f.lblAdres->text() == "03FF") picture = f.grab();
+                });
+    QVERIFY(!picture.isNull());
+    QVERIFY(picture.save(QStringLiteral(KALDO_SCREENSHOT_DIR) + "/busy-write.png"));
+  }
 };
 
 QTEST_MAIN(MainWindowWorkerTest)

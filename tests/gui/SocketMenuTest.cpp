@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPushButton>
 
 #include "MainWindowRig.h"
@@ -206,6 +207,25 @@ class SocketMenuTest : public QObject {
     QVERIFY(rig.messages.Last().Text.contains("Byte-2  = 41"));
     for (int type = 0; type < 13; ++type)
       QVERIFY(rig.machine.ChipDrawer().chip(type).wontProgram.empty());
+  }
+
+  // The window with its Socket menu open, the menu drawn where it drops down.
+  void screenshotOfTheSocketMenu() {
+    SocketRig rig(kC51);
+    rig.messages.TextAnswers = {QString("0123")};
+    rig.Choose("A Cell That &Will Not Program...");
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    QMenu* menu = rig.Menu();
+    const QRect title = f.mnuMain->actionGeometry(menu->menuAction());
+    f.mnuMain->setActiveAction(menu->menuAction());
+    QTRY_VERIFY(menu->isVisible());
+    QPixmap picture = f.grab();
+    QPainter painter(&picture);
+    painter.drawPixmap(f.mnuMain->mapTo(&f, title.bottomLeft()) + QPoint(0, 1), menu->grab());
+    painter.end();
+    menu->hide();
+    QVERIFY(picture.save(QStringLiteral(KALDO_SCREENSHOT_DIR) + "/socket-menu.png"));
   }
 };
 
