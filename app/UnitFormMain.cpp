@@ -1,7 +1,6 @@
 #include "app/UnitFormMain.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -39,51 +38,6 @@ constexpr qint64 kReadoutFrameMs = 10;
 
 QString FromBytes(const std::string& text) {
   return QString::fromStdString(text);
-}
-
-// Asked when the window is closed while a device command runs.
-QString StopQuestion(DeviceCommand command) {
-  switch (command) {
-    case DeviceCommand::Write:
-      return QStringLiteral(
-          "Programming is still running.\rStop it and close the program? The chip is then left "
-          "partly programmed and must be written again.");
-    case DeviceCommand::Read:
-      return QStringLiteral("Reading is still running.\rStop it and close the program?");
-    case DeviceCommand::Verify:
-      return QStringLiteral("Verifying is still running.\rStop it and close the program?");
-    case DeviceCommand::BlankCheck:
-      return QStringLiteral("The blank check is still running.\rStop it and close the program?");
-    case DeviceCommand::Signature:
-      break;
-  }
-  return QStringLiteral("The signature read is still running.\rStop it and close the program?");
-}
-
-// What a user does to a window; none of it reaches the window while a device command runs.
-bool IsUserInput(QEvent::Type type) {
-  switch (type) {
-    case QEvent::MouseButtonPress:
-    case QEvent::MouseButtonRelease:
-    case QEvent::MouseButtonDblClick:
-    case QEvent::Wheel:
-    case QEvent::KeyPress:
-    case QEvent::KeyRelease:
-    case QEvent::ShortcutOverride:
-    case QEvent::Shortcut:
-    case QEvent::ContextMenu:
-    case QEvent::DragEnter:
-    case QEvent::DragMove:
-    case QEvent::Drop:
-    case QEvent::TouchBegin:
-    case QEvent::TouchUpdate:
-    case QEvent::TouchEnd:
-    case QEvent::TabletPress:
-    case QEvent::TabletRelease:
-      return true;
-    default:
-      return false;
-  }
 }
 
 }  // namespace
@@ -220,16 +174,8 @@ void TfrmMain::showEvent(QShowEvent* event) {
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   if (commandRunning_) {
-    // The window closes once the command has stopped and the board is reset. A signal has
-    // stopped it already and is not asked about.
     event->ignore();
-    if (closeAfterCommand_) return;
-    if (programmer_.Stop().Requested() ||
-        MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"), MsgIcon::Question,
-                   MsgButtons::YesNo) == MsgAnswer::Yes) {
-      closeAfterCommand_ = true;
-      programmer_.Stop().Request();
-    }
+    CloseWhenCommandEnds();
     return;
   }
   if (!closed_) FormClose();
@@ -356,140 +302,6 @@ void TfrmMain::ShowErrorReport(const std::exception& e) {
 MsgAnswer TfrmMain::MessageBox(const QString& text, const QString& title, MsgIcon icon,
                                MsgButtons buttons) {
   return messages_.Show(this, MessageRequest{title, text, icon, buttons});
-}
-
-// --- Busy display ------------------------------------------------------------------------------
-
-TfrmMain::BusyDisplay::BusyDisplay(TfrmMain& form, const std::string& text) : form_(form) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  form.stsBar->hide();
-  form.lblCmd->show();
-  form.lblAdres->show();
-  // Every routine starts in the first block: the readout shows it at once, not what the last
-  // command left there.
-  form.UpdateAdresDisp(0);
-  form.UpdateCmdDisp(text);
-}
-
-TfrmMain::BusyDisplay::~BusyDisplay() {
-  form_.stsBar->show();
-  form_.lblCmd->hide();
-  form_.lblAdres->hide();
-  QApplication::restoreOverrideCursor();
-}
-
-// --- Device commands on the worker --------------------------------------------------------------
-
-class TfrmMain::WorkerProgress : public ProgressDisplay {
- public:
-  explicit WorkerProgress(TfrmMain& form) : form_(form) {}
-
-  void UpdateAdresDisp(int address) override {
-    QMetaObject::invokeMethod(
-        &form_, [form = &form_, address] { form->UpdateAdresDisp(address); }, Qt::QueuedConnection);
-  }
-  void UpdateCmdDisp(const std::string& text) override {
-    QMetaObject::invokeMethod(
-        &form_, [form = &form_, text] { form->UpdateCmdDisp(text); }, Qt::QueuedConnection);
-  }
-
- private:
-  TfrmMain& form_;
-};
-
-CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
-  commandRunning_ = true;
-  runningCommand_ = command;
-  qApp->installEventFilter(this);
-  WorkerProgress progress(*this);
-  CommandOutcome outcome;
-  std::exception_ptr raised;
-  try {
-    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, &progress); });
-  } catch (...) {
-    raised = std::current_exception();
-  }
-  qApp->removeEventFilter(this);
-  commandRunning_ = false;
-  if (closeAfterCommand_) {
-    // Now, not from the event loop: a signal that closes the window also ends that loop.
-    close();
-    throw StoppedError(programmer_.Stop().Signal());
-  }
-  if (raised) std::rethrow_exception(raised);
-  return outcome;
-}
-
-bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
-  if (!commandRunning_ || !IsUserInput(event->type())) return false;
-  const auto* widget = qobject_cast<QWidget*>(watched);
-  if (!widget || widget->window() != this) return false;
-  // A short-cut key the window has taken away from its short-cut never starts the command.
-  if (event->type() == QEvent::ShortcutOverride) event->accept();
-  return true;
-}
-
-// --- Device commands ---------------------------------------------------------------------------
-
-void TfrmMain::cmdBlankChkClick(QObject*) {
-  CommandOutcome outcome;
-  {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::BlankCheck));
-    outcome = RunDeviceCommand(DeviceCommand::BlankCheck);
-  }
-  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  BLANK CHECK"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
-}
-
-void TfrmMain::cmdReadClick(QObject*) {
-  const std::array<std::uint8_t, kBufferSize> before = state_.DataBuffer;
-  // The buffer now holds device contents, not a file.
-  auto showDeviceContents = [this] {
-    GetFilePath();
-    state_.HexFileName.clear();
-    UpdateHexFilename();
-    UpdateGridDisp();
-    RefreshCheckSum();
-  };
-  CommandOutcome outcome;
-  try {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::Read));
-    outcome = RunDeviceCommand(DeviceCommand::Read);
-  } catch (...) {
-    // A read that lost the port on the way has replaced part of the buffer: the window shows
-    // what is in memory before the error is reported.
-    if (state_.DataBuffer != before) showDeviceContents();
-    throw;
-  }
-  // Without a device nothing was read, so the buffer and the file name stay.
-  if (outcome.Succeeded()) showDeviceContents();
-  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  READ"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
-}
-
-void TfrmMain::cmdWriteClick(QObject*) {
-  CommandOutcome outcome;
-  {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::Write));
-    outcome = RunDeviceCommand(DeviceCommand::Write);
-  }
-  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  WRITE"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Error);
-}
-
-void TfrmMain::cmdVerifyClick(QObject*) {
-  CommandOutcome outcome;
-  {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::Verify));
-    outcome = RunDeviceCommand(DeviceCommand::Verify);
-  }
-  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  VERIFY"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
-}
-
-void TfrmMain::cmdSignatureClick(QObject*) {
-  const CommandOutcome outcome = RunDeviceCommand(DeviceCommand::Signature);
-  MessageBox(FromBytes(OutcomeText(outcome)), QStringLiteral("  SIGNATURE"), MsgIcon::Information);
 }
 
 // --- Device box and program-bits panel -----------------------------------------------------

@@ -281,6 +281,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   // Runs one of the session's start-up or close steps on the worker; its errors are reported
   // once, here.
   void RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&));
+  // The window was closed while a command runs: asks whether to stop it, unless a signal has.
+  void CloseWhenCommandEnds();
   // Runs the device command on the worker while events go on being handled and input is refused.
   // When the window was closed meanwhile, it closes now and StoppedError is raised: the command's
   // outcome is not shown.

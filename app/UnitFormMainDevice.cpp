@@ -1,0 +1,207 @@
+// The main window's device commands: the busy display, and the worker that runs each command
+// while the window goes on handling its events but takes no input.
+#include <QApplication>
+#include <QLabel>
+#include <array>
+
+#include "app/UnitFormMain.h"
+
+namespace kaldo {
+
+namespace {
+
+// Asked when the window is closed while a device command runs.
+QString StopQuestion(DeviceCommand command) {
+  switch (command) {
+    case DeviceCommand::Write:
+      return QStringLiteral(
+          "Programming is still running.\rStop it and close the program? The chip is then left "
+          "partly programmed and must be written again.");
+    case DeviceCommand::Read:
+      return QStringLiteral("Reading is still running.\rStop it and close the program?");
+    case DeviceCommand::Verify:
+      return QStringLiteral("Verifying is still running.\rStop it and close the program?");
+    case DeviceCommand::BlankCheck:
+      return QStringLiteral("The blank check is still running.\rStop it and close the program?");
+    case DeviceCommand::Signature:
+      break;
+  }
+  return QStringLiteral("The signature read is still running.\rStop it and close the program?");
+}
+
+// What a user does to a window; none of it reaches the window while a device command runs.
+bool IsUserInput(QEvent::Type type) {
+  switch (type) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::ShortcutOverride:
+    case QEvent::Shortcut:
+    case QEvent::ContextMenu:
+    case QEvent::DragEnter:
+    case QEvent::DragMove:
+    case QEvent::Drop:
+    case QEvent::TouchBegin:
+    case QEvent::TouchUpdate:
+    case QEvent::TouchEnd:
+    case QEvent::TabletPress:
+    case QEvent::TabletRelease:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+// --- Busy display ------------------------------------------------------------------------------
+
+TfrmMain::BusyDisplay::BusyDisplay(TfrmMain& form, const std::string& text) : form_(form) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  form.stsBar->hide();
+  form.lblCmd->show();
+  form.lblAdres->show();
+  // Every routine starts in the first block: the readout shows it at once, not what the last
+  // command left there.
+  form.UpdateAdresDisp(0);
+  form.UpdateCmdDisp(text);
+}
+
+TfrmMain::BusyDisplay::~BusyDisplay() {
+  form_.stsBar->show();
+  form_.lblCmd->hide();
+  form_.lblAdres->hide();
+  QApplication::restoreOverrideCursor();
+}
+
+// --- Device commands on the worker --------------------------------------------------------------
+
+class TfrmMain::WorkerProgress : public ProgressDisplay {
+ public:
+  explicit WorkerProgress(TfrmMain& form) : form_(form) {}
+
+  void UpdateAdresDisp(int address) override {
+    QMetaObject::invokeMethod(
+        &form_, [form = &form_, address] { form->UpdateAdresDisp(address); }, Qt::QueuedConnection);
+  }
+  void UpdateCmdDisp(const std::string& text) override {
+    QMetaObject::invokeMethod(
+        &form_, [form = &form_, text] { form->UpdateCmdDisp(text); }, Qt::QueuedConnection);
+  }
+
+ private:
+  TfrmMain& form_;
+};
+
+CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
+  commandRunning_ = true;
+  runningCommand_ = command;
+  qApp->installEventFilter(this);
+  WorkerProgress progress(*this);
+  CommandOutcome outcome;
+  std::exception_ptr raised;
+  try {
+    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, &progress); });
+  } catch (...) {
+    raised = std::current_exception();
+  }
+  qApp->removeEventFilter(this);
+  commandRunning_ = false;
+  if (closeAfterCommand_) {
+    // Now, not from the event loop: a signal that closes the window also ends that loop.
+    close();
+    throw StoppedError(programmer_.Stop().Signal());
+  }
+  if (raised) std::rethrow_exception(raised);
+  return outcome;
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (!commandRunning_ || !IsUserInput(event->type())) return false;
+  const auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget || widget->window() != this) return false;
+  // A short-cut key the window has taken away from its short-cut never starts the command.
+  if (event->type() == QEvent::ShortcutOverride) event->accept();
+  return true;
+}
+
+// --- Device commands ---------------------------------------------------------------------------
+
+void TfrmMain::cmdBlankChkClick(QObject*) {
+  CommandOutcome outcome;
+  {
+    BusyDisplay busy(*this, BusyText(DeviceCommand::BlankCheck));
+    outcome = RunDeviceCommand(DeviceCommand::BlankCheck);
+  }
+  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  BLANK CHECK"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
+}
+
+void TfrmMain::cmdReadClick(QObject*) {
+  const std::array<std::uint8_t, kBufferSize> before = state_.DataBuffer;
+  // The buffer now holds device contents, not a file.
+  auto showDeviceContents = [this] {
+    GetFilePath();
+    state_.HexFileName.clear();
+    UpdateHexFilename();
+    UpdateGridDisp();
+    RefreshCheckSum();
+  };
+  CommandOutcome outcome;
+  try {
+    BusyDisplay busy(*this, BusyText(DeviceCommand::Read));
+    outcome = RunDeviceCommand(DeviceCommand::Read);
+  } catch (...) {
+    // A read that lost the port on the way has replaced part of the buffer: the window shows
+    // what is in memory before the error is reported.
+    if (state_.DataBuffer != before) showDeviceContents();
+    throw;
+  }
+  // Without a device nothing was read, so the buffer and the file name stay.
+  if (outcome.Succeeded()) showDeviceContents();
+  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  READ"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
+}
+
+void TfrmMain::cmdWriteClick(QObject*) {
+  CommandOutcome outcome;
+  {
+    BusyDisplay busy(*this, BusyText(DeviceCommand::Write));
+    outcome = RunDeviceCommand(DeviceCommand::Write);
+  }
+  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  WRITE"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Error);
+}
+
+void TfrmMain::cmdVerifyClick(QObject*) {
+  CommandOutcome outcome;
+  {
+    BusyDisplay busy(*this, BusyText(DeviceCommand::Verify));
+    outcome = RunDeviceCommand(DeviceCommand::Verify);
+  }
+  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  VERIFY"),
+             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
+}
+
+void TfrmMain::cmdSignatureClick(QObject*) {
+  const CommandOutcome outcome = RunDeviceCommand(DeviceCommand::Signature);
+  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  SIGNATURE"),
+             MsgIcon::Information);
+}
+
+// The window closes once the command has stopped and the board is reset. A signal has stopped it
+// already and is not asked about.
+void TfrmMain::CloseWhenCommandEnds() {
+  if (closeAfterCommand_) return;
+  if (programmer_.Stop().Requested() ||
+      MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"), MsgIcon::Question,
+                 MsgButtons::YesNo) == MsgAnswer::Yes) {
+    closeAfterCommand_ = true;
+    programmer_.Stop().Request();
+  }
+}
+
+}  // namespace kaldo
