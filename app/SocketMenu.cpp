@@ -16,11 +16,11 @@ using Kind = SocketChoice::Kind;
 
 QString ChipName(int type) {
   const DeviceInfo* device = FindDevice(type);
-  return device ? QStringLiteral("AT") + QString::fromLatin1(device->PartName) : QString();
+  return device ? QString::fromStdString(FullName(*device)) : QString();
 }
 
 QString HexAddress(std::uint16_t address) {
-  return QString::number(address, 16).rightJustified(4, QLatin1Char('0')).toUpper();
+  return QString::fromLatin1(IntToHex(address, 4));
 }
 
 class SocketMenu : public QMenu {

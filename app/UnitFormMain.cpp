@@ -12,14 +12,16 @@
 #include <algorithm>
 #include <array>
 
+#include "core/Convert.h"
 #include "core/Errors.h"
+#include "core/LptPorts.h"
 
 namespace kaldo {
 
 namespace {
 
 QString Hex(unsigned value, int digits) {
-  return QString::number(value, 16).rightJustified(digits, QLatin1Char('0')).toUpper();
+  return QString::fromLatin1(IntToHex(value, digits));
 }
 
 // The texts of the bytes 00..FF, made once: a grid refresh then only copies shared strings.
@@ -136,7 +138,7 @@ void TfrmMain::FormCreate() {
 void TfrmMain::InitProgramState() {
   BlankBuffer(state_);
   state_.DeviceType = 0;
-  state_.PortBase = 0x378;
+  state_.PortBase = kLpt1Base;
   // A bad settings file is reported, and the timer, the board and the displays are still set up.
   // The board's own start values (ModeBits 0x81, data outputs released) stand from its creation.
   Guarded([&] { LoadProgramSettings(); });
@@ -248,13 +250,13 @@ void TfrmMain::GetFilePath() {
 void TfrmMain::UpdatePort() {
   int marked;
   switch (state_.PortBase) {
-    case 0x378:
+    case kLpt1Base:
       marked = 1;
       break;
-    case 0x278:
+    case kLpt2Base:
       marked = 2;
       break;
-    case 0x3BC:
+    case kLpt3Base:
       marked = 3;
       break;
     default:

@@ -21,6 +21,7 @@
 #include "core/Convert.h"
 #include "core/Errors.h"
 #include "core/HexFile.h"
+#include "core/LptPorts.h"
 #include "dialogs/UnitFormAbout.h"
 #include "dialogs/UnitFormEditBuffer.h"
 #include "dialogs/UnitFormFillBuffer.h"
@@ -274,15 +275,15 @@ void ChoosePort(QAction* chosen, QAction* other1, QAction* other2, std::uint16_t
 }  // namespace
 
 void TfrmMain::mnuPortLPT1Click(QObject*) {
-  ChoosePort(mnuPortLPT1, mnuPortLPT2, mnuPortLPT3, 0x378, programmer_);
+  ChoosePort(mnuPortLPT1, mnuPortLPT2, mnuPortLPT3, kLpt1Base, programmer_);
 }
 
 void TfrmMain::mnuPortLPT2Click(QObject*) {
-  ChoosePort(mnuPortLPT2, mnuPortLPT1, mnuPortLPT3, 0x278, programmer_);
+  ChoosePort(mnuPortLPT2, mnuPortLPT1, mnuPortLPT3, kLpt2Base, programmer_);
 }
 
 void TfrmMain::mnuPortLPT3Click(QObject*) {
-  ChoosePort(mnuPortLPT3, mnuPortLPT1, mnuPortLPT2, 0x3BC, programmer_);
+  ChoosePort(mnuPortLPT3, mnuPortLPT1, mnuPortLPT2, kLpt3Base, programmer_);
 }
 
 // --- Help commands -----------------------------------------------------------------------------

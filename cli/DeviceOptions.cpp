@@ -6,6 +6,7 @@
 
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
+#include "core/LptPorts.h"
 
 namespace kaldo::cli {
 
@@ -16,9 +17,8 @@ struct NamedPort {
   const char* Name;
   std::uint16_t Base;
 };
-constexpr NamedPort kNamedPorts[] = {{"lpt1", 0x378}, {"lpt2", 0x278}, {"lpt3", 0x3BC}};
+constexpr NamedPort kNamedPorts[] = {{"lpt1", kLpt1Base}, {"lpt2", kLpt2Base}, {"lpt3", kLpt3Base}};
 // Below this lie the PC's own system devices (timer, interrupt and DMA controllers...).
-constexpr std::uint16_t kLowestPort = 0x100;
 
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -52,8 +52,8 @@ void ApplyPort(CliOptions& o, const std::string& value) {
   }
   const auto base = HexNumber(value);
   if (!base) throw UsageError("unknown port '" + value + "' (lpt1, lpt2, lpt3 or 0xNNN)");
-  if (*base < kLowestPort)
-    throw UsageError("port 0x" + IntToHex(*base, 4) +
+  if (*base < kLowestLptBase)
+    throw UsageError("port " + IoAddressText(*base) +
                      " is refused: addresses below 0x0100 belong to the PC's system devices");
   o.RealPort = true;
   o.PortBase = *base;

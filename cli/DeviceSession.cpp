@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/LptPorts.h"
 #include "link/Backend.h"
 #include "sim/DrawerFile.h"
 #include "sim/SimulatedPC.h"
@@ -78,14 +79,12 @@ class SimulatedBench : public IoSpace {
     stateFile_.Save();
   }
 
-  static constexpr std::uint16_t kLpt = 0x378;  // the board sits on LPT1
-
  private:
   IoSpace& io() { return trace_ ? static_cast<IoSpace&>(*trace_) : pc_; }
 
   sim::DrawerFile stateFile_;
   sim::Drawer& drawer_;
-  sim::SimulatedPC pc_{kLpt};
+  sim::SimulatedPC pc_{kLpt1Base};  // the board sits on LPT1
   std::unique_ptr<TraceWriter> trace_;
 };
 
@@ -128,7 +127,7 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramSta
     SimulatedBench* putAway = bench.get();
     session =
         std::make_unique<DeviceSession>(state, std::move(bench), [putAway] { putAway->PutAway(); });
-    base = SimulatedBench::kLpt;
+    base = kLpt1Base;
   } else {
     session =
         std::make_unique<DeviceSession>(state, std::make_unique<HardwareIoSpace>(state.PortBase));

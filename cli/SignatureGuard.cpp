@@ -11,7 +11,7 @@ namespace {
 // "AT89C51"
 std::string DeviceName(int deviceType) {
   const DeviceInfo* d = FindDevice(deviceType);
-  return d ? std::string("AT") + d->PartName : std::string();
+  return d ? FullName(*d) : std::string();
 }
 
 // "AT89C51, AT89S51 or AT89C51RC"

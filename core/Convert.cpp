@@ -54,6 +54,10 @@ std::string IntToHex(std::uint32_t value, int digits) {
   return out;
 }
 
+std::string IoAddressText(std::uint32_t address, int digits) {
+  return "0x" + IntToHex(address, digits);
+}
+
 std::string IntToStr(std::int64_t value) {
   return std::to_string(value);
 }

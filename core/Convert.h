@@ -24,6 +24,9 @@ int HexDigitValue(char c);
 // (IntToHex(0x12345, 4) is "12345").
 std::string IntToHex(std::uint32_t value, int digits);
 
+// An I/O address as the messages show it: "0x" and IntToHex(address, digits), as in "0x0378".
+std::string IoAddressText(std::uint32_t address, int digits = 4);
+
 // Decimal text of a value, with a "-" for negative values.
 std::string IntToStr(std::int64_t value);
 

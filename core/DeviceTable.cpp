@@ -29,6 +29,10 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b) {
 
 }  // namespace
 
+std::string FullName(const DeviceInfo& device) {
+  return std::string("AT") + device.PartName;
+}
+
 int FindDeviceType(std::string_view name) {
   if (name.size() > 2 && EqualIgnoringCase(name.substr(0, 2), "AT")) name.remove_prefix(2);
   for (const DeviceInfo& d : DeviceTable)

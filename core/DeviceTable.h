@@ -5,6 +5,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace kaldo {
@@ -69,6 +70,9 @@ constexpr const DeviceInfo* FindDevice(int deviceType) {
   if (deviceType < 0 || deviceType >= kDeviceCount) return nullptr;
   return &DeviceTable[static_cast<std::size_t>(deviceType)];
 }
+
+// "AT89C51": the part number with the maker's prefix, as the signature table names the device.
+std::string FullName(const DeviceInfo& device);
 
 // The DeviceType whose part number is `name` ("89C51", "at89s8252", ...): case-insensitive, with or
 // without a leading "AT"; -1 when no device has that name.

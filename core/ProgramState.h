@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/DeviceTable.h"
+#include "core/LptPorts.h"
 
 namespace kaldo {
 
@@ -29,7 +30,7 @@ struct ProgramState {
   std::string HexFileName;
   std::string FilePath;
   std::string ResultText;
-  std::uint16_t PortBase = 0x378;
+  std::uint16_t PortBase = kLpt1Base;
   bool BufferChanged = false;
   std::uint16_t FailAddress = 0;
   int FailDataRead = 0;

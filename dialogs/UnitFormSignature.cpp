@@ -25,7 +25,7 @@ const std::vector<std::vector<Device>> kBlocks = {
 // Device name padded to 19 characters, each byte followed by seven blanks: the values stand in
 // columns 20, 29 and 38; "-" for a device with two signature bytes only.
 std::string SignatureLine(const DeviceInfo& d) {
-  std::string line = "AT" + std::string(d.PartName);
+  std::string line = FullName(d);
   line.resize(19, ' ');
   for (int i = 0; i < 3; ++i) {
     if (i > 0) line += "       ";

@@ -1,9 +1,10 @@
 #include "link/Backend.h"
 
-#include <cstdio>
 #include <string>
 
+#include "core/Convert.h"
 #include "link/DirectIo.h"
+#include "link/PcPorts.h"
 #include "link/Ppdev.h"
 #include "link/PpdevSystem.h"
 
@@ -50,11 +51,11 @@ HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener di
       hostClock_(hostClock) {}
 
 void HardwareIoSpace::write(std::uint16_t port, std::uint8_t value) {
-  (ClockTimer::Serves(port) ? timer() : chosen()).write(port, value);
+  (IsTimerPort(port) ? timer() : chosen()).write(port, value);
 }
 
 std::uint8_t HardwareIoSpace::read(std::uint16_t port) {
-  return (ClockTimer::Serves(port) ? timer() : chosen()).read(port);
+  return (IsTimerPort(port) ? timer() : chosen()).read(port);
 }
 
 void HardwareIoSpace::selectLpt(std::uint16_t base) {
@@ -86,10 +87,8 @@ IoSpace& HardwareIoSpace::chosen() {
     chosen_ = direct_(portBase_);
     return *chosen_;
   } catch (const Error& e) {
-    char base[16];
-    std::snprintf(base, sizeof base, "0x%04X", portBase_);
-    throw BackendError(std::string("The parallel port at ") + base + " cannot be reached.\n" +
-                       "Through ppdev: " + Sentence(viaPpdev) +
+    throw BackendError("The parallel port at " + IoAddressText(portBase_) +
+                       " cannot be reached.\n" + "Through ppdev: " + Sentence(viaPpdev) +
                        "\nBy direct port access: " + e.what());
   }
 }

@@ -1,5 +1,7 @@
 #include "link/ClockTimer.h"
 
+#include "link/PcPorts.h"
+
 #include <algorithm>
 #include <stdexcept>
 #include <string>
@@ -18,21 +20,17 @@ void SteadyClock::sleepFor(std::chrono::nanoseconds duration) {
 
 ClockTimer::ClockTimer(Clock& clock) : clock_(clock) {}
 
-bool ClockTimer::Serves(std::uint16_t port) {
-  return port == kDataPort || port == kCommandPort || port == kControlPort;
-}
-
 void ClockTimer::write(std::uint16_t port, std::uint8_t value) {
   switch (port) {
-    case kCommandPort:
+    case kTimerCommand:
       writeCommand(value);
       return;
-    case kDataPort:
+    case kTimer2Data:
       writeCount(value);
       return;
-    case kControlPort:
+    case kSystemControl:
       port61_ = value & 0x0F;
-      setGate(value & 0x01);
+      setGate(value & kTimer2Gate);
       return;
     default:
       throw std::invalid_argument("the clock-backed timer has no port " + std::to_string(port));
@@ -41,13 +39,13 @@ void ClockTimer::write(std::uint16_t port, std::uint8_t value) {
 
 std::uint8_t ClockTimer::read(std::uint16_t port) {
   switch (port) {
-    case kDataPort:
+    case kTimer2Data:
       return readCount();
-    case kControlPort:
+    case kSystemControl:
       if (const auto left = timeLeft(); left > kSleepAbove)
         clock_.sleepFor(std::min(left - kSpinLast, kSleepAtMost));
-      return port61_ | (output() ? 0x20 : 0x00);
-    case kCommandPort:
+      return port61_ | (output() ? kTimer2Output : 0x00);
+    case kTimerCommand:
       return 0xFF;  // the command register cannot be read
     default:
       throw std::invalid_argument("the clock-backed timer has no port " + std::to_string(port));

@@ -37,18 +37,12 @@ class SteadyClock : public Clock {
 // at its stop flag at least every kSleepAtMost.
 class ClockTimer : public IoSpace {
  public:
-  static constexpr std::uint16_t kDataPort = 0x42;     // counter 2
-  static constexpr std::uint16_t kCommandPort = 0x43;  // control words
-  static constexpr std::uint16_t kControlPort = 0x61;  // system control port
-  static constexpr std::int64_t kHz = 1193182;         // the PC timer clock
+  static constexpr std::int64_t kHz = 1193182;  // the PC timer clock
   static constexpr std::chrono::nanoseconds kSleepAbove{1000000};
   static constexpr std::chrono::nanoseconds kSpinLast{300000};
   static constexpr std::chrono::nanoseconds kSleepAtMost{5000000};
 
   explicit ClockTimer(Clock& clock);
-
-  // True for 0x42, 0x43 and 0x61.
-  static bool Serves(std::uint16_t port);
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;

@@ -1,10 +1,12 @@
 #include "link/DirectIo.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "core/Convert.h"
+#include "core/LptPorts.h"
 #include "link/LinkErrors.h"
+#include "link/PcPorts.h"
 
 #if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
 #include <sys/io.h>
@@ -16,13 +18,8 @@ namespace kaldo {
 
 namespace {
 
-// Timer counter 2 data and command, and the system control port.
-constexpr std::uint16_t kTimerFirst = 0x42;
-constexpr unsigned long kTimerCount = 2;
-constexpr std::uint16_t kSystemControlPort = 0x61;
-// Below this address live the PC's own devices (DMA, interrupt and timer chips, keyboard).
-constexpr std::uint16_t kLowestLptBase = 0x100;
-constexpr unsigned long kLptRegisters = 3;
+// The timer's two ports stand side by side: counter 2 data, then the command port.
+static_assert(kTimerCommand == kTimer2Data + 1);
 
 class RealSyscalls : public PortSyscalls {
  public:
@@ -53,15 +50,10 @@ class RealSyscalls : public PortSyscalls {
 #endif
 };
 
-bool IsTimerPort(std::uint16_t port) {
-  return port == kTimerFirst || port == kTimerFirst + 1 || port == kSystemControlPort;
-}
-
 std::string PortList(std::uint16_t base) {
-  char buf[96];
-  std::snprintf(buf, sizeof buf, "0x%04X-0x%04X, 0x42-0x43 and 0x61", base,
-                static_cast<unsigned>(base + kLptRegisters - 1));
-  return buf;
+  return IoAddressText(base) + "-" + IoAddressText(base + kLptRegisterCount - 1) + ", " +
+         IoAddressText(kTimer2Data, 2) + "-" + IoAddressText(kTimerCommand, 2) + " and " +
+         IoAddressText(kSystemControl, 2);
 }
 
 }  // namespace
@@ -72,10 +64,9 @@ PortSyscalls& RealPortSyscalls() {
 }
 
 std::string LowPortBaseText(std::uint16_t base) {
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "0x%04X", base);
-  return std::string("The LPT port address ") + buf +
-         " is below 0x100, where the PC's own devices live, and was not used: choose LPT1, LPT2 "
+  return "The LPT port address " + IoAddressText(base) + " is below " +
+         IoAddressText(kLowestLptBase, 3) +
+         ", where the PC's own devices live, and was not used: choose LPT1, LPT2 "
          "or LPT3 in the Port menu";
 }
 
@@ -97,8 +88,8 @@ void DirectIo::Refused(int err, std::uint16_t base) const {
 
 void DirectIo::GrantTimer() {
   if (timerGranted_ && timerThread_ == std::this_thread::get_id()) return;
-  int err = sys_.Ioperm(kTimerFirst, kTimerCount, true);
-  if (err == 0) err = sys_.Ioperm(kSystemControlPort, 1, true);
+  int err = sys_.Ioperm(kTimer2Data, 2, true);
+  if (err == 0) err = sys_.Ioperm(kSystemControl, 1, true);
   if (err != 0) Refused(err, portBase_);
   timerGranted_ = true;
   timerThread_ = std::this_thread::get_id();
@@ -108,10 +99,10 @@ void DirectIo::GrantLpt(std::uint16_t base) {
   if (base < kLowestLptBase) throw PortAccessError(LowPortBaseText(base));
   if (lptGranted_ && lptBase_ == base && lptThread_ == std::this_thread::get_id()) return;
   if (lptGranted_ && lptThread_ == std::this_thread::get_id()) {
-    sys_.Ioperm(lptBase_, kLptRegisters, false);
+    sys_.Ioperm(lptBase_, kLptRegisterCount, false);
   }
   lptGranted_ = false;
-  const int err = sys_.Ioperm(base, kLptRegisters, true);
+  const int err = sys_.Ioperm(base, kLptRegisterCount, true);
   if (err != 0) Refused(err, base);
   lptGranted_ = true;
   lptBase_ = base;
@@ -121,10 +112,8 @@ void DirectIo::GrantLpt(std::uint16_t base) {
 void DirectIo::Permit(std::uint16_t port) {
   if (IsTimerPort(port)) return GrantTimer();
   const std::uint16_t base = portBase_;
-  if (port >= base && port - base < static_cast<int>(kLptRegisters)) return GrantLpt(base);
-  char buf[16];
-  std::snprintf(buf, sizeof buf, "0x%04X", port);
-  throw PortAccessError(std::string("The I/O port ") + buf + " is not one kaldo uses");
+  if (port >= base && port - base < kLptRegisterCount) return GrantLpt(base);
+  throw PortAccessError("The I/O port " + IoAddressText(port) + " is not one kaldo uses");
 }
 
 void DirectIo::Open() {

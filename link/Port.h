@@ -5,20 +5,12 @@
 #include <cstdint>
 #include <functional>
 
+#include "core/LptPorts.h"
 #include "core/StopFlag.h"
 #include "link/IoSpace.h"
+#include "link/PcPorts.h"
 
 namespace kaldo {
-
-// 8254 interval timer: counter 2 data port and command port; system control port.
-inline constexpr std::uint16_t kTimer2Data = 0x42;
-inline constexpr std::uint16_t kTimerCommand = 0x43;
-inline constexpr std::uint16_t kSystemControl = 0x61;
-
-// Port 0x61: bit 0 gate of counter 2, bit 1 speaker data enable, bit 5 output of counter 2.
-inline constexpr int kTimer2Gate = 0x01;
-inline constexpr int kSpeakerEnable = 0x02;
-inline constexpr int kTimer2Output = 0x20;
 
 // Control word: counter 2 (bits 7-6 = 10), LSB then MSB (bits 5-4 = 11), mode 0, binary.
 inline constexpr int kTimer2OneShot = 0xB0;
@@ -33,9 +25,6 @@ inline constexpr int kCount2ms = 2387;    // 2.0005 ms
 inline constexpr int kCount10ms = 11932;  // 10.0002 ms
 inline constexpr int kCount55ms = 65535;  // 54.9 ms (65535, not the full 65536)
 inline constexpr int kTenMsWaitsIn500ms = 50;
-
-// The LPT port a Port addresses until it is told another: LPT1.
-inline constexpr std::uint16_t kStartPortBase = 0x378;
 
 class Port {
  public:
@@ -100,7 +89,7 @@ class Port {
 
   IoSpace& io_;
   HostClock clock_;
-  std::uint16_t portBase_ = kStartPortBase;
+  std::uint16_t portBase_ = kLpt1Base;  // until told another
   const StopFlag* stop_ = nullptr;
   int stopsIgnored_ = 0;
 };

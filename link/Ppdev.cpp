@@ -5,20 +5,17 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "core/Convert.h"
+#include "core/LptPorts.h"
+#include "link/PcPorts.h"
+
 namespace kaldo {
 
 namespace {
-
-std::string Hex(unsigned long value) {
-  char text[24];
-  std::snprintf(text, sizeof text, "0x%04lX", value);
-  return text;
-}
 
 std::string ErrnoText(int err) {
   return std::generic_category().message(err);
@@ -70,7 +67,7 @@ PpdevIoSpace::~PpdevIoSpace() {
 }
 
 void PpdevIoSpace::write(std::uint16_t port, std::uint8_t value) {
-  if (ClockTimer::Serves(port)) {
+  if (IsTimerPort(port)) {
     timer_.write(port, value);
     return;
   }
@@ -81,7 +78,7 @@ void PpdevIoSpace::write(std::uint16_t port, std::uint8_t value) {
 }
 
 std::uint8_t PpdevIoSpace::read(std::uint16_t port) {
-  if (ClockTimer::Serves(port)) return timer_.read(port);
+  if (IsTimerPort(port)) return timer_.read(port);
   int offset = 0;
   Device& device = deviceAt(port, offset);
   static const unsigned long kReads[] = {PPRDATA, PPRSTATUS, PPRCONTROL};
@@ -109,9 +106,9 @@ void PpdevIoSpace::close() {
 
 PpdevIoSpace::Device& PpdevIoSpace::deviceAt(std::uint16_t port, int& offset) {
   const std::uint16_t base = portBase_;
-  if (port < base || port - base > 2) {
-    throw PpdevError("I/O address " + Hex(port) + " is not a register of the parallel port at " +
-                     Hex(base));
+  if (port < base || port - base >= kLptRegisterCount) {
+    throw PpdevError("I/O address " + IoAddressText(port) +
+                     " is not a register of the parallel port at " + IoAddressText(base));
   }
   offset = port - base;
   auto it = devices_.find(base);
@@ -126,17 +123,17 @@ PpdevIoSpace::Device& PpdevIoSpace::open(std::uint16_t base) {
     std::string known;
     for (const ParportEntry& p : ports) {
       known += (known.empty() ? "it has parport" : ", parport") + std::to_string(p.number) +
-               " at " + Hex(p.base);
+               " at " + IoAddressText(static_cast<std::uint32_t>(p.base));
     }
     if (known.empty()) {
       known = "it lists none in " + paths_.procRoot +
               "; the module parport_pc finds the ports: \"sudo modprobe parport_pc\"";
     }
-    throw PpdevError("The kernel has no parallel port at I/O address " + Hex(base) + " (" + known +
-                     "). Choose the port the programmer is on");
+    throw PpdevError("The kernel has no parallel port at I/O address " + IoAddressText(base) +
+                     " (" + known + "). Choose the port the programmer is on");
   }
   const std::string path = paths_.devDir + "/parport" + std::to_string(found->number);
-  const std::string which = path + " (the port at " + Hex(base) + ")";
+  const std::string which = path + " (the port at " + IoAddressText(base) + ")";
   const int fd = system_.open(path);
   if (fd < 0) {
     const int err = -fd;

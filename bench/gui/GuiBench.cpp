@@ -10,6 +10,7 @@
 
 #include "app/SimulatedMachine.h"
 #include "app/UnitFormMain.h"
+#include "core/Convert.h"
 #include "device/Programmer.h"
 
 using namespace kaldo;
@@ -90,7 +91,7 @@ void BM_AddressReadoutPaint(benchmark::State& bench) {
   m.form->lblAdres->show();
   int address = 0;
   for (auto _ : bench) {
-    m.form->lblAdres->setText(QString::number(address | 0xFF, 16));
+    m.form->lblAdres->setText(QString::fromLatin1(IntToHex(address | 0xFF, 4)));
     m.form->lblAdres->repaint();
     address = (address + 0x100) & 0x7FFF;
   }

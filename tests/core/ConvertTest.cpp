@@ -59,6 +59,9 @@ TEST(IntToHex, PadsAndKeepsExtraDigits) {
   EXPECT_EQ(IntToHex(0x12345, 4), "12345");
   EXPECT_EQ(IntToHex(0xFFFFFFFF, 1), "FFFFFFFF");
   EXPECT_EQ(IntToHex(5, 0), "5");
+  EXPECT_EQ(IoAddressText(0x378), "0x0378");
+  EXPECT_EQ(IoAddressText(0x61, 2), "0x61");
+  EXPECT_EQ(IoAddressText(0x1D010), "0x1D010");
 }
 
 TEST(Errors, MessagesAndReportText) {

@@ -1,15 +1,13 @@
 #include "tests/device/BoardEvents.h"
 
-#include <cstdio>
+#include "core/Convert.h"
 
 namespace kaldo::test {
 
 namespace {
 
 std::string Hex2(unsigned v) {
-  char t[8];
-  std::snprintf(t, sizeof t, "%02X", v & 0xFF);
-  return t;
+  return IntToHex(v & 0xFF, 2);
 }
 
 std::string WaitName(std::uint16_t count) {

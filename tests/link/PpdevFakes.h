@@ -6,7 +6,6 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
-#include <cstdio>
 #include <deque>
 #include <filesystem>
 #include <fstream>
@@ -14,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "core/Convert.h"
 #include "link/ClockTimer.h"
 #include "link/PpdevSystem.h"
 
@@ -66,11 +66,7 @@ class FakePpdevSystem : public PpdevSystem {
     return fails.count("close") ? -fails["close"] : 0;
   }
 
-  static std::string Hex(unsigned value) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02X", value);
-    return text;
-  }
+  static std::string Hex(unsigned value) { return IntToHex(value, 2); }
   static std::string Name(unsigned long request) {
     static const std::map<unsigned long, std::string> kNames = {
         {PPCLAIM, "PPCLAIM"},       {PPRELEASE, "PPRELEASE"}, {PPWDATA, "PPWDATA"},

@@ -1,0 +1,20 @@
+// The PC's parallel (LPT) ports: the three standard base addresses and the registers at a base.
+// The settings file, the port menu, kaldo-cli's --port and the backends all take them from here.
+#pragma once
+
+#include <cstdint>
+
+namespace kaldo {
+
+// Standard I/O bases; a port on a PCI or PCIe card may sit at any other base of 0x100 or above.
+inline constexpr std::uint16_t kLpt1Base = 0x378;
+inline constexpr std::uint16_t kLpt2Base = 0x278;
+inline constexpr std::uint16_t kLpt3Base = 0x3BC;
+
+// Below this address live the PC's own devices (DMA, interrupt and timer chips, keyboard).
+inline constexpr std::uint16_t kLowestLptBase = 0x100;
+
+// Data register at base + 0, status at + 1, control at + 2.
+inline constexpr int kLptRegisterCount = 3;
+
+}  // namespace kaldo
