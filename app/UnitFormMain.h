@@ -287,6 +287,10 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   // When the window was closed meanwhile, it closes now and StoppedError is raised: the command's
   // outcome is not shown.
   CommandOutcome RunDeviceCommand(DeviceCommand command);
+  // The same, with the busy display around it.
+  CommandOutcome RunBusyCommand(DeviceCommand command);
+  // The command's message box: its outcome text, the information icon on success.
+  void ShowOutcome(const CommandOutcome& outcome, const QString& title, MsgIcon failureIcon);
   // Takes the routines' progress on the worker to the busy display.
   class WorkerProgress;
 

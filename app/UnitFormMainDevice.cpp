@@ -130,14 +130,20 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 
 // --- Device commands ---------------------------------------------------------------------------
 
+CommandOutcome TfrmMain::RunBusyCommand(DeviceCommand command) {
+  BusyDisplay busy(*this, BusyText(command));
+  return RunDeviceCommand(command);
+}
+
+void TfrmMain::ShowOutcome(const CommandOutcome& outcome, const QString& title,
+                           MsgIcon failureIcon) {
+  MessageBox(QString::fromStdString(OutcomeText(outcome)), title,
+             outcome.Succeeded() ? MsgIcon::Information : failureIcon);
+}
+
 void TfrmMain::cmdBlankChkClick(QObject*) {
-  CommandOutcome outcome;
-  {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::BlankCheck));
-    outcome = RunDeviceCommand(DeviceCommand::BlankCheck);
-  }
-  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  BLANK CHECK"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
+  ShowOutcome(RunBusyCommand(DeviceCommand::BlankCheck), QStringLiteral("  BLANK CHECK"),
+              MsgIcon::Warning);
 }
 
 void TfrmMain::cmdReadClick(QObject*) {
@@ -152,8 +158,7 @@ void TfrmMain::cmdReadClick(QObject*) {
   };
   CommandOutcome outcome;
   try {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::Read));
-    outcome = RunDeviceCommand(DeviceCommand::Read);
+    outcome = RunBusyCommand(DeviceCommand::Read);
   } catch (...) {
     // A read that lost the port on the way has replaced part of the buffer: the window shows
     // what is in memory before the error is reported.
@@ -162,34 +167,21 @@ void TfrmMain::cmdReadClick(QObject*) {
   }
   // Without a device nothing was read, so the buffer and the file name stay.
   if (outcome.Succeeded()) showDeviceContents();
-  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  READ"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
+  ShowOutcome(outcome, QStringLiteral("  READ"), MsgIcon::Warning);
 }
 
 void TfrmMain::cmdWriteClick(QObject*) {
-  CommandOutcome outcome;
-  {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::Write));
-    outcome = RunDeviceCommand(DeviceCommand::Write);
-  }
-  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  WRITE"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Error);
+  ShowOutcome(RunBusyCommand(DeviceCommand::Write), QStringLiteral("  WRITE"), MsgIcon::Error);
 }
 
 void TfrmMain::cmdVerifyClick(QObject*) {
-  CommandOutcome outcome;
-  {
-    BusyDisplay busy(*this, BusyText(DeviceCommand::Verify));
-    outcome = RunDeviceCommand(DeviceCommand::Verify);
-  }
-  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  VERIFY"),
-             outcome.Succeeded() ? MsgIcon::Information : MsgIcon::Warning);
+  ShowOutcome(RunBusyCommand(DeviceCommand::Verify), QStringLiteral("  VERIFY"), MsgIcon::Warning);
 }
 
+// Without the busy display and the hourglass.
 void TfrmMain::cmdSignatureClick(QObject*) {
-  const CommandOutcome outcome = RunDeviceCommand(DeviceCommand::Signature);
-  MessageBox(QString::fromStdString(OutcomeText(outcome)), QStringLiteral("  SIGNATURE"),
-             MsgIcon::Information);
+  ShowOutcome(RunDeviceCommand(DeviceCommand::Signature), QStringLiteral("  SIGNATURE"),
+              MsgIcon::Information);
 }
 
 // The window closes once the command has stopped and the board is reset. A signal has stopped it

@@ -1,11 +1,16 @@
-// What the main window costs: one grid refresh, and a full read of the 32 KiB device with the
-// window's busy display against the same read with no display at all.
+// What the main window costs: one grid refresh, a full read of the 32 KiB device with the window's
+// busy display against the same read with no display at all, and how long its event loop waits
+// while a full write runs on its worker at real-time speed.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLabel>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTimer>
+#include <algorithm>
 #include <memory>
 
 #include "app/SimulatedMachine.h"
@@ -115,5 +120,46 @@ void BM_ReadWithoutWindow(benchmark::State& bench) {
   for (auto _ : bench) m.programmer.Read(&display);
 }
 BENCHMARK(BM_ReadWithoutWindow)->Unit(benchmark::kMillisecond);
+
+// How long the window's event loop is held up while a device command runs on its worker: a full
+// write of the AT89C51RC (every byte programmed) with the simulated PC at real-time speed (about
+// 14 s), a 1 ms timer in the window's thread, and the longest gap between two of its ticks.
+void BM_FullWriteAtRealTime(benchmark::State& bench) {
+  App();
+  QTemporaryDir dir;
+  ProgramState state;
+  SimulatedMachine machine(state, dir.path().toStdString(), SimSpeed::RealTime);
+  Programmer programmer(state, machine);
+  SilentMessages messages;
+  NoFileDialogs files;
+  TfrmMain form({state, programmer, dir.path().toStdString(), messages, files});
+  form.show();
+  form.cboType->setCurrentIndex(kC51RC);
+  for (int a = 0; a < 0x8000; ++a) state.DataBuffer[a] = static_cast<std::uint8_t>(a % 255);
+  QApplication::processEvents();
+
+  for (auto _ : bench) {
+    qint64 longest = 0, ticks = 0;
+    QElapsedTimer sinceTick, took;
+    QTimer timer;
+    timer.setTimerType(Qt::PreciseTimer);
+    timer.setInterval(1);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      longest = std::max(longest, sinceTick.nsecsElapsed());
+      sinceTick.start();
+      ++ticks;
+    });
+    took.start();
+    sinceTick.start();
+    timer.start();
+    form.cmdWrite->click();
+    timer.stop();
+    bench.counters["write_s"] = static_cast<double>(took.elapsed()) / 1000.0;
+    bench.counters["ticks"] = static_cast<double>(ticks);
+    bench.counters["longest_gap_ms"] = static_cast<double>(longest) / 1e6;
+  }
+  if (state.ResultText != "OK") bench.SkipWithError(state.ResultText.c_str());
+}
+BENCHMARK(BM_FullWriteAtRealTime)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

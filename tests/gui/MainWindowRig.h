@@ -133,6 +133,16 @@ class ProbeIo : public IoSpace {
   IoSpace& inner_;
 };
 
+// Counts the paint events a widget receives.
+struct PaintCounter : QObject {
+  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Paint) ++paints;
+    return false;
+  }
+  int paints = 0;
+};
+
 // The settings file lines, written before the window starts (nothing written when empty).
 struct Rig {
   explicit Rig(const std::vector<std::string>& settingsLines = {}, const QString& folder = {},

@@ -29,16 +29,6 @@ QString Text(QWidget* w) {
   return {};
 }
 
-// Counts the paint events a widget receives.
-struct PaintCounter : QObject {
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-  int paints = 0;
-};
-
 }  // namespace
 
 class MainWindowTest : public QObject {

@@ -53,16 +53,6 @@ int WhileItRuns(const std::function<void()>& command, const std::function<void()
   return ticks;
 }
 
-// Counts the paint events a widget receives.
-struct PaintCounter : QObject {
-  explicit PaintCounter(QWidget* w) { w->installEventFilter(this); }
-  bool eventFilter(QObject*, QEvent* e) override {
-    if (e->type() == QEvent::Paint) ++paints;
-    return false;
-  }
-  int paints = 0;
-};
-
 // Notes the texts a label shows each time it is painted.
 struct PaintedTexts : QObject {
   explicit PaintedTexts(QLabel* label) : label_(label) { label->installEventFilter(this); }
