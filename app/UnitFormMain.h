@@ -311,7 +311,7 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   DeviceWorker worker_;
   bool commandRunning_ = false;
   DeviceCommand runningCommand_ = DeviceCommand::BlankCheck;
-  // The user chose to stop the command and close the window.
+  // The window is to close once the command has stopped (the user chose so, or a signal came).
   bool closeAfterCommand_ = false;
 };
 
