@@ -313,8 +313,9 @@ void TfrmMain::ShowMachineCondition(const QString& condition) {
 
 // --- Exit --------------------------------------------------------------------------------------
 
-// Saves here and again in the close handler, with the same values; the board's session closes
-// here, once. A failed save is reported once and the program still ends.
+// Saves and puts the timer back here and again in the close handler, with the same values; the
+// close handler then closes the board's session. A failed save is reported once and the program
+// still ends.
 void TfrmMain::mnuFileExitClick(QObject*) {
   try {
     SaveProgramSettings();
@@ -322,7 +323,7 @@ void TfrmMain::mnuFileExitClick(QObject*) {
     ShowErrorReport(e);
     saveFailureReported_ = true;
   }
-  CloseDevice();
+  RunSessionStep(&Programmer::RestoreDelayTimer);
   close();
 }
 

@@ -63,6 +63,11 @@ void Programmer::Close(const StepFailed& stepFailed) {
   Step(stepFailed, [this] { port_->RestoreDelayTimer(); });
 }
 
+void Programmer::RestoreDelayTimer(const StepFailed& stepFailed) {
+  if (!opened_ || closed_) return;
+  Step(stepFailed, [this] { port_->RestoreDelayTimer(); });
+}
+
 void Programmer::ResetBoard() {
   const Port::StopsIgnored toTheEnd(*port_);
   boardIdle_ = false;

@@ -57,6 +57,9 @@ class Programmer {
   // Once, however often it is called, and only after Open: resets the board if it may not be
   // idle, then puts back the timer and port 0x61 (RestoreDelayTimer). Errors as for Open.
   void Close(const StepFailed& stepFailed = {});
+  // Puts back the timer and port 0x61 as Open found them, without closing: the window's Exit does
+  // so before its close handler closes the session, which writes the same values once more.
+  void RestoreDelayTimer(const StepFailed& stepFailed = {});
   bool Closed() const { return closed_; }
 
   // The LPT port the next command uses; the board is not reset.

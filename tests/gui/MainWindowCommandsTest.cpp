@@ -425,6 +425,21 @@ class MainWindowCommandsTest : public QObject {
     QVERIFY(rig.messages.Shown.empty());
   }
 
+  // Exit puts the timer back itself, and the close handler does it again with the same values;
+  // closing by other means does it once.
+  void exitPutsTheTimerBackTwiceAndCloseOnce() {
+    for (bool byExit : {false, true}) {
+      Rig rig;
+      rig.Show();
+      rig.probe.TimerCommands.clear();
+      if (byExit)
+        rig.form->mnuFileExit->trigger();
+      else
+        rig.form->close();
+      QCOMPARE(rig.probe.TimerCommands, std::vector<int>(byExit ? 2 : 1, 0xB6));
+    }
+  }
+
   void exitSavesAndCloses() {
     Rig rig;
     rig.Show();

@@ -88,7 +88,10 @@ class ProbeIo : public IoSpace {
 
   void write(std::uint16_t port, std::uint8_t value) override {
     Note(port);
-    if (port == 0x43) LastTimerCommand = value;
+    if (port == 0x43) {
+      LastTimerCommand = value;
+      TimerCommands.push_back(value);
+    }
     inner_.write(port, value);
   }
   std::uint8_t read(std::uint16_t port) override {
@@ -101,7 +104,8 @@ class ProbeIo : public IoSpace {
   void Reset() { Accesses = BusyAccesses = HourglassAccesses = 0; }
 
   TfrmMain* Form = nullptr;
-  int LastTimerCommand = -1;  // 0xB6 once the timer is back in the BIOS's mode 3
+  int LastTimerCommand = -1;       // 0xB6 once the timer is back in the BIOS's mode 3
+  std::vector<int> TimerCommands;  // every control word written, in order
   long Accesses = 0;
   long BusyAccesses = 0;                  // with the status bar hidden and both busy labels shown
   long HourglassAccesses = 0;             // with the hourglass cursor

@@ -121,6 +121,8 @@ choose_accel() {
   local img=$cache/kvm-probe.img code=0
   accel=tcg
   [ -r /dev/kvm ] && [ -w /dev/kvm ] || return 0
+  # A KVM that runs the probe but not the kernel (seen on nested hosts) was noted by an earlier boot.
+  [ -f "$cache/kvm-broken" ] && return 0
   if [ ! -f "$img" ]; then
     # A boot sector that writes 0x2A to the exit device: QEMU ends with status 0x2A * 2 + 1.
     printf '\xb0\x2a\xe6\xf4\xf4\xeb\xfd' >"$img.tmp"
@@ -209,7 +211,18 @@ held_off_ns() {
 # Boots the guest. While it runs, each "@@ begin" and "@@ end" line of the console is noted in
 # held_off.txt with held_off_ns at the moment it appeared, so that a run's wall time can be
 # weighed against the time a busy host kept the emulator from running.
+# On a KVM that stops the kernel with an internal error, the boot is noted as broken for later runs
+# and done again under TCG.
 boot() {
+  boot_once && return 0
+  [ "$accel" = kvm ] && grep -q 'KVM internal error' "$work/qemu.log" || return 1
+  echo "KVM stopped the guest with an internal error: booting again under TCG"
+  touch "$cache/kvm-broken"
+  accel=tcg
+  boot_once
+}
+
+boot_once() {
   local port index=0 args=() start end image qemu seen=0 lines status=0
   for port in $PORTS; do
     args+=(-chardev "null,id=lp$index"
@@ -234,6 +247,10 @@ boot() {
       grep '^@@ \(begin\|end\) ' "$work/console.log" | tail -n +$((seen + 1)) |
         awk -v ns="$(held_off_ns "$qemu")" '{ print $2, $3, ns }' >>"$work/held_off.txt"
       seen=$lines
+    fi
+    if grep -q 'KVM internal error' "$work/qemu.log"; then
+      kill "$qemu"
+      break
     fi
     if [ $(($(date +%s%N) - start)) -gt 150000000000 ]; then
       kill "$qemu"
