@@ -12,7 +12,8 @@
 
 namespace kaldo {
 
-inline constexpr int kBufferSize = 32768;     // addresses 0x0000..0x7FFF, the largest device
+inline constexpr int kBufferSize = 32768;  // addresses 0x0000..0x7FFF, the largest device
+inline constexpr int kLastBufferAddress = kBufferSize - 1;
 inline constexpr std::uint8_t kBlank = 0xFF;  // an erased cell reads 0xFF
 
 // ProgBits: bit 0 Lock Bit-1, bit 1 Lock Bit-2, bit 2 Lock Bit-3, bit 3 ISP fuse.

@@ -13,8 +13,6 @@ namespace kaldo {
 
 namespace {
 
-constexpr int kLastAddress = 0x7FFF;
-
 // A black triangle on a transparent 13 x 13 picture, its point towards the left or the right.
 QPixmap TrianglePicture(bool pointsLeft) {
   QPixmap picture(13, 13);
@@ -77,7 +75,7 @@ std::optional<TfrmEditBuffer::Entry> TfrmEditBuffer::ReadFields() {
     ShowMessage(QStringLiteral("Invalid Hex Data Input"), QMessageBox::Critical);
     return std::nullopt;
   }
-  if (address > kLastAddress) {
+  if (address > kLastBufferAddress) {
     ShowMessage(QStringLiteral("Error Address Out of Range"), QMessageBox::Warning);
     return std::nullopt;
   }
@@ -104,14 +102,14 @@ void TfrmEditBuffer::IncrementAdr() {
   const auto entry = ReadFields();
   if (!entry) return;
   Store(*entry);
-  StepTo(entry->Address == kLastAddress ? 0 : entry->Address + 1);
+  StepTo(entry->Address == kLastBufferAddress ? 0 : entry->Address + 1);
 }
 
 void TfrmEditBuffer::DecrementAdr() {
   const auto entry = ReadFields();
   if (!entry) return;
   Store(*entry);
-  StepTo(entry->Address == 0 ? kLastAddress : entry->Address - 1);
+  StepTo(entry->Address == 0 ? kLastBufferAddress : entry->Address - 1);
 }
 
 void TfrmEditBuffer::FormKeyPress(QObject* /*sender*/, QChar& key) {
@@ -127,7 +125,7 @@ void TfrmEditBuffer::FormKeyPress(QObject* /*sender*/, QChar& key) {
         ReportError(error);
         return;
       }
-      if (address > kLastAddress) {
+      if (address > kLastBufferAddress) {
         ShowMessage(QStringLiteral("Error Address Out of Range"), QMessageBox::Warning);
         close();
         return;

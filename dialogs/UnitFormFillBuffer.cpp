@@ -11,8 +11,6 @@ namespace kaldo {
 
 namespace {
 
-constexpr int kLastAddress = 0x7FFF;
-
 QPushButton* MakeButton(QWidget* parent, const QString& text, int left) {
   auto* button = new QPushButton(text, parent);
   button->setGeometry(left, 160, 75, 25);
@@ -66,7 +64,7 @@ void TfrmFillBuffer::btnOKClick() {
     ShowMessage(QStringLiteral("Error End Address less than Start Address"), QMessageBox::Warning);
     return;
   }
-  if (end > kLastAddress || start > kLastAddress) {
+  if (end > kLastBufferAddress || start > kLastBufferAddress) {
     ShowMessage(QStringLiteral("Error Address Out of Range"), QMessageBox::Warning);
     return;
   }
