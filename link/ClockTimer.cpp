@@ -1,11 +1,11 @@
 #include "link/ClockTimer.h"
 
-#include "link/PcPorts.h"
-
 #include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <thread>
+
+#include "link/PcPorts.h"
 
 namespace kaldo {
 
