@@ -49,15 +49,16 @@ void DeviceOperations::LoadAddress(const RoutineProfile& p, std::uint32_t addres
   board_.SetAddress(static_cast<int>(address), AddressHigh(p.Address, address));
 }
 
+void DeviceOperations::AtByte(std::uint32_t address) {
+  board_.port().ThrowIfStopped();
+  if (address != 0 && address % kBlockSize == 0)
+    display_.UpdateAdresDisp(static_cast<int>(address));
+}
+
 bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
   const bool counter = p.Address == AddressForm::Counter;
-  int block = 0;
   for (std::uint32_t a = 0; a < state_.DeviceSize; ++a) {
-    board_.port().ThrowIfStopped();
-    if (block == kBlockSize) {
-      block = 0;
-      display_.UpdateAdresDisp(static_cast<int>(a));
-    }
+    AtByte(a);
     if (counter) {
       board_.ReadDataByte();
     } else {
@@ -84,7 +85,6 @@ bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
         }
         break;
     }
-    ++block;
     if (counter) board_.PulseAddressHighBit0();
   }
   return true;
@@ -92,13 +92,8 @@ bool DeviceOperations::ReadingPass(const RoutineProfile& p, PassUse use) {
 
 void DeviceOperations::ProgrammingPass(const RoutineProfile& p) {
   const bool counter = p.Address == AddressForm::Counter;
-  int block = 0;
   for (std::uint32_t a = 0; a < state_.DeviceSize; ++a) {
-    board_.port().ThrowIfStopped();
-    if (block == kBlockSize) {
-      block = 0;
-      display_.UpdateAdresDisp(static_cast<int>(a));
-    }
+    AtByte(a);
     const int value = state_.DataBuffer[a];
     board_.SetData(value);  // blank bytes too: the 20-pin counter steps shift the latch out
     if (value != kBlank) {
@@ -115,7 +110,6 @@ void DeviceOperations::ProgrammingPass(const RoutineProfile& p) {
       }
       Wait(p.ByteWait);
     }
-    ++block;
     if (counter) board_.PulseAddressHighBit0();
   }
 }

@@ -43,6 +43,9 @@ class DeviceOperations {
 
   // Read, blank check and verify: the operation frame around one reading pass.
   bool ReadRoutine(const RoutineProfile& p, PassUse use);
+  // Before each byte of a pass: a stop raises StoppedError, and the address readout moves at the
+  // start of every 256-byte block but the first.
+  void AtByte(std::uint32_t address);
   // Reads addresses 0 .. DeviceSize-1 through the latched mode; false at the first failing byte
   // (kept in failure_). 20-pin devices step their address counter after every byte that passes.
   bool ReadingPass(const RoutineProfile& p, PassUse use);
