@@ -47,7 +47,7 @@ for signal in INT TERM HUP QUIT; do
   # Into the programming pass: start-up, the signature check, the 500 ms settles and the erase
   # make about 36 MB of trace (some 17 MB a simulated second); the pass then writes a byte every
   # 2 ms for 8 s.
-  for _ in $(seq 900); do
+  for _ in $(seq 2400); do  # two minutes at most: a hang, not a verdict
     [ "$(stat -c %s t.txt 2>/dev/null || echo 0)" -gt 45000000 ] && break
     sleep 0.05
   done

@@ -29,21 +29,45 @@ no_temporaries "concurrent writes"
 # A holder of the file makes the next one wait, and say so after a second.
 hex 7 a.hex
 if command -v flock >/dev/null; then
-  flock st sleep 1.5 &
-  sleep 0.2
-  check "waits for the holder" 0 'Programming/Verify OK' "kaldo-cli: waiting for 'st', which another program is using" \
-    --sim st --device 89c2051 write a.hex
-  wait
-  flock st sleep 3 &
-  sleep 0.2
+  # until_seen WHAT CMD...: waits for CMD to succeed; the bound of two minutes only catches a hang.
+  until_seen() {
+    local what=$1
+    shift
+    for _ in $(seq 2400); do
+      "$@" && return 0
+      sleep 0.05
+    done
+    fail "$what: not seen within two minutes"
+    return 1
+  }
+  # Holds the file until `release` appears; returns once it is held.
+  hold() {
+    rm -f held release
+    flock st sh -c 'touch held; until [ -e release ]; do sleep 0.05; done' &
+    holder=$!
+    until_seen "the holder took the file" test -e held
+  }
+  waiting="kaldo-cli: waiting for 'st', which another program is using"
+  hold
+  "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
+  writer=$!
+  until_seen "the waiting message" grep -qF "$waiting" err
+  touch release
+  wait $holder
+  wait $writer
+  rc=$?
+  [ "$rc" = 0 ] && [ "$(cat out)" = "Programming/Verify OK" ] && [ "$(cat err)" = "$waiting" ] ||
+    fail "waits for the holder: exit $rc, $(cat out err)"
+  hold
   "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
   waiter=$!
-  sleep 0.3
+  until_seen "the waiting message" grep -qF "$waiting" err
   kill -INT $waiter
   wait $waiter
   rc=$?
   [ "$rc" = 130 ] || fail "Ctrl-C while waiting: exit $rc, $(cat out err)"
-  wait
+  touch release
+  wait $holder
 else
   echo "skipped: waiting (no flock)"
 fi

@@ -67,13 +67,13 @@ bool DragAndDrop(TfrmMain& f, QMimeData* data) {
 }
 
 // The names the running file dialog shows under the filter. The folder is read in the background:
-// the list is taken once it holds `expected` names, or after two seconds.
+// the list is taken once it holds `expected` names, or after thirty seconds.
 QStringList ShownUnder(QFileDialog* dialog, const QString& filter, int expected) {
   auto* view = dialog->findChild<QAbstractItemView*>(QStringLiteral("listView"));
   if (!view) return {};
   dialog->selectNameFilter(filter);
   QStringList names;
-  for (int wait = 0; wait < 100; ++wait) {
+  for (int wait = 0; wait < 1500; ++wait) {
     names.clear();
     const QModelIndex root = view->rootIndex();
     for (int r = 0; r < view->model()->rowCount(root); ++r) {

@@ -11,7 +11,6 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QThread>
 #include <QToolButton>
 #include <QWheelEvent>
 
@@ -314,10 +313,8 @@ class MainWindowTest : public QObject {
       QVERIFY(cmd.paints > before);
     }
     // Calls closer together than a display frame may share a paint; a later one paints again.
-    QThread::msleep(15);
     const int before = adres.paints;
-    f.UpdateAdresDisp(0x0200);
-    QVERIFY(adres.paints > before);
+    QTRY_VERIFY_WITH_TIMEOUT((f.UpdateAdresDisp(0x0200), adres.paints > before), 30000);
   }
 
   void statusBarAndFolderFollowTheFileName() {

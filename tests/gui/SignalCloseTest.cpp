@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <thread>
@@ -27,6 +28,16 @@ struct SignalRig {
   StopFlag stop;
   Rig rig;
   SignalCloser closer{stop};
+};
+
+// Notes, for another thread to see, that the window was asked to close.
+struct CloseSeen : QObject {
+  explicit CloseSeen(QWidget& window) { window.installEventFilter(this); }
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() == QEvent::Close) seen = true;
+    return false;
+  }
+  std::atomic<bool> seen{false};
 };
 
 }  // namespace
@@ -56,14 +67,18 @@ class SignalCloseTest : public QObject {
     SignalRig s;
     Rig& rig = s.rig;
     rig.form->cboType->setCurrentIndex(8);  // AT89C51RC: a read long enough to stop
+    CloseSeen closeSeen(*rig.form);
     long accesses = 0;
     rig.probe.OnAccess = [&] {  // on the worker, early in the read
       if (++accesses != 20000) return;
       raise(SIGTERM);
-      // Time for the window's event loop to hear of it before the routine looks at the flag.
-      std::this_thread::sleep_for(std::chrono::milliseconds(200));
+      // The window's event loop hears of it before the routine looks at the flag; the bound only
+      // catches a hang.
+      for (int i = 0; i < 60000 && !closeSeen.seen; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
     };
     QTest::mouseClick(rig.form->cmdRead, Qt::LeftButton);
+    QVERIFY(closeSeen.seen);
     QVERIFY(rig.messages.Shown.empty());  // no question, no error report, no "Data Reading..."
     const sim::SimulatedPC& pc = rig.machine.Pc();
     QCOMPARE(int(pc.ControlRegister()), 0x07);
