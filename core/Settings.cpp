@@ -36,7 +36,10 @@ bool FolderIsWritable(const std::string& folder) {
 std::string ChooseSettingsFolder(const SettingsEnvironment& env,
                                  bool (*isWritable)(const std::string&)) {
   const std::string& exe = env.ExecutableFolder;
-  if (FileExists(exe + "/" + kSettingsFileName) || isWritable(exe)) return exe;
+  // An installed program's folder (/usr/bin, /usr/local/bin, /bin) is writable for root but holds
+  // no user's files: a package must remove everything it put there.
+  const bool systemFolder = exe.rfind("/usr/", 0) == 0 || exe == "/bin" || exe == "/sbin";
+  if (FileExists(exe + "/" + kSettingsFileName) || (!systemFolder && isWritable(exe))) return exe;
   // A relative XDG_CONFIG_HOME is invalid and is passed over.
   if (!env.XdgConfigHome.empty() && env.XdgConfigHome[0] == '/')
     return env.XdgConfigHome + "/kaldo";

@@ -25,7 +25,8 @@ SettingsEnvironment CurrentSettingsEnvironment();
 
 bool FolderIsWritable(const std::string& folder);
 
-// The folder that holds (or will hold) the settings file.
+// The folder that holds (or will hold) the settings file: beside the executable when it already
+// holds one, or is writable and no system folder (/usr/..., /bin); else the per-user folder.
 std::string ChooseSettingsFolder(const SettingsEnvironment& env,
                                  bool (*isWritable)(const std::string&) = FolderIsWritable);
 

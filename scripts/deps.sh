@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need; does nothing when they are there.
+# Installs the Debian packages that building and testing need, and any named on the command line;
+# does nothing when they are there.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-liberation binutils srecord clang libclang-rt-dev clang-format
-  qemu-system-x86 busybox-static cpio)
+  qemu-system-x86 busybox-static cpio "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

@@ -172,6 +172,8 @@ TEST(ChooseSettingsFolder, BesideTheExecutableOrPerUser) {
       {"relative xdg", exe.path(), Never, "rel", "/h", "/h/.config/kaldo"},
       {"home", exe.path(), Never, "", "/h", "/h/.config/kaldo"},
       {"nothing else", exe.path(), Never, "", "", exe.path()},
+      {"installed, run as root", "/usr/bin", Always, "/x", "/h", "/x/kaldo"},
+      {"installed by hand", "/usr/local/bin", Always, "", "/h", "/h/.config/kaldo"},
   };
   for (const auto& c : cases) {
     SettingsEnvironment env{c.exeFolder, c.xdg, c.home};
