@@ -24,7 +24,7 @@ inline constexpr int kIspFuse = 0x08;
 
 struct ProgramState {
   std::array<std::uint8_t, kBufferSize> DataBuffer;
-  // A Device as its index; a value from the settings file may lie outside 0..12 and selects none.
+  // A Device as its index; a value from the settings file may lie outside the device table and selects none.
   std::int32_t DeviceType = 0;
   std::uint16_t DeviceSize = 0;
   std::int32_t ProgBits = 0;
@@ -40,7 +40,7 @@ struct ProgramState {
   ProgramState() { DataBuffer.fill(kBlank); }
 };
 
-// DeviceSize := the table's size for DeviceType; unchanged for a type outside 0..12.
+// DeviceSize := the table's size for DeviceType; unchanged for a type outside the device table.
 void SetDeviceSize(ProgramState& s);
 void BlankBuffer(ProgramState& s);
 // 16-bit wrap-around sum of DataBuffer[0 .. DeviceSize-1].

@@ -1,12 +1,12 @@
 // What the device routines need to know about each device: mode codes, how an address reaches
-// the board, the programming family with its pulse line and waits, the lock-bit sequence and the
-// signature procedure. One entry per routine set, keyed by the device that owns it; the device
-// table says which set serves each device.
+// the board, its waits, and the programming family whose routines serve it. One entry per routine
+// set, keyed by the device that owns it; the device table says which set serves each device.
 #pragma once
 
 #include <cstdint>
 
 #include "core/DeviceTable.h"
+#include "device/CommandOutcome.h"
 #include "link/Port.h"
 
 namespace kaldo {
@@ -36,22 +36,6 @@ enum class AddressForm {
   Counter,    // 20-pin devices: no address pins; an internal counter stepped by address-high bit 0
 };
 
-// Programming families. A: erase and byte pulses on Strobe. B: on SelectIn, two erase cycles.
-// C: the 20-pin devices, Strobe pulses and the address counter.
-enum class ProgramFamily { A, B, C };
-
-// Lock-bit sequences. L1 one mode-coded pulse per bit (Strobe + 2 ms, or SelectIn + 50 us on the
-// AT89S51/S52); L2 the ISP fuse byte and then the lock-bit byte as data; L3 timed 100 us Strobe
-// pulses with Init low; L4 the 20-pin devices' two lock bits.
-enum class LockSequence { L1Strobe, L1SelectIn, L2, L3, L4 };
-
-enum class SignatureProcedure {
-  C51,    // three bytes at 0x30..0x32 under mode 0x06
-  S51,    // three bytes at 0x000, 0x100, 0x200 under 0x02, then the lock byte under 0x3A
-  S53,    // two bytes at 0x30, 0x31 under 0x06, the lock byte under 0x1E, the fuse under 0x5E
-  Pin20,  // two bytes from the address counter under 0x00
-};
-
 // Mode register codes (bits 0 and 7 are replaced from ModeBits at every shift-out).
 inline constexpr int kModeRead40C = 0x66;  // read code memory, AT89C51, C52, C55, S53, S8252
 inline constexpr int kModeRead40S = 0x62;  // read code memory, AT89S51, S52, C55WD, C51RC
@@ -74,24 +58,51 @@ inline constexpr int kModeSignature20 = 0x00;
 // Address-high byte for the 20-pin devices: bit 0 is the address-counter step line, held low.
 inline constexpr int kCounterIdle = 0xFE;
 
+struct DeviceFamily;
+
 struct RoutineProfile {
   Device Owner;  // the device this routine set is written for; its part name heads the report
+  const DeviceFamily* Family;
   int ReadMode;
   AddressForm Address;
   // AT89S53, S8252: SetModeBit0 and ClearAutoFeed before the work, SetAutoFeed after it.
   bool AutoFeedAround;
-  ProgramFamily Family;
   RoutineWaits::Wait RoutineWaits::*ByteWait;
-  // Family B only: ClearInit in each erase cycle; a 500 ms settle closing each erase cycle.
-  bool EraseClearsInit;
+  // A 500 ms settle closing each erase cycle (SelectIn families).
   bool EraseSettles;
-  LockSequence Lock;
-  SignatureProcedure Signature;
 
   const char* SignatureName() const { return InfoOf(Owner).PartName; }
 };
 
-// The routine set the device table names for DeviceType; null for a type outside 0..12.
+class RoutineContext;
+
+// What a reading pass does with each byte it reads.
+enum class PassUse { Store, BlankTest, Compare };
+
+// A programming family: its routines, one table filled by one file (device/Family*.cpp).
+struct DeviceFamily {
+  // Blank check (BlankTest), read (Store) and verify (Compare); false at the first failing byte.
+  bool (*Read)(RoutineContext& c, const RoutineProfile& p, PassUse use);
+  // Erase, write every byte that is not blank, verify; false at the first byte that differs.
+  bool (*EraseWriteVerify)(RoutineContext& c, const RoutineProfile& p);
+  // The lock bits (and the ISP fuse) the program bits select, after a verified write.
+  void (*WriteLockBits)(RoutineContext& c, const RoutineProfile& p);
+  // The signature bytes (and lock and fuse bytes) as read, with the report.
+  SignatureReading (*ReadSignature)(RoutineContext& c, const RoutineProfile& p);
+};
+
+// Erase and byte pulses on Strobe: AT89C51, C52, C55.
+extern const DeviceFamily kFamilyC51;
+// Strobe, with AutoFeed around the work and an ISP fuse: AT89S53, S8252.
+extern const DeviceFamily kFamilyS53;
+// Erase and byte pulses on SelectIn, lock bits too: AT89S51, S52.
+extern const DeviceFamily kFamilyS51;
+// SelectIn, Init low while erasing, timed Strobe lock pulses: AT89C55WD, C51RC.
+extern const DeviceFamily kFamilyC55WD;
+// The 20-pin devices: no address pins, an internal address counter: AT89C1051, C2051, C4051.
+extern const DeviceFamily kFamily20Pin;
+
+// The routine set the device table names for DeviceType; null for a type outside the table.
 const RoutineProfile* FindRoutines(int deviceType);
 
 }  // namespace kaldo

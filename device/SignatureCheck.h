@@ -27,7 +27,7 @@ struct SignatureVerdict {
 };
 
 // The device table's signature bytes: three, or two for a device that has two only; none for a
-// type outside 0..12.
+// type outside the device table.
 std::vector<std::uint8_t> ExpectedSignature(int deviceType);
 
 // Judges the bytes read with the procedure of `deviceType`. Only the bytes both sides have are

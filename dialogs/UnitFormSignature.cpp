@@ -3,8 +3,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStringList>
+#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "core/Convert.h"
 #include "core/DeviceTable.h"
@@ -13,14 +13,6 @@
 namespace kaldo {
 
 namespace {
-
-// The table's blocks of devices, each followed by an empty line.
-const std::vector<std::vector<Device>> kBlocks = {
-    {Device::AT89C51, Device::AT89C52, Device::AT89C55},
-    {Device::AT89S51, Device::AT89S52, Device::AT89S53, Device::AT89S8252},
-    {Device::AT89C55WD, Device::AT89C51RC},
-    {Device::AT89C1051, Device::AT89C1051U, Device::AT89C2051, Device::AT89C4051},
-};
 
 // Device name padded to 19 characters, each byte followed by seven blanks: the values stand in
 // columns 20, 29 and 38; "-" for a device with two signature bytes only.
@@ -39,8 +31,12 @@ std::string SignatureLine(const DeviceInfo& d) {
 // Each heading starts one column to the left of its values.
 QString TfrmSignature::TableText() {
   QStringList lines{QStringLiteral("uCONTROLLER       BYTE-1   BYTE-2   BYTE-3"), QString()};
-  for (const std::vector<Device>& block : kBlocks) {
-    for (Device device : block) lines << QString::fromStdString(SignatureLine(InfoOf(device)));
+  // The devices group by group, each group followed by an empty line.
+  int lastGroup = 0;
+  for (const DeviceInfo& d : DeviceTable) lastGroup = std::max(lastGroup, d.SignatureGroup);
+  for (int group = 0; group <= lastGroup; ++group) {
+    for (const DeviceInfo& d : DeviceTable)
+      if (d.SignatureGroup == group) lines << QString::fromStdString(SignatureLine(d));
     lines << QString();
   }
   return lines.join(QLatin1Char('\n'));

@@ -1,4 +1,4 @@
-// The drawer reader on arbitrary text: thirteen chips of their own types and sizes, or the line
+// The drawer reader on arbitrary text: a chip of each type with its own size, or the line
 // where the text goes wrong; never a crash.
 #include <cstddef>
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "sim/Chip.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace kaldo::sim {
 
@@ -91,7 +92,7 @@ const ChipFamily kFamily20Pin{
 // tests instead of passing in both.
 // Address-high wiring: A8-A11 on bits 0-3 (AT89C51: bit 4 must be 1), A12 on bit 4, A13 on bit 5,
 // A14 on bit 6 (AT89C55) or bit 7 (AT89C55WD, C51RC).
-const ChipSpec kSpecs[kChipTypeCount] = {
+const ChipSpec kSpecs[] = {
     {"AT89C51", 0x1000, {0x1E, 0x51, 0xFF}, 3, &kFamilyC5x, 0x0F, 0x00, 0x10},
     {"AT89C52", 0x2000, {0x1E, 0x52, 0xFF}, 3, &kFamilyC5x, 0x1F, 0x00, 0x00},
     {"AT89C55", 0x5000, {0x1E, 0x55, 0xFF}, 3, &kFamilyC5x, 0x7F, 0x00, 0x00},
@@ -106,6 +107,7 @@ const ChipSpec kSpecs[kChipTypeCount] = {
     {"AT89C2051", 0x0800, {0x1E, 0x21, 0xFF}, 2, &kFamily20Pin, 0, 0, 0},
     {"AT89C4051", 0x1000, {0x1E, 0x41, 0xFF}, 2, &kFamily20Pin, 0, 0, 0},
 };
+static_assert(std::size(kSpecs) == kChipTypeCount, "kChipTypeCount counts the chips of kSpecs");
 
 }  // namespace
 

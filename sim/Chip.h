@@ -8,7 +8,8 @@
 
 namespace kaldo::sim {
 
-inline constexpr int kChipTypeCount = 13;  // 0 AT89C51 … 12 AT89C4051, in the device list's order
+// The chip types, numbered in the device list's order: one for each row of the chips' table.
+inline constexpr int kChipTypeCount = 13;
 
 // Lock bits as the chip keeps them (1 = programmed).
 inline constexpr int kChipLock1 = 0x01;
@@ -25,7 +26,7 @@ struct Chip {
   bool ispFuse = true;  // AT89S53, AT89S8252: in-system programming enabled (as shipped)
   std::set<std::uint16_t> wontProgram;  // cells whose writes do not take (erase still clears them)
 
-  // A chip of the type, erased. Types outside 0..12 are taken as 0.
+  // A chip of the type, erased. A type outside the table is taken as 0.
   static Chip Fresh(int type);
   // A chip of the type holding the given bytes from address 0 (the rest erased).
   static Chip WithContents(int type, const std::vector<std::uint8_t>& contents);

@@ -1,4 +1,4 @@
-// The simulated PC's chip drawer: one chip of each of the 13 types, kept from run to run in a
+// The simulated PC's chip drawer: one chip of each type, kept from run to run in a
 // small text file.
 //
 // Text: a first line "kaldo-sim drawer 2", then a block for each chip in type order: a line
@@ -29,7 +29,7 @@ class DrawerTextError : public Error {
 
 class Drawer {
  public:
-  Drawer();  // 13 fresh chips
+  Drawer();  // a fresh chip of each type
 
   Chip& chip(int type) { return chips_.at(type); }
   const Chip& chip(int type) const { return chips_.at(type); }

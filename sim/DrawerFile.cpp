@@ -14,7 +14,7 @@ namespace kaldo::sim {
 
 namespace {
 
-// Far more than the text of thirteen chips whose every byte is programmed (about 280 KB).
+// Far more than the text of a drawer whose chips' every byte is programmed (about 280 KB).
 constexpr std::size_t kLargestDrawerText = 1 << 20;
 
 bool SameFile(const struct stat& a, const struct stat& b) {

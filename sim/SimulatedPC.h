@@ -18,7 +18,7 @@
 // Socket: empty at first. InsertChip puts a chip of the PC's own in it (and ends the use of a
 // drawer); RemoveChip empties it; UseDrawer lets the socket hold, from each operation's start
 // (the socket going active) on, the drawer's chip of the type the given function returns (none
-// for a type outside 0..12). Faults for tests: no board (SetBoardPresent(false)), an empty
+// for a type outside the chips' table). Faults for tests: no board (SetBoardPresent(false)), an empty
 // socket, a chip of another type, cells that will not program
 // (Chip::wontProgram), a locked chip (Chip::lockBits).
 //

@@ -1,6 +1,6 @@
 // A full write (erase, program, verify) of each device on the simulated PC: "sim_s" is how long it
 // would take on a PC, the benchmark's time the wall time. "Suite" runs the whole-chip sequence of
-// the device tests (blank check, write, verify, read, blank check) over all 13 devices.
+// the device tests (blank check, write, verify, read, blank check) over every device.
 #include <benchmark/benchmark.h>
 
 #include <random>

@@ -27,7 +27,7 @@ class RecordingDisplay : public ProgressDisplay {
 };
 
 struct DeviceRig {
-  // A type outside 0..12 leaves the socket empty. The tests run on a slow bus (5 us per port
+  // A type outside the device table leaves the socket empty. The tests run on a slow bus (5 us per port
   // access instead of a PC's 1 us): the waits then cost fewer timer polls, and nothing else the
   // routines do changes. Timing tests give the PC's own.
   static constexpr std::uint32_t kSlowBusNs = 5000;

@@ -1,0 +1,53 @@
+// The AT89C51, C52 and C55: erase, byte and lock pulses on Strobe; three signature bytes at 0x30.
+#include "device/RoutineContext.h"
+
+namespace kaldo {
+
+namespace {
+
+constexpr int kSelectableLockBits[3] = {kLockBit1, kLockBit2, kLockBit3};
+constexpr std::uint32_t kSignatureAddress = 0x30;
+
+bool Read(RoutineContext& c, const RoutineProfile& p, PassUse use) {
+  return c.ReadRoutine(p, use);
+}
+
+bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+  return shared_steps::StrobeEraseWriteVerify(c, p, false);
+}
+
+// One mode-coded Strobe pulse and 2 ms per lock bit.
+void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+  Board& board = c.board;
+  board.EnableDataOutputs(false);
+  board.BeginOperation();
+  board.SetModeBit0();
+  board.ClearAutoFeed();
+  c.PulseSelectedLockBits(kSelectableLockBits, kModeLock40, [&] {
+    board.PulseStrobe();
+    c.Wait(&RoutineWaits::LockStrobe);
+  });
+  board.SetAutoFeed();
+}
+
+SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
+  Board& board = c.board;
+  board.BeginOperation();
+  board.LatchMode(kModeSignatureC51);
+  SignatureReading s;
+  for (std::uint32_t i = 0; i < 3; ++i) {
+    c.LoadAddress(p, kSignatureAddress + i);  // the AT89C51 keeps its address-high bit 4 set
+    s.Bytes.push_back(static_cast<std::uint8_t>(c.ReadLatched()));
+  }
+  board.ResetBoard();
+  s.Report = std::string("Signature Bytes Info For ") + p.SignatureName() +
+             "\rByte-1  = " + ReportByte(s.Bytes[0]) + "\rByte-2  = " + ReportByte(s.Bytes[1]) +
+             "\rByte-3  = " + ReportByte(s.Bytes[2]);
+  return s;
+}
+
+}  // namespace
+
+const DeviceFamily kFamilyC51 = {Read, EraseWriteVerify, WriteLockBits, ReadSignature};
+
+}  // namespace kaldo

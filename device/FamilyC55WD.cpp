@@ -1,0 +1,41 @@
+// The AT89C55WD and C51RC: SelectIn erase and byte pulses like the AT89S51, with Init held low in
+// each erase cycle; lock bits by timed Strobe pulses with Init low.
+#include "device/RoutineContext.h"
+
+namespace kaldo {
+
+namespace {
+
+constexpr int kSelectableLockBits[3] = {kLockBit1, kLockBit2, kLockBit3};
+
+bool Read(RoutineContext& c, const RoutineProfile& p, PassUse use) {
+  return c.ReadRoutine(p, use);
+}
+
+bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+  return shared_steps::SelectInEraseWriteVerify(c, p, true);
+}
+
+// Init held low, one timed Strobe pulse per lock bit.
+void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+  Board& board = c.board;
+  board.EnableDataOutputs(false);
+  board.BeginOperation();
+  board.ClearInit();
+  board.SetModeBit0();
+  board.ClearAutoFeed();
+  c.PulseSelectedLockBits(kSelectableLockBits, kModeLock40, [&] {
+    board.SetStrobe();
+    c.Wait(&RoutineWaits::LockC55WD);
+    board.ClearStrobe();
+  });
+  board.SetInit();
+  board.SetAutoFeed();
+}
+
+}  // namespace
+
+const DeviceFamily kFamilyC55WD = {Read, EraseWriteVerify, WriteLockBits,
+                                   shared_steps::SignatureWithLockByte};
+
+}  // namespace kaldo
