@@ -36,24 +36,34 @@ enum class AddressForm {
   Counter,    // 20-pin devices: no address pins; an internal counter stepped by address-high bit 0
 };
 
-// Mode register codes (bits 0 and 7 are replaced from ModeBits at every shift-out).
-inline constexpr int kModeRead40C = 0x66;  // read code memory, AT89C51, C52, C55, S53, S8252
-inline constexpr int kModeRead40S = 0x62;  // read code memory, AT89S51, S52, C55WD, C51RC
-inline constexpr int kModeRead20 = 0x14;   // read code memory, 20-pin
-inline constexpr int kModeErase40 = 0x16;
-inline constexpr int kModeWrite40 = 0x6E;
-inline constexpr int kModeErase20 = 0x02;
-inline constexpr int kModeWrite20 = 0x1C;
-inline constexpr int kModeLock40[3] = {0x7E, 0x1E, 0x36};  // lock bits 1, 2, 3, one pulse each
-inline constexpr int kModeLock20[2] = {0x1E, 0x0A};        // lock bits 1, 2 of the 20-pin devices
-inline constexpr int kModeFuseWriteS53 = 0x4E;
-inline constexpr int kModeLockWriteS53 = 0x36;
-inline constexpr int kModeSignatureC51 = 0x06;  // also AT89S53, S8252
-inline constexpr int kModeSignatureS51 = 0x02;
-inline constexpr int kModeLockReadS51 = 0x3A;
-inline constexpr int kModeLockReadS53 = 0x1E;
-inline constexpr int kModeFuseReadS53 = 0x5E;
-inline constexpr int kModeSignature20 = 0x00;
+// clang-format off
+// Mode register codes (bits 0 and 7 are replaced from ModeBits at every shift-out). Bits 1-6 reach
+// the socket's mode pins; 1 = high:
+//   40-pin:  bit 2 P3.3   bit 3 P2.7   bit 4 P2.6   bit 5 P3.6   bit 6 P3.7   (bit 1 always 1)
+//   20-pin:  bit 1 P3.3   bit 2 P3.5   bit 3 P3.4   bit 4 P3.7
+//                                                  P3.3 P2.7 P2.6 P3.6 P3.7
+inline constexpr int kModeRead40C = 0x66;        //   H    L    L    H    H   read code: C51, S53
+inline constexpr int kModeRead40S = 0x62;        //   L    L    L    H    H   read code: S51, C55WD
+inline constexpr int kModeErase40 = 0x16;        //   H    L    H    L    L   chip erase
+inline constexpr int kModeWrite40 = 0x6E;        //   H    H    L    H    H   write code
+inline constexpr int kModeLock40[3] = {0x7E,     //   H    H    H    H    H   lock bit 1
+                                       0x1E,     //   H    H    H    L    L   lock bit 2
+                                       0x36};    //   H    L    H    H    L   lock bit 3
+inline constexpr int kModeFuseWriteS53 = 0x4E;   //   H    H    L    L    H   ISP fuse: S53, S8252
+inline constexpr int kModeLockWriteS53 = 0x36;   //   H    L    H    H    L   lock byte: S53, S8252
+inline constexpr int kModeSignatureC51 = 0x06;   //   H    L    L    L    L   signature: C51, S53
+inline constexpr int kModeSignatureS51 = 0x02;   //   L    L    L    L    L   signature: S51
+inline constexpr int kModeLockReadS51 = 0x3A;    //   L    H    H    H    L   lock byte: S51
+inline constexpr int kModeLockReadS53 = 0x1E;    //   H    H    H    L    L   lock byte: S53
+inline constexpr int kModeFuseReadS53 = 0x5E;    //   H    H    H    L    H   fuse byte: S53
+//                                                  P3.3 P3.5 P3.4 P3.7
+inline constexpr int kModeRead20 = 0x14;         //   L    H    L    H        read code
+inline constexpr int kModeErase20 = 0x02;        //   H    L    L    L        chip erase
+inline constexpr int kModeWrite20 = 0x1C;        //   L    H    H    H        write code
+inline constexpr int kModeLock20[2] = {0x1E,     //   H    H    H    H        lock bit 1
+                                       0x0A};    //   H    L    H    L        lock bit 2
+inline constexpr int kModeSignature20 = 0x00;    //   L    L    L    L        signature
+// clang-format on
 
 // Address-high byte for the 20-pin devices: bit 0 is the address-counter step line, held low.
 inline constexpr int kCounterIdle = 0xFE;

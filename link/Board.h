@@ -10,6 +10,24 @@
 
 namespace kaldo {
 
+// The board, as the program drives it (LPT data register bits on the left):
+//
+//            shift registers            latches                  socket
+//  bit 0 --> [ data      ] --bit 7 ^--> [ data      ] --bit 2 = 0--> data pins (20-pin: reversed)
+//  bit 4 --> [ addr low  ] --bit 7 ^--> [ addr low  ] ------------> A0-A7
+//  bit 5 --> [ addr high ] --bit 7 ^--> [ addr high ] ------------> A8-A14; 20-pin: bit 0 steps
+//  bit 6 --> [ mode      ] --bit 7 ^--> [ mode      ] ------------> mode pins; bit 7 1 = idle
+//  bit 1: shift clock, rising edge: all five shift registers, most significant bit first
+//  bit 3: 1 at a clock edge: the read-back register loads the data pins; 0: it shifts on
+//
+//  status bit 7 <--inverted-- [ read-back ] <--load-- data pins
+//
+//  control register: Strobe and SelectIn give the programming pulses; AutoFeed and Init are
+//  dropped by the routines around programming and erasing.
+//
+// Mode latch bits 1-6 drive the mode pins (device/DeviceProfiles.h names them for each code);
+// bit 0 is always 1; bit 7 is 1 while the socket is idle and 0 while an operation runs.
+
 // LPT data register (PortBase + 0), written only. One clock shifts a bit into each of the four
 // serial-in registers (data, address low, address high, mode) at once, most significant bit first.
 inline constexpr int kSerialData = 0x01;         // serial input of the data register

@@ -9,6 +9,15 @@
 // Every clock edge shifts the four input registers (most significant bit first); without load it
 // also shifts the read-back register, whose top bit reaches status bit 7 inverted.
 // Control register (base + 2): bit 0 Strobe, 1 AutoFeed, 2 Init, 3 SelectIn.
+//
+//   data reg.   input registers        outputs (BoardLines)          the chip (ChipModel)
+//   bit 0 ---> shiftData_ ---+------> data ----[bit 2 = 0]--------> data pins (driven)
+//   bit 4 ---> shiftLow_  ---+------> addressLow ----------------> A0-A7
+//   bit 5 ---> shiftHigh_ ---+------> addressHigh ---------------> A8-A14 / counter step, program
+//   bit 6 ---> shiftMode_ ---+------> mode ----------------------> mode code (bits 1-6), idle (7)
+//   bit 1 clock ^: all shift |  bit 7 ^: latch
+//   status bit 7 <--not-- readBack_ <--[bit 3 = 1 at clock ^]--- the chip's data output
+//   control: Strobe, SelectIn ---> pulses timed by the chip; AutoFeed, Init ---> lines seen by it
 #pragma once
 
 #include <cstdint>
