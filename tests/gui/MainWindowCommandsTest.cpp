@@ -16,7 +16,7 @@ using namespace kaldo::test;
 
 namespace {
 
-constexpr int kC51 = 0, kS53 = 5, kC51RC = 8, kC2051 = 11;
+constexpr int kC51 = 0, kS53 = 5, kC2051 = 11;
 
 std::string ReadFile(const QString& path) {
   QFile f(path);
