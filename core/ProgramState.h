@@ -24,7 +24,8 @@ inline constexpr int kIspFuse = 0x08;
 
 struct ProgramState {
   std::array<std::uint8_t, kBufferSize> DataBuffer;
-  // A Device as its index; a value from the settings file may lie outside the device table and selects none.
+  // A Device as its index; a value from the settings file may lie outside the device table and
+  // selects none.
   std::int32_t DeviceType = 0;
   std::uint16_t DeviceSize = 0;
   std::int32_t ProgBits = 0;

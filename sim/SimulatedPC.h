@@ -18,9 +18,9 @@
 // Socket: empty at first. InsertChip puts a chip of the PC's own in it (and ends the use of a
 // drawer); RemoveChip empties it; UseDrawer lets the socket hold, from each operation's start
 // (the socket going active) on, the drawer's chip of the type the given function returns (none
-// for a type outside the chips' table). Faults for tests: no board (SetBoardPresent(false)), an empty
-// socket, a chip of another type, cells that will not program
-// (Chip::wontProgram), a locked chip (Chip::lockBits).
+// for a type outside the chips' table). Faults for tests: no board (SetBoardPresent(false)), an
+// empty socket, a chip of another type, cells that will not program (Chip::wontProgram), a locked
+// chip (Chip::lockBits).
 //
 // Trace (off by default): SetTracing(true) records every access and the board events (see
 // Trace.h), SetEventTracing(true) the board events alone.

@@ -27,9 +27,9 @@ class RecordingDisplay : public ProgressDisplay {
 };
 
 struct DeviceRig {
-  // A type outside the device table leaves the socket empty. The tests run on a slow bus (5 us per port
-  // access instead of a PC's 1 us): the waits then cost fewer timer polls, and nothing else the
-  // routines do changes. Timing tests give the PC's own.
+  // A type outside the device table leaves the socket empty. The tests run on a slow bus (5 us per
+  // port access instead of a PC's 1 us): the waits then cost fewer timer polls, and nothing else
+  // the routines do changes. Timing tests give the PC's own.
   static constexpr std::uint32_t kSlowBusNs = 5000;
   static constexpr std::uint32_t kPcBusNs = 1000;
   explicit DeviceRig(int deviceType, std::uint32_t ioCycleNs = kSlowBusNs)

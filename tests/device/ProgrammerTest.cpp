@@ -116,10 +116,10 @@ class RecordingDisplay : public ProgressDisplay {
 };
 
 // An opened programmer on a simulated PC whose socket holds an erased chip of the type (none for
-// a type outside the device table). The routines work on the first `size` bytes only, so that each command
-// is short; the tests run on a slow bus (5 us a port access), which costs fewer timer polls.
-// (A 20-pin chip's address counter is only back at 0 after its whole size, so a shortened write
-// fails its verify there: the writes below use 40-pin devices.)
+// a type outside the device table). The routines work on the first `size` bytes only, so that each
+// command is short; the tests run on a slow bus (5 us a port access), which costs fewer timer
+// polls. (A 20-pin chip's address counter is only back at 0 after its whole size, so a shortened
+// write fails its verify there: the writes below use 40-pin devices.)
 struct Rig {
   explicit Rig(int type, std::uint16_t size = 16) : pc(SlowBus()) {
     if (type < kDeviceCount) pc.InsertChip(type);
