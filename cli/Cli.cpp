@@ -3,6 +3,7 @@
 #include <array>
 
 #include "cli/CliCommand.h"
+#include "core/Convert.h"
 #include "core/ProgramInfo.h"
 #include "core/StopFlag.h"
 
@@ -49,6 +50,35 @@ const CliOption kGeneralOptions[] = {
     {"--help", nullptr, "show this text and exit", ApplyHelp},
     {"--version", nullptr, "show the program's version and exit", ApplyVersion},
 };
+
+// The commands each option does something for; given to any other command, it is refused. An
+// option missing here is taken by every command.
+struct OptionScope {
+  const char* Option;
+  const char* Commands;
+};
+const OptionScope kOptionScopes[] = {
+    {"--device", "load convert blank read write verify signature"},
+    {"--format", "load convert read write verify"},
+    {"--sim", "blank read write verify signature"},
+    {"--sim-reset", "blank read write verify signature"},
+    {"--port", "blank read write verify signature"},
+    {"--lock", "write"},
+    {"--isp", "write"},
+    {"--force", "blank read write verify"},
+    {"--trace", "blank read write verify signature"},
+    {"--no-board", "blank read write verify signature"},
+    {"--empty-socket", "blank read write verify signature"},
+    {"--socket", "blank read write verify signature"},
+    {"--stuck", "write"},  // only programming meets a cell that will not program
+    {"--locked", "blank read write verify signature"},
+};
+
+bool OptionApplies(const std::string& option, const std::string& command) {
+  const std::string commands = CommandsOfOption(option);
+  if (commands.empty()) return true;
+  return (" " + commands + " ").find(" " + command + " ") != std::string::npos;
+}
 
 // Every table of options and of commands the program offers.
 std::array<std::span<const CliOption>, 2> OptionTables() {
@@ -153,40 +183,67 @@ void PrintVersion(std::ostream& out) {
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
-  CliOptions options;
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed;
+  CliOptions& options = parsed.Options;
   std::vector<std::string> words;
-  try {
-    bool optionsEnd = false;
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-      const std::string& a = arguments[i];
-      if (optionsEnd || a.size() < 2 || a[0] != '-') {
-        words.push_back(a);
-        continue;
-      }
-      if (a == "--") {
-        optionsEnd = true;
-        continue;
-      }
-      std::string name = a;
-      std::string value;
-      bool hasValue = false;
-      if (std::size_t eq = a.find('='); eq != std::string::npos) {
-        name = a.substr(0, eq);
-        value = a.substr(eq + 1);
-        hasValue = true;
-      }
-      if (name == "-h") name = "--help";
-      const CliOption* o = FindOption(name);
-      if (!o) throw UsageError("unknown option '" + name + "'");
-      if (o->ValueName && !hasValue) {
-        if (i + 1 == arguments.size()) throw UsageError("option '" + name + "' needs a value");
-        value = arguments[++i];
-      } else if (!o->ValueName && hasValue) {
-        throw UsageError("option '" + name + "' takes no value");
-      }
-      o->Apply(options, value);
+  std::vector<std::string> given;  // the options, in the order given
+  bool optionsEnd = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& a = arguments[i];
+    if (optionsEnd || a.size() < 2 || a[0] != '-') {
+      words.push_back(a);
+      continue;
     }
+    if (a == "--") {
+      optionsEnd = true;
+      continue;
+    }
+    std::string name = a;
+    std::string value;
+    bool hasValue = false;
+    if (std::size_t eq = a.find('='); eq != std::string::npos) {
+      name = a.substr(0, eq);
+      value = a.substr(eq + 1);
+      hasValue = true;
+    }
+    if (name == "-h") name = "--help";
+    const CliOption* o = FindOption(name);
+    if (!o) throw UsageError("unknown option '" + name + "'");
+    if (o->ValueName && !hasValue) {
+      if (i + 1 == arguments.size()) throw UsageError("option '" + name + "' needs a value");
+      value = arguments[++i];
+    } else if (!o->ValueName && hasValue) {
+      throw UsageError("option '" + name + "' takes no value");
+    }
+    o->Apply(options, value);
+    given.push_back(name);
+  }
+  if (options.Help || options.Version) return parsed;
+  if (words.empty()) throw UsageError("no command given");
+  const CliCommand* c = FindCommand(words[0]);
+  if (!c) throw UsageError("unknown command '" + words[0] + "'");
+  words.erase(words.begin());
+  for (const std::string& name : given)
+    if (!OptionApplies(name, c->Name))
+      throw UsageError("option '" + name + "' does not apply to the command '" + c->Name + "'");
+  if (static_cast<int>(words.size()) != c->ArgumentCount)
+    throw UsageError("usage: kaldo-cli [OPTIONS] " + CommandLine(*c));
+  parsed.Command = c;
+  parsed.Arguments = std::move(words);
+  return parsed;
+}
+
+std::string CommandsOfOption(const std::string& option) {
+  for (const OptionScope& scope : kOptionScopes)
+    if (option == scope.Option) return scope.Commands;
+  return "";
+}
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+  try {
+    ParsedCommandLine parsed = ParseCommandLine(arguments);
+    const CliOptions& options = parsed.Options;
     if (options.Help) {
       PrintHelp(out);
       return kExitOK;
@@ -195,19 +252,12 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       PrintVersion(out);
       return kExitOK;
     }
-    if (words.empty()) throw UsageError("no command given");
-    const CliCommand* c = FindCommand(words[0]);
-    if (!c) throw UsageError("unknown command '" + words[0] + "'");
-    words.erase(words.begin());
-    if (static_cast<int>(words.size()) != c->ArgumentCount)
-      throw UsageError("usage: kaldo-cli [OPTIONS] " + CommandLine(*c));
-
     ProgramState state;
     state.DeviceType = options.DeviceType;
     SetDeviceSize(state);
     CliContext context{options, state, out, err};
     try {
-      return c->Run(context, words);
+      return parsed.Command->Run(context, parsed.Arguments);
     } catch (const UsageError&) {
       throw;
     } catch (const StoppedError& e) {
@@ -216,11 +266,12 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
       return e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError;
     } catch (const std::exception& e) {
       out.flush();
-      err << ErrorReportText(e) << "\n";
+      err << DetailedReportText(e) << "\n";
       return kExitError;
     }
   } catch (const UsageError& e) {
-    err << "kaldo-cli: " << e.what() << "\nTry 'kaldo-cli --help'.\n";
+    // Usage errors quote the arguments as they were given.
+    err << "kaldo-cli: " << PrintableText(e.what()) << "\nTry 'kaldo-cli --help'.\n";
     return kExitError;
   }
 }

@@ -5,7 +5,23 @@
 #include <string>
 #include <vector>
 
+#include "cli/CliCommand.h"
+
 namespace kaldo::cli {
+
+struct ParsedCommandLine {
+  CliOptions Options;
+  const CliCommand* Command = nullptr;  // none with --help or --version
+  std::vector<std::string> Arguments;   // the command's own
+};
+
+// Reads the options and the command; raises UsageError for a command line that cannot be run as
+// written, an option that does nothing for the command included. Runs nothing.
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The commands `option` does something for, as a list of names separated by blanks; empty for an
+// option that every command takes.
+std::string CommandsOfOption(const std::string& option);
 
 // `arguments` without the program name. Returns the exit code.
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);

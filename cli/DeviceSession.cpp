@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iostream>
 
+#include "core/Convert.h"
 #include "core/LptPorts.h"
 #include "link/Backend.h"
 #include "sim/DrawerFile.h"
@@ -17,8 +18,9 @@ namespace {
 // whole-chip write needs no memory for its millions of accesses.
 class TraceWriter : public IoSpace {
  public:
-  TraceWriter(sim::SimulatedPC& pc, const std::string& fileName) : pc_(pc), out_(fileName) {
-    if (!out_) throw InOutErrorFromErrno(errno);
+  TraceWriter(sim::SimulatedPC& pc, const std::string& fileName)
+      : pc_(pc), fileName_(fileName), out_(fileName) {
+    if (!out_) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
   }
   void write(std::uint16_t port, std::uint8_t value) override {
     const std::uint64_t began = pc_.NowNs();
@@ -33,13 +35,14 @@ class TraceWriter : public IoSpace {
   }
   void Close() {
     out_.close();
-    if (!out_) throw InOutErrorFromErrno(errno ? errno : EIO);
+    if (!out_) throw InOutErrorFromErrno(errno ? errno : EIO).About(fileName_, "writing");
   }
 
  private:
   void Log(const sim::Access& access) { out_ << sim::FormatAccess(access) << '\n'; }
 
   sim::SimulatedPC& pc_;
+  std::string fileName_;
   std::ofstream out_;
 };
 
@@ -51,7 +54,7 @@ sim::DrawerFileOptions StateFileOptions(const CliOptions& o, const StopFlag& sto
   options.stop = &stop;
   options.freshChips = o.SimReset;
   options.remedy = "Run again with --sim-reset to start from fresh chips, or delete the file";
-  options.onLongWait = [path = o.SimState] {
+  options.onLongWait = [path = PrintableText(o.SimState)] {
     std::cerr << "kaldo-cli: waiting for '" << path << "', which another program is using\n";
   };
   return options;
@@ -123,10 +126,21 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramSta
   std::unique_ptr<DeviceSession> session;
   std::uint16_t base = o.PortBase;
   if (!o.SimState.empty()) {
-    auto bench = std::make_unique<SimulatedBench>(o, stop);
+    std::unique_ptr<SimulatedBench> bench;
+    try {
+      bench = std::make_unique<SimulatedBench>(o, stop);
+    } catch (const InOutError& e) {
+      throw e.About(o.SimState, "opening");
+    }
     SimulatedBench* putAway = bench.get();
     session =
-        std::make_unique<DeviceSession>(state, std::move(bench), [putAway] { putAway->PutAway(); });
+        std::make_unique<DeviceSession>(state, std::move(bench), [putAway, name = o.SimState] {
+          try {
+            putAway->PutAway();
+          } catch (const InOutError& e) {
+            throw e.About(name, "writing");
+          }
+        });
     base = kLpt1Base;
   } else {
     session =

@@ -49,18 +49,30 @@ const CliCommand kFileCommands[] = {
 void LoadImageFile(CliContext& c, const std::string& fileName) {
   BlankBuffer(c.State);
   c.State.HexFileName = fileName;
-  if (IsBinaryImage(c.Options, fileName))
-    LoadBinFile(c.State);
-  else
-    LoadHexFile(c.State);
+  HexLoadStop stop;
+  try {
+    if (IsBinaryImage(c.Options, fileName))
+      LoadBinFile(c.State);
+    else
+      stop = LoadHexFile(c.State);
+  } catch (const InOutError& e) {
+    throw e.About(fileName, "reading");
+  }
+  if (stop.TextAfterChecksum)
+    c.Err << "kaldo-cli: '" << PrintableText(fileName) << "' line " << stop.Line
+          << ": a data record goes on after its checksum\n";
 }
 
 void SaveImageFile(CliContext& c, const std::string& fileName) {
   c.State.HexFileName = fileName;
-  if (IsBinaryImage(c.Options, fileName))
-    SaveBinFile(c.State);
-  else
-    SaveHexFile(c.State);
+  try {
+    if (IsBinaryImage(c.Options, fileName))
+      SaveBinFile(c.State);
+    else
+      SaveHexFile(c.State);
+  } catch (const InOutError& e) {
+    throw e.About(fileName, "writing");
+  }
 }
 
 bool LoadImage(CliContext& c, const std::string& fileName) {

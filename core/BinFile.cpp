@@ -41,7 +41,10 @@ std::vector<std::uint8_t> ReadFileStart(const std::string& fileName, std::size_t
 
 void LoadBinFile(ProgramState& s) {
   // One byte past the device's end is enough to tell that the file does not fit.
-  const std::vector<std::uint8_t> bytes = ReadFileStart(s.HexFileName, s.DeviceSize + 1u);
+  LoadBinBytes(s, ReadFileStart(s.HexFileName, s.DeviceSize + 1u));
+}
+
+void LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes) {
   const std::size_t stored = std::min<std::size_t>(bytes.size(), s.DeviceSize);
   std::copy_n(bytes.begin(), stored, s.DataBuffer.begin());
   s.ResultText = bytes.size() > s.DeviceSize ? kAddressOutOfRange : kResultOK;

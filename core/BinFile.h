@@ -3,6 +3,8 @@
 // on the file named by HexFileName, as the Intel HEX ones do.
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "core/ProgramState.h"
@@ -14,6 +16,8 @@ namespace kaldo {
 // out of range . . ." in ResultText; otherwise ResultText := "OK". A file that cannot be opened or
 // read raises InOutError.
 void LoadBinFile(ProgramState& s);
+// The same on bytes already read: at most DeviceSize + 1 of them need be given.
+void LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes);
 
 // DataBuffer[0 .. DeviceSize-1]: exactly DeviceSize bytes.
 std::string BinFileBytes(const ProgramState& s);

@@ -62,4 +62,55 @@ std::string IntToStr(std::int64_t value) {
   return std::to_string(value);
 }
 
+namespace {
+
+// The length of the valid UTF-8 sequence for a printable character at the start of `text`, or 0.
+std::size_t PrintableSequenceLength(std::string_view text) {
+  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[i]); };
+  const unsigned lead = byte(0);
+  std::size_t length;
+  unsigned low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+    if (lead == 0xC2) low = 0xA0;  // C2 80 to C2 9F are the C1 controls
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;   // overlong
+    if (lead == 0xED) high = 0x9F;  // UTF-16 surrogates
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;   // overlong
+    if (lead == 0xF4) high = 0x8F;  // above U+10FFFF
+  } else {
+    return 0;
+  }
+  if (text.size() < length || byte(1) < low || byte(1) > high) return 0;
+  for (std::size_t i = 2; i < length; ++i)
+    if (byte(i) < 0x80 || byte(i) > 0xBF) return 0;
+  return length;
+}
+
+}  // namespace
+
+std::string PrintableText(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c >= 0x20 && c < 0x7F) {
+      out += text[i++];
+      continue;
+    }
+    const std::size_t length = c >= 0x80 ? PrintableSequenceLength(text.substr(i)) : 0;
+    if (length > 0) {
+      out.append(text.substr(i, length));
+      i += length;
+      continue;
+    }
+    out += "\\x" + IntToHex(c, 2);
+    ++i;
+  }
+  return out;
+}
+
 }  // namespace kaldo

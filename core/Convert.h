@@ -1,5 +1,5 @@
 // Number conversions used throughout the program: text to integer, and integers to the upper-case
-// hexadecimal shown to the user.
+// hexadecimal shown to the user; and outside text made safe to quote in a message.
 #pragma once
 
 #include <cstdint>
@@ -29,5 +29,11 @@ std::string IoAddressText(std::uint32_t address, int digits = 4);
 
 // Decimal text of a value, with a "-" for negative values.
 std::string IntToStr(std::int64_t value);
+
+// A text from outside (a file's content, a file name, an argument) as a message may quote it:
+// control characters (0x00-0x1F, 0x7F, and the C1 controls U+0080-U+009F) and bytes that are not
+// part of valid UTF-8 become "\x1B"-style escapes, so that a quoted text cannot drive the user's
+// terminal. Everything else, printable UTF-8 included, stays as it is.
+std::string PrintableText(std::string_view text);
 
 }  // namespace kaldo

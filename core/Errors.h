@@ -13,7 +13,7 @@ class Error : public std::runtime_error {
   explicit Error(const std::string& message) : std::runtime_error(message) {}
 };
 
-// A text that does not convert to a number.
+// A text that does not convert to a number; the message quotes it through PrintableText.
 class ConvertError : public Error {
  public:
   explicit ConvertError(const std::string& text);
@@ -24,14 +24,28 @@ class ConvertError : public Error {
 };
 
 // A file that cannot be opened, read, created or written: "File not found" (code 2), "File access
-// denied" (code 5) or "I/O error <code>" with the system's error number.
+// denied" (code 5) or "I/O error <code>" with the system's error number. The message is the
+// window's text; the command line adds the file and the system's reason (FullText).
 class InOutError : public Error {
  public:
-  InOutError(int code, const std::string& message) : Error(message), code_(code) {}
+  InOutError(int code, const std::string& message, int systemError = 0)
+      : Error(message), code_(code), systemError_(systemError) {}
   int Code() const { return code_; }
+  int SystemError() const { return systemError_; }  // the errno, 0 when there is none
+  const std::string& FileName() const { return fileName_; }
+
+  // The same error, met while `doing` ("reading", "writing") the file `fileName`; one that already
+  // names its file keeps it.
+  InOutError About(const std::string& fileName, const char* doing) const;
+  // "I/O error 28 writing out.hex: No space left on device", the file name through PrintableText;
+  // the message alone when no file is named.
+  std::string FullText() const;
 
  private:
   int code_;
+  int systemError_;
+  std::string fileName_;
+  std::string doing_;
 };
 
 inline constexpr int kFileNotFound = 2;
@@ -43,5 +57,7 @@ InOutError InOutErrorFromErrno(int err);
 
 // The text of the general error report: the message followed by ".", unless it already ends in one.
 std::string ErrorReportText(const std::exception& e);
+// As ErrorReportText, with an InOutError's FullText: the command line's report.
+std::string DetailedReportText(const std::exception& e);
 
 }  // namespace kaldo

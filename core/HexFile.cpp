@@ -28,7 +28,7 @@ int Field(const std::string& line, std::size_t position, std::size_t length) {
   return value;
 }
 
-enum class LineOutcome { Next, Stop };
+enum class LineOutcome { Next, Stop, TextAfterChecksum };
 
 LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t base) {
   const int count = Field(line, 2, 2);
@@ -52,6 +52,11 @@ LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t b
   if (sum % 256 != 0) {
     s.ResultText = kDataChecksumError;
     return LineOutcome::Stop;
+  }
+  // A second record on the same line would otherwise be lost without a word.
+  if (line.size() > p + 1) {
+    s.ResultText = kInvalidHexFormat;
+    return LineOutcome::TextAfterChecksum;
   }
   return LineOutcome::Next;
 }
@@ -78,14 +83,16 @@ LineOutcome AddressRecord(ProgramState& s, const std::string& line, int type, st
 
 }  // namespace
 
-void LoadHexLines(ProgramState& s, LineReader& in) {
+HexLoadStop LoadHexLines(ProgramState& s, LineReader& in) {
   std::uint64_t base = 0;
   std::string line;
+  std::size_t number = 0;
   while (!in.Eof()) {
     in.ReadLine(line);
+    ++number;
     if (line.empty() || line[0] != ':') {
       s.ResultText = kInvalidHexFormat;
-      return;
+      return {number, false};
     }
     const int type = Field(line, 8, 2);
     LineOutcome outcome = LineOutcome::Next;
@@ -93,14 +100,15 @@ void LoadHexLines(ProgramState& s, LineReader& in) {
       outcome = DataRecord(s, line, base);
     else if (type == kExtendedSegmentAddress || type == kExtendedLinearAddress)
       outcome = AddressRecord(s, line, type, base);
-    if (outcome == LineOutcome::Stop) return;
+    if (outcome != LineOutcome::Next) return {number, outcome == LineOutcome::TextAfterChecksum};
   }
   s.ResultText = kResultOK;
+  return {};
 }
 
-void LoadHexFile(ProgramState& s) {
-  LineReader in = LineReader::OpenFile(s.HexFileName, kLongestRecord);
-  LoadHexLines(s, in);
+HexLoadStop LoadHexFile(ProgramState& s) {
+  LineReader in = LineReader::OpenFile(s.HexFileName, kLongestRecord + 1);
+  return LoadHexLines(s, in);
 }
 
 std::string HexFileText(const ProgramState& s) {

@@ -22,13 +22,22 @@ inline constexpr int kExtendedSegmentAddress = 0x02;  // base := value * 16
 inline constexpr int kExtendedLinearAddress = 0x04;   // base := value * 65536
 
 // The longest a record can be: the mark, count, address and type (9), 255 data bytes (510) and the
-// checksum (2). The reader looks at nothing after it, so it keeps no more of a line.
+// checksum (2). The reader keeps one character more of a line, enough to tell that a data record
+// goes on after its checksum, which is a format error.
 inline constexpr std::size_t kLongestRecord = 521;
 
+// Where a load stopped short: the 1-based number of the line that ended it (0 when the whole file
+// was read or an error was raised), and whether that line is a data record that goes on after its
+// checksum.
+struct HexLoadStop {
+  std::size_t Line = 0;
+  bool TextAfterChecksum = false;
+};
+
 // Does not blank the buffer first: the caller does. Bytes before the first failing line stay.
-void LoadHexFile(ProgramState& s);
+HexLoadStop LoadHexFile(ProgramState& s);
 // The reader working on any source of lines (LoadHexFile opens HexFileName for it).
-void LoadHexLines(ProgramState& s, LineReader& in);
+HexLoadStop LoadHexLines(ProgramState& s, LineReader& in);
 
 // 16-byte data records over 0 .. DeviceSize-1, then the end-of-file record; CR LF line ends.
 std::string HexFileText(const ProgramState& s);

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "core/Convert.h"
+#include "core/Errors.h"
 #include "core/HexFile.h"
 
 namespace kaldo {
@@ -55,23 +56,33 @@ std::string Settings::FileName() const {
   return folder_ + "/" + kSettingsFileName;
 }
 
+namespace {
+
+// A line cut short is never taken for the number its first part spells.
+std::int32_t NumberLine(const std::string& line) {
+  if (line.size() > kLongestSettingsLine) throw ConvertError(line);
+  return StrToInt(line);
+}
+
+}  // namespace
+
 void ReadSettingsLines(ProgramState& s, LineReader& in) {
   std::string line;
   in.ReadLine(line);
-  s.DeviceType = StrToInt(line);
+  s.DeviceType = NumberLine(line);
   in.ReadLine(line);
-  s.ProgBits = StrToInt(line);
+  s.ProgBits = NumberLine(line);
   in.ReadLine(line);
-  s.PortBase = static_cast<std::uint16_t>(StrToInt(line));
+  s.PortBase = static_cast<std::uint16_t>(NumberLine(line));
   in.ReadLine(line);
-  s.HexFileName = line;
+  s.HexFileName = line.size() > kLongestSettingsLine ? std::string() : line;
 }
 
 void Settings::LoadSettings() {
   const std::string fileName = FileName();
   if (!FileExists(fileName)) return;
   {
-    LineReader in = LineReader::OpenFile(fileName);
+    LineReader in = LineReader::OpenFile(fileName, kLongestSettingsLine + 1);
     ReadSettingsLines(state_, in);
   }
   if (!state_.HexFileName.empty() && FileExists(state_.HexFileName))

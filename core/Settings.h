@@ -49,6 +49,10 @@ class Settings {
   std::string folder_;
 };
 
+// The reader keeps this much of each line and one character more: a number line that long is a
+// conversion error, and a file name that long names no file (it passes the system's own limit).
+inline constexpr std::size_t kLongestSettingsLine = 4096;
+
 // Reading and writing of the four lines alone.
 void ReadSettingsLines(ProgramState& s, LineReader& in);
 std::string SettingsText(const ProgramState& s);

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <random>
 
+#include "core/Convert.h"
 #include "core/Errors.h"
 
 namespace kaldo {
@@ -227,10 +228,11 @@ void RewriteInPlace(const std::string& fileName, std::string_view content) {
   ::close(fd);
   const InOutError failure = InOutErrorFromErrno(err);
   if (restoreErr == 0) throw failure;
-  throw InOutError(failure.Code(), std::string(failure.what()) +
-                                       "; putting the old contents back failed too (" +
-                                       InOutErrorFromErrno(restoreErr).what() + "), so '" +
-                                       fileName + "' is left incomplete");
+  throw InOutError(failure.Code(),
+                   std::string(failure.what()) + "; putting the old contents back failed too (" +
+                       InOutErrorFromErrno(restoreErr).what() + "), so '" +
+                       PrintableText(fileName) + "' is left incomplete",
+                   err);
 }
 
 // After a rename the folder holds the new name; on the disk too once this has run.

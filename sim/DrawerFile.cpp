@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <thread>
 
+#include "core/Convert.h"
 #include "core/TextFile.h"
 
 namespace kaldo::sim {
@@ -24,7 +25,7 @@ bool SameFile(const struct stat& a, const struct stat& b) {
 }  // namespace
 
 DrawerFile::DrawerFile(const std::string& path, const DrawerFileOptions& options)
-    : name_(path), file_(FollowLinks(path)) {
+    : name_(PrintableText(path)), file_(FollowLinks(path)) {
   Take(options);
   try {
     Load(options);

@@ -51,7 +51,7 @@ class DrawerFile {
   void Load(const DrawerFileOptions& options);
   void LetGo();
 
-  std::string name_;  // as given, for the messages
+  std::string name_;  // as given, control characters escaped, for the messages
   std::string file_;  // at the end of its links
   int fd_ = -1;       // open while the file is held
   bool created_ = false;

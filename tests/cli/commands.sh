@@ -23,11 +23,11 @@ check "checksum error"      1 'Data Checksum Error . . .\nChecksum EE86' '' load
 check "blank line"          1 'Invalid Hex File Format . . .\nChecksum EF43' '' load blank-line.hex
 check "extended address"    1 'Address out of range . . .\nChecksum F000' '' load high.hex
 check "bad field"           2 ''  "'\$G0' is not a valid integer value."  load bad.hex
-check "missing file"        2 ''                                     'File not found.' load nothing.hex
-check "folder"              2 ''                                     'I/O error 21.' load folder
+check "missing file"        2 ''                                     'File not found reading nothing.hex: No such file or directory.' load nothing.hex
+check "folder"              2 ''                                     'I/O error 21 reading folder: Is a directory.' load folder
 check "convert"             0 'OK\nChecksum EF43'                    ''        convert one.hex out.hex
 check "convert failed load" 1 'Data Checksum Error . . .\nChecksum EE86' '' convert sum.hex not.hex
-check "convert unwritable"  2 'OK\nChecksum EF43'                    'File not found.' convert one.hex no/out.hex
+check "convert unwritable"  2 'OK\nChecksum EF43'                    'File not found writing no/out.hex: No such file or directory.' convert one.hex no/out.hex
 check "no command"          2 ''  "kaldo-cli: no command given$usage"
 check "unknown command"     2 ''  "kaldo-cli: unknown command 'lod'$usage"               lod one.hex
 check "unknown device"      2 ''  "kaldo-cli: unknown device '8051'$usage"              --device 8051 load one.hex
@@ -37,7 +37,7 @@ check "help takes no value" 2 ''  "kaldo-cli: option '--help' takes no value$usa
 check "missing argument"    2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] convert IN OUT$usage" convert one.hex
 check "extra argument"      2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] load FILE$usage" load a b
 check "argument to blank"   2 ''  "kaldo-cli: usage: kaldo-cli [OPTIONS] blank$usage"   blank a
-check "dash file name"      2 ''  'File not found.'                  load -- -x.hex
+check "dash file name"      2 ''  'File not found reading -x.hex: No such file or directory.' load -- -x.hex
 
 # Raw binary images: by the name's extension in any case, or by --format for every file.
 printf '\022\064' >short.bin

@@ -41,8 +41,8 @@ same  "read --format bin file" img.bin back.img
 check "write too long .bin"  1 'Address out of range . . .'                ''      $S --device 89c1051 write img.bin
 check "write bad HEX"        1 'Data Checksum Error . . .'                 ''      $S write sum.hex
 check "verify bad HEX"       1 'Data Checksum Error . . .'                 ''      $S verify sum.hex
-check "write missing file"   2 ''                                          'File not found.' $S write none.hex
-check "read unwritable"      2 ''                                          'File not found.' $S read no/out.hex
+check "write missing file"   2 ''                                          'File not found reading none.hex: No such file or directory.' $S write none.hex
+check "read unwritable"      2 ''                                          'File not found writing no/out.hex: No such file or directory.' $S read no/out.hex
 cp a.hex keep.hex
 check "state file of another kind" 2 '' "'a.hex' is not a state file of the simulated PC; it was left unchanged." --sim a.hex blank
 same  "other file left unchanged" a.hex keep.hex

@@ -20,7 +20,7 @@ done <<'EOF'
 89c2051  |--lock 1,3        |write a.hex|--lock 3 is not possible: AT89C2051 has lock bits 1 and 2 and no ISP fuse
 89c1051u |--lock 3          |write a.hex|--lock 3 is not possible: AT89C1051U has lock bits 1 and 2 and no ISP fuse
 89c51    |--isp             |write a.hex|--isp is not possible: AT89C51 has lock bits 1, 2 and 3 and no ISP fuse
-89s52    |--isp             |blank      |--isp is not possible: AT89S52 has lock bits 1, 2 and 3 and no ISP fuse
+89s52    |--isp             |write a.hex|--isp is not possible: AT89S52 has lock bits 1, 2 and 3 and no ISP fuse
 89c4051  |--lock 3 --isp    |write a.hex|--lock 3 and --isp are not possible: AT89C4051 has lock bits 1 and 2 and no ISP fuse
 EOF
 check "S53 takes lock 3 and isp" 0 'Programming/Verify OK\nLock Bits Programmed' '' --sim st --device 89s53 --lock 3 --isp write a.hex
@@ -57,7 +57,7 @@ mkdir keep
 cp a.hex keep/out.hex
 cp a.hex old.hex
 (ulimit -f 4; "$CLI" --device 89c51rc convert a.hex keep/out.hex) >out 2>err
-[ "$?" = 2 ] && [ "$(cat err)" = "I/O error 27." ] || fail "file-size limit: $(cat err)"
+[ "$?" = 2 ] && [ "$(cat err)" = "I/O error 27 writing keep/out.hex: File too large." ] || fail "file-size limit: $(cat err)"
 same "file-size limit: old file kept" keep/out.hex old.hex
 [ "$(ls -A keep)" = out.hex ] || fail "file-size limit: left $(ls -A keep)"
 
@@ -65,7 +65,7 @@ chmod 555 keep
 chmod 666 keep/out.hex
 if can_run_as_user; then
   (ulimit -f 4; as_user "$CLI" --device 89c51rc convert a.hex keep/out.hex) >out 2>err
-  [ "$?" = 2 ] && [ "$(cat err)" = "I/O error 27." ] || fail "in place, file-size limit: $(cat err)"
+  [ "$?" = 2 ] && [ "$(cat err)" = "I/O error 27 writing keep/out.hex: File too large." ] || fail "in place, file-size limit: $(cat err)"
   same "in place, file-size limit: old file kept" keep/out.hex old.hex
   [ "$(ls -A keep)" = out.hex ] || fail "in place, file-size limit: left $(ls -A keep)"
   as_user "$CLI" --device 89c51 convert a.hex keep/out.hex >out 2>err ||

@@ -104,7 +104,7 @@ for other in fifo folder /dev/null; do
     --sim $other blank
 done
 [ -p fifo ] && [ -d folder ] && [ -c /dev/null ] || fail "a file that is not regular was replaced"
-check "folder missing" 2 '' 'File not found.' --sim no/st blank
+check "folder missing" 2 '' 'File not found opening no/st: No such file or directory.' --sim no/st blank
 
 # A link is followed and the file it names updated.
 ln -s good.st link.st
@@ -118,7 +118,7 @@ chmod 444 ro.st
 cp ro.st ro.keep
 if can_run_as_user; then
   as_user "$CLI" --sim ro.st --device 89c2051 write a.hex >out 2>err
-  [ "$?" = 2 ] && [ "$(cat err)" = "File access denied." ] || fail "read-only file: $(cat out err)"
+  [ "$?" = 2 ] && [ "$(cat err)" = "File access denied opening ro.st: Permission denied." ] || fail "read-only file: $(cat out err)"
   same "read-only file kept" ro.st ro.keep
 else
   echo "skipped: read-only file (root without setpriv)"

@@ -44,7 +44,8 @@ TEST(StrToInt, RejectedTextsRaiseTheConversionError) {
       StrToInt(text);
       ADD_FAILURE() << "accepted '" << text << "'";
     } catch (const ConvertError& e) {
-      EXPECT_EQ(std::string(e.what()), "'" + std::string(text) + "' is not a valid integer value");
+      EXPECT_EQ(std::string(e.what()),
+                "'" + PrintableText(text) + "' is not a valid integer value");
       EXPECT_EQ(e.Text(), text);
     }
     EXPECT_FALSE(TryStrToInt(text).has_value()) << text;
@@ -62,6 +63,71 @@ TEST(IntToHex, PadsAndKeepsExtraDigits) {
   EXPECT_EQ(IoAddressText(0x378), "0x0378");
   EXPECT_EQ(IoAddressText(0x61, 2), "0x61");
   EXPECT_EQ(IoAddressText(0x1D010), "0x1D010");
+}
+
+TEST(PrintableText, EscapesControlsAndBrokenUtf8) {
+  const struct {
+    const char* name;
+    std::string text;
+    const char* shown;
+  } cases[] = {
+      {"plain", "a.hex $G0 ~", "a.hex $G0 ~"},
+      {"escape sequence", "$\x1b[2J", "$\\x1B[2J"},
+      {"line ends and tab", "a\r\n\tb", "a\\x0D\\x0A\\x09b"},
+      {"NUL and DEL", std::string("a\0b\x7F", 4), "a\\x00b\\x7F"},
+      {"UTF-8 kept", "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80",
+       "Gr\xC3\xBC\xC3\x9F \xE2\x82\xAC \xF0\x9F\x98\x80"},
+      {"C1 control CSI",
+       "\xC2\x9B"
+       "2J",
+       "\\xC2\\x9B2J"},
+      {"no-break space kept",
+       "a\xC2\xA0"
+       "b",
+       "a\xC2\xA0"
+       "b"},
+      {"lone high byte",
+       "\x9B"
+       "2J",
+       "\\x9B2J"},
+      {"cut sequence", "\xE2\x82", "\\xE2\\x82"},
+      {"overlong slash", "\xC0\xAF", "\\xC0\\xAF"},
+      {"surrogate", "\xED\xA0\x80", "\\xED\\xA0\\x80"},
+      {"above U+10FFFF", "\xF4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},
+      {"backslash stays", "\\x1B", "\\x1B"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(PrintableText(c.text), c.shown) << c.name;
+    EXPECT_EQ(PrintableText(PrintableText(c.text)), c.shown) << c.name << " twice";
+  }
+  EXPECT_EQ(ConvertError("$\x1b[2J").what(),
+            std::string("'$\\x1B[2J' is not a valid integer value"));
+  EXPECT_EQ(ConvertError("$\x1b[2J").Text(), "$\x1b[2J");
+}
+
+TEST(Errors, FileErrorsNameTheFileAndTheReason) {
+  const struct {
+    InOutError error;
+    const char* window;    // ErrorReportText
+    const char* detailed;  // DetailedReportText
+  } cases[] = {
+      {InOutErrorFromErrno(ENOSPC).About("out.hex", "writing"), "I/O error 28.",
+       "I/O error 28 writing out.hex: No space left on device."},
+      {InOutErrorFromErrno(ENOENT).About("no/in.hex", "reading"), "File not found.",
+       "File not found reading no/in.hex: No such file or directory."},
+      {InOutErrorFromErrno(EACCES).About("a\x1b]0;x\x07.hex", "writing"), "File access denied.",
+       "File access denied writing a\\x1B]0;x\\x07.hex: Permission denied."},
+      {InOutErrorFromErrno(EISDIR).About("first", "reading").About("second", "writing"),
+       "I/O error 21.", "I/O error 21 reading first: Is a directory."},
+      {InOutErrorFromErrno(EIO), "I/O error 5.", "I/O error 5."},
+      {InOutError(27, "I/O error 27").About("x", "writing"), "I/O error 27.",
+       "I/O error 27 writing x."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(ErrorReportText(c.error), c.window);
+    EXPECT_EQ(DetailedReportText(c.error), c.detailed);
+  }
+  EXPECT_EQ(DetailedReportText(ConvertError("$G0")), "'$G0' is not a valid integer value.");
 }
 
 TEST(Errors, MessagesAndReportText) {

@@ -76,7 +76,25 @@ TEST(LoadHexFile, OutcomesAndStoredBytes) {
        ":FFZZZZ01QQ\r\n:0400000300001234FF\r\n" + r0,
        kResultOK,
        {{0x0F, 0x0F}}},
-      {"trailing text ignored", r0 + "anything at all\r\n", kResultOK, {{0x0F, 0x0F}}},
+      {"text after a data record", r0 + "anything at all\r\n", kInvalidHexFormat, {{0x0F, 0x0F}}},
+      {"two data records on one line",
+       r0 + r1 + "\r\n",
+       kInvalidHexFormat,
+       {{0x0F, 0x0F}, {0x10, 0xFF}}},
+      {"a blank after the checksum", r0 + " \r\n" + r1, kInvalidHexFormat, {{0x10, 0xFF}}},
+      {"a 255-byte record and one more character",
+       Record(0, 0, Bytes(255, 0)) + "0",
+       kInvalidHexFormat,
+       {{0xFE, 0xFE}}},
+      {"a 255-byte record alone", Record(0, 0, Bytes(255, 0)) + "\r\n", kResultOK, {{0xFE, 0xFE}}},
+      {"a bad checksum before the text after it",
+       ":0100200055AB junk",
+       kDataChecksumError,
+       {{0x20, 0x55}}},
+      {"text after other records ignored",
+       kEnd + "anything\r\n" + Record(2, 0, {0, 0}) + "xx",
+       kResultOK,
+       {}},
       {"count 0, checksum right", ":0000000000\r\n", kResultOK, {}},
       {"count 0, checksum wrong", ":0000000001\r\n", kDataChecksumError, {}},
       {"checksum wrong, earlier records kept",
@@ -172,11 +190,35 @@ TEST(LoadHexFile, FilesThatCannotBeRead) {
   EXPECT_EQ(s.ResultText, "before");
 }
 
+TEST(LoadHexFile, TheFailingLineIsNamed) {
+  const std::string r0 = Record(0, 0, {1});
+  const struct {
+    const char* name;
+    std::string text;
+    std::size_t line;
+    bool textAfterChecksum;
+  } cases[] = {
+      {"whole file", r0 + "\r\n" + kEnd, 0, false},
+      {"second record on line 3", r0 + "\n" + kEnd + "\r\n" + r0 + r0, 3, true},
+      {"blank line 2", r0 + "\r\n\r\n", 2, false},
+      {"checksum on line 1", ":01000000FF01", 1, false},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    WriteBytes(folder / "in.hex", c.text);
+    ProgramState s;
+    s.HexFileName = folder / "in.hex";
+    const HexLoadStop stop = LoadHexFile(s);
+    EXPECT_EQ(stop.Line, c.line) << c.name;
+    EXPECT_EQ(stop.TextAfterChecksum, c.textAfterChecksum) << c.name;
+  }
+}
+
 TEST(LoadHexFile, LinesAcrossTheReadChunks) {
   // A line far longer than one read, then a CR LF split between two reads.
   const std::size_t chunk = 64 * 1024;
-  std::string text = Record(0, 0x0000, Bytes(16, 0x00)) + std::string(200000, 'x') + "\r\n";
-  text += Record(0, 0x10, {0x66});
+  std::string text = kEnd + std::string(200000, 'x') + "\r\n";
+  text += Record(0, 0x0000, Bytes(16, 0x00)) + "\r\n" + Record(0, 0x10, {0x66}) + "\r\n" + kEnd;
   text += std::string(chunk - 1 - text.size() % chunk, 'y');
   ASSERT_EQ(text.size() % chunk, chunk - 1);
   text += "\r\n" + Record(0, 0x20, {0x77});

@@ -89,6 +89,49 @@ TEST(Settings, FileContents) {
   }
 }
 
+TEST(Settings, LinesAreBounded) {
+  const std::string atBound(kLongestSettingsLine - 1, '0');
+  const struct {
+    const char* name;
+    std::string text;
+    int deviceType;
+    std::size_t nameLength;
+    bool raises;
+  } cases[] = {
+      {"number at the bound", atBound + "5\r\n0\r\n888\r\n", 5, 0, false},
+      {"number past the bound", atBound + "05\r\n0\r\n888\r\n", 0, 0, true},
+      {"name at the bound", "1\r\n0\r\n888\r\n" + std::string(kLongestSettingsLine, 'n'), 1,
+       kLongestSettingsLine, false},
+      {"name past the bound", "1\r\n0\r\n888\r\n" + std::string(kLongestSettingsLine + 1, 'n'), 1,
+       0, false},
+  };
+  for (const auto& c : cases) {
+    ProgramState s;
+    LineReader in(c.text);
+    bool raised = false;
+    try {
+      ReadSettingsLines(s, in);
+    } catch (const ConvertError&) {
+      raised = true;
+    }
+    EXPECT_EQ(raised, c.raises) << c.name;
+    EXPECT_EQ(s.DeviceType, c.deviceType) << c.name;
+    EXPECT_EQ(s.HexFileName.size(), c.nameLength) << c.name;
+  }
+
+  // From the file, the reader keeps no more of a line than the bound and one character.
+  TempFolder folder;
+  WriteBytes(folder / "Kaldo.set", std::string(1 << 20, '7') + "\r\n0\r\n888\r\n");
+  ProgramState s;
+  try {
+    Settings(s, folder.path()).LoadSettings();
+    ADD_FAILURE() << "a 1 MB first line was taken";
+  } catch (const ConvertError& e) {
+    EXPECT_EQ(e.Text(), std::string(kLongestSettingsLine + 1, '7'));
+  }
+  EXPECT_EQ(s.DeviceType, 0);
+}
+
 TEST(Settings, NoFileKeepsEveryValue) {
   TempFolder folder;
   ProgramState s;
