@@ -239,8 +239,9 @@ void TfrmMain::UpdateHexFilename() {
     return;
   }
   const QString name = FromBytes(state_.HexFileName);
-  stsBar->SetPanel(0, QStringLiteral(" Hex File :  ") +
-                          name.mid(name.lastIndexOf(QLatin1Char('/')) + 1).toUpper());
+  const QString shown = name.mid(name.lastIndexOf(QLatin1Char('/')) + 1).toUpper();
+  stsBar->SetPanel(0,
+                   QStringLiteral(" Hex File :  ") + FromBytes(PrintableText(shown.toStdString())));
 }
 
 void TfrmMain::GetFilePath() {

@@ -51,6 +51,11 @@ QString Text(const std::string& bytes) {
   return QString::fromStdString(bytes);
 }
 
+// A file name as a message quotes it: its control characters escaped.
+QString Printable(const QString& name) {
+  return Text(PrintableText(name.toStdString()));
+}
+
 // The file-name part of a path: everything after the last "/".
 QString FileNamePart(const std::string& path) {
   const QString text = Text(path);
@@ -210,8 +215,9 @@ void TfrmMain::cmdReloadFileClick(QObject*) {
   if (LoadCurrentFile(*this)) {
     UpdateGridDisp();
     RefreshCheckSum();
-    MessageBox(FileNamePart(state_.HexFileName).toUpper() + QStringLiteral("  reload Ok"),
-               QStringLiteral("  RELOAD HEX FILE"), MsgIcon::None);
+    MessageBox(
+        Printable(FileNamePart(state_.HexFileName).toUpper()) + QStringLiteral("  reload Ok"),
+        QStringLiteral("  RELOAD HEX FILE"), MsgIcon::None);
     return;
   }
   // Unlike Open, a rejected reload leaves a blank buffer.

@@ -152,7 +152,7 @@ void PrintHelp(std::ostream& out) {
   for (auto table : CommandTables()) {
     for (const CliCommand& c : table) PrintEntry(out, CommandLine(c), c.Help);
   }
-  out << "\nOptions (before or after the command):\n";
+  out << "\nOptions (before or after the command; a command refuses those it has no use for):\n";
   for (auto table : OptionTables()) {
     for (const CliOption& o : table)
       PrintEntry(out, std::string(o.Name) + (o.ValueName ? std::string(" ") + o.ValueName : ""),

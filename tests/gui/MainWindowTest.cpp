@@ -330,6 +330,7 @@ class MainWindowTest : public QObject {
         {"/home/u/Projects/blink.ihx", " Hex File :  BLINK.IHX", "/home/u/Projects/"},
         {"plain.hex", " Hex File :  PLAIN.HEX", ""},
         {"/a\\b/c:d.hex", " Hex File :  C:D.HEX", "/a\\b/"},
+        {"/x/a\x1b]0;b\x07.hex", " Hex File :  A\\x1B]0;B\\x07.HEX", "/x/"},
     };
     for (const auto& r : rows) {
       rig.state.HexFileName = r.name;

@@ -147,6 +147,30 @@ class MainFileCommandsTest : public QObject {
     QVERIFY(rig.state.DataBuffer == buffer);
   }
 
+  // Hostile files: a second record on a data record's line is refused, and text from the file or
+  // its name reaches a message with its control characters escaped.
+  void hostileFilesShowEscapedTexts() {
+    const struct {
+      const char* file;
+      std::string text;
+      const char* title;
+      const char* message;
+    } rows[] = {
+        {"two.hex", ":0100000011EE:0100100022CD\r\n", "  OPEN FILE", kInvalidHexFormat},
+        {"esc.hex", ":10\x1b[2J00\r\n", " KALDO", "'$\\x1B[2J' is not a valid integer value."},
+        {"a\x1b[2Jb.hex", kGoodHex, "  RELOAD HEX FILE", "A\\x1B[2JB.HEX  reload Ok"},
+    };
+    for (const auto& r : rows) {
+      FileRig rig;
+      WriteFile(rig.Path(r.file), r.text);
+      rig.Open(rig.Path(r.file));
+      if (rig.messages.Shown.empty()) QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton);
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Last().Title, QString(r.title));
+      QCOMPARE(rig.messages.Last().Text, QString(r.message));
+    }
+  }
+
   // A raised error still leaves the window showing the buffer in memory, and no file named.
   void openOrReloadWithARaisedErrorRefreshesTheWindow() {
     for (bool reload : {false, true}) {
