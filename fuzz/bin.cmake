@@ -1,0 +1,1 @@
+kaldo_fuzz(bin LIBS kaldo_core SOURCES BinFuzz.cpp)

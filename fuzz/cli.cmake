@@ -1,0 +1,1 @@
+kaldo_fuzz(cli LIBS kaldo_cli_lib SOURCES CliFuzz.cpp)

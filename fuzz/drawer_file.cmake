@@ -1,0 +1,1 @@
+kaldo_fuzz(drawer_file LIBS kaldo_sim SOURCES DrawerFileFuzz.cpp)
