@@ -53,15 +53,16 @@ bool StderrIsTerminal(const CliContext& c) {
   return &c.Err == &std::cerr && isatty(STDERR_FILENO);
 }
 
+void ThrowIfStopped(const StopFlag& stop) {
+  if (stop.Requested()) throw StoppedError(stop.Signal());
+}
+
 // Runs one device command with the busy text of its window command. A command that reads or
-// writes the chip runs only after the signature guard; nothing when the guard refused.
-// SIGINT, SIGTERM, SIGHUP and SIGQUIT stop the guard or the command at its next byte or wait;
-// whatever ends them, the board is reset, the timer put back, the trace completed and the chips
-// saved before it is reported. A signal raises StoppedError here, even when it came too late to
-// stop anything.
-std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command) {
-  StopFlag stop;
-  const StopSignals signals(stop);
+// writes the chip runs only after the signature guard; nothing when the guard refused. Whatever
+// ends it, the board is reset, the timer put back, the trace completed and the chips saved before
+// it is reported. Raises StoppedError when a stop was requested, even one too late to stop
+// anything.
+std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, StopFlag& stop) {
   std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State, stop);
   std::optional<CommandOutcome> outcome;
   try {
@@ -80,8 +81,23 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command) 
     throw;
   }
   session->Finish();
-  if (stop.Requested()) throw StoppedError(stop.Signal());
+  ThrowIfStopped(stop);
   return outcome;
+}
+
+// Runs `command` (the device part, the saving of its output and its report) while SIGINT, SIGTERM,
+// SIGHUP and SIGQUIT only request a stop: the routines stop at their next byte or wait, a file
+// being saved is completed or left as it was, and the first signal's status is the program's.
+template <typename Command>
+int UnderStopSignals(Command command) {
+  StopFlag stop;
+  int status;
+  {
+    const StopSignals signals(stop);
+    status = command(stop);
+  }
+  ThrowIfStopped(stop);
+  return status;
 }
 
 // Loads IN into a blank buffer as the window's Open does; prints the outcome only when it failed,
@@ -101,35 +117,44 @@ int Verdict(CliContext& c, const std::optional<CommandOutcome>& outcome) {
   return outcome->Succeeded() ? kExitOK : kExitFailed;
 }
 
+// The device command and the printing of its outcome.
+int RunAndReport(CliContext& c, DeviceCommand command) {
+  return UnderStopSignals(
+      [&](StopFlag& stop) { return Verdict(c, RunOnDevice(c, command, stop)); });
+}
+
 int RunBlank(CliContext& c, const std::vector<std::string>&) {
   CheckDeviceOptions(c.Options);
-  return Verdict(c, RunOnDevice(c, DeviceCommand::BlankCheck));
+  return RunAndReport(c, DeviceCommand::BlankCheck);
 }
 
 int RunRead(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
-  const std::optional<CommandOutcome> outcome = RunOnDevice(c, DeviceCommand::Read);
-  if (!outcome || !outcome->Succeeded()) return Verdict(c, outcome);
-  SaveImageFile(c, args[0]);
-  return Verdict(c, outcome);
+  return UnderStopSignals([&](StopFlag& stop) {
+    const std::optional<CommandOutcome> outcome = RunOnDevice(c, DeviceCommand::Read, stop);
+    if (!outcome || !outcome->Succeeded()) return Verdict(c, outcome);
+    SaveImageFile(c, args[0]);
+    ThrowIfStopped(stop);
+    return Verdict(c, outcome);
+  });
 }
 
 int RunWrite(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
   if (!LoadForDevice(c, args[0])) return kExitFailed;
   c.State.ProgBits = c.Options.ProgBits;
-  return Verdict(c, RunOnDevice(c, DeviceCommand::Write));
+  return RunAndReport(c, DeviceCommand::Write);
 }
 
 int RunVerify(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
   if (!LoadForDevice(c, args[0])) return kExitFailed;
-  return Verdict(c, RunOnDevice(c, DeviceCommand::Verify));
+  return RunAndReport(c, DeviceCommand::Verify);
 }
 
 int RunSignature(CliContext& c, const std::vector<std::string>&) {
   CheckDeviceOptions(c.Options);
-  return Verdict(c, RunOnDevice(c, DeviceCommand::Signature));
+  return RunAndReport(c, DeviceCommand::Signature);
 }
 
 const CliCommand kDeviceCommands[] = {

@@ -55,8 +55,10 @@ class StoppedError : public Error {
 
 // While an object lives, SIGINT, SIGTERM, SIGHUP and SIGQUIT do nothing but request a stop on the
 // flag and, when a descriptor is given, write the signal's number as one byte to it (the write
-// end of a pipe that an event loop watches). The handlers that stood before come back when it
-// goes. One at a time.
+// end of a pipe that an event loop watches). A signal that was ignored when the object was made
+// (nohup, a background job of a script) stays ignored. When it goes, the handlers that stood
+// before come back; unless a signal stopped the program: then later ones do nothing, so that the
+// program ends with the status of the first. One at a time; the flag must outlive it.
 class StopSignals {
  public:
   explicit StopSignals(StopFlag& flag, int notifyFd = -1);
@@ -70,7 +72,9 @@ class StopSignals {
  private:
   static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
   static constexpr std::size_t kSignalCount = 4;
+  const StopFlag& flag_;
   struct sigaction previous_[kSignalCount];
+  bool installed_[kSignalCount] = {};
 };
 
 }  // namespace kaldo

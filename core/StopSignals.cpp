@@ -1,3 +1,4 @@
+#include <pthread.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -25,9 +26,16 @@ extern "C" void OnStopSignal(int signal) {
   errno = savedErrno;
 }
 
+// Takes the signals that come after the one that stopped the program, which is on its way out.
+extern "C" void OnLateSignal(int) {}
+
+bool IsIgnored(const struct sigaction& action) {
+  return (action.sa_flags & SA_SIGINFO) == 0 && action.sa_handler == SIG_IGN;
+}
+
 }  // namespace
 
-StopSignals::StopSignals(StopFlag& flag, int notifyFd) {
+StopSignals::StopSignals(StopFlag& flag, int notifyFd) : flag_(flag) {
   StopFlag* none = nullptr;
   if (!gStopFlag.compare_exchange_strong(none, &flag))
     throw std::logic_error("the stop signals are already taken");
@@ -37,13 +45,30 @@ StopSignals::StopSignals(StopFlag& flag, int notifyFd) {
   sigemptyset(&action.sa_mask);
   // Interrupted system calls resume: the routine notices the flag at its next byte or poll.
   action.sa_flags = SA_RESTART;
-  for (std::size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &action, &previous_[i]);
+  for (std::size_t i = 0; i < kSignalCount; ++i) {
+    // A signal ignored when the program started (nohup, a background job) stays ignored.
+    installed_[i] = sigaction(kSignals[i], nullptr, &previous_[i]) == 0 &&
+                    !IsIgnored(previous_[i]) && sigaction(kSignals[i], &action, nullptr) == 0;
+  }
 }
 
 StopSignals::~StopSignals() {
-  for (std::size_t i = 0; i < kSignalCount; ++i) sigaction(kSignals[i], &previous_[i], nullptr);
+  // Blocked while the handlers change hands, so that none is taken by the wrong one.
+  sigset_t stopSignals, before;
+  sigemptyset(&stopSignals);
+  for (int signal : kSignals) sigaddset(&stopSignals, signal);
+  pthread_sigmask(SIG_BLOCK, &stopSignals, &before);
+  struct sigaction late {};
+  late.sa_handler = OnLateSignal;
+  sigemptyset(&late.sa_mask);
+  late.sa_flags = SA_RESTART;
+  const bool stoppedBySignal = flag_.Signal() > 0;
+  for (std::size_t i = 0; i < kSignalCount; ++i) {
+    if (installed_[i]) sigaction(kSignals[i], stoppedBySignal ? &late : &previous_[i], nullptr);
+  }
   gNotifyFd = -1;
   gStopFlag = nullptr;
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace kaldo

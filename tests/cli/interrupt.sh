@@ -40,18 +40,37 @@ trace_ends_idle() {
     }' "$1"
 }
 
-for signal in INT TERM HUP QUIT; do
-  rm -f st t.txt
-  "$CLI" --sim st --trace t.txt --device 89C51 write big.hex >out.txt 2>err.txt &
+# Starts kaldo-cli in the background as a user's shell would: a background job of a script starts
+# with SIGINT and SIGQUIT ignored, and the program leaves a signal ignored that was ignored when it
+# started (nohup). IGNORED: the signals to start it with ignored.
+start() {
+  local ignored=$1
+  shift
+  env --default-signal=INT,QUIT ${ignored:+--ignore-signal=$ignored} "$CLI" "$@" >out.txt 2>err.txt &
   pid=$!
-  # Into the programming pass: start-up, the signature check, the 500 ms settles and the erase
-  # make about 36 MB of trace (some 17 MB a simulated second); the pass then writes a byte every
-  # 2 ms for 8 s.
+}
+
+# Waits until the write is in the programming pass: start-up, the signature check, the 500 ms
+# settles and the erase make about 36 MB of trace (some 17 MB a simulated second); the pass then
+# writes a byte every 2 ms for 8 s.
+in_programming_pass() {
   for _ in $(seq 2400); do  # two minutes at most: a hang, not a verdict
     [ "$(stat -c %s t.txt 2>/dev/null || echo 0)" -gt 45000000 ] && break
     sleep 0.05
   done
-  kill -s "$signal" "$pid"
+}
+
+# SIGNALS: sent one after the other; IGNORED: as for start. The first one that is not ignored
+# stops the write.
+for run in INT: TERM: HUP: QUIT: HUP,TERM:HUP TERM,INT:; do
+  signals=${run%:*}
+  ignored=${run#*:}
+  signal=${signals%%,*}
+  [ "$signal" = "$ignored" ] && signal=${signals#*,}
+  rm -f st t.txt
+  start "$ignored" --sim st --trace t.txt --device 89C51 write big.hex
+  in_programming_pass
+  for s in ${signals//,/ }; do kill -s "$s" "$pid"; done
   wait "$pid"
   rc=$?
   want=$((128 + $(kill -l "$signal")))
@@ -64,5 +83,26 @@ for signal in INT TERM HUP QUIT; do
   [ "$(head -1 part.hex)" = "$(head -1 big.hex)" ] || fail "SIG$signal: the first bytes were not kept"
   [ "$(sed -n 256p part.hex)" != "$(sed -n 256p big.hex)" ] || fail "SIG$signal: the write was not cut short"
 done
+
+# A signal while the file read is saved: the file is completed, then the program ends with the
+# first signal's status and says so; nothing is left behind. The file is a pipe whose reader
+# comes only after the signals, so they arrive while the save waits for it.
+rm -f st
+mkfifo out.pipe
+start "" --sim st --device 89C2051 read out.pipe
+for _ in $(seq 600); do
+  [ "$(cat /proc/$pid/wchan 2>/dev/null)" = wait_for_partner ] && break
+  sleep 0.05
+done
+kill -s TERM "$pid"
+kill -s INT "$pid"
+timeout 60 cat out.pipe >read.hex
+wait "$pid"
+rc=$?
+[ "$rc" = 143 ] || fail "signal while saving: exit $rc, want 143"
+[ "$(cat err.txt)" = "Interrupted: the board was reset" ] || fail "signal while saving: stderr $(cat err.txt)"
+[ -s out.txt ] && fail "signal while saving: stdout $(cat out.txt)"
+[ "$(tail -1 read.hex | tr -d '\r')" = ":00000001FF" ] || fail "signal while saving: the file was not completed"
+[ -z "$(find . -name '*.tmp*')" ] || fail "signal while saving: temporary files left"
 
 finish

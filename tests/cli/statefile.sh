@@ -59,7 +59,9 @@ if command -v flock >/dev/null; then
   [ "$rc" = 0 ] && [ "$(cat out)" = "Programming/Verify OK" ] && [ "$(cat err)" = "$waiting" ] ||
     fail "waits for the holder: exit $rc, $(cat out err)"
   hold
-  "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
+  # A background job of a script starts with SIGINT ignored; a user's Ctrl-C comes to a program
+  # that takes it.
+  env --default-signal=INT "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
   waiter=$!
   until_seen "the waiting message" grep -qF "$waiting" err
   kill -INT $waiter
