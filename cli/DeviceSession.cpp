@@ -1,11 +1,14 @@
 #include "cli/DeviceSession.h"
 
+#include <unistd.h>
+
 #include <cerrno>
-#include <fstream>
+#include <exception>
 #include <iostream>
 
 #include "core/Convert.h"
 #include "core/LptPorts.h"
+#include "core/TextFile.h"
 #include "link/Backend.h"
 #include "sim/DrawerFile.h"
 #include "sim/SimulatedPC.h"
@@ -19,9 +22,13 @@ namespace {
 class TraceWriter : public IoSpace {
  public:
   TraceWriter(sim::SimulatedPC& pc, const std::string& fileName)
-      : pc_(pc), fileName_(fileName), out_(fileName) {
-    if (!out_) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
+      : pc_(pc), fileName_(fileName), fd_(Open(fileName)) {}
+  ~TraceWriter() override {
+    if (fd_ >= 0) ::close(fd_);
   }
+  TraceWriter(const TraceWriter&) = delete;
+  TraceWriter& operator=(const TraceWriter&) = delete;
+
   void write(std::uint16_t port, std::uint8_t value) override {
     const std::uint64_t began = pc_.NowNs();
     pc_.write(port, value);
@@ -33,17 +40,46 @@ class TraceWriter : public IoSpace {
     Log({began, port, value, false});
     return value;
   }
+  // Writes what is left and closes the file; raises the first failure of the whole trace.
   void Close() {
-    out_.close();
-    if (!out_) throw InOutErrorFromErrno(errno ? errno : EIO).About(fileName_, "writing");
+    Flush();
+    if (::close(fd_) != 0 && failure_ == 0) failure_ = errno;
+    fd_ = -1;
+    if (failure_ != 0) throw InOutErrorFromErrno(failure_).About(fileName_, "writing");
   }
 
  private:
-  void Log(const sim::Access& access) { out_ << sim::FormatAccess(access) << '\n'; }
+  static constexpr std::size_t kChunk = 1 << 20;
+
+  void Log(const sim::Access& access) {
+    pending_ += sim::FormatAccess(access);
+    pending_ += '\n';
+    if (pending_.size() >= kChunk) Flush();
+  }
+  static int Open(const std::string& fileName) {
+    try {
+      return OpenForWriting(fileName);
+    } catch (const InOutError& e) {
+      throw e.About(fileName, "writing");
+    }
+  }
+
+  // After a failure the rest of the trace is dropped; the command goes on.
+  void Flush() {
+    std::size_t done = 0;
+    while (failure_ == 0 && done < pending_.size()) {
+      const ssize_t n = ::write(fd_, pending_.data() + done, pending_.size() - done);
+      if (n < 0 && errno != EINTR) failure_ = errno;
+      if (n > 0) done += static_cast<std::size_t>(n);
+    }
+    pending_.clear();
+  }
 
   sim::SimulatedPC& pc_;
   std::string fileName_;
-  std::ofstream out_;
+  int fd_;
+  std::string pending_;
+  int failure_ = 0;
 };
 
 // The state file is held from loading the chips to saving them; another kaldo-cli on the same
@@ -76,10 +112,17 @@ class SimulatedBench : public IoSpace {
   }
   void write(std::uint16_t port, std::uint8_t value) override { io().write(port, value); }
   std::uint8_t read(std::uint16_t port) override { return io().read(port); }
-  // Completes the trace file and saves the chips to the state file.
+  // Saves the chips to the state file and completes the trace file; a trace that cannot be
+  // written costs the chips nothing.
   void PutAway() {
+    std::exception_ptr saveFailed;
+    try {
+      stateFile_.Save();
+    } catch (...) {
+      saveFailed = std::current_exception();
+    }
     if (trace_) trace_->Close();
-    stateFile_.Save();
+    if (saveFailed) std::rethrow_exception(saveFailed);
   }
 
  private:

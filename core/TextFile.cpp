@@ -198,7 +198,7 @@ void WriteToDevice(const std::string& fileName, std::string_view content) {
 // A regular file rewritten where it stands keeps its old bytes in memory until the new ones are on
 // the disk, and gets them back when they are not: a full disk or a file-size limit costs nothing.
 void RewriteInPlace(const std::string& fileName, std::string_view content) {
-  const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC);
+  const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) throw InOutErrorFromErrno(errno);
   std::string old;
   if (int err = ReadWhole(fd, old)) {
@@ -245,10 +245,26 @@ void SyncFolder(const std::string& folder) {
 
 }  // namespace
 
+LinkNotFollowedError::LinkNotFollowedError(const std::string& link)
+    : Error("'" + link +
+            "' is not followed: it is a link owned by another user in a folder that everyone may "
+            "write to"),
+      link_(link) {}
+
 std::string FollowLinks(std::string fileName) {
   for (int depth = 0; depth < 40; ++depth) {
     struct stat st;
     if (::lstat(fileName.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) break;
+    // Anyone may put a link into a sticky folder that everyone may write to (/tmp), aimed at a
+    // file of whoever comes next: such a link is followed only when it belongs to the follower or
+    // to the folder's owner. The kernel has the same rule (fs.protected_symlinks), but not every
+    // system turns it on, and it does not see the links followed here by name.
+    struct stat folder;
+    if (::stat(FolderOf(fileName).c_str(), &folder) == 0 &&
+        (folder.st_mode & (S_ISVTX | S_IWOTH)) == (S_ISVTX | S_IWOTH) && st.st_uid != ::geteuid() &&
+        st.st_uid != folder.st_uid) {
+      throw LinkNotFollowedError(fileName);
+    }
     char target[PATH_MAX];
     const ssize_t n = ::readlink(fileName.c_str(), target, sizeof target);
     if (n <= 0 || static_cast<std::size_t>(n) == sizeof target) break;
@@ -259,6 +275,8 @@ std::string FollowLinks(std::string fileName) {
 }
 
 void WriteFileReplacing(const std::string& fileName, std::string_view content) {
+  // Writing through a link replaces the file it points to, not the link.
+  const std::string target = FollowLinks(fileName);
   struct stat old;
   const bool existed = ::stat(fileName.c_str(), &old) == 0;
   // A pipe or a device is written as it stands; renaming over it would replace it.
@@ -266,8 +284,6 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   // A file that may not be written is not replaced either.
   if (existed && ::access(fileName.c_str(), W_OK) != 0) throw InOutErrorFromErrno(errno);
 
-  // Writing through a link replaces the file it points to, not the link.
-  const std::string target = FollowLinks(fileName);
   const std::size_t slash = target.rfind('/');
   const std::string base = slash == std::string::npos ? target : target.substr(slash + 1);
 
@@ -280,6 +296,16 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
     if (!existed || e.Code() != kFileAccessDenied) throw;
     return RewriteInPlace(target, content);
   }
+  // The new file takes the old one's owner and group; one that cannot have them (another user's
+  // file that this user may write) is rewritten where it stands, and so keeps them.
+  struct stat made;
+  if (existed && ::fstat(fd, &made) == 0 &&
+      (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
+      ::fchown(fd, old.st_uid, old.st_gid) != 0) {
+    ::close(fd);
+    ::unlink(tempName.c_str());
+    return RewriteInPlace(target, content);
+  }
   int err = WriteAndClose(fd, content, existed ? &old : nullptr);
   if (err == 0 && ::rename(tempName.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
@@ -287,6 +313,19 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
     throw InOutErrorFromErrno(err);
   }
   SyncFolder(FolderOf(target));
+}
+
+int OpenForWriting(const std::string& fileName) {
+  const std::string target = FollowLinks(fileName);
+  struct stat st;
+  const bool existed = ::stat(fileName.c_str(), &st) == 0;
+  const int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY;
+  // A pipe or a device is opened by its name; a file at the end of its links, and no link that
+  // has appeared there since.
+  const int fd = existed && !S_ISREG(st.st_mode) ? ::open(fileName.c_str(), flags, 0666)
+                                                 : ::open(target.c_str(), flags | O_NOFOLLOW, 0666);
+  if (fd < 0) throw InOutErrorFromErrno(errno);
+  return fd;
 }
 
 void IgnoreFileSizeSignal() {

@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Errors.h"
+
 namespace kaldo {
 
 inline constexpr std::size_t kWholeLines = std::numeric_limits<std::size_t>::max();
@@ -56,14 +58,32 @@ class LineReader {
 };
 
 // Replaces `fileName` with `content`, through a temporary file in the same folder; a file that
-// existed keeps its permissions. Raises InOutError on failure, leaving the old file untouched and
+// existed keeps its owner, group and permissions (one whose owner or group this user cannot give
+// is rewritten where it stands). Raises InOutError on failure, leaving the old file untouched and
 // no temporary file behind; a file that may not be written is "File access denied". A pipe or a
 // device, and a writable file in a folder that takes no new files, are written where they stand;
-// such a file gets its old bytes back when the new ones cannot all be written.
+// such a file gets its old bytes back when the new ones cannot all be written. Links are followed
+// as FollowLinks follows them.
 void WriteFileReplacing(const std::string& fileName, std::string_view content);
 
+// Opens `fileName` for writing from its start, creating it when missing; its links are followed
+// as FollowLinks follows them. Raises InOutError or LinkNotFollowedError.
+int OpenForWriting(const std::string& fileName);
+
+// A link that the program does not follow: one in a sticky folder that everyone may write to
+// (/tmp) that belongs neither to the user the program runs as nor to the folder's owner.
+class LinkNotFollowedError : public Error {
+ public:
+  explicit LinkNotFollowedError(const std::string& link);
+  const std::string& Link() const { return link_; }
+
+ private:
+  std::string link_;
+};
+
 // The file at the end of `fileName`'s chain of links (the name itself when it is no link); a link
-// whose file does not exist yet names the file to create.
+// whose file does not exist yet names the file to create. Raises LinkNotFollowedError for a link
+// on the way that may not be followed.
 std::string FollowLinks(std::string fileName);
 
 // A file-size limit then fails the write that passes it ("I/O error 27") instead of ending the

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <random>
 #include <thread>
 
 #include "core/Convert.h"
@@ -20,6 +21,36 @@ constexpr std::size_t kLargestDrawerText = 1 << 20;
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+constexpr int kOpenFlags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW;
+
+// A missing file is made under another name, held, and only then given its own: so no other
+// program finds it empty and not held, which would look like a file that lost its chips. -1 when
+// another program gave the name a file first.
+int CreateHeld(const std::string& file) {
+  std::random_device random;
+  std::string made;
+  int fd = -1;
+  for (int attempt = 0; fd < 0; ++attempt) {
+    made = file + ".new" + std::to_string(::getpid()) + "_" + std::to_string(random());
+    fd = ::open(made.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0666);
+    if (fd < 0 && (errno != EEXIST || attempt > 100)) throw InOutErrorFromErrno(errno);
+  }
+  ::flock(fd, LOCK_EX);
+  int err = ::link(made.c_str(), file.c_str()) == 0 ? 0 : errno;
+  ::unlink(made.c_str());
+  if (err == EPERM || err == EOPNOTSUPP || err == ENOSYS) {
+    // A file system without hard links: the file is made where it stands, and held at once.
+    ::close(fd);
+    fd = ::open(file.c_str(), kOpenFlags | O_CREAT | O_EXCL, 0666);
+    if (fd >= 0) return fd;
+    err = errno;
+  }
+  if (err == 0) return fd;
+  ::close(fd);
+  if (err == EEXIST) return -1;
+  throw InOutErrorFromErrno(err);
 }
 
 }  // namespace
@@ -47,12 +78,14 @@ void DrawerFile::Take(const DrawerFileOptions& options) {
     const bool exists = ::stat(file_.c_str(), &st) == 0;
     if (!exists && errno != ENOENT) throw InOutErrorFromErrno(errno);
     if (exists && !S_ISREG(st.st_mode)) throw Error(notRegular);
-    // Non-blocking, so that a FIFO put there meanwhile cannot hold the open up.
-    const int flags = O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK | (exists ? 0 : O_CREAT);
-    fd_ = ::open(file_.c_str(), flags, 0666);
-    if (fd_ < 0) {
-      if (exists && errno == ENOENT) continue;  // removed since: take the next one
-      throw InOutErrorFromErrno(errno);
+    if (exists) {
+      // Non-blocking, so that a FIFO put there meanwhile cannot hold the open up.
+      fd_ = ::open(file_.c_str(), kOpenFlags | O_NONBLOCK);
+      if (fd_ < 0 && errno == ENOENT) continue;  // removed since: take the next one
+      if (fd_ < 0) throw InOutErrorFromErrno(errno);
+    } else {
+      fd_ = CreateHeld(file_);
+      if (fd_ < 0) continue;
     }
     created_ = !exists;
     struct stat held;
@@ -111,15 +144,17 @@ void DrawerFile::Load(const DrawerFileOptions& options) {
     if (n == 0) break;
     text.append(chunk, static_cast<std::size_t>(n));
   }
-  if (text.empty()) return;
   const std::string unchanged = "; it was left unchanged";
-  if (!Drawer::IsDrawerText(text))
-    throw Error("'" + name_ + "' is not a state file of the simulated PC" + unchanged);
-  if (options.freshChips) return;
   auto damaged = [&](const std::string& what) {
     return Error("'" + name_ + "' " + what + unchanged +
                  (options.remedy.empty() ? "" : ". " + options.remedy));
   };
+  // Only a file made just now is empty on purpose; any other has lost its chips.
+  if (text.empty() && (created_ || options.freshChips)) return;
+  if (text.empty()) throw damaged("is empty: its chips are lost");
+  if (!Drawer::IsDrawerText(text))
+    throw Error("'" + name_ + "' is not a state file of the simulated PC" + unchanged);
+  if (options.freshChips) return;
   if (text.size() > kLargestDrawerText) throw damaged("is larger than any drawer of chips");
   try {
     drawer_ = Drawer::FromText(text);

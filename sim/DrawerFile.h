@@ -29,11 +29,12 @@ struct DrawerFileOptions {
 
 class DrawerFile {
  public:
-  // Takes the file and loads its chips. A missing file is created empty (and removed again when
-  // nothing is saved to it); an empty one gives fresh chips; a link is followed. Raises Error for a
-  // path that is no regular file, a file that is not a drawer's or is damaged (naming the line),
-  // and a file still held by another program after the patience; InOutError for a file that
-  // cannot be opened or read ("File access denied": it may not be written); StoppedError.
+  // Takes the file and loads its chips. A missing file is created empty, giving fresh chips (and
+  // removed again when nothing is saved to it); a link is followed as FollowLinks follows it.
+  // Raises Error for a path that is no regular file, a file that is not a drawer's, is empty or is
+  // damaged (naming the line), and a file still held by another program after the patience;
+  // InOutError for a file that cannot be opened or read ("File access denied": it may not be
+  // written); LinkNotFollowedError; StoppedError.
   DrawerFile(const std::string& path, const DrawerFileOptions& options);
   ~DrawerFile();
   DrawerFile(const DrawerFile&) = delete;

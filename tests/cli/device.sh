@@ -46,8 +46,6 @@ check "read unwritable"      2 ''                                          'File
 cp a.hex keep.hex
 check "state file of another kind" 2 '' "'a.hex' is not a state file of the simulated PC; it was left unchanged." --sim a.hex blank
 same  "other file left unchanged" a.hex keep.hex
-: >empty.st
-check "empty state file"     0 'Blank Check O.K'                           ''      --sim empty.st blank
 
 # Faults of the simulated PC.
 check "stuck cell"           1 'Program Verify Error @ Address  0002\nData Read  =  FF\nProg Data   =  56' '' $S --stuck 2 write a.hex

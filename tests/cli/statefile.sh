@@ -84,13 +84,17 @@ check "a changed byte" 2 '' "'flipped.st' line 20: the end line of the AT89C51RC
   --sim flipped.st signature
 check "cut short" 2 '' "'cut.st' line 19: the file ends in the middle of this line; $remedy" \
   --sim cut.st signature
-for f in flipped cut; do
+: >empty.st
+check "an empty file" 2 '' "'empty.st' is empty: its chips are lost; $remedy" --sim empty.st signature
+for f in flipped cut empty; do
   cp $f.st $f.keep
   "$CLI" --sim $f.st --device 89c51rc write a.hex >/dev/null 2>&1
   same "$f: left unchanged by a write" $f.st $f.keep
 done
-check "fresh chips on request" 0 'Blank Check O.K' '' --sim flipped.st --sim-reset --device 89c51rc blank
-check "saved afresh" 0 'Blank Check O.K' '' --sim flipped.st --device 89c51rc blank
+for f in flipped empty; do
+  check "$f: fresh chips on request" 0 'Blank Check O.K' '' --sim $f.st --sim-reset --device 89c51rc blank
+  check "$f: saved afresh" 0 'Blank Check O.K' '' --sim $f.st --device 89c51rc blank
+done
 check "reset needs --sim" 2 '' "kaldo-cli: --sim-reset needs --sim\nTry 'kaldo-cli --help'." --port lpt1 --sim-reset blank
 
 # A file of version 1 (no CRC on its end lines) is read and saved as version 2.
@@ -113,6 +117,34 @@ ln -s good.st link.st
 check "through a link" 0 'Programming/Verify OK' '' --sim link.st --device 89c2051 write a.hex
 [ -L link.st ] || fail "the link was replaced"
 check "the linked file" 0 'Verify OK' '' --sim good.st --device 89c2051 verify a.hex
+
+# A trace that cannot be written is reported, and the chips are saved all the same.
+check "trace on a full disk" 2 '' 'I/O error 28.' --sim good.st --device 89c2051 --trace /dev/full write b.hex
+check "chips saved after the trace failed" 0 'Verify OK' '' --sim good.st --device 89c2051 verify b.hex
+
+# Run as root in a folder that everyone may write to: another user's link there is not followed,
+# whether it stands for the state file, the trace or the file read; a file of another user that
+# is replaced stays theirs.
+if [ "$(id -u)" = 0 ]; then
+  mkdir -m 1777 shared
+  printf 'not yours\n' >victim
+  cp victim victim.keep
+  for name in st t.txt out.hex; do
+    ln -s ../victim shared/$name
+    chown -h 65534:65534 shared/$name
+  done
+  refused="' is not followed: it is a link owned by another user in a folder that everyone may write to."
+  check "planted link as the state file" 2 '' "'shared/st$refused" --sim shared/st blank
+  check "planted link as the trace" 2 '' "'shared/t.txt$refused" --sim good.st --trace shared/t.txt blank
+  check "planted link as the file read" 2 '' "'shared/out.hex$refused" --sim good.st --device 89c2051 read shared/out.hex
+  same "planted links: the file they point at" victim victim.keep
+  chown 65534:65534 good.st
+  chmod 640 good.st
+  check "another user's state file" 0 'Programming/Verify OK' '' --sim good.st --device 89c2051 write a.hex
+  [ "$(stat -c '%u:%g %a' good.st)" = "65534:65534 640" ] || fail "state file of another user: $(stat -c '%u:%g %a' good.st)"
+else
+  echo "skipped: links and owners (not root)"
+fi
 
 # A file that may not be written is refused and kept.
 cp good.st ro.st

@@ -68,9 +68,6 @@ TEST(DrawerFile, KeepsTheChipsAndMakesNoFileForNothing) {
   EXPECT_EQ(FirstByte(path, 8), 0x17);
   EXPECT_EQ(folder.Names(), std::vector<std::string>{"chips"});
 
-  WriteBytes(path, "");
-  EXPECT_EQ(FirstByte(path, 3), 0xFF);  // an empty file holds fresh chips
-
   ::symlink("chips", (folder / "link").c_str());
   WriteChip(folder / "link", 4, 0x99);
   struct stat st;
@@ -99,6 +96,7 @@ TEST(DrawerFile, AFileItCannotTakeStaysAsItWas) {
        "line 19: the file ends in the middle of this line; it was left unchanged. Start afresh"},
       {"a HEX file", ":00000001FF\r\n",
        "is not a state file of the simulated PC; it was left unchanged"},
+      {"empty", "", "is empty: its chips are lost; it was left unchanged. Start afresh"},
   };
   for (const auto& c : cases) {
     WriteBytes(path, c.bytes);
@@ -106,14 +104,16 @@ TEST(DrawerFile, AFileItCannotTakeStaysAsItWas) {
     EXPECT_EQ(ReadBytes(path), c.bytes) << c.what;
   }
 
-  // Fresh chips on the user's word, for a damaged file but not for another kind of file.
-  WriteBytes(path, flipped);
-  {
-    DrawerFile file(path, FreshChips());
-    EXPECT_EQ(file.drawer().chip(8).memory[0], 0xFF);
-    file.Save();
+  // Fresh chips on the user's word, for a damaged or empty file but not for another kind of file.
+  for (const std::string& bytes : {flipped, std::string()}) {
+    WriteBytes(path, bytes);
+    {
+      DrawerFile file(path, FreshChips());
+      EXPECT_EQ(file.drawer().chip(8).memory[0], 0xFF);
+      file.Save();
+    }
+    EXPECT_EQ(FirstByte(path, 8), 0xFF);
   }
-  EXPECT_EQ(FirstByte(path, 8), 0xFF);
   WriteBytes(path, ":00000001FF\r\n");
   EXPECT_NE(Opening(path, FreshChips()), "taken");
 
@@ -138,6 +138,38 @@ TEST(DrawerFile, AFileItCannotTakeStaysAsItWas) {
     EXPECT_EQ(Opening(folder / "missing/chips"), "File not found");
   }
   EXPECT_EQ(ReadBytes(path), good);
+}
+
+// Another user's link in a shared sticky folder is not followed to the chips of whoever comes next.
+TEST(DrawerFile, ALinkPlantedInASharedFolderIsRefused) {
+  if (::geteuid() != 0) GTEST_SKIP() << "giving a link an owner needs root";
+  TempFolder folder;
+  ::chmod(folder.path().c_str(), 01777);
+  WriteChip(folder / "mine", 3, 0x42);
+  const std::string mine = ReadBytes(folder / "mine");
+  const std::string planted = folder / "planted";
+  ::symlink("mine", planted.c_str());
+  ::lchown(planted.c_str(), 65534, 65534);
+  EXPECT_EQ(Opening(planted), "'" + planted +
+                                  "' is not followed: it is a link owned by another user in a "
+                                  "folder that everyone may write to");
+  EXPECT_EQ(ReadBytes(folder / "mine"), mine);
+}
+
+// Programs that find no file make one at the same moment: neither sees the other's new file as
+// one whose chips were lost.
+TEST(DrawerFile, ProgramsThatMakeTheFileAtOnceBothTakeIt) {
+  TempFolder folder;
+  const std::string path = folder / "chips";
+  for (int round = 0; round < 200; ++round) {
+    std::string first, second;
+    std::thread other([&] { second = Opening(path); });
+    first = Opening(path);
+    other.join();
+    ASSERT_EQ(first, "taken") << round;
+    ASSERT_EQ(second, "taken") << round;
+  }
+  EXPECT_TRUE(folder.Names().empty());
 }
 
 TEST(DrawerFile, OneHolderAtATime) {
