@@ -17,6 +17,8 @@ namespace kaldo {
 
 namespace {
 
+constexpr int kStartUpFailed = 1;
+
 // The last line of defence: an error that no handler caught still reaches the general error
 // report, and the program goes on waiting for input.
 class KaldoApplication : public QApplication {
@@ -45,6 +47,8 @@ class KaldoApplication : public QApplication {
 SignalCloser::SignalCloser(StopFlag& stop) : stop_(stop) {
   if (pipe2(pipe_, O_CLOEXEC | O_NONBLOCK) != 0) throw InOutErrorFromErrno(errno);
   signals_ = std::make_unique<StopSignals>(stop_, pipe_[1]);
+  notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
+  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { SignalArrived(); });
 }
 
 SignalCloser::~SignalCloser() {
@@ -57,8 +61,15 @@ SignalCloser::~SignalCloser() {
 void SignalCloser::Watch(QWidget& window) {
   window_ = &window;
   window.installEventFilter(this);
-  notifier_ = std::make_unique<QSocketNotifier>(pipe_[0], QSocketNotifier::Read);
-  connect(notifier_.get(), &QSocketNotifier::activated, this, [this] { SignalArrived(); });
+  // A signal that ended a message box of the start-up steps closes the window once it stands.
+  if (exitPending_)
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          if (window_) window_->close();
+          ExitIfClosed();
+        },
+        Qt::QueuedConnection);
 }
 
 void SignalCloser::SignalArrived() {
@@ -100,24 +111,27 @@ int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
       folder = ChooseSettingsFolder(CurrentSettingsEnvironment());
       machine = makeMachine(state, folder);
     } catch (const std::exception& e) {
+      // A signal ends the box as it ends the window.
       messages.Show(nullptr, {QString::fromLatin1(kAppTitle),
                               QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
-      return 1;
+      status = kStartUpFailed;
     }
-    Programmer programmer(state, std::move(machine.Io));
-    programmer.UseStopFlag(stop);
+    if (machine.Io) {
+      Programmer programmer(state, std::move(machine.Io));
+      programmer.UseStopFlag(stop);
 
-    TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
-    frmMain.CreateDialogWindows();
-    if (machine.AddToWindow) machine.AddToWindow(frmMain);
-    signalCloser.Watch(frmMain);
-    frmMain.show();
-    status = app.exec();
+      TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
+      frmMain.CreateDialogWindows();
+      if (machine.AddToWindow) machine.AddToWindow(frmMain);
+      signalCloser.Watch(frmMain);
+      frmMain.show();
+      status = app.exec();
+    }
   }
   // The window has closed, the programmer too (board idle, timer put back), and the simulated
-  // chips are saved.
+  // chips are saved; or the start-up steps failed before the board was touched.
   if (stop.Signal() > 0) {
-    std::cerr << kInterruptedText << "\n";
+    if (status != kStartUpFailed) std::cerr << kInterruptedText << "\n";
     return StopSignals::ExitStatus(stop.Signal());
   }
   return status;

@@ -3,8 +3,11 @@
 // first with the board reset, without an error report.
 #include <QComboBox>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -87,6 +90,35 @@ class SignalCloseTest : public QObject {
     QTRY_VERIFY(!rig.form->isVisible());
     QCOMPARE(rig.probe.LastTimerCommand, 0xB6);
     QVERIFY(rig.messages.Shown.empty());
+  }
+
+  // A start-up step that fails shows its error in a box before the event loop runs: a signal ends
+  // the box and the program. kaldo-sim from a folder of its own (its settings and chips go there),
+  // whose chips file is empty and so refused.
+  void aSignalEndsTheStartUpErrorBox() {
+    QTemporaryDir folder;
+    const QString program = folder.filePath(QStringLiteral("kaldo-sim"));
+    QVERIFY(QFile::copy(QStringLiteral(KALDO_SIM_PROGRAM), program));
+    QFile chips(folder.filePath(QStringLiteral("Kaldo.chips")));
+    QVERIFY(chips.open(QIODevice::WriteOnly));
+    chips.close();
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+      QProcess kaldoSim;
+      kaldoSim.start(program, {});
+      QVERIFY(kaldoSim.waitForStarted());
+      // The box is up once the program waits in its event loop.
+      const auto inEventLoop = [&kaldoSim] {
+        QFile wchan(QStringLiteral("/proc/%1/wchan").arg(kaldoSim.processId()));
+        return wchan.open(QIODevice::ReadOnly) && wchan.readAll().contains("poll");
+      };
+      QTRY_VERIFY_WITH_TIMEOUT(inEventLoop(), 20000);
+      ::kill(static_cast<pid_t>(kaldoSim.processId()), signal);
+      QVERIFY(kaldoSim.waitForFinished(20000));
+      QCOMPARE(kaldoSim.exitStatus(), QProcess::NormalExit);
+      QCOMPARE(kaldoSim.exitCode(), 128 + signal);
+      QVERIFY(!kaldoSim.readAllStandardError().contains("Interrupted"));  // no board was touched
+    }
+    QCOMPARE(QFileInfo(chips).size(), 0);
   }
 };
 
