@@ -7,6 +7,7 @@
 #include "core/BinFile.h"
 #include "core/Convert.h"
 #include "core/HexFile.h"
+#include "core/StopFlag.h"
 
 namespace kaldo::cli {
 
@@ -29,8 +30,13 @@ int RunLoad(CliContext& c, const std::vector<std::string>& args) {
 
 int RunConvert(CliContext& c, const std::vector<std::string>& args) {
   if (!LoadImage(c, args[0])) return kExitFailed;
-  SaveImageFile(c, args[1]);
-  return kExitOK;
+  // A signal waits for the file to be whole, then ends the program with its status.
+  StopFlag stop;
+  {
+    const StopSignals signals(stop);
+    SaveImageFile(c, args[1]);
+  }
+  return stop.Signal() > 0 ? StopSignals::ExitStatus(stop.Signal()) : kExitOK;
 }
 
 const CliCommand kFileCommands[] = {

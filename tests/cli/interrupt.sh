@@ -84,25 +84,34 @@ for run in INT: TERM: HUP: QUIT: HUP,TERM:HUP TERM,INT:; do
   [ "$(sed -n 256p part.hex)" != "$(sed -n 256p big.hex)" ] || fail "SIG$signal: the write was not cut short"
 done
 
-# A signal while the file read is saved: the file is completed, then the program ends with the
-# first signal's status and says so; nothing is left behind. The file is a pipe whose reader
-# comes only after the signals, so they arrive while the save waits for it.
-rm -f st
+# A signal while a file is saved (the one read, or the one converted to): the file is completed,
+# then the program ends with the first signal's status; nothing is left behind. The file is a pipe
+# whose reader comes only after the signals, so they arrive while the save waits for it.
 mkfifo out.pipe
-start "" --sim st --device 89C2051 read out.pipe
-for _ in $(seq 600); do
-  [ "$(cat /proc/$pid/wchan 2>/dev/null)" = wait_for_partner ] && break
-  sleep 0.05
+for command in read convert; do
+  rm -f st
+  if [ $command = read ]; then
+    start "" --sim st --device 89C2051 read out.pipe
+    said="Interrupted: the board was reset"
+  else
+    start "" convert big.hex out.pipe
+    said=""
+  fi
+  for _ in $(seq 600); do
+    [ "$(cat /proc/$pid/wchan 2>/dev/null)" = wait_for_partner ] && break
+    sleep 0.05
+  done
+  kill -s TERM "$pid"
+  kill -s INT "$pid"
+  timeout 60 cat out.pipe >saved.hex
+  wait "$pid"
+  rc=$?
+  [ "$rc" = 143 ] || fail "$command, signal while saving: exit $rc, want 143"
+  [ "$(cat err.txt)" = "$said" ] || fail "$command, signal while saving: stderr $(cat err.txt)"
+  [ $command = read ] && [ -s out.txt ] && fail "read, signal while saving: stdout $(cat out.txt)"
+  [ "$(tail -1 saved.hex | tr -d '\r')" = ":00000001FF" ] || fail "$command, signal while saving: the file was not completed"
+  [ -z "$(find . -name '*.tmp*')" ] || fail "$command, signal while saving: temporary files left"
 done
-kill -s TERM "$pid"
-kill -s INT "$pid"
-timeout 60 cat out.pipe >read.hex
-wait "$pid"
-rc=$?
-[ "$rc" = 143 ] || fail "signal while saving: exit $rc, want 143"
-[ "$(cat err.txt)" = "Interrupted: the board was reset" ] || fail "signal while saving: stderr $(cat err.txt)"
-[ -s out.txt ] && fail "signal while saving: stdout $(cat out.txt)"
-[ "$(tail -1 read.hex | tr -d '\r')" = ":00000001FF" ] || fail "signal while saving: the file was not completed"
-[ -z "$(find . -name '*.tmp*')" ] || fail "signal while saving: temporary files left"
+[ "$(head -1 saved.hex)" = "$(head -1 big.hex)" ] || fail "convert, signal while saving: not the image"
 
 finish
