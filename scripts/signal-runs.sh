@@ -1,0 +1,116 @@
+#!/bin/bash
+# Stops kaldo-cli on the simulated PC with signals at random moments and checks what it leaves:
+# the exit status 128 + the first signal, the board idle at the end of the trace (control register
+# 0x07, mode bit 7 latched, data outputs released, the timer as it was found), no temporary file,
+# a state file that loads and an output file that is whole or absent. A third of the runs send
+# the signal while the file read is being saved (when its temporary file appears).
+#
+#   bash scripts/signal-runs.sh build/cli/kaldo-cli [RUNS]
+set -uo pipefail
+CLI=$(realpath "$1")
+RUNS=${2:-200}
+WORK=$(mktemp -d)
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+
+# A whole AT89C2051 image, no byte of it blank.
+awk 'BEGIN {
+  for (a = 0; a < 2048; a += 16) {
+    line = sprintf(":10%04X00", a); sum = 16 + int(a / 256) + a % 256
+    for (i = 0; i < 16; i++) { b = (a + i * 7) % 255; line = line sprintf("%02X", b); sum += b }
+    printf "%s%02X\r\n", line, (256 - sum % 256) % 256
+  }
+  printf ":00000001FF\r\n"
+}' >image.hex
+
+# The board idle at the end of the trace; a trace without a write: the board was never touched.
+ends_idle() {
+  [ -s trace ] && grep -q ' W ' <(head -c 100000 trace) || return 0
+  { head -n 20000 trace; echo "--"; tail -c 30000000 trace | tail -n +2; } | awk '
+    function hex(s, i, v) {
+      for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1
+      return v
+    }
+    $0 == "--" { tail = 1; next }
+    !tail && $2 == "R" && $3 == "0061" && found61 == "" { found61 = $4 }
+    !tail && $2 == "R" && $3 == "0042" && status == "" { status = hex($4) }
+    !tail { next }
+    $2 == "W" && $3 == "037A" { control = $4 }
+    $2 == "W" && $3 == "0378" { data[n++] = hex($4) }
+    $2 == "W" { last[m++] = $3 " " $4 }
+    END {
+      mode = 0
+      for (i = 0; i < 8; i++) mode = mode * 2 + int(data[n - 26 + 3 * i] / 64) % 2
+      want = sprintf("0061 %s|0043 %02X|0042 00|0042 00", found61, status % 64 + 128)
+      got = last[m - 4] "|" last[m - 3] "|" last[m - 2] "|" last[m - 1]
+      if (control != "07" || mode != 129 || int(data[n - 1] / 4) % 2 != 1 || got != want) exit 1
+    }'
+}
+
+signals=(INT TERM HUP QUIT)
+declare -A count
+problems=0
+problem() {
+  echo "run $run ($kind, SIG${sent// /,SIG} at ${delay:-the save}): $*"
+  problems=$((problems + 1))
+}
+
+for run in $(seq 1 "$RUNS"); do
+  rm -f trace out.hex
+  sent=${signals[RANDOM % 4]}
+  ((RANDOM % 4 == 0)) && sent="$sent ${signals[RANDOM % 4]}"  # a second one right after
+  delay=
+  case $((run % 3)) in
+    0) kind=write delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", r / 32768 * 4.3 }') ;;
+    1) kind=read delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", r / 32768 * 0.9 }') ;;
+    2) kind=save ;;
+  esac
+  if [ $kind = write ]; then
+    env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 write image.hex >out 2>err &
+  else
+    env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 read out.hex >out 2>err &
+  fi
+  pid=$!
+  if [ -n "$delay" ]; then
+    sleep "$delay"
+  else
+    while kill -0 $pid 2>/dev/null && ! compgen -G '.out.hex.tmp*' >/dev/null; do :; done
+  fi
+  delivered=0
+  for s in $sent; do kill -s "$s" $pid 2>/dev/null && delivered=1; done
+  wait $pid
+  rc=$?
+  first=${sent%% *}
+  if [ $delivered = 0 ]; then
+    count[finished before the signal]=$((${count[finished before the signal]:-0} + 1))
+    [ $rc = 0 ] || problem "finished before the signal with exit $rc"
+  elif [ $rc = $((128 + $(kill -l "$first"))) ]; then
+    if [ "$(cat err)" = "Interrupted: the board was reset" ]; then
+      count[stopped: 128+N and the message]=$((${count[stopped: 128+N and the message]:-0} + 1))
+    elif [ ! -s err ] && [ ! -e st ]; then
+      count[ended before the board was touched]=$((${count[ended before the board was touched]:-0} + 1))
+    else
+      problem "exit $rc, stderr: $(cat err)"
+    fi
+  elif [ $rc = 0 ]; then
+    count[finished, the signal too late]=$((${count[finished, the signal too late]:-0} + 1))
+  else
+    problem "exit $rc, want $((128 + $(kill -l "$first"))); stderr: $(cat err)"
+  fi
+  ends_idle || problem "the trace does not end with the board idle"
+  left=$(find . -name '*.tmp*' -o -name '*.new*')
+  [ -z "$left" ] || problem "left behind: $left"
+  if [ -e out.hex ] && [ "$(tail -1 out.hex | tr -d '\r')" != ":00000001FF" ]; then
+    problem "out.hex is not whole"
+  fi
+  if [ -e st ] && ! "$CLI" --sim st --device 89C2051 signature >/dev/null 2>&1; then
+    problem "the state file does not load"
+    rm -f st
+  fi
+  [ $kind = save ] && [ $delivered = 1 ] && count[sent while saving]=$((${count[sent while saving]:-0} + 1))
+done
+
+echo "$RUNS runs:"
+for k in "${!count[@]}"; do echo "  $k: ${count[$k]}"; done
+echo "problems: $problems"
+[ $problems = 0 ]
