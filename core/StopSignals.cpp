@@ -42,7 +42,9 @@ StopSignals::StopSignals(StopFlag& flag, int notifyFd) : flag_(flag) {
   gNotifyFd = notifyFd;
   struct sigaction action {};
   action.sa_handler = OnStopSignal;
+  // One handler at a time: a second signal cannot overtake the first one's request.
   sigemptyset(&action.sa_mask);
+  for (int signal : kSignals) sigaddset(&action.sa_mask, signal);
   // Interrupted system calls resume: the routine notices the flag at its next byte or poll.
   action.sa_flags = SA_RESTART;
   for (std::size_t i = 0; i < kSignalCount; ++i) {

@@ -81,6 +81,14 @@ for run in $(seq 1 "$RUNS"); do
   wait $pid
   rc=$?
   first=${sent%% *}
+  # Two signals pending at once are taken lowest number first: then the second one sent may be the
+  # first one the program takes.
+  second=${sent#* }
+  if [ "$second" != "$first" ] && [ $rc = $((128 + $(kill -l "$second"))) ] &&
+    [ "$(kill -l "$second")" -lt "$(kill -l "$first")" ]; then
+    count[two at once, the lower one taken first]=$((${count[two at once, the lower one taken first]:-0} + 1))
+    first=$second
+  fi
   if [ $delivered = 0 ]; then
     count[finished before the signal]=$((${count[finished before the signal]:-0} + 1))
     [ $rc = 0 ] || problem "finished before the signal with exit $rc"

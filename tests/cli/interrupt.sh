@@ -60,9 +60,10 @@ in_programming_pass() {
   done
 }
 
-# SIGNALS: sent one after the other; IGNORED: as for start. The first one that is not ignored
-# stops the write.
-for run in INT: TERM: HUP: QUIT: HUP,TERM:HUP TERM,INT:; do
+# SIGNALS: sent one right after the other (two that are pending at once are taken lowest number
+# first, so the first one sent is the lower); IGNORED: as for start. The first one that is not
+# ignored stops the write.
+for run in INT: TERM: HUP: QUIT: HUP,TERM:HUP INT,TERM:; do
   signals=${run%:*}
   ignored=${run#*:}
   signal=${signals%%,*}
@@ -101,12 +102,13 @@ for command in read convert; do
     [ "$(cat /proc/$pid/wchan 2>/dev/null)" = wait_for_partner ] && break
     sleep 0.05
   done
-  kill -s TERM "$pid"
+  # Two signals at once are taken lowest number first, so the first one sent is the lower.
   kill -s INT "$pid"
+  kill -s TERM "$pid"
   timeout 60 cat out.pipe >saved.hex
   wait "$pid"
   rc=$?
-  [ "$rc" = 143 ] || fail "$command, signal while saving: exit $rc, want 143"
+  [ "$rc" = 130 ] || fail "$command, signal while saving: exit $rc, want 130"
   [ "$(cat err.txt)" = "$said" ] || fail "$command, signal while saving: stderr $(cat err.txt)"
   [ $command = read ] && [ -s out.txt ] && fail "read, signal while saving: stdout $(cat out.txt)"
   [ "$(tail -1 saved.hex | tr -d '\r')" = ":00000001FF" ] || fail "$command, signal while saving: the file was not completed"
