@@ -101,7 +101,7 @@ for run in $(seq 1 "$RUNS"); do
       problem "exit $rc, stderr: $(cat err)"
     fi
   elif [ $rc = 0 ]; then
-    count[finished, the signal too late]=$((${count[finished, the signal too late]:-0} + 1))
+    count[exited, not yet reaped, when signalled]=$((${count[exited, not yet reaped, when signalled]:-0} + 1))
   else
     problem "exit $rc, want $((128 + $(kill -l "$first"))); stderr: $(cat err)"
   fi
