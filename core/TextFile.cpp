@@ -246,7 +246,7 @@ void SyncFolder(const std::string& folder) {
 }  // namespace
 
 LinkNotFollowedError::LinkNotFollowedError(const std::string& link)
-    : Error("'" + link +
+    : Error("'" + PrintableText(link) +
             "' is not followed: it is a link owned by another user in a folder that everyone may "
             "write to"),
       link_(link) {}

@@ -119,7 +119,7 @@ check "through a link" 0 'Programming/Verify OK' '' --sim link.st --device 89c20
 check "the linked file" 0 'Verify OK' '' --sim good.st --device 89c2051 verify a.hex
 
 # A trace that cannot be written is reported, and the chips are saved all the same.
-check "trace on a full disk" 2 '' 'I/O error 28.' --sim good.st --device 89c2051 --trace /dev/full write b.hex
+check "trace on a full disk" 2 '' 'I/O error 28 writing /dev/full: No space left on device.' --sim good.st --device 89c2051 --trace /dev/full write b.hex
 check "chips saved after the trace failed" 0 'Verify OK' '' --sim good.st --device 89c2051 verify b.hex
 
 # Run as root in a folder that everyone may write to: another user's link there is not followed,
