@@ -72,6 +72,7 @@ const OptionScope kOptionScopes[] = {
     {"--socket", "blank read write verify signature"},
     {"--stuck", "write"},  // only programming meets a cell that will not program
     {"--locked", "blank read write verify signature"},
+    {"--probe", "ports"},
 };
 
 bool OptionApplies(const std::string& option, const std::string& command) {
@@ -240,7 +241,8 @@ std::string CommandsOfOption(const std::string& option) {
   return "";
 }
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const HostSystem& host) {
   try {
     ParsedCommandLine parsed = ParseCommandLine(arguments);
     const CliOptions& options = parsed.Options;
@@ -255,7 +257,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     ProgramState state;
     state.DeviceType = options.DeviceType;
     SetDeviceSize(state);
-    CliContext context{options, state, out, err};
+    CliContext context{options, state, out, err, host};
     try {
       return parsed.Command->Run(context, parsed.Arguments);
     } catch (const UsageError&) {

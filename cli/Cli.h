@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "link/PortCheck.h"
 
 namespace kaldo::cli {
 
@@ -23,7 +24,10 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 // option that every command takes.
 std::string CommandsOfOption(const std::string& option);
 
-// `arguments` without the program name. Returns the exit code.
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
+// `arguments` without the program name. Returns the exit code. The kernel's ports are read from
+// host; a host below a root folder other than the real one (a test tree) is only read: no port
+// is ever touched then.
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const HostSystem& host = HostSystem());
 
 }  // namespace kaldo::cli

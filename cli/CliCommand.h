@@ -10,6 +10,7 @@
 
 #include "core/Errors.h"
 #include "core/ProgramState.h"
+#include "link/PortCheck.h"
 
 namespace kaldo {
 class Programmer;
@@ -45,7 +46,9 @@ struct CliOptions {
   std::string SimState;        // --sim: the simulated PC's chips, kept in this file
   bool SimReset = false;       // --sim-reset: fresh chips instead of those in SimState
   bool RealPort = false;       // --port given
-  std::uint16_t PortBase = 0;  // --port
+  std::uint16_t PortBase = 0;  // --port in the lpt and 0xBASE forms; the others are looked up
+  std::string PortName;        // --port as given
+  bool Probe = false;          // ports --probe
   std::string TraceFile;       // --trace (simulated PC only)
   bool Force = false;          // --force: no signature check before the command
   int ProgBits = 0;            // --lock, --isp
@@ -70,6 +73,7 @@ struct CliContext {
   ProgramState& State;
   std::ostream& Out;
   std::ostream& Err;
+  const HostSystem& Host;  // where the kernel's ports are looked up
 };
 
 struct CliCommand {

@@ -63,7 +63,7 @@ void ThrowIfStopped(const StopFlag& stop) {
 // it is reported. Raises StoppedError when a stop was requested, even one too late to stop
 // anything.
 std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, StopFlag& stop) {
-  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State, stop);
+  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State, stop, c.Host);
   std::optional<CommandOutcome> outcome;
   try {
     if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {

@@ -12,14 +12,6 @@ namespace kaldo::cli {
 
 namespace {
 
-// LPT1..LPT3 as the window's port menu offers them.
-struct NamedPort {
-  const char* Name;
-  std::uint16_t Base;
-};
-constexpr NamedPort kNamedPorts[] = {{"lpt1", kLpt1Base}, {"lpt2", kLpt2Base}, {"lpt3", kLpt3Base}};
-// Below this lie the PC's own system devices (timer, interrupt and DMA controllers...).
-
 std::string Lower(std::string text) {
   for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return text;
@@ -42,21 +34,25 @@ void ApplySimReset(CliOptions& o, const std::string&) {
   o.SimReset = true;
 }
 
+// The lpt and 0xBASE forms are checked here; /dev/parportN and N are looked up when the command
+// runs, in the ports of the kernel or of the simulated PC.
 void ApplyPort(CliOptions& o, const std::string& value) {
-  for (const NamedPort& p : kNamedPorts) {
-    if (Lower(value) == p.Name) {
-      o.RealPort = true;
-      o.PortBase = p.Base;
-      return;
+  if (!IsPortName(value))
+    throw UsageError("unknown port '" + value + "' (lpt1, lpt2, lpt3, 0xBASE, /dev/parportN or N)");
+  const std::string v = Lower(value);
+  if (v.compare(0, 3, "lpt") == 0 || v.compare(0, 2, "0x") == 0) {
+    try {
+      o.PortBase = ResolvePort(value, {});
+    } catch (const PortNameError& e) {
+      throw UsageError(e.what());
     }
   }
-  const auto base = HexNumber(value);
-  if (!base) throw UsageError("unknown port '" + value + "' (lpt1, lpt2, lpt3 or 0xNNN)");
-  if (*base < kLowestLptBase)
-    throw UsageError("port " + IoAddressText(*base) +
-                     " is refused: addresses below 0x0100 belong to the PC's system devices");
   o.RealPort = true;
-  o.PortBase = *base;
+  o.PortName = value;
+}
+
+void ApplyProbe(CliOptions& o, const std::string&) {
+  o.Probe = true;
 }
 
 void ApplyTrace(CliOptions& o, const std::string& value) {
@@ -124,8 +120,15 @@ const CliOption kDeviceOptions[] = {
      ApplySimReset},
     {"--port", "PORT",
      "run the device commands on the programmer board at a real parallel port: lpt1 (0x378), "
-     "lpt2 (0x278), lpt3 (0x3BC) or an I/O address 0xNNN (0x100 or above)",
+     "lpt2 (0x278), lpt3 (0x3BC), an I/O base 0xBASE (0x100 to 0xFFFD, e.g. 0xD010 for a PCI "
+     "card), the kernel's node /dev/parportN or its index N (looked up in "
+     "/proc/sys/dev/parport). With --sim: the simulated PC's port, /dev/parport0 (0x378, the "
+     "default) or /dev/parport1 (0xD010, a PCI card); the board is on the port chosen",
      ApplyPort},
+    {"--probe", nullptr,
+     "ports: also read each usable port's status register (nothing is written) and say whether "
+     "a board seems to answer",
+     ApplyProbe},
     {"--lock", "LIST",
      "write: program these lock bits after a verified write, e.g. 1,2,3 (a bit the device does "
      "not have is refused)",

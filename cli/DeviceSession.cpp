@@ -100,8 +100,9 @@ sim::DrawerFileOptions StateFileOptions(const CliOptions& o, const StopFlag& sto
 // pass through the trace writer when there is one.
 class SimulatedBench : public IoSpace {
  public:
-  SimulatedBench(const CliOptions& o, const StopFlag& stop)
+  SimulatedBench(const CliOptions& o, const StopFlag& stop, std::uint16_t base)
       : stateFile_(o.SimState, StateFileOptions(o, stop)), drawer_(stateFile_.drawer()) {
+    pc_.MoveBoard(base);
     const int inSocket = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
     sim::Chip& chip = drawer_.chip(inSocket);
     for (std::uint16_t cell : o.StuckCells) chip.wontProgram.insert(cell);
@@ -130,17 +131,47 @@ class SimulatedBench : public IoSpace {
 
   sim::DrawerFile stateFile_;
   sim::Drawer& drawer_;
-  sim::SimulatedPC pc_{kLpt1Base};  // the board sits on LPT1
+  sim::SimulatedPC pc_;
   std::unique_ptr<TraceWriter> trace_;
 };
+
+// The simulated PC's ports as a kernel would list them.
+std::vector<KernelPort> SimulatedPorts() {
+  std::vector<KernelPort> ports;
+  for (std::uint16_t base : sim::kSimulatedLpts)
+    ports.push_back({static_cast<int>(ports.size()), base, "PCSPP", {}, {}});
+  return ports;
+}
+
+// The base of --port: on the simulated PC one of its own ports (LPT1 unless given), on the real
+// one whichever the kernel's list names. A test tree is only read: its ports are never touched.
+std::uint16_t ChosenBase(const CliOptions& o, const HostSystem& host) {
+  if (!o.SimState.empty()) {
+    if (o.PortName.empty()) return sim::kMainBoardLpt;
+    const std::vector<KernelPort> ports = SimulatedPorts();
+    const std::uint16_t base = ResolvePort(o.PortName, ports);
+    if (FindPortAt(ports, base) == nullptr) {
+      std::string known;
+      for (const KernelPort& p : ports)
+        known += (known.empty() ? "" : ", ") + PortLabel(p.base, ports);
+      throw UsageError("the simulated PC has no port at " + IoAddressText(base) + " (it has " +
+                       known + ")");
+    }
+    return base;
+  }
+  const std::uint16_t base = ResolvePort(o.PortName, host.Parports());
+  if (!host.Root().empty())
+    throw Error("The ports are read from the test tree " + host.Root() +
+                " (KALDO_SYSTEM_ROOT): no real port is touched");
+  return base;
+}
 
 }  // namespace
 
 void CheckDeviceOptions(const CliOptions& o) {
   const bool simulated = !o.SimState.empty();
-  if (simulated == o.RealPort)
-    throw UsageError(simulated ? "give --sim or --port, not both"
-                               : "a device command needs --sim STATE or --port PORT");
+  if (!simulated && !o.RealPort)
+    throw UsageError("a device command needs --sim STATE or --port PORT");
   if (!simulated && (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
                      !o.StuckCells.empty() || o.Locked))
     throw UsageError("--trace and the simulator faults need --sim");
@@ -164,14 +195,14 @@ void DeviceSession::Finish() {
 }
 
 std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramState& state,
-                                                 StopFlag& stop) {
+                                                 StopFlag& stop, const HostSystem& host) {
   CheckDeviceOptions(o);
   std::unique_ptr<DeviceSession> session;
-  std::uint16_t base = o.PortBase;
+  const std::uint16_t base = ChosenBase(o, host);
   if (!o.SimState.empty()) {
     std::unique_ptr<SimulatedBench> bench;
     try {
-      bench = std::make_unique<SimulatedBench>(o, stop);
+      bench = std::make_unique<SimulatedBench>(o, stop, base);
     } catch (const InOutError& e) {
       throw e.About(o.SimState, "opening");
     }
@@ -184,10 +215,8 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramSta
             throw e.About(name, "writing");
           }
         });
-    base = kLpt1Base;
   } else {
-    session =
-        std::make_unique<DeviceSession>(state, std::make_unique<HardwareIoSpace>(state.PortBase));
+    session = std::make_unique<DeviceSession>(state, std::make_unique<HardwareIoSpace>(base));
   }
   session->Device().SetPort(base);
   session->Device().UseStopFlag(stop);

@@ -29,13 +29,14 @@ class DeviceSession {
   std::function<void()> putAway_;
 };
 
-// Raises UsageError for a command line that names no backend, or both, or asks the real port for
-// what only the simulated PC has.
+// Raises UsageError for a command line that names no backend, or asks the real port for what
+// only the simulated PC has.
 void CheckDeviceOptions(const CliOptions& options);
 
-// Checks the options as above; the start-up steps of the window (timer set-up, board reset) have
-// run when it returns. The programmer's commands stop when `stop` is raised.
+// Checks the options as above and finds the port of --port (in host's list of ports, or the
+// simulated PC's); the start-up steps of the window (timer set-up, board reset) have run when it
+// returns. The programmer's commands stop when `stop` is raised.
 std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& options, ProgramState& state,
-                                                 StopFlag& stop);
+                                                 StopFlag& stop, const HostSystem& host);
 
 }  // namespace kaldo::cli

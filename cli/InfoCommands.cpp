@@ -1,4 +1,5 @@
-// The commands that tell about the program itself: the devices it knows.
+// The commands that tell about the program and the machine: the devices it knows, the ports it can
+// reach.
 #include <iomanip>
 #include <sstream>
 
@@ -30,11 +31,30 @@ int RunDevices(CliContext& c, const std::vector<std::string>&) {
   return kExitOK;
 }
 
+// The port doctor's report; exit 0 when a port can be reached. --probe reads each usable port's
+// status register; a test tree's ports are never read.
+int RunPorts(CliContext& c, const std::vector<std::string>&) {
+  if (c.Options.Probe && !c.Host.Root().empty())
+    throw Error("The ports are read from the test tree " + c.Host.Root() +
+                " (KALDO_SYSTEM_ROOT): --probe touches no real port");
+  const PortCheckReport report =
+      CheckPorts(c.Host, c.Options.Probe ? StatusProbe(ProbeThroughPpdev) : StatusProbe());
+  for (const std::string& line : report.Lines) c.Out << line << "\n";
+  return report.Usable ? kExitOK : kExitFailed;
+}
+
 const CliCommand kInfoCommands[] = {
     {"devices", "", 0,
      "list the devices, one a line: name (for --device), bytes of code memory, lock bits, "
      "whether it has the ISP fuse, and the signature bytes it answers with",
      RunDevices},
+    {"ports", "", 0,
+     "check the parallel ports: one line per port the kernel lists (node, base, modes), then "
+     "whether you can open it, whether another driver or program holds it, whether direct port "
+     "access would be allowed, each refusal with its remedy; and a line for each USB printer "
+     "adapter, which cannot drive a board. With --probe, also whether a board seems to answer "
+     "(reads only). Exit status 0 when a port can be reached, 1 otherwise",
+     RunPorts},
 };
 
 }  // namespace

@@ -17,4 +17,10 @@ inline constexpr std::uint16_t kLowestLptBase = 0x100;
 // Data register at base + 0, status at + 1, control at + 2.
 inline constexpr int kLptRegisterCount = 3;
 
+// The highest base whose three registers all lie below 0x10000, the end of the I/O space.
+inline constexpr std::uint16_t kHighestLptBase = 0x10000 - kLptRegisterCount;
+// The highest base the window's "Other Address..." takes: a card's port sits at the start of an
+// 8-byte I/O window, and the last such window ends at 0xFFFF.
+inline constexpr std::uint16_t kHighestCardBase = 0xFFF8;
+
 }  // namespace kaldo

@@ -80,6 +80,10 @@ IoSpace& HardwareIoSpace::chosen() {
   try {
     chosen_ = ppdev_(portBase_);
     return *chosen_;
+  } catch (const PortBusyError& e) {
+    throw BackendError("The parallel port at " + IoAddressText(portBase_) +
+                       " cannot be reached.\n" + "Through ppdev: " + Sentence(e.what()) +
+                       "\nBy direct port access: not tried, since another driver holds the port.");
   } catch (const Error& e) {
     viaPpdev = e.what();
   }

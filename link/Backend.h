@@ -4,11 +4,12 @@
 // the rest of the run.
 //
 // An access to an LPT register when neither way works raises BackendError with both reasons, and
-// the next one tries again. The timer ports (0x42, 0x43, 0x61) never raise it: their first access
-// tries the pick too and, when no port can be reached yet, settles them on a timer of their own on
-// the host clock for the whole run. So the start-up and exit set-up of the timer pass quietly on
-// a PC without a reachable port, and the waits of an operation that picks a port later still run
-// on the timer whose state the start-up saved.
+// the next one tries again. A port that another driver holds (lp printing, another program's
+// claim) is not taken by direct access either. The timer ports (0x42, 0x43, 0x61) never raise it:
+// their first access tries the pick too and, when no port can be reached yet, settles them on a
+// timer of their own on the host clock for the whole run. So the start-up and exit set-up of the
+// timer pass quietly on a PC without a reachable port, and the waits of an operation that picks a
+// port later still run on the timer whose state the start-up saved.
 #pragma once
 
 #include <cstdint>

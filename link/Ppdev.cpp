@@ -5,8 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "core/Convert.h"
@@ -28,35 +26,43 @@ const char* RegisterName(int offset) {
 
 }  // namespace
 
-std::vector<ParportEntry> ListParports(const std::string& procRoot) {
-  namespace fs = std::filesystem;
-  std::error_code ec;
-  if (!fs::is_directory(procRoot, ec)) {
-    throw PpdevError("No parallel port is known to the kernel: " + procRoot +
-                     " is missing. Load the drivers with \"sudo modprobe parport_pc ppdev\"");
+std::vector<KernelPort> ListParports(const HostSystem& host) {
+  if (!host.HasParportDriver()) {
+    std::string text =
+        "No parallel port is known to the kernel: /proc/sys/dev/parport is missing. Load the "
+        "drivers with \"sudo modprobe parport_pc ppdev\"";
+    const std::vector<std::string> usb = host.UsbPrinters();
+    if (!usb.empty()) text += ". " + UsbPrintersText(usb);
+    throw PpdevError(text);
   }
-  std::vector<ParportEntry> ports;
-  for (fs::directory_iterator it(procRoot, ec), end; !ec && it != end; it.increment(ec)) {
-    const std::string name = it->path().filename().string();
-    if (name.size() <= 7 || name.compare(0, 7, "parport") != 0) continue;
-    const std::string digits = name.substr(7);
-    if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
-        digits.size() > 6) {
-      continue;
-    }
-    std::ifstream file(it->path() / "base-addr");
-    unsigned long base = 0;
-    if (!(file >> base)) continue;
-    ports.push_back({std::stoi(digits), base});
+  return host.Parports();
+}
+
+std::string UsbPrintersText(const std::vector<std::string>& printers) {
+  std::string names;
+  for (const std::string& p : printers) names += (names.empty() ? "" : ", ") + p;
+  return names +
+         (printers.size() == 1 ? " is a USB printer adapter" : " are USB printer adapters") +
+         ", which cannot drive a programmer board: it needs a parallel port on the main board or "
+         "on "
+         "a PCI or PCIe card";
+}
+
+std::string HeldPortText(const std::string& which, const std::string& holder) {
+  if (holder.compare(0, 2, "lp") == 0) {
+    return which + " is held by the printer driver lp (" + holder +
+           "). Stop the print job, or unload the driver with \"sudo rmmod lp\"; to keep it from "
+           "loading at boot, remove lp from /etc/modules and run \"echo blacklist lp | sudo tee "
+           "/etc/modprobe.d/no-lp.conf\"";
   }
-  std::sort(ports.begin(), ports.end(),
-            [](const ParportEntry& a, const ParportEntry& b) { return a.number < b.number; });
-  return ports;
+  return which + " is held by " + holder +
+         ": another program has claimed it. Close that program (\"sudo fuser -v /dev/parport*\" "
+         "names it), then try again";
 }
 
 PpdevIoSpace::PpdevIoSpace(PpdevSystem& system, std::uint16_t portBase, Clock& clock,
-                           PpdevPaths paths)
-    : system_(system), portBase_(portBase), paths_(std::move(paths)), timer_(clock) {}
+                           HostSystem host)
+    : system_(system), portBase_(portBase), host_(std::move(host)), timer_(clock) {}
 
 PpdevIoSpace::~PpdevIoSpace() {
   try {
@@ -116,30 +122,36 @@ PpdevIoSpace::Device& PpdevIoSpace::deviceAt(std::uint16_t port, int& offset) {
 }
 
 PpdevIoSpace::Device& PpdevIoSpace::open(std::uint16_t base) {
-  const std::vector<ParportEntry> ports = ListParports(paths_.procRoot);
-  auto found = std::find_if(ports.begin(), ports.end(),
-                            [base](const ParportEntry& p) { return p.base == base; });
-  if (found == ports.end()) {
+  const std::vector<KernelPort> ports = ListParports(host_);
+  const KernelPort* found = FindPortAt(ports, base);
+  if (found == nullptr) {
     std::string known;
-    for (const ParportEntry& p : ports) {
+    for (const KernelPort& p : ports) {
       known += (known.empty() ? "it has parport" : ", parport") + std::to_string(p.number) +
                " at " + IoAddressText(static_cast<std::uint32_t>(p.base));
     }
     if (known.empty()) {
-      known = "it lists none in " + paths_.procRoot +
-              "; the module parport_pc finds the ports: \"sudo modprobe parport_pc\"";
+      known =
+          "it lists none in /proc/sys/dev/parport"
+          "; the module parport_pc finds the ports: \"sudo modprobe parport_pc\"";
     }
     throw PpdevError("The kernel has no parallel port at I/O address " + IoAddressText(base) +
                      " (" + known + "). Choose the port the programmer is on");
   }
-  const std::string path = paths_.devDir + "/parport" + std::to_string(found->number);
+  const std::string path = found->Node();
   const std::string which = path + " (the port at " + IoAddressText(base) + ")";
+  if (!found->holder.empty()) throw PortBusyError(HeldPortText(which, found->holder));
   const int fd = system_.open(path);
   if (fd < 0) {
     const int err = -fd;
     if (err == ENOENT || err == ENODEV || err == ENXIO) {
       throw PpdevError(which + " cannot be opened: " + ErrnoText(err) +
                        ". Load the module ppdev with \"sudo modprobe ppdev\"");
+    }
+    if ((err == EACCES || err == EPERM) && host_.ListedInGroup("lp") && !host_.HasGroup("lp")) {
+      throw PpdevError("No permission to open " + which +
+                       ": you are in the group lp, but this login began before you were added. "
+                       "Log out and in again (or start a shell in the group with \"newgrp lp\")");
     }
     if (err == EACCES || err == EPERM) {
       throw PpdevError("No permission to open " + which +

@@ -1,10 +1,11 @@
 // The ppdev backend: the LPT registers reached through the kernel's /dev/parportN, without root
 // and without port permissions, and the delay timer on the host's clock (ClockTimer).
 //
-// The kernel lists its parallel ports under /proc/sys/dev/parport/parportN; the file base-addr
-// there holds the I/O base and the ECP upper base in decimal ("888\t1912"). /dev/parportN is the
-// ppdev character device of the same port N; it belongs to group lp. The port must be claimed
-// (PPCLAIM) before any register request and is released (PPRELEASE) before the close.
+// The kernel lists its parallel ports under /proc/sys/dev/parport/parportN (read through
+// HostSystem). /dev/parportN is the ppdev character device of the same port N; it belongs to group
+// lp. A claim waits for as long as another driver (lp printing, another program's claim) holds the
+// port, so a port the kernel names a holder for is refused before the claim. The port must be
+// claimed (PPCLAIM) before any register request and is released (PPRELEASE) before the close.
 // PPWDATA, PPRSTATUS and PPWCONTROL carry the raw register bytes, with no line inverted, as a port
 // instruction would (the kernel keeps the control register's direction and interrupt bits).
 #pragma once
@@ -16,6 +17,7 @@
 
 #include "core/Errors.h"
 #include "link/ClockTimer.h"
+#include "link/HostSystem.h"
 #include "link/IoSpace.h"
 #include "link/PpdevSystem.h"
 
@@ -27,25 +29,28 @@ class PpdevError : public Error {
   using Error::Error;
 };
 
-struct PpdevPaths {
-  std::string procRoot = "/proc/sys/dev/parport";
-  std::string devDir = "/dev";
+// Another driver or program holds the port; the other way to the port must not be tried either.
+class PortBusyError : public PpdevError {
+ public:
+  using PpdevError::PpdevError;
 };
 
-struct ParportEntry {
-  int number;          // N of parportN
-  unsigned long base;  // I/O base address
-};
+// The ports the kernel lists; throws PpdevError when no parallel-port driver is loaded, naming
+// the USB printer adapters when those are all the machine has.
+std::vector<KernelPort> ListParports(const HostSystem& host);
 
-// The ports the kernel lists under procRoot, by number; unreadable entries are left out.
-// Throws PpdevError when procRoot itself is missing (no parallel-port driver loaded).
-std::vector<ParportEntry> ListParports(const std::string& procRoot);
+// "/dev/usb/lp0 is a USB printer adapter, which cannot drive a programmer board: ..."
+std::string UsbPrintersText(const std::vector<std::string>& printers);
+// The refusal for a port another driver holds, with what to do about it; which is
+// "/dev/parport0 (the port at 0x0378)".
+std::string HeldPortText(const std::string& which, const std::string& holder);
 
 class PpdevIoSpace : public IoSpace {
  public:
   // The registers are portBase + 0, + 1, + 2, until selectLpt names another port. A port is
   // opened and claimed at the first access to it and kept until close() or destruction.
-  PpdevIoSpace(PpdevSystem& system, std::uint16_t portBase, Clock& clock, PpdevPaths paths = {});
+  PpdevIoSpace(PpdevSystem& system, std::uint16_t portBase, Clock& clock,
+               HostSystem host = HostSystem());
   ~PpdevIoSpace() override;
   PpdevIoSpace(const PpdevIoSpace&) = delete;
   PpdevIoSpace& operator=(const PpdevIoSpace&) = delete;
@@ -72,7 +77,7 @@ class PpdevIoSpace : public IoSpace {
 
   PpdevSystem& system_;
   std::uint16_t portBase_;
-  PpdevPaths paths_;
+  HostSystem host_;
   ClockTimer timer_;
   std::map<std::uint16_t, Device> devices_;
 };

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The layering rule: core <- link <- device <- app, dialogs, cli; sim implements link's IoSpace
 # and sees nothing else of link; only app/ and dialogs/ include Qt; app/ and cli/ take from link/
-# only Backend.h and IoSpace.h. Prints every include that breaks it and fails; silent otherwise.
+# only Backend.h, IoSpace.h and PortCheck.h. Prints every include that breaks it and fails;
+# silent otherwise.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 found=$(
@@ -10,7 +11,7 @@ found=$(
   grep -rnE '#include "(device|app|dialogs|cli|link)/' sim | grep -v 'link/IoSpace\.h'
   grep -rnE '#include "(sim|app|dialogs|cli)/' device
   grep -rnE '#include "(link|sim|device|app|cli)/' dialogs
-  grep -rnE '#include "link/' app cli | grep -vE 'link/(Backend|IoSpace)\.h'
+  grep -rnE '#include "link/' app cli | grep -vE 'link/(Backend|IoSpace|PortCheck)\.h'
   grep -rnE '#include "(app|dialogs)/' cli
   grep -rnE '#include "cli/' app
   grep -rnE '#include <Q' core link sim device cli

@@ -40,6 +40,13 @@
 
 namespace kaldo::sim {
 
+// The simulated PC's parallel ports: LPT1 on the main board and a PCI card's port, numbered as a
+// kernel would list them (parport0, parport1). The one board is on whichever of them the program
+// selects; the other floats.
+inline constexpr std::uint16_t kMainBoardLpt = 0x378;
+inline constexpr std::uint16_t kCardLpt = 0xD010;
+inline constexpr std::uint16_t kSimulatedLpts[] = {kMainBoardLpt, kCardLpt};
+
 struct SimOptions {
   std::uint16_t lptBase = 0x378;
   std::uint32_t ioCycleNs = 1000;
@@ -71,6 +78,9 @@ class SimulatedPC : public IoSpace {
   Chip* Socket();
   void SetBoardPresent(bool present) { board_.present = present; }
   void UseDrawer(Drawer& drawer, std::function<int()> selectedType);
+  // Plugs the board (and the LPT registers it answers on) into the port at base.
+  void MoveBoard(std::uint16_t base) { options_.lptBase = base; }
+  std::uint16_t BoardBase() const { return options_.lptBase; }
 
   // Trace.
   // Records accesses and board events.

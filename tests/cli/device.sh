@@ -76,9 +76,10 @@ check "forced write landed"  0 'Verify OK'                                 ''   
 
 # Usage errors.
 check "no backend"           2 ''  "kaldo-cli: a device command needs --sim STATE or --port PORT$usage" blank
-check "two backends"         2 ''  "kaldo-cli: give --sim or --port, not both$usage" $S --port lpt1 blank
+check "no such sim port"     2 ''  "kaldo-cli: the simulated PC has no port at 0x0278 (it has /dev/parport0 (0x0378), /dev/parport1 (0xD010))$usage" $S --port lpt2 blank
+check "no room for registers" 2 '' "kaldo-cli: port 0xFFFF is refused: its registers (base to base + 2) must lie below 0x10000, so the highest base is 0xFFFD$usage" --port 0xFFFF blank
 check "system port"          2 ''  "kaldo-cli: port 0x0080 is refused: addresses below 0x0100 belong to the PC's system devices$usage" --port 0x80 blank
-check "unknown port"         2 ''  "kaldo-cli: unknown port 'lpt4' (lpt1, lpt2, lpt3 or 0xNNN)$usage" --port lpt4 blank
+check "unknown port"         2 ''  "kaldo-cli: unknown port 'lpt4' (lpt1, lpt2, lpt3, 0xBASE, /dev/parportN or N)$usage" --port lpt4 blank
 check "fault on real port"   2 ''  "kaldo-cli: --trace and the simulator faults need --sim$usage" --port lpt2 --no-board blank
 check "bad lock list"        2 ''  "kaldo-cli: lock bits are 1, 2 or 3, separated by commas: '1,4'$usage" $S --lock 1,4 write a.hex
 check "bad stuck address"    2 ''  "kaldo-cli: '8000' is not a code address (hexadecimal, 0 to 7FFF)$usage" $S --stuck 8000 write a.hex
@@ -95,6 +96,15 @@ awk 'NR > 1 && $1 < last { bad = 1 } { last = $1 } END { exit bad }' t.txt || fa
 # About 0.72 s of waits: the signature read's BeginOperation and ResetBoard, as on a PC.
 end=$(tail -1 t.txt | cut -d' ' -f1)
 [ "$end" -gt 900000 ] && [ "$end" -lt 1300000 ] || fail "trace ends at $end us"
+
+# The simulated PC's card at 0xD010: the board follows the port chosen, by any of its names, and
+# LPT1 then floats. Its accesses are LPT1's, moved to the card's registers.
+check "trace on LPT1"        0 'Signature Bytes Info For 89C2051\nByte-1  = 1E\nByte-2  = 21' '' $S --device 89c2051 --port lpt1 --trace lpt1.txt signature
+for name in 0xd010 /dev/parport1 1; do
+  check "card as $name"      0 'Signature Bytes Info For 89C2051\nByte-1  = 1E\nByte-2  = 21' '' $S --device 89c2051 --port $name --trace card.txt signature
+  [ "$(sed 's/ 0378 / D010 /; s/ 0379 / D011 /; s/ 037A / D012 /' lpt1.txt)" = "$(cat card.txt)" ] ||
+    fail "the card's trace ($name) is not LPT1's at 0xD010"
+done
 
 # The progress line appears only on a terminal.
 if command -v script >/dev/null; then

@@ -25,7 +25,7 @@ class PpdevBoardTest : public ::testing::Test {
   test::FakeProcTree tree;
   test::FakePpdevSystem sys;
   test::FakeClock clock;
-  PpdevIoSpace io{sys, kLpt1Base, clock, PpdevPaths{tree.root(), "/dev"}};
+  PpdevIoSpace io{sys, kLpt1Base, clock, HostSystem(tree.root())};
   Port port{io};
 };
 

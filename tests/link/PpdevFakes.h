@@ -82,7 +82,8 @@ class FakePpdevSystem : public PpdevSystem {
   int nextFd = 3;
 };
 
-// A /proc/sys/dev/parport look-alike in a fresh temporary folder, removed at the end.
+// A system root in a fresh temporary folder, removed at the end: /proc/sys/dev/parport and
+// whatever else a test writes into it.
 class FakeProcTree {
  public:
   FakeProcTree() {
@@ -94,10 +95,15 @@ class FakeProcTree {
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
   }
-  // Adds parportN (or any entry name) with the given base-addr text.
+  // Adds /proc/sys/dev/parport/parportN (or any entry name) with the given base-addr text.
   void add(const std::string& name, const std::string& baseAddr) {
-    std::filesystem::create_directories(root_ / name);
-    std::ofstream(root_ / name / "base-addr") << baseAddr;
+    file("/proc/sys/dev/parport/" + name + "/base-addr", baseAddr);
+  }
+  // Writes a file at an absolute path below the root, making its folders.
+  void file(const std::string& path, const std::string& text) {
+    const std::filesystem::path where = root_.string() + path;
+    std::filesystem::create_directories(where.parent_path());
+    std::ofstream(where) << text;
   }
   std::string root() const { return root_.string(); }
 

@@ -25,8 +25,7 @@ class PpdevTest : public ::testing::Test {
     tree.add("default", "");
   }
   PpdevIoSpace& io() {
-    if (!io_)
-      io_ = std::make_unique<PpdevIoSpace>(sys, portBase, clock, PpdevPaths{procRoot, "/dev"});
+    if (!io_) io_ = std::make_unique<PpdevIoSpace>(sys, portBase, clock, HostSystem(root));
     return *io_;
   }
 
@@ -34,7 +33,7 @@ class PpdevTest : public ::testing::Test {
   test::FakeProcTree emptyTree;
   test::FakePpdevSystem sys;
   test::FakeClock clock;
-  std::string procRoot = tree.root();
+  std::string root = tree.root();
   std::uint16_t portBase = 0x0378;
   std::unique_ptr<PpdevIoSpace> io_;
 };
@@ -86,11 +85,14 @@ TEST_F(PpdevTest, EveryFailureNamesTheDeviceAndTheRemedy) {
   auto writeData = [](PpdevIoSpace& io) { io.write(0x0378, 0x04); };
   const std::vector<Case> cases = {
       {"no parallel-port driver",
-       [](PpdevTest& t) { t.procRoot += "/missing"; },
+       [](PpdevTest& t) { t.root += "/missing"; },
        writeData,
-       {"/missing is missing", "sudo modprobe parport_pc ppdev"}},
+       {"/proc/sys/dev/parport is missing", "sudo modprobe parport_pc ppdev"}},
       {"no ports listed",
-       [](PpdevTest& t) { t.procRoot = t.emptyTree.root(); },
+       [](PpdevTest& t) {
+         t.emptyTree.file("/proc/sys/dev/parport/default/spintime", "500");
+         t.root = t.emptyTree.root();
+       },
        writeData,
        {"no parallel port at I/O address 0x0378 (it lists none in "}},
       {"no port at the base",
@@ -136,7 +138,7 @@ TEST_F(PpdevTest, EveryFailureNamesTheDeviceAndTheRemedy) {
     PpdevTest& t = *this;
     t.sys = test::FakePpdevSystem{};
     t.portBase = 0x0378;
-    t.procRoot = t.tree.root();
+    t.root = t.tree.root();
     t.io_.reset();
     c.setUp(t);
     try {
@@ -187,7 +189,7 @@ TEST_F(PpdevTest, FailedReleaseIsReportedAndTheDeviceStillClosed) {
 TEST_F(PpdevTest, ListsOnlyNumberedPortsWithAReadableBase) {
   tree.add("parport7", "junk\n");
   tree.add("parportx", "888\t0\n");
-  const std::vector<ParportEntry> ports = ListParports(tree.root());
+  const std::vector<KernelPort> ports = ListParports(HostSystem(tree.root()));
   ASSERT_EQ(ports.size(), 4u);
   EXPECT_EQ(ports[0].number, 0);
   EXPECT_EQ(ports[0].base, 0x0378u);
