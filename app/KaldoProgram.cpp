@@ -120,7 +120,7 @@ int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
       Programmer programmer(state, std::move(machine.Io));
       programmer.UseStopFlag(stop);
 
-      TfrmMain frmMain({state, programmer, folder, messages, fileDialogs});
+      TfrmMain frmMain({state, programmer, folder, messages, fileDialogs, machine.Ports});
       frmMain.CreateDialogWindows();
       if (machine.AddToWindow) machine.AddToWindow(frmMain);
       signalCloser.Watch(frmMain);

@@ -11,16 +11,17 @@
 #include <memory>
 #include <string>
 
+#include "app/UnitFormMain.h"
 #include "core/ProgramState.h"
 #include "core/StopFlag.h"
 #include "link/IoSpace.h"
 
 namespace kaldo {
 
-class TfrmMain;
-
 struct MachineParts {
   std::unique_ptr<IoSpace> Io;
+  // Its ports, for the Port menu and the port check.
+  MachinePorts Ports;
   // Called once the window stands, when the machine has something to add to it.
   std::function<void(TfrmMain& window)> AddToWindow;
 };

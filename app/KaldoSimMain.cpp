@@ -25,8 +25,10 @@ int main(int argc, char** argv) {
   return kaldo::RunKaldo(argc, argv, [](kaldo::ProgramState& state, const std::string& folder) {
     auto machine = std::make_unique<kaldo::SimulatedMachine>(state, folder, SpeedFromEnvironment());
     kaldo::SimulatedMachine& simulated = *machine;
-    return kaldo::MachineParts{std::move(machine), [&simulated](kaldo::TfrmMain& window) {
-                                 kaldo::AddSocketMenu(window, simulated);
-                               }};
+    kaldo::MachinePorts ports{[] { return kaldo::SimulatedMachine::Ports(); },
+                              [&simulated] { return simulated.PortCheck(); }};
+    return kaldo::MachineParts{
+        std::move(machine), std::move(ports),
+        [&simulated](kaldo::TfrmMain& window) { kaldo::AddSocketMenu(window, simulated); }};
   });
 }

@@ -2,6 +2,7 @@
 
 #include <iostream>
 
+#include "core/Convert.h"
 #include "core/TextFile.h"
 
 namespace kaldo {
@@ -46,6 +47,34 @@ SimulatedMachine::~SimulatedMachine() {
     std::cerr << "kaldo-sim: the chips could not be saved to " << drawerFile_ << ": "
               << ErrorReportText(e) << "\n";
   }
+}
+
+void SimulatedMachine::selectLpt(std::uint16_t base) {
+  for (std::uint16_t own : sim::kSimulatedLpts)
+    if (own == base) pc_.MoveBoard(base);
+}
+
+std::vector<KernelPort> SimulatedMachine::Ports() {
+  std::vector<KernelPort> ports;
+  for (std::uint16_t base : sim::kSimulatedLpts)
+    ports.push_back({static_cast<int>(ports.size()), base, "PCSPP", {}, {}});
+  return ports;
+}
+
+std::vector<std::string> SimulatedMachine::PortCheck() const {
+  const std::vector<KernelPort> ports = Ports();
+  std::vector<std::string> lines;
+  for (const KernelPort& p : ports) {
+    lines.push_back(
+        p.Node() + "  " + IoAddressText(static_cast<std::uint32_t>(p.base)) + "  " +
+        (p.base == sim::kMainBoardLpt ? "simulated LPT1 on the main board" : "simulated PCI card"));
+  }
+  lines.push_back("The board is on " + PortLabel(pc_.BoardBase(), ports) + ".");
+  if (FindPortAt(ports, state_.PortBase) == nullptr) {
+    lines.push_back("The port chosen, " + IoAddressText(state_.PortBase) +
+                    ", is none of the simulated PC's: nothing answers there.");
+  }
+  return lines;
 }
 
 void SimulatedMachine::PutInSocket(const SocketChoice& choice) {

@@ -3,6 +3,10 @@
 // held by this program for the whole run and saved when the machine is put away, so the chips keep
 // their contents from run to run.
 //
+// The PC has two parallel ports, LPT1 at 0x378 and a PCI card's at 0xD010; the one board is on
+// whichever of them the program selects, and stays where it is when a port the PC lacks is chosen
+// (nothing answers there).
+//
 // The socket may be given something else, to show what a fault looks like (PutInSocket). A faulty
 // chip is a spare: a copy of the drawer's chip made when the fault is chosen, so the chips in the
 // drawer never take a fault home. At real-time speed the simulated PC takes the time a real one
@@ -16,6 +20,7 @@
 #include "app/RealTimePace.h"
 #include "core/ProgramState.h"
 #include "link/IoSpace.h"
+#include "link/PortCheck.h"
 #include "sim/DrawerFile.h"
 #include "sim/SimulatedPC.h"
 
@@ -60,6 +65,12 @@ class SimulatedMachine : public IoSpace {
     if (pace_) pace_->Keep(pc_.NowNs());
     return value;
   }
+  void selectLpt(std::uint16_t base) override;
+
+  // The PC's ports, as a kernel would list them.
+  static std::vector<KernelPort> Ports();
+  // The port check's report on them: which port the board is on.
+  std::vector<std::string> PortCheck() const;
 
   // From the next operation on (not while one runs).
   void PutInSocket(const SocketChoice& choice);

@@ -1,6 +1,7 @@
 #include "app/UnitFormMain.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -54,7 +55,8 @@ TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
       programmer_(parts.Device),
       settings_(parts.State, parts.SettingsFolder),
       messages_(parts.Messages),
-      fileDialogs_(parts.FileDialogs) {
+      fileDialogs_(parts.FileDialogs),
+      ports_(parts.Ports) {
   CreateControls();
   CreateMenu();
   ConnectHandlers();
@@ -123,6 +125,9 @@ void TfrmMain::ConnectHandlers() {
   onMenu(mnuPortLPT1, &TfrmMain::mnuPortLPT1Click);
   onMenu(mnuPortLPT2, &TfrmMain::mnuPortLPT2Click);
   onMenu(mnuPortLPT3, &TfrmMain::mnuPortLPT3Click);
+  for (QAction* item : mnuPortListed) onMenu(item, &TfrmMain::mnuPortListedClick);
+  onMenu(mnuPortOther, &TfrmMain::mnuPortOtherClick);
+  onMenu(mnuHelpPortCheck, &TfrmMain::mnuHelpPortCheckClick);
   onMenu(mnuHelpAbout, &TfrmMain::mnuHelpAboutClick);
   onMenu(mnuSignature, &TfrmMain::mnuSignatureClick);
 }
@@ -248,24 +253,10 @@ void TfrmMain::GetFilePath() {
   kaldo::GetFilePath(state_);
 }
 
+// The item whose port is PortBase carries the mark; none does for a base the menu does not list.
 void TfrmMain::UpdatePort() {
-  int marked;
-  switch (state_.PortBase) {
-    case kLpt1Base:
-      marked = 1;
-      break;
-    case kLpt2Base:
-      marked = 2;
-      break;
-    case kLpt3Base:
-      marked = 3;
-      break;
-    default:
-      return;
-  }
-  mnuPortLPT1->setChecked(marked == 1);
-  mnuPortLPT2->setChecked(marked == 2);
-  mnuPortLPT3->setChecked(marked == 3);
+  for (QAction* item : mnuPortGroup->actions())
+    item->setChecked(item->data().toUInt() == state_.PortBase);
 }
 
 void TfrmMain::RefreshCheckSum() {

@@ -18,6 +18,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "app/DeviceWorker.h"
 #include "app/HexGrid.h"
@@ -27,6 +28,7 @@
 #include "core/Settings.h"
 #include "device/Programmer.h"
 #include "device/ProgressDisplay.h"
+#include "link/PortCheck.h"
 
 class QAction;
 class QActionGroup;
@@ -72,6 +74,13 @@ class TStatusBar : public QWidget {
   QLabel* panels_[2];
 };
 
+// The machine's ports for the Port menu and the port check of the Help menu: the kernel's for the
+// real port, the simulated PC's for the simulated one. Either may be missing (no list, no check).
+struct MachinePorts {
+  std::function<std::vector<KernelPort>()> List;
+  std::function<std::vector<std::string>()> Check;
+};
+
 // What the window works on; one owner creates all of it before the window.
 struct MainWindowParts {
   ProgramState& State;
@@ -79,6 +88,7 @@ struct MainWindowParts {
   std::string SettingsFolder;  // the folder of the settings file
   MessageSeam& Messages;
   FileDialogSeam& FileDialogs;
+  MachinePorts Ports = {};
 };
 
 class TfrmMain : public QMainWindow, public ProgressDisplay {
@@ -178,6 +188,10 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void mnuPortLPT1Click(QObject* Sender = nullptr);
   void mnuPortLPT2Click(QObject* Sender = nullptr);
   void mnuPortLPT3Click(QObject* Sender = nullptr);
+  // One of the machine's other ports; Sender is its item.
+  void mnuPortListedClick(QObject* Sender = nullptr);
+  void mnuPortOtherClick(QObject* Sender = nullptr);
+  void mnuHelpPortCheckClick(QObject* Sender = nullptr);
   void mnuHelpAboutClick(QObject* Sender = nullptr);
   void sbtAboutClick(QObject* Sender = nullptr);
   void mnuSignatureClick(QObject* Sender = nullptr);
@@ -232,10 +246,13 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   QAction* mnuPortLPT1 = nullptr;
   QAction* mnuPortLPT2 = nullptr;
   QAction* mnuPortLPT3 = nullptr;
+  std::vector<QAction*> mnuPortListed;  // the machine's ports at other bases, "parport1  0xD010"
+  QAction* mnuPortOther = nullptr;
   QActionGroup* mnuPortGroup = nullptr;
   QMenu* mnuHelp = nullptr;
   QAction* mnuHelpAbout = nullptr;
   QAction* mnuSignature = nullptr;
+  QAction* mnuHelpPortCheck = nullptr;
 
   TFileDialog dlgOpenDialog;
   TFileDialog dlgSaveDialog;
@@ -264,6 +281,9 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   // A program-bits box's click: its bit follows the box, then the panel follows the bits.
   void BoxClick(const QCheckBox* box, int bit);
   void SaveProgramSettings();
+  // The item takes the mark from the others and the board's port moves to base; choosing the
+  // marked item changes nothing. The board is not reset and nothing is saved until exit.
+  void ChoosePort(QAction* chosen, std::uint16_t base);
 
   // The busy display around Blank Check, Read, Write and Verify: hourglass, status bar hidden,
   // busy labels shown. It goes again however the operation ends.
@@ -299,6 +319,7 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   Settings settings_;
   MessageSeam& messages_;
   FileDialogSeam& fileDialogs_;
+  MachinePorts ports_;
   // When the address readout was last painted.
   QElapsedTimer adresPainted_;
   bool shown_ = false;

@@ -5,6 +5,7 @@
 // is emptied and the status bar falls back to its banner. An edit or fill counts only when it
 // moves the checksum.
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -16,6 +17,7 @@
 #include <QPushButton>
 #include <QToolButton>
 #include <QUrl>
+#include <optional>
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
@@ -267,29 +269,64 @@ void TfrmMain::mnuEditFillBufferClick(QObject*) {
 
 namespace {
 
-// The clicked item takes the check mark from the other two; choosing the marked item changes
-// nothing. The board is not reset and nothing is saved until exit.
-void ChoosePort(QAction* chosen, QAction* other1, QAction* other2, std::uint16_t base,
-                Programmer& programmer) {
-  if (chosen->isChecked()) return;
-  chosen->setChecked(true);
-  other1->setChecked(false);
-  other2->setChecked(false);
-  programmer.SetPort(base);
+// "D010", "0xd010" or "$D010": the base the text names when it is one a card's port can have,
+// else nothing.
+std::optional<std::uint16_t> CardBase(const QString& typed) {
+  QString digits = typed.trimmed();
+  if (digits.startsWith(QStringLiteral("0x"), Qt::CaseInsensitive))
+    digits = digits.mid(2);
+  else if (digits.startsWith(QLatin1Char('$')))
+    digits = digits.mid(1);
+  bool ok = false;
+  const uint value = digits.toUInt(&ok, 16);
+  if (!ok || digits.size() > 4 || value < kLowestLptBase || value > kHighestCardBase) return {};
+  return static_cast<std::uint16_t>(value);
 }
 
 }  // namespace
 
+void TfrmMain::ChoosePort(QAction* chosen, std::uint16_t base) {
+  if (chosen->isChecked()) return;
+  for (QAction* item : mnuPortGroup->actions()) item->setChecked(item == chosen);
+  programmer_.SetPort(base);
+}
+
 void TfrmMain::mnuPortLPT1Click(QObject*) {
-  ChoosePort(mnuPortLPT1, mnuPortLPT2, mnuPortLPT3, kLpt1Base, programmer_);
+  ChoosePort(mnuPortLPT1, kLpt1Base);
 }
 
 void TfrmMain::mnuPortLPT2Click(QObject*) {
-  ChoosePort(mnuPortLPT2, mnuPortLPT1, mnuPortLPT3, kLpt2Base, programmer_);
+  ChoosePort(mnuPortLPT2, kLpt2Base);
 }
 
 void TfrmMain::mnuPortLPT3Click(QObject*) {
-  ChoosePort(mnuPortLPT3, mnuPortLPT1, mnuPortLPT2, kLpt3Base, programmer_);
+  ChoosePort(mnuPortLPT3, kLpt3Base);
+}
+
+void TfrmMain::mnuPortListedClick(QObject* Sender) {
+  auto* item = qobject_cast<QAction*>(Sender);
+  if (item) ChoosePort(item, static_cast<std::uint16_t>(item->data().toUInt()));
+}
+
+// Asks for a hexadecimal base; a base an item lists takes that item's mark.
+void TfrmMain::mnuPortOtherClick(QObject*) {
+  const QString range =
+      QString::fromLatin1(IoAddressText(kLowestLptBase) + " to " + IoAddressText(kHighestCardBase));
+  const std::optional<QString> typed = messages_.Ask(
+      this, {QStringLiteral("  PORT"),
+             QStringLiteral("I/O base address of the port (hexadecimal, %1):").arg(range),
+             QString::fromLatin1(IoAddressText(state_.PortBase))});
+  if (!typed) return;
+  const std::optional<std::uint16_t> base = CardBase(*typed);
+  if (!base) {
+    MessageBox(QStringLiteral("\"%1\" is not a port address: give a hexadecimal I/O base from %2, "
+                              "e.g. 0xD010")
+                   .arg(typed->trimmed(), range),
+               QStringLiteral("  PORT"), MsgIcon::Error);
+    return;
+  }
+  programmer_.SetPort(*base);
+  UpdatePort();
 }
 
 // --- Help commands -----------------------------------------------------------------------------
@@ -300,6 +337,14 @@ void TfrmMain::mnuHelpAboutClick(QObject*) {
 
 void TfrmMain::sbtAboutClick(QObject*) {
   mnuHelpAboutClick(sbtAbout);
+}
+
+void TfrmMain::mnuHelpPortCheckClick(QObject*) {
+  std::vector<std::string> lines{"This machine cannot tell about its ports."};
+  if (ports_.Check) lines = ports_.Check();
+  std::string text;
+  for (const std::string& line : lines) text += (text.empty() ? "" : "\r") + line;
+  MessageBox(QString::fromStdString(text), QStringLiteral("  PORT CHECK"), MsgIcon::Information);
 }
 
 void TfrmMain::mnuSignatureClick(QObject*) {

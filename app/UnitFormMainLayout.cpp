@@ -16,6 +16,8 @@
 
 #include "app/Pictures.h"
 #include "app/UnitFormMain.h"
+#include "core/Convert.h"
+#include "core/LptPorts.h"
 
 namespace kaldo {
 
@@ -251,10 +253,28 @@ void TfrmMain::CreateMenu() {
   mnuPortLPT1 = item(mnuPort, QStringLiteral("LPT-&1"));
   mnuPortLPT2 = item(mnuPort, QStringLiteral("LPT-&2"));
   mnuPortLPT3 = item(mnuPort, QStringLiteral("LPT-&3"));
-  // Radio marks, and none at all for a port base that is none of the three.
+  mnuPortLPT1->setData(kLpt1Base);
+  mnuPortLPT2->setData(kLpt2Base);
+  mnuPortLPT3->setData(kLpt3Base);
+  mnuPort->addSeparator();
+  if (ports_.List) {
+    for (const KernelPort& p : OtherPorts(ports_.List())) {
+      QAction* listed =
+          item(mnuPort, QStringLiteral("parport%1  ").arg(p.number) +
+                            QString::fromLatin1(IoAddressText(static_cast<std::uint32_t>(p.base))));
+      listed->setData(static_cast<unsigned>(p.base));
+      mnuPortListed.push_back(listed);
+    }
+  }
+  mnuPortOther = item(mnuPort, QStringLiteral("&Other Address..."));
+  // Radio marks, and none at all for a port base that no item has.
   mnuPortGroup = new QActionGroup(mnuPort);
   mnuPortGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
   for (QAction* a : {mnuPortLPT1, mnuPortLPT2, mnuPortLPT3}) {
+    a->setCheckable(true);
+    mnuPortGroup->addAction(a);
+  }
+  for (QAction* a : mnuPortListed) {
     a->setCheckable(true);
     mnuPortGroup->addAction(a);
   }
@@ -262,6 +282,7 @@ void TfrmMain::CreateMenu() {
   mnuHelp = mnuMain->addMenu(QStringLiteral("&Help"));
   mnuHelpAbout = item(mnuHelp, QStringLiteral("&About"));
   mnuSignature = item(mnuHelp, QStringLiteral("Si&gnature Bytes"));
+  mnuHelpPortCheck = item(mnuHelp, QStringLiteral("&Port Check..."));
 }
 
 }  // namespace kaldo

@@ -13,7 +13,8 @@ class IoSpace {
   virtual std::uint8_t read(std::uint16_t port) = 0;
   // The LPT port whose registers (base + 0, + 1, + 2) the program addresses from now on. A backend
   // that opens the port, or asks for the right to use it, does so for this one; a simulated PC
-  // keeps its board where it stands, as a real board stays on the port it is plugged into.
+  // whose board is plugged into one of its own ports moves the board there, and otherwise leaves it
+  // where it stands.
   virtual void selectLpt(std::uint16_t /*base*/) {}
 };
 

@@ -94,6 +94,7 @@ class ProbeIo : public IoSpace {
     }
     inner_.write(port, value);
   }
+  void selectLpt(std::uint16_t base) override { inner_.selectLpt(base); }
   std::uint8_t read(std::uint16_t port) override {
     Note(port);
     const std::uint8_t v = inner_.read(port);
@@ -150,7 +151,8 @@ struct PaintCounter : QObject {
 // The settings file lines, written before the window starts (nothing written when empty).
 struct Rig {
   explicit Rig(const std::vector<std::string>& settingsLines = {}, const QString& folder = {},
-               bool portUnreachable = false, SimSpeed speed = SimSpeed::Fast)
+               bool portUnreachable = false, SimSpeed speed = SimSpeed::Fast,
+               MachinePorts ports = {})
       : folderPath(folder.isEmpty() ? dir.path() : folder),
         machine(state, folderPath.toStdString(), speed),
         probe(machine),
@@ -162,7 +164,7 @@ struct Rig {
     }
     probe.Unreachable = portUnreachable;
     form = std::make_unique<TfrmMain>(
-        MainWindowParts{state, programmer, folderPath.toStdString(), messages, files});
+        MainWindowParts{state, programmer, folderPath.toStdString(), messages, files, ports});
     messages.Form = form.get();
     probe.Form = form.get();
   }

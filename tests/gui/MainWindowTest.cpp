@@ -189,8 +189,9 @@ class MainWindowTest : public QObject {
     QCOMPARE(captions(f.mnuFile), QStringList({"&Open Hex File", "&Save Hex File", "-", "E&xit"}));
     QCOMPARE(captions(f.mnuEdit),
              QStringList({"Clear &Buffer", "-", "E&dit Buffer", "&Fill Buffer"}));
-    QCOMPARE(captions(f.mnuPort), QStringList({"LPT-&1", "LPT-&2", "LPT-&3"}));
-    QCOMPARE(captions(f.mnuHelp), QStringList({"&About", "Si&gnature Bytes"}));
+    QCOMPARE(captions(f.mnuPort),
+             QStringList({"LPT-&1", "LPT-&2", "LPT-&3", "-", "&Other Address..."}));
+    QCOMPARE(captions(f.mnuHelp), QStringList({"&About", "Si&gnature Bytes", "&Port Check..."}));
     QCOMPARE(f.mnuFileOpenHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
     QCOMPARE(f.mnuFileSaveHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
     QCOMPARE(f.mnuFileExit->shortcuts(),
