@@ -126,8 +126,8 @@ const CliOption kDeviceOptions[] = {
      "default) or /dev/parport1 (0xD010, a PCI card); the board is on the port chosen",
      ApplyPort},
     {"--probe", nullptr,
-     "ports: also read each usable port's status register (nothing is written) and say whether "
-     "a board seems to answer",
+     "ports: also read each usable port's status register (kaldo-cli writes nothing) and say "
+     "whether a board seems to answer",
      ApplyProbe},
     {"--lock", "LIST",
      "write: program these lock bits after a verified write, e.g. 1,2,3 (a bit the device does "

@@ -27,9 +27,10 @@ struct KernelPort {
   std::string Node() const { return "/dev/parport" + std::to_string(number); }
 };
 
-// Who asks: the effective user id and every group id of this process (the login's groups).
+// Who asks: the effective user id and every group id of this process (the login's groups). An id
+// the system does not tell is taken for an ordinary user's, never for root's.
 struct UserIdentity {
-  unsigned uid = 0;
+  unsigned uid = ~0u;
   std::vector<unsigned> groups;
 };
 

@@ -52,7 +52,8 @@ struct PortCheckReport {
 PortCheckReport CheckPorts(const HostSystem& host, const StatusProbe& probe = {});
 
 // The probe through ppdev on the real system: claims the port, reads its status register and
-// releases it. Nothing is written.
+// releases it. The program writes nothing; the kernel sets the control register to its idle value
+// as it claims and releases the port.
 std::string ProbeThroughPpdev(const KernelPort& port);
 
 // What a status byte read with nothing written says about the board.

@@ -17,11 +17,21 @@ peek() {
   dd if=/dev/port bs=1 count=1 skip=$(($1)) 2>/dev/null | od -An -tx1 | tr -d ' '
 }
 
-# The parallel-port drivers, dependencies first, as the rig listed them.
+# load_parport [ARGS...]: the parallel-port drivers, dependencies first, as the rig listed them;
+# ARGS go to parport_pc (io=0x378,0xd010 for a card's port, which it does not look for itself).
 load_parport() {
   for module in $(cat /lib/modules/order); do
-    insmod "/lib/modules/$module.ko" || echo "@@ insmod $module failed"
+    if [ "$module" = parport_pc ]; then
+      insmod "/lib/modules/$module.ko" "$@" || echo "@@ insmod $module failed"
+    else
+      insmod "/lib/modules/$module.ko" || echo "@@ insmod $module failed"
+    fi
   done
+}
+
+# The printer driver lp: it registers itself on every port (lp0 on parport0, ...).
+load_lp() {
+  insmod /lib/modules/lp.ko || echo "@@ insmod lp failed"
 }
 
 # The ppdev nodes as udev leaves them on Debian: group lp, mode 0660.

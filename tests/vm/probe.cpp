@@ -9,6 +9,15 @@
 //       timer (as ppdev runs them) or on the PC's own interval timer through direct port access,
 //       and prints one line per wait: "@@ wait NAME nominal_us=.. min_us=.. median_us=..
 //       max_us=..".
+//   kaldo-vm-probe claim NODE [excl] [wait MS] [hold MS]
+//       opens NODE, asks for exclusive access first with excl (PPEXCL), claims the port (PPCLAIM),
+//       giving up after MS milliseconds with wait (a claim sleeps while another driver holds the
+//       port), keeps it for MS milliseconds with hold, and prints "@@ claim result=ok ms=T" or
+//       "@@ claim result=ERRNAME ms=T" (EINTR: still waiting when the time was up).
+#include <fcntl.h>
+#include <linux/ppdev.h>
+#include <sys/ioctl.h>
+#include <sys/time.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -39,7 +48,8 @@ double MsSince(Clock::time_point start) {
 int Usage() {
   std::fprintf(stderr,
                "usage: kaldo-vm-probe run [--term-after MS] CMD ARGS...\n"
-               "       kaldo-vm-probe waits [clock|direct]\n");
+               "       kaldo-vm-probe waits [clock|direct]\n"
+               "       kaldo-vm-probe claim NODE [excl] [wait MS] [hold MS]\n");
   return 2;
 }
 
@@ -145,11 +155,83 @@ int Waits(const std::string& on) {
   return 0;
 }
 
+void Woken(int) {}
+
+const char* ErrnoName(int err) {
+  switch (err) {
+    case EINTR:
+      return "EINTR";
+    case ENXIO:
+      return "ENXIO";
+    case EBUSY:
+      return "EBUSY";
+    case EACCES:
+      return "EACCES";
+    case ENOENT:
+      return "ENOENT";
+    case EINVAL:
+      return "EINVAL";
+    default:
+      return "other";
+  }
+}
+
+int Claim(int argc, char** argv) {
+  bool excl = false;
+  long waitMs = 0, holdMs = 0;
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "excl") == 0) {
+      excl = true;
+    } else if (std::strcmp(argv[i], "wait") == 0 && i + 1 < argc) {
+      waitMs = std::strtol(argv[++i], nullptr, 10);
+    } else if (std::strcmp(argv[i], "hold") == 0 && i + 1 < argc) {
+      holdMs = std::strtol(argv[++i], nullptr, 10);
+    } else {
+      return Usage();
+    }
+  }
+  const Clock::time_point start = Clock::now();
+  const int fd = open(argv[0], O_RDWR | O_CLOEXEC);
+  if (fd < 0) {
+    std::printf("@@ claim result=%s step=open ms=%.0f\n", ErrnoName(errno), MsSince(start));
+    return 1;
+  }
+  struct sigaction action {};
+  action.sa_handler = Woken;  // no SA_RESTART: the claim returns with EINTR
+  sigaction(SIGALRM, &action, nullptr);
+  if (waitMs > 0) {
+    itimerval timer{};
+    timer.it_value.tv_sec = waitMs / 1000;
+    timer.it_value.tv_usec = (waitMs % 1000) * 1000;
+    setitimer(ITIMER_REAL, &timer, nullptr);
+  }
+  int r = excl ? ioctl(fd, PPEXCL) : 0;
+  const char* step = "PPEXCL";
+  if (r == 0) {
+    r = ioctl(fd, PPCLAIM);
+    step = "PPCLAIM";
+  }
+  const int err = errno;
+  const itimerval off{};
+  setitimer(ITIMER_REAL, &off, nullptr);
+  if (r != 0) {
+    std::printf("@@ claim result=%s step=%s ms=%.0f\n", ErrnoName(err), step, MsSince(start));
+    close(fd);
+    return 1;
+  }
+  std::printf("@@ claim result=ok ms=%.0f\n", MsSince(start));
+  if (holdMs > 0) usleep(static_cast<useconds_t>(holdMs) * 1000);
+  ioctl(fd, PPRELEASE);
+  close(fd);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   if (argc >= 3 && std::strcmp(argv[1], "run") == 0) return Run(argc - 2, argv + 2);
+  if (argc >= 3 && std::strcmp(argv[1], "claim") == 0) return Claim(argc - 2, argv + 2);
   if (argc >= 2 && std::strcmp(argv[1], "waits") == 0) return Waits(argc >= 3 ? argv[2] : "clock");
   return Usage();
 }

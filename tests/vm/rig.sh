@@ -43,8 +43,11 @@ cannot_have() {
 
 # ---- The kernel: vmlinuz and the parallel-port modules, unpacked once into the cache ----
 
-# The modules kaldo needs and, recursively, those they depend on, dependencies first.
+# The modules kaldo needs and, recursively, those they depend on, dependencies first; they are
+# listed in the order load_parport inserts them. The extra modules are kept beside them, for the
+# scenarios that load them on purpose (the printer driver lp).
 wanted_modules=(parport_pc ppdev)
+extra_modules=(lp)
 
 find_module() {  # find_module ROOT NAME -> path of NAME.ko[.xz|.zst|.gz] under ROOT
   find "$1" \( -name "$2.ko" -o -name "$2.ko.xz" -o -name "$2.ko.zst" -o -name "$2.ko.gz" \) \
@@ -89,7 +92,7 @@ unpack_vmlinux() {  # unpack_vmlinux BZIMAGE DEST
 }
 
 prepare_kernel() {
-  local package deb tmp m
+  local package deb tmp m have
   mkdir -p "$cache"
   package=$(apt-cache depends linux-image-amd64 2>/dev/null |
     awk '$1 == "Depends:" && $2 ~ /^linux-image-[0-9]/ { print $2; exit }') || true
@@ -101,16 +104,37 @@ prepare_kernel() {
     return 0
   fi
   kernel=$cache/$package
-  [ -f "$kernel/ready" ] && return 0
-  (cd "$cache" && apt-get download -q "$package" >/dev/null 2>"$cache/download.log") ||
-    cannot_have "apt-get download $package failed: $(tail -n1 "$cache/download.log")"
-  deb=$(ls -t "$cache/${package}_"*.deb | head -n1)
+  if [ -f "$kernel/ready" ]; then
+    have=1
+    for m in "${extra_modules[@]}"; do [ -f "$kernel/modules/$m.ko" ] || have=0; done
+    [ "$have" = 1 ] && return 0
+  fi
+  deb=$(ls -t "$cache/${package}_"*.deb 2>/dev/null | head -n1) || true
+  if [ -z "$deb" ]; then
+    (cd "$cache" && apt-get download -q "$package" >/dev/null 2>"$cache/download.log") ||
+      cannot_have "apt-get download $package failed: $(tail -n1 "$cache/download.log")"
+    deb=$(ls -t "$cache/${package}_"*.deb | head -n1)
+  fi
+  if [ -f "$kernel/ready" ]; then
+    # A kernel unpacked before the extra modules were wanted: they are added beside the others.
+    tmp=$(mktemp -d "$cache/unpack.XXXXXX")
+    dpkg-deb -x "$deb" "$tmp/root"
+    for m in "${extra_modules[@]}"; do
+      unpack_module "$(find_module "$tmp/root/lib/modules" "$m")" "$kernel/modules/$m.ko.tmp"
+      mv "$kernel/modules/$m.ko.tmp" "$kernel/modules/$m.ko"
+    done
+    rm -rf "$tmp"
+    return 0
+  fi
   tmp=$(mktemp -d "$cache/unpack.XXXXXX")
   dpkg-deb -x "$deb" "$tmp/root"
   rm -rf "$kernel" && mkdir -p "$kernel/modules"
   cp "$tmp"/root/boot/vmlinuz-* "$kernel/vmlinuz"
   unpack_vmlinux "$kernel/vmlinuz" "$kernel/vmlinux"
   for m in "${wanted_modules[@]}"; do add_module "$tmp/root/lib/modules" "$m" "$kernel/modules"; done
+  for m in "${extra_modules[@]}"; do
+    unpack_module "$(find_module "$tmp/root/lib/modules" "$m")" "$kernel/modules/$m.ko"
+  done
   rm -rf "$tmp"
   echo "$package" >"$kernel/ready"
 }
@@ -316,7 +340,7 @@ segment() {
 }
 
 # sim_trace RUN ARGS...: the simulated PC's trace of kaldo-cli ARGS with no board on the port, in
-# the form of segment(); the board time (µs) is in $work/RUN.board_us.
+# the form of segment() (its LPT1 or, with --port 0xd010, its card); the board time (µs) is in $work/RUN.board_us.
 sim_trace() {
   local run=$1 state=$work/sim/$1.state
   shift
@@ -325,7 +349,8 @@ sim_trace() {
   (cd "$work/sim" && "$cli" --sim "$state" --no-board --trace "$run.trace" "$@" >"$run.out" 2>&1) ||
     true
   awk '{ print $1 }' "$work/sim/$run.trace" | tail -n1 >"$work/sim/$run.board_us"
-  awk 'BEGIN { offset["0378"] = 0; offset["0379"] = 1; offset["037A"] = 2 }
+  awk 'BEGIN { offset["0378"] = 0; offset["0379"] = 1; offset["037A"] = 2
+      offset["D010"] = 0; offset["D011"] = 1; offset["D012"] = 2 }
     $3 in offset { print $2 offset[$3], tolower($4) }' "$work/sim/$run.trace"
 }
 
@@ -349,6 +374,13 @@ compare() {
   else
     fail "$run: $result"
   fi
+}
+
+# no_writes RUN: the run wrote nothing to the port (a refusal before any chip is touched).
+no_writes() {
+  local writes
+  writes=$(segment "$1" | grep -c '^W') || true
+  [ "$writes" = 0 ] || fail "$1 wrote $writes time(s) to the port"
 }
 
 # held_off RUN: how long (ms) the host kept the emulated processor waiting during the run.
