@@ -11,7 +11,9 @@ printf ':0400000012345678E8\r\n:00000001FF\r\n' >a.hex
 # hand; every other command refuses it with exit 2 before anything is read, written or reached.
 # Device commands always run on the simulated PC here (--port with --sim is refused before the
 # port is touched).
-commands="load convert blank read write verify signature devices"
+# `ports` reads an empty system tree: no port of this machine is looked at.
+export KALDO_SYSTEM_ROOT=$WORK/no-system
+commands="load convert blank read write verify signature devices ports"
 while IFS='|' read -r option applies; do
   option=${option%"${option##*[! ]}"}
   name=${option%% *}
@@ -43,6 +45,7 @@ done <<'EOF_TABLE'
 --lock 1             |write
 --isp                |write
 --force              |blank read write verify
+--probe              |ports
 --trace t.txt        |blank read write verify signature
 --no-board           |blank read write verify signature
 --empty-socket       |blank read write verify signature
