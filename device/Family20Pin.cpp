@@ -8,10 +8,6 @@ namespace {
 
 constexpr int kSelectableLockBits[2] = {kLockBit1, kLockBit2};
 
-bool Read(RoutineContext& c, const RoutineProfile& p, PassUse use) {
-  return c.ReadRoutine(p, use);
-}
-
 bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
   Board& board = c.board;
   board.EnableDataOutputs(false);
@@ -74,6 +70,7 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamily20Pin = {Read, EraseWriteVerify, WriteLockBits, ReadSignature};
+const DeviceFamily kFamily20Pin = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
+                                   ReadSignature};
 
 }  // namespace kaldo

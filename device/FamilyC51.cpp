@@ -5,12 +5,7 @@ namespace kaldo {
 
 namespace {
 
-constexpr int kSelectableLockBits[3] = {kLockBit1, kLockBit2, kLockBit3};
 constexpr std::uint32_t kSignatureAddress = 0x30;
-
-bool Read(RoutineContext& c, const RoutineProfile& p, PassUse use) {
-  return c.ReadRoutine(p, use);
-}
 
 bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
   return shared_steps::StrobeEraseWriteVerify(c, p, false);
@@ -18,16 +13,7 @@ bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
 
 // One mode-coded Strobe pulse and 2 ms per lock bit.
 void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
-  Board& board = c.board;
-  board.EnableDataOutputs(false);
-  board.BeginOperation();
-  board.SetModeBit0();
-  board.ClearAutoFeed();
-  c.PulseSelectedLockBits(kSelectableLockBits, kModeLock40, [&] {
-    board.PulseStrobe();
-    c.Wait(&RoutineWaits::LockStrobe);
-  });
-  board.SetAutoFeed();
+  shared_steps::OnePulsePerLockBit(c, WritePulse::Strobe, &RoutineWaits::LockStrobe);
 }
 
 SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
@@ -48,6 +34,7 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamilyC51 = {Read, EraseWriteVerify, WriteLockBits, ReadSignature};
+const DeviceFamily kFamilyC51 = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
+                                 ReadSignature};
 
 }  // namespace kaldo

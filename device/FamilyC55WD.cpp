@@ -6,12 +6,6 @@ namespace kaldo {
 
 namespace {
 
-constexpr int kSelectableLockBits[3] = {kLockBit1, kLockBit2, kLockBit3};
-
-bool Read(RoutineContext& c, const RoutineProfile& p, PassUse use) {
-  return c.ReadRoutine(p, use);
-}
-
 bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
   return shared_steps::SelectInEraseWriteVerify(c, p, true);
 }
@@ -24,7 +18,7 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
   board.ClearInit();
   board.SetModeBit0();
   board.ClearAutoFeed();
-  c.PulseSelectedLockBits(kSelectableLockBits, kModeLock40, [&] {
+  c.PulseSelectedLockBits(kLockBits40, kModeLock40, [&] {
     board.SetStrobe();
     c.Wait(&RoutineWaits::LockC55WD);
     board.ClearStrobe();
@@ -35,7 +29,7 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 
 }  // namespace
 
-const DeviceFamily kFamilyC55WD = {Read, EraseWriteVerify, WriteLockBits,
+const DeviceFamily kFamilyC55WD = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
                                    shared_steps::SignatureWithLockByte};
 
 }  // namespace kaldo

@@ -8,7 +8,6 @@ namespace {
 
 // The fuse byte is 0xFF, or 0xFE to write the ISP fuse; in the lock-bit byte a selected lock bit
 // is a 0: bit 7 Lock Bit-1, bit 6 Lock Bit-2, bit 5 Lock Bit-3.
-constexpr int kSelectableLockBits[3] = {kLockBit1, kLockBit2, kLockBit3};
 constexpr int kFuseByteIsp = 0xFE;
 constexpr int kLockByteClear[3] = {0x7F, 0xBF, 0xDF};
 // As read back: bits 2, 1, 0 of the lock byte are Lock Bit-1, -2, -3, 0 = programmed; fuse bit
@@ -16,10 +15,6 @@ constexpr int kLockByteClear[3] = {0x7F, 0xBF, 0xDF};
 constexpr int kLockBitsRead[3] = {0x04, 0x02, 0x01};
 constexpr int kFuseBitRead = 0x01;
 constexpr std::uint32_t kSignatureAddress = 0x30;
-
-bool Read(RoutineContext& c, const RoutineProfile& p, PassUse use) {
-  return c.ReadRoutine(p, use);
-}
 
 bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
   return shared_steps::StrobeEraseWriteVerify(c, p, true);
@@ -42,7 +37,7 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 
   int lockByte = kBlank;
   for (int i = 0; i < 3; ++i)
-    if (progBits & kSelectableLockBits[i]) lockByte &= kLockByteClear[i];
+    if (progBits & kLockBits40[i]) lockByte &= kLockByteClear[i];
   board.SetData(lockByte);
   board.ClearAutoFeed();
   board.LatchMode(kModeLockWriteS53);
@@ -81,6 +76,7 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamilyS53 = {Read, EraseWriteVerify, WriteLockBits, ReadSignature};
+const DeviceFamily kFamilyS53 = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
+                                 ReadSignature};
 
 }  // namespace kaldo

@@ -139,6 +139,27 @@ std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn) {
 
 namespace shared_steps {
 
+bool ReadPass(RoutineContext& c, const RoutineProfile& p, PassUse use) {
+  return c.ReadRoutine(p, use);
+}
+
+void OnePulsePerLockBit(RoutineContext& c, WritePulse pulse,
+                        RoutineWaits::Wait RoutineWaits::*wait) {
+  Board& board = c.board;
+  board.EnableDataOutputs(false);
+  board.BeginOperation();
+  board.SetModeBit0();
+  board.ClearAutoFeed();
+  c.PulseSelectedLockBits(kLockBits40, kModeLock40, [&] {
+    if (pulse == WritePulse::SelectIn)
+      board.PulseSelectIn();
+    else
+      board.PulseStrobe();
+    c.Wait(wait);
+  });
+  board.SetAutoFeed();
+}
+
 bool StrobeEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool autoFeedAround) {
   Board& board = c.board;
   board.EnableDataOutputs(false);

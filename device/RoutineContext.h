@@ -68,8 +68,17 @@ class RoutineContext {
 std::string ReportByte(int value);
 std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn);
 
+// The lock bits a 40-pin device can select, in the order they are written.
+inline constexpr int kLockBits40[3] = {kLockBit1, kLockBit2, kLockBit3};
+
 // Steps that two families share.
 namespace shared_steps {
+// Blank check, read and verify as every family has them so far: RoutineContext::ReadRoutine.
+bool ReadPass(RoutineContext& c, const RoutineProfile& p, PassUse use);
+// The 40-pin lock bits one mode-coded pulse each, followed by `wait` (AT89C51 group: Strobe and
+// 2 ms; AT89S51 group: SelectIn and 50 us).
+void OnePulsePerLockBit(RoutineContext& c, WritePulse pulse,
+                        RoutineWaits::Wait RoutineWaits::*wait);
 // The 40-pin Strobe family's erase, write and verify (AT89C51 group, AT89S53 group). With
 // `autoFeedAround`, AutoFeed drops before the erase code is latched and rises again only after a
 // verify pass without mismatch; otherwise it drops after the erase code and rises after the writes.
