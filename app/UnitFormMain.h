@@ -91,7 +91,7 @@ struct MainWindowParts {
   MachinePorts Ports = {};
 };
 
-class TfrmMain : public QMainWindow, public ProgressDisplay {
+class TfrmMain : public QMainWindow {
   Q_OBJECT
 
  public:
@@ -132,8 +132,8 @@ class TfrmMain : public QMainWindow, public ProgressDisplay {
   void UpdatePort();
   void UpdateLbDisp();
   void RefreshCheckSum();
-  void UpdateAdresDisp(int address) override;
-  void UpdateCmdDisp(const std::string& text) override;
+  void UpdateAdresDisp(int address);
+  void UpdateCmdDisp(const std::string& text);
 
   // --- The general error report and the message boxes --------------------------------------------
   // Runs a handler; an error it raises goes to the general error report.

@@ -83,11 +83,11 @@ class TfrmMain::WorkerProgress : public ProgressDisplay {
  public:
   explicit WorkerProgress(TfrmMain& form) : form_(form) {}
 
-  void UpdateAdresDisp(int address) override {
+  void ShowAddress(int address) override {
     QMetaObject::invokeMethod(
         &form_, [form = &form_, address] { form->UpdateAdresDisp(address); }, Qt::QueuedConnection);
   }
-  void UpdateCmdDisp(const std::string& text) override {
+  void ShowCommand(const std::string& text) override {
     QMetaObject::invokeMethod(
         &form_, [form = &form_, text] { form->UpdateCmdDisp(text); }, Qt::QueuedConnection);
   }

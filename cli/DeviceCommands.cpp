@@ -24,11 +24,11 @@ class TerminalProgress : public ProgressDisplay {
   ~TerminalProgress() override {
     if (drawn_) err_ << "\n" << std::flush;
   }
-  void UpdateAdresDisp(int address) override {
+  void ShowAddress(int address) override {
     address_ = address;
     Draw();
   }
-  void UpdateCmdDisp(const std::string& text) override {
+  void ShowCommand(const std::string& text) override {
     command_ = text;
     Draw();
   }
@@ -69,7 +69,7 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, 
     if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
       const char* busyText = BusyText(command);
       TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
-      if (busyText) progress.UpdateCmdDisp(busyText);
+      if (busyText) progress.ShowCommand(busyText);
       outcome = session->Device().Run(command, &progress);
     }
   } catch (...) {

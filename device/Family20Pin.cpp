@@ -11,7 +11,7 @@ constexpr int kSelectableLockBits[2] = {kLockBit1, kLockBit2};
 bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
   Board& board = c.board;
   board.EnableDataOutputs(false);
-  c.display.UpdateAdresDisp(0);
+  c.display.ShowAddress(0);
   board.SetModeBit0();
   board.SetAddressHigh(kCounterIdle);
   board.BeginOperation();

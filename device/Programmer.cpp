@@ -6,12 +6,12 @@
 
 namespace kaldo {
 
-void Programmer::ProgressRelay::UpdateAdresDisp(int address) {
-  if (Target) Target->UpdateAdresDisp(address);
+void Programmer::ProgressRelay::ShowAddress(int address) {
+  if (Target) Target->ShowAddress(address);
 }
 
-void Programmer::ProgressRelay::UpdateCmdDisp(const std::string& text) {
-  if (Target) Target->UpdateCmdDisp(text);
+void Programmer::ProgressRelay::ShowCommand(const std::string& text) {
+  if (Target) Target->ShowCommand(text);
 }
 
 Programmer::Programmer(ProgramState& state, std::unique_ptr<IoSpace> io)

@@ -97,8 +97,8 @@ class Programmer {
   // Passes the routines' progress on to the display of the command that runs.
   class ProgressRelay : public ProgressDisplay {
    public:
-    void UpdateAdresDisp(int address) override;
-    void UpdateCmdDisp(const std::string& text) override;
+    void ShowAddress(int address) override;
+    void ShowCommand(const std::string& text) override;
     ProgressDisplay* Target = nullptr;
   };
 

@@ -40,7 +40,7 @@ int RoutineContext::ReadLatched() {
 
 void RoutineContext::AtByte(std::uint32_t address) {
   board.port().ThrowIfStopped();
-  if (address != 0 && address % kBlockSize == 0) display.UpdateAdresDisp(static_cast<int>(address));
+  if (address != 0 && address % kBlockSize == 0) display.ShowAddress(static_cast<int>(address));
 }
 
 bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
@@ -103,14 +103,14 @@ void RoutineContext::ProgrammingPass(const RoutineProfile& p, WritePulse pulse) 
 
 bool RoutineContext::VerifyPass(const RoutineProfile& p) {
   board.LatchMode(p.ReadMode);
-  display.UpdateCmdDisp("Verifying");
-  display.UpdateAdresDisp(0);
+  display.ShowCommand("Verifying");
+  display.ShowAddress(0);
   return ReadingPass(p, PassUse::Compare);
 }
 
 bool RoutineContext::ReadRoutine(const RoutineProfile& p, PassUse use) {
   board.EnableDataOutputs(false);
-  display.UpdateAdresDisp(0);
+  display.ShowAddress(0);
   if (p.Address == AddressForm::Counter) board.SetAddressHigh(kCounterIdle);
   board.BeginOperation();
   if (p.AutoFeedAround) {
@@ -163,7 +163,7 @@ void OnePulsePerLockBit(RoutineContext& c, WritePulse pulse,
 bool StrobeEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool autoFeedAround) {
   Board& board = c.board;
   board.EnableDataOutputs(false);
-  c.display.UpdateAdresDisp(0);
+  c.display.ShowAddress(0);
   board.BeginOperation();
   board.SetModeBit0();
   if (autoFeedAround) board.ClearAutoFeed();
@@ -194,7 +194,7 @@ bool SelectInEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool e
   Board& board = c.board;
   Port& port = board.port();
   board.EnableDataOutputs(false);
-  c.display.UpdateAdresDisp(0);
+  c.display.ShowAddress(0);
   for (int cycle = 0; cycle < kEraseCycles; ++cycle) {
     board.BeginOperation();
     board.SetModeBit0();

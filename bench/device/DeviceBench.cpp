@@ -15,8 +15,8 @@ namespace {
 
 class NoDisplay : public kaldo::ProgressDisplay {
  public:
-  void UpdateAdresDisp(int) override {}
-  void UpdateCmdDisp(const std::string&) override {}
+  void ShowAddress(int) override {}
+  void ShowCommand(const std::string&) override {}
 };
 
 struct Program {

@@ -19,10 +19,10 @@ namespace kaldo::test {
 
 class RecordingDisplay : public ProgressDisplay {
  public:
-  void UpdateAdresDisp(int address) override {
+  void ShowAddress(int address) override {
     calls.push_back("A " + IntToHex(static_cast<std::uint32_t>(address), 4));
   }
-  void UpdateCmdDisp(const std::string& text) override { calls.push_back("T " + text); }
+  void ShowCommand(const std::string& text) override { calls.push_back("T " + text); }
   std::vector<std::string> calls;
 };
 

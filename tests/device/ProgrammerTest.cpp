@@ -110,8 +110,8 @@ class FlakyIo : public IoSpace {
 
 class RecordingDisplay : public ProgressDisplay {
  public:
-  void UpdateAdresDisp(int) override { ++calls; }
-  void UpdateCmdDisp(const std::string&) override { ++calls; }
+  void ShowAddress(int) override { ++calls; }
+  void ShowCommand(const std::string&) override { ++calls; }
   int calls = 0;
 };
 
