@@ -113,7 +113,7 @@ CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
   if (closeAfterCommand_) {
     // Now, not from the event loop: a signal that closes the window also ends that loop.
     close();
-    throw StoppedError(programmer_.Stop().Signal());
+    throw StoppedError(programmer_.StopFlagInUse().Signal());
   }
   if (raised) std::rethrow_exception(raised);
   return outcome;
@@ -188,11 +188,11 @@ void TfrmMain::cmdSignatureClick(QObject*) {
 // already and is not asked about.
 void TfrmMain::CloseWhenCommandEnds() {
   if (closeAfterCommand_) return;
-  if (programmer_.Stop().Requested() ||
+  if (programmer_.StopFlagInUse().Requested() ||
       MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"), MsgIcon::Question,
                  MsgButtons::YesNo) == MsgAnswer::Yes) {
     closeAfterCommand_ = true;
-    programmer_.Stop().Request();
+    programmer_.StopFlagInUse().Request();
   }
 }
 

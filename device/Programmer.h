@@ -69,7 +69,7 @@ class Programmer {
   // The flag that stops a command; the programmer has one of its own until it is handed another
   // (the one the front end's signal handlers set), which must outlive it.
   void UseStopFlag(StopFlag& flag);
-  StopFlag& Stop() { return *stop_; }
+  StopFlag& StopFlagInUse() { return *stop_; }
 
   // Runs one device command to its end on the board and returns its outcome, which is also left
   // in the program state (ResultText and the fail values). progress, when given, replaces the
