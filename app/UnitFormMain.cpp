@@ -250,7 +250,7 @@ void TfrmMain::UpdateHexFilename() {
 }
 
 void TfrmMain::GetFilePath() {
-  kaldo::GetFilePath(state_);
+  KeepFolderOfHexFile(state_);
 }
 
 // The item whose port is PortBase carries the mark; none does for a base the menu does not list.

@@ -17,7 +17,7 @@ std::uint16_t BufferChecksum(const ProgramState& s) {
   return sum;
 }
 
-void GetFilePath(ProgramState& s) {
+void KeepFolderOfHexFile(ProgramState& s) {
   if (s.HexFileName.empty()) return;
   const std::size_t slash = s.HexFileName.rfind('/');
   s.FilePath = slash == std::string::npos ? std::string() : s.HexFileName.substr(0, slash + 1);

@@ -49,6 +49,6 @@ std::uint16_t BufferChecksum(const ProgramState& s);
 
 // FilePath := HexFileName up to and including its last "/" (empty when it has none); FilePath keeps
 // its value when HexFileName is empty.
-void GetFilePath(ProgramState& s);
+void KeepFolderOfHexFile(ProgramState& s);
 
 }  // namespace kaldo

@@ -59,17 +59,17 @@ TEST(FindDeviceType, PartNames) {
   }
 }
 
-TEST(GetFilePath, FolderOfTheFile) {
+TEST(KeepFolderOfHexFile, FolderOfTheFile) {
   ProgramState s;
   s.FilePath = "/old/";
   s.HexFileName = "";
-  GetFilePath(s);
+  KeepFolderOfHexFile(s);
   EXPECT_EQ(s.FilePath, "/old/");
   s.HexFileName = "/home/me/work/a.hex";
-  GetFilePath(s);
+  KeepFolderOfHexFile(s);
   EXPECT_EQ(s.FilePath, "/home/me/work/");
   s.HexFileName = "a.hex";
-  GetFilePath(s);
+  KeepFolderOfHexFile(s);
   EXPECT_EQ(s.FilePath, "");
 }
 
