@@ -7,7 +7,6 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScreen>
 #include <QSignalBlocker>
 #include <QToolButton>
 #include <algorithm>
@@ -16,6 +15,7 @@
 #include "core/Convert.h"
 #include "core/Errors.h"
 #include "core/LptPorts.h"
+#include "dialogs/DialogCommon.h"
 
 namespace kaldo {
 
@@ -66,12 +66,8 @@ TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
 }
 
 void TfrmMain::CentreOnScreen() {
-  const QScreen* shownOn = screen();
-  if (!shownOn) return;
   adjustSize();
-  QRect frame = frameGeometry();
-  frame.moveCenter(shownOn->availableGeometry().center());
-  move(frame.topLeft());
+  kaldo::CentreOnScreen(this);
 }
 
 TfrmMain::~TfrmMain() = default;

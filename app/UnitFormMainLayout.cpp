@@ -18,17 +18,11 @@
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
 #include "core/LptPorts.h"
+#include "dialogs/DialogCommon.h"
 
 namespace kaldo {
 
 namespace {
-
-QFont PixelFont(const QString& family, int pixels, bool bold = false) {
-  QFont font(family);
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
 
 // The device box turns with the wheel only once it has the focus: a wheel turned on its way
 // across the window changes neither the device nor the program bits.

@@ -56,6 +56,13 @@ QString Hex(int value, int digits) {
   return QString::fromStdString(IntToHex(static_cast<std::uint32_t>(value), digits));
 }
 
+QFont PixelFont(const QString& family, int pixels, bool bold) {
+  QFont font(family);
+  font.setPixelSize(pixels);
+  font.setBold(bold);
+  return font;
+}
+
 void CentreOnScreen(QWidget* window) {
   QScreen* screen = window->screen() ? window->screen() : QGuiApplication::primaryScreen();
   if (!screen) return;

@@ -4,6 +4,7 @@
 
 #include <QChar>
 #include <QDialog>
+#include <QFont>
 #include <QMessageBox>
 #include <QString>
 #include <exception>
@@ -47,6 +48,9 @@ QString Hex(int value, int digits);
 
 // Centres a window on the screen it is shown on.
 void CentreOnScreen(QWidget* window);
+
+// A font of the family sized in pixels, as the windows are laid out.
+QFont PixelFont(const QString& family, int pixels, bool bold = false);
 
 // A fixed-size dialog of hexadecimal entry fields that stays on top and shows centred on the
 // screen. Its key preview sees every character typed into the fields first (FormKeyPress; a key

@@ -16,16 +16,9 @@ namespace {
 
 constexpr int kFrame = 2;  // the raised dialog frame around the panel
 
-QFont ArialPixels(int pixels, bool bold) {
-  QFont font(QStringLiteral("Arial"));
-  font.setPixelSize(pixels);
-  font.setBold(bold);
-  return font;
-}
-
 QLabel* MakeTitleLabel(QWidget* parent, const QString& text, int top) {
   auto* label = new QLabel(text, parent);
-  label->setFont(ArialPixels(24, true));
+  label->setFont(PixelFont(QStringLiteral("Arial"), 24, true));
   label->setAlignment(Qt::AlignCenter);
   label->adjustSize();
   label->move((parent->width() - label->width()) / 2, top);
@@ -34,7 +27,7 @@ QLabel* MakeTitleLabel(QWidget* parent, const QString& text, int top) {
 
 QLabel* MakeLineLabel(QWidget* parent, int left, int top) {
   auto* label = new QLabel(parent);
-  label->setFont(ArialPixels(16, false));
+  label->setFont(PixelFont(QStringLiteral("Arial"), 16, false));
   label->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
   label->setGeometry(left, top, 250, 19);
   return label;
@@ -49,7 +42,7 @@ TfrmSplash::TfrmSplash(ProgramState& state, QWidget* parent)
   setFrameStyle(QFrame::WinPanel | QFrame::Raised);
   setLineWidth(kFrame);
   setFixedSize(554 + 2 * kFrame, 418 + 2 * kFrame);
-  setFont(ArialPixels(11, false));
+  setFont(PixelFont(QStringLiteral("Arial"), 11, false));
 
   Panel1 = new QFrame(this);
   Panel1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
