@@ -46,8 +46,8 @@ class NoFileDialogs : public FileDialogSeam {
 
 class NoDisplay : public ProgressDisplay {
  public:
-  void UpdateAdresDisp(int) override {}
-  void UpdateCmdDisp(const std::string&) override {}
+  void ShowAddress(int) override {}
+  void ShowCommand(const std::string&) override {}
 };
 
 constexpr int kC51RC = 8;  // the 32 KiB device
