@@ -117,7 +117,7 @@ int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
       status = kStartUpFailed;
     }
     if (machine.Io) {
-      Programmer programmer(state, std::move(machine.Io));
+      Programmer programmer(std::move(machine.Io));
       programmer.UseStopFlag(stop);
 
       TfrmMain frmMain({state, programmer, folder, messages, fileDialogs, machine.Ports});

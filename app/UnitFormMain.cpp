@@ -143,6 +143,7 @@ void TfrmMain::InitProgramState() {
   // A bad settings file is reported, and the timer, the board and the displays are still set up.
   // The board's own start values (ModeBits 0x81, data outputs released) stand from its creation.
   Guarded([&] { LoadProgramSettings(); });
+  programmer_.SetPort(state_.PortBase);
   RunSessionStep(&Programmer::Open);
 }
 
@@ -256,7 +257,8 @@ void TfrmMain::UpdatePort() {
 }
 
 void TfrmMain::RefreshCheckSum() {
-  lblCSdata->setText(Hex(BufferChecksum(state_), 4));
+  shownCheckSum_ = BufferChecksum(state_);
+  lblCSdata->setText(Hex(shownCheckSum_, 4));
 }
 
 void TfrmMain::UpdateAdresDisp(int address) {

@@ -132,6 +132,8 @@ class TfrmMain : public QMainWindow {
   void UpdatePort();
   void UpdateLbDisp();
   void RefreshCheckSum();
+  // The checksum lblCSdata shows.
+  std::uint16_t ShownCheckSum() const { return shownCheckSum_; }
   void UpdateAdresDisp(int address);
   void UpdateCmdDisp(const std::string& text);
 
@@ -310,7 +312,7 @@ class TfrmMain : public QMainWindow {
   // The same, with the busy display around it.
   CommandOutcome RunBusyCommand(DeviceCommand command);
   // The command's message box: its outcome text, the information icon on success.
-  void ShowOutcome(const CommandOutcome& outcome, const QString& title, MsgIcon failureIcon);
+  void ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon);
   // Takes the routines' progress on the worker to the busy display.
   class WorkerProgress;
 
@@ -322,6 +324,7 @@ class TfrmMain : public QMainWindow {
   MachinePorts ports_;
   // When the address readout was last painted.
   QElapsedTimer adresPainted_;
+  std::uint16_t shownCheckSum_ = 0;
   bool shown_ = false;
   bool closed_ = false;
   // Exit already reported a failed settings save; the close handler then tries again quietly.

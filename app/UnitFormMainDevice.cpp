@@ -10,25 +10,6 @@ namespace kaldo {
 
 namespace {
 
-// Asked when the window is closed while a device command runs.
-QString StopQuestion(DeviceCommand command) {
-  switch (command) {
-    case DeviceCommand::Write:
-      return QStringLiteral(
-          "Programming is still running.\rStop it and close the program? The chip is then left "
-          "partly programmed and must be written again.");
-    case DeviceCommand::Read:
-      return QStringLiteral("Reading is still running.\rStop it and close the program?");
-    case DeviceCommand::Verify:
-      return QStringLiteral("Verifying is still running.\rStop it and close the program?");
-    case DeviceCommand::BlankCheck:
-      return QStringLiteral("The blank check is still running.\rStop it and close the program?");
-    case DeviceCommand::Signature:
-      break;
-  }
-  return QStringLiteral("The signature read is still running.\rStop it and close the program?");
-}
-
 // What a user does to a window; none of it reaches the window while a device command runs.
 bool IsUserInput(QEvent::Type type) {
   switch (type) {
@@ -104,7 +85,8 @@ CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
   CommandOutcome outcome;
   std::exception_ptr raised;
   try {
-    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, &progress); });
+    const DeviceJob job = DeviceJob::Of(state_);
+    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, job, &progress); });
   } catch (...) {
     raised = std::current_exception();
   }
@@ -131,19 +113,18 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event) {
 // --- Device commands ---------------------------------------------------------------------------
 
 CommandOutcome TfrmMain::RunBusyCommand(DeviceCommand command) {
-  BusyDisplay busy(*this, BusyText(command));
+  BusyDisplay busy(*this, CommandInfo(command).BusyText);
   return RunDeviceCommand(command);
 }
 
-void TfrmMain::ShowOutcome(const CommandOutcome& outcome, const QString& title,
-                           MsgIcon failureIcon) {
-  MessageBox(QString::fromStdString(OutcomeText(outcome)), title,
+void TfrmMain::ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon) {
+  MessageBox(QString::fromStdString(OutcomeText(outcome)),
+             QString::fromLatin1(CommandInfo(outcome.Command).Title),
              outcome.Succeeded() ? MsgIcon::Information : failureIcon);
 }
 
 void TfrmMain::cmdBlankChkClick(QObject*) {
-  ShowOutcome(RunBusyCommand(DeviceCommand::BlankCheck), QStringLiteral("  BLANK CHECK"),
-              MsgIcon::Warning);
+  ShowOutcome(RunBusyCommand(DeviceCommand::BlankCheck), MsgIcon::Warning);
 }
 
 void TfrmMain::cmdReadClick(QObject*) {
@@ -167,21 +148,20 @@ void TfrmMain::cmdReadClick(QObject*) {
   }
   // Without a device nothing was read, so the buffer and the file name stay.
   if (outcome.Succeeded()) showDeviceContents();
-  ShowOutcome(outcome, QStringLiteral("  READ"), MsgIcon::Warning);
+  ShowOutcome(outcome, MsgIcon::Warning);
 }
 
 void TfrmMain::cmdWriteClick(QObject*) {
-  ShowOutcome(RunBusyCommand(DeviceCommand::Write), QStringLiteral("  WRITE"), MsgIcon::Error);
+  ShowOutcome(RunBusyCommand(DeviceCommand::Write), MsgIcon::Error);
 }
 
 void TfrmMain::cmdVerifyClick(QObject*) {
-  ShowOutcome(RunBusyCommand(DeviceCommand::Verify), QStringLiteral("  VERIFY"), MsgIcon::Warning);
+  ShowOutcome(RunBusyCommand(DeviceCommand::Verify), MsgIcon::Warning);
 }
 
 // Without the busy display and the hourglass.
 void TfrmMain::cmdSignatureClick(QObject*) {
-  ShowOutcome(RunDeviceCommand(DeviceCommand::Signature), QStringLiteral("  SIGNATURE"),
-              MsgIcon::Information);
+  ShowOutcome(RunDeviceCommand(DeviceCommand::Signature), MsgIcon::Information);
 }
 
 // The window closes once the command has stopped and the board is reset. A signal has stopped it
@@ -189,7 +169,8 @@ void TfrmMain::cmdSignatureClick(QObject*) {
 void TfrmMain::CloseWhenCommandEnds() {
   if (closeAfterCommand_) return;
   if (programmer_.StopFlagInUse().Requested() ||
-      MessageBox(StopQuestion(runningCommand_), QStringLiteral("  CLOSE"), MsgIcon::Question,
+      MessageBox(QString::fromLatin1(CommandInfo(runningCommand_).StopQuestion),
+                 QStringLiteral("  CLOSE"), MsgIcon::Question,
                  MsgButtons::YesNo) == MsgAnswer::Yes) {
     closeAfterCommand_ = true;
     programmer_.StopFlagInUse().Request();

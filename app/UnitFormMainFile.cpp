@@ -90,8 +90,7 @@ bool LoadCurrentFile(TfrmMain& form) {
 // After an edit or fill that wrote the buffer: the file is forgotten only when the checksum the
 // window shows is no longer the buffer's.
 void ForgetFileIfChecksumMoved(TfrmMain& form) {
-  const int shown = StrToInt("$" + form.lblCSdata->text().toStdString()) & 0xFFFF;
-  if (shown == BufferChecksum(form.State())) return;
+  if (form.ShownCheckSum() == BufferChecksum(form.State())) return;
   form.GetFilePath();
   form.State().HexFileName.clear();
   form.RefreshCheckSum();
@@ -125,8 +124,8 @@ void TfrmMain::CreateDialogWindows() {
         Messages().Show(over(), MessageRequest{QString::fromLatin1(kAppTitle),
                                                Text(ErrorReportText(error)), MsgIcon::Error});
       }};
-  frmAbout = new TfrmAbout(state_, this);
-  frmSplash = new TfrmSplash(state_, this);
+  frmAbout = new TfrmAbout(this);
+  frmSplash = new TfrmSplash(this);
   frmEditBuffer = new TfrmEditBuffer(state_, messages, this);
   frmFillBuffer = new TfrmFillBuffer(state_, messages, this);
   frmSignature = new TfrmSignature(this);
@@ -288,6 +287,7 @@ std::optional<std::uint16_t> CardBase(const QString& typed) {
 void TfrmMain::ChoosePort(QAction* chosen, std::uint16_t base) {
   if (chosen->isChecked()) return;
   for (QAction* item : mnuPortGroup->actions()) item->setChecked(item == chosen);
+  state_.PortBase = base;
   programmer_.SetPort(base);
 }
 
@@ -325,6 +325,7 @@ void TfrmMain::mnuPortOtherClick(QObject*) {
                QStringLiteral("  PORT"), MsgIcon::Error);
     return;
   }
+  state_.PortBase = *base;
   programmer_.SetPort(*base);
   UpdatePort();
 }

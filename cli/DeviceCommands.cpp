@@ -57,20 +57,18 @@ void ThrowIfStopped(const StopFlag& stop) {
   if (stop.Requested()) throw StoppedError(stop.Signal());
 }
 
-// Runs one device command with the busy text of its window command. A command that reads or
-// writes the chip runs only after the signature guard; nothing when the guard refused. Whatever
-// ends it, the board is reset, the timer put back, the trace completed and the chips saved before
-// it is reported. Raises StoppedError when a stop was requested, even one too late to stop
-// anything.
+// Runs one device command on the buffer, showing the busy text of its window command. A command
+// that reads or writes the chip runs only after the signature guard; nothing when the guard
+// refused. Whatever ends it, the board is reset, the timer put back, the trace completed and the
+// chips saved before it is reported. Raises StoppedError when a stop was requested, even one too
+// late to stop anything.
 std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, StopFlag& stop) {
-  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, c.State, stop, c.Host);
+  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, stop, c.Host);
   std::optional<CommandOutcome> outcome;
   try {
     if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
-      const char* busyText = BusyText(command);
-      TerminalProgress progress(c.Err, busyText && StderrIsTerminal(c));
-      if (busyText) progress.ShowCommand(busyText);
-      outcome = session->Device().Run(command, &progress);
+      TerminalProgress progress(c.Err, CommandInfo(command).BusyText && StderrIsTerminal(c));
+      outcome = session->Device().Run(command, DeviceJob::Of(c.State), &progress);
     }
   } catch (...) {
     try {

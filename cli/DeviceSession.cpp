@@ -179,9 +179,8 @@ void CheckDeviceOptions(const CliOptions& o) {
   CheckProgramBits(o);
 }
 
-DeviceSession::DeviceSession(ProgramState& state, std::unique_ptr<IoSpace> io,
-                             std::function<void()> putAway)
-    : programmer_(state, std::move(io)), putAway_(std::move(putAway)) {}
+DeviceSession::DeviceSession(std::unique_ptr<IoSpace> io, std::function<void()> putAway)
+    : programmer_(std::move(io)), putAway_(std::move(putAway)) {}
 
 void DeviceSession::Finish() {
   std::exception_ptr closeFailed;
@@ -194,8 +193,8 @@ void DeviceSession::Finish() {
   if (closeFailed) std::rethrow_exception(closeFailed);
 }
 
-std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramState& state,
-                                                 StopFlag& stop, const HostSystem& host) {
+std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, StopFlag& stop,
+                                                 const HostSystem& host) {
   CheckDeviceOptions(o);
   std::unique_ptr<DeviceSession> session;
   const std::uint16_t base = ChosenBase(o, host);
@@ -207,16 +206,15 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, ProgramSta
       throw e.About(o.SimState, "opening");
     }
     SimulatedBench* putAway = bench.get();
-    session =
-        std::make_unique<DeviceSession>(state, std::move(bench), [putAway, name = o.SimState] {
-          try {
-            putAway->PutAway();
-          } catch (const InOutError& e) {
-            throw e.About(name, "writing");
-          }
-        });
+    session = std::make_unique<DeviceSession>(std::move(bench), [putAway, name = o.SimState] {
+      try {
+        putAway->PutAway();
+      } catch (const InOutError& e) {
+        throw e.About(name, "writing");
+      }
+    });
   } else {
-    session = std::make_unique<DeviceSession>(state, std::make_unique<HardwareIoSpace>(base));
+    session = std::make_unique<DeviceSession>(std::make_unique<HardwareIoSpace>(base));
   }
   session->Device().SetPort(base);
   session->Device().UseStopFlag(stop);

@@ -15,8 +15,7 @@ namespace kaldo::cli {
 class DeviceSession {
  public:
   // putAway runs after the programmer has closed (the simulated PC's trace and state file).
-  DeviceSession(ProgramState& state, std::unique_ptr<IoSpace> io,
-                std::function<void()> putAway = {});
+  explicit DeviceSession(std::unique_ptr<IoSpace> io, std::function<void()> putAway = {});
 
   Programmer& Device() { return programmer_; }
   // After the command, also one that raised: the programmer closes (the timer is put back), then
@@ -36,7 +35,7 @@ void CheckDeviceOptions(const CliOptions& options);
 // Checks the options as above and finds the port of --port (in host's list of ports, or the
 // simulated PC's); the start-up steps of the window (timer set-up, board reset) have run when it
 // returns. The programmer's commands stop when `stop` is raised.
-std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& options, ProgramState& state,
-                                                 StopFlag& stop, const HostSystem& host);
+std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& options, StopFlag& stop,
+                                                 const HostSystem& host);
 
 }  // namespace kaldo::cli

@@ -43,7 +43,7 @@ bool PassesSignatureGuard(CliContext& c, Programmer& device) {
     c.Err << "kaldo-cli: --force: the chip's signature is not checked\n";
     return true;
   }
-  const SignatureVerdict v = device.CheckSignature();
+  const SignatureVerdict v = device.CheckSignature(c.State.DeviceType);
   if (v.Passed() || v.Result == SignatureVerdict::Kind::NoDeviceSelected) return true;
   PrintText(c.Out, SignatureGuardText(v, c.State.DeviceType));
   return false;

@@ -34,9 +34,6 @@ struct ProgramState {
   std::string ResultText;
   std::uint16_t PortBase = kLpt1Base;
   bool BufferChanged = false;
-  std::uint16_t FailAddress = 0;
-  int FailDataRead = 0;
-  int FailDataExpected = 0;
 
   ProgramState() { DataBuffer.fill(kBlank); }
 };

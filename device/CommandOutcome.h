@@ -1,5 +1,6 @@
-// What a device command ends with, and the texts the program shows for it. Both front ends take
-// their texts from here; the window adds its titles and icons.
+// The device commands, what each one ends with, and the texts the program shows for them. The
+// window, the command line and the programmer take their texts from the command table here; the
+// window adds its icons.
 #pragma once
 
 #include <cstdint>
@@ -13,9 +14,32 @@ namespace kaldo {
 
 enum class DeviceCommand { BlankCheck, Read, Verify, Write, Signature };
 
-// Left in ResultText by every dispatcher when DeviceType names no device; the board and the
-// buffer are not touched.
+class RoutineContext;
+struct RoutineProfile;
+struct CommandOutcome;
+
+// Shown when the selected device type names no device; the board and the buffer are not touched.
 inline constexpr const char* kNoDeviceText = "No Device Selected";
+
+struct DeviceCommandInfo {
+  DeviceCommand Command;
+  const char* Name;         // the command line's name: "blank"
+  const char* Title;        // the window's message box title: "  BLANK CHECK"
+  const char* BusyText;     // shown while it runs; null for Signature, which shows none
+  const char* SuccessText;  // null for Signature, which shows its report
+  // The first line of a failure ("... @ Address  0123"), followed by the byte read and, where the
+  // command compares with the buffer, the byte expected; null where the command cannot fail.
+  const char* FailureHeading;
+  bool FailureShowsExpected;
+  // Asked when the window is closed while the command runs.
+  const char* StopQuestion;
+  // Runs the command on a device family's routines; false at the first failing byte.
+  bool (*Operation)(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome);
+};
+
+// Every device command, in the order of DeviceCommand.
+const std::vector<DeviceCommandInfo>& DeviceCommandTable();
+const DeviceCommandInfo& CommandInfo(DeviceCommand command);
 
 // The first byte that failed a blank check, a verify or the verify pass of a write.
 struct DeviceFailure {
@@ -39,22 +63,15 @@ struct CommandOutcome {
   Kind Result = Kind::Success;
   DeviceFailure Failure;          // when DeviceFailed
   SignatureReading Signature;     // after a Signature command that ran
-  bool LockBitsSelected = false;  // a successful Write ran with ProgBits not 0
+  bool LockBitsSelected = false;  // a successful Write ran with lock bits or fuse to program
 
   bool Succeeded() const { return Result == Kind::Success; }
 };
 
-// What the dispatchers leave in the program state: ResultText ("OK", the three-line failure text,
-// the no-device text or the signature report; a read leaves it as it was) and, after a failure,
-// FailAddress, FailDataRead and (verify and write) FailDataExpected.
-void RecordOutcome(ProgramState& state, const CommandOutcome& outcome);
-
-// The text a front end shows for the outcome: "Blank Check O.K", "Data Reading Complete",
-// "Programming/Verify OK" (with "\rLock Bits Programmed" when lock bits were selected),
-// "Verify OK", the signature report, or the failure or no-device text.
+// The text a front end shows for the outcome: the command's success text (a write adds
+// "\rLock Bits Programmed" when lock bits were selected), the signature report, the failure text
+// ("Blank Check Error @ Address  0123\rData Read  =  5A", and "\rProg Data   =  3C" for verify and
+// write) or the no-device text.
 std::string OutcomeText(const CommandOutcome& outcome);
-
-// The busy text shown while the command runs; null for Signature, which shows none.
-const char* BusyText(DeviceCommand command);
 
 }  // namespace kaldo

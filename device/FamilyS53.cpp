@@ -23,7 +23,7 @@ bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
 // The ISP fuse byte, then the lock bits as one byte; both always written.
 void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
   Board& board = c.board;
-  const int progBits = c.state.ProgBits;
+  const int progBits = c.job.ProgramBits;
   board.SetData((progBits & kIspFuse) ? kFuseByteIsp : kBlank);
   board.BeginOperation();
   board.SetModeBit0();

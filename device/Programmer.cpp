@@ -14,22 +14,20 @@ void Programmer::ProgressRelay::ShowCommand(const std::string& text) {
   if (Target) Target->ShowCommand(text);
 }
 
-Programmer::Programmer(ProgramState& state, std::unique_ptr<IoSpace> io)
-    : state_(state),
-      ownedIo_(std::move(io)),
+Programmer::Programmer(std::unique_ptr<IoSpace> io)
+    : ownedIo_(std::move(io)),
       io_(*ownedIo_),
       port_(std::make_unique<Port>(io_)),
       board_(std::make_unique<Board>(*port_)),
-      operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {
+      operations_(std::make_unique<DeviceOperations>(*board_, relay_)) {
   port_->WatchStop(stop_);
 }
 
-Programmer::Programmer(ProgramState& state, IoSpace& io)
-    : state_(state),
-      io_(io),
+Programmer::Programmer(IoSpace& io)
+    : io_(io),
       port_(std::make_unique<Port>(io_)),
       board_(std::make_unique<Board>(*port_)),
-      operations_(std::make_unique<DeviceOperations>(state, *board_, relay_)) {
+      operations_(std::make_unique<DeviceOperations>(*board_, relay_)) {
   port_->WatchStop(stop_);
 }
 
@@ -51,7 +49,6 @@ void Programmer::Step(const StepFailed& stepFailed, const std::function<void()>&
 
 void Programmer::Open(const StepFailed& stepFailed) {
   opened_ = true;
-  port_->SetPortBase(state_.PortBase);
   Step(stepFailed, [this] { port_->InitDelayTimer(); });
   Step(stepFailed, [this] { ResetBoard(); });
 }
@@ -84,7 +81,6 @@ void Programmer::UseStopFlag(StopFlag& flag) {
 }
 
 void Programmer::SetPort(std::uint16_t base) {
-  state_.PortBase = base;
   port_->SetPortBase(base);
 }
 
@@ -92,30 +88,15 @@ void Programmer::SetProgressDisplay(ProgressDisplay* display) {
   display_ = display;
 }
 
-CommandOutcome Programmer::Run(DeviceCommand command, ProgressDisplay* progress) {
+CommandOutcome Programmer::Run(DeviceCommand command, const DeviceJob& job,
+                               ProgressDisplay* progress) {
   port_->ThrowIfStopped();
   relay_.Target = progress ? progress : display_;
+  if (const char* busy = CommandInfo(command).BusyText) relay_.ShowCommand(busy);
   const bool wasIdle = boardIdle_;
   boardIdle_ = false;
   try {
-    CommandOutcome outcome;
-    switch (command) {
-      case DeviceCommand::BlankCheck:
-        outcome = operations_->BlankCheckDevice();
-        break;
-      case DeviceCommand::Read:
-        outcome = operations_->ReadDevice();
-        break;
-      case DeviceCommand::Verify:
-        outcome = operations_->VerifyDevice();
-        break;
-      case DeviceCommand::Write:
-        outcome = operations_->ProgramDevice();
-        break;
-      case DeviceCommand::Signature:
-        outcome = operations_->ReadSignature();
-        break;
-    }
+    const CommandOutcome outcome = operations_->Run(command, job);
     // Every routine ends with ResetBoard; without a device nothing was done on the board.
     boardIdle_ = outcome.Result != CommandOutcome::Kind::NoDeviceSelected || wasIdle;
     return outcome;
@@ -130,26 +111,11 @@ CommandOutcome Programmer::Run(DeviceCommand command, ProgressDisplay* progress)
   }
 }
 
-CommandOutcome Programmer::BlankCheck(ProgressDisplay* progress) {
-  return Run(DeviceCommand::BlankCheck, progress);
-}
-CommandOutcome Programmer::Read(ProgressDisplay* progress) {
-  return Run(DeviceCommand::Read, progress);
-}
-CommandOutcome Programmer::Verify(ProgressDisplay* progress) {
-  return Run(DeviceCommand::Verify, progress);
-}
-CommandOutcome Programmer::Write(ProgressDisplay* progress) {
-  return Run(DeviceCommand::Write, progress);
-}
-CommandOutcome Programmer::Signature(ProgressDisplay* progress) {
-  return Run(DeviceCommand::Signature, progress);
-}
-
-SignatureVerdict Programmer::CheckSignature(ProgressDisplay* progress) {
-  const CommandOutcome outcome = Run(DeviceCommand::Signature, progress);
+SignatureVerdict Programmer::CheckSignature(int deviceType, ProgressDisplay* progress) {
+  const CommandOutcome outcome =
+      Run(DeviceCommand::Signature, DeviceJob{deviceType, nullptr, 0, 0}, progress);
   if (outcome.Result == CommandOutcome::Kind::NoDeviceSelected) return {};
-  return JudgeSignature(state_.DeviceType, outcome.Signature.Bytes);
+  return JudgeSignature(deviceType, outcome.Signature.Bytes);
 }
 
 }  // namespace kaldo

@@ -2,9 +2,10 @@
 // with its delay timer, the board and the device operations, and runs one device command at a
 // time on them.
 //
-//   Programmer programmer(state, std::make_unique<HardwareIoSpace>(state.PortBase));
+//   Programmer programmer(std::make_unique<HardwareIoSpace>(base));
+//   programmer.SetPort(base);
 //   programmer.Open();                                   // timer saved, board reset
-//   CommandOutcome o = programmer.Run(DeviceCommand::Write, &display);
+//   CommandOutcome o = programmer.Run(DeviceCommand::Write, DeviceJob::Of(state), &display);
 //   programmer.Close();                                  // timer and port 0x61 put back
 //
 // The board is idle between commands: a routine ends with ResetBoard, and one that raises an
@@ -24,9 +25,9 @@
 #include <functional>
 #include <memory>
 
-#include "core/ProgramState.h"
 #include "core/StopFlag.h"
 #include "device/CommandOutcome.h"
+#include "device/DeviceJob.h"
 #include "device/ProgressDisplay.h"
 #include "device/SignatureCheck.h"
 #include "link/IoSpace.h"
@@ -42,17 +43,16 @@ class Programmer {
   // Called with the error of a start-up or close step; the next step still runs.
   using StepFailed = std::function<void(std::exception_ptr)>;
 
-  Programmer(ProgramState& state, std::unique_ptr<IoSpace> io);
+  explicit Programmer(std::unique_ptr<IoSpace> io);
   // io is not owned and outlives the programmer.
-  Programmer(ProgramState& state, IoSpace& io);
+  explicit Programmer(IoSpace& io);
   // Closes, quietly, if the front end did not.
   ~Programmer();
   Programmer(const Programmer&) = delete;
   Programmer& operator=(const Programmer&) = delete;
 
-  // Takes the port of the program state's PortBase (the settings may have changed it), saves the
-  // timer state (InitDelayTimer), then resets the board. Without stepFailed the first error is
-  // raised at once.
+  // Saves the timer state (InitDelayTimer), then resets the board on the port of SetPort (LPT1
+  // unless set). Without stepFailed the first error is raised at once.
   void Open(const StepFailed& stepFailed = {});
   // Once, however often it is called, and only after Open: resets the board if it may not be
   // idle, then puts back the timer and port 0x61 (RestoreDelayTimer). Errors as for Open.
@@ -71,23 +71,18 @@ class Programmer {
   void UseStopFlag(StopFlag& flag);
   StopFlag& StopFlagInUse() { return *stop_; }
 
-  // Runs one device command to its end on the board and returns its outcome, which is also left
-  // in the program state (ResultText and the fail values). progress, when given, replaces the
-  // session's display for this command. A command asked to start while a stop stands raises
-  // StoppedError without touching the board.
-  CommandOutcome Run(DeviceCommand command, ProgressDisplay* progress = nullptr);
-  CommandOutcome BlankCheck(ProgressDisplay* progress = nullptr);
-  CommandOutcome Read(ProgressDisplay* progress = nullptr);
-  CommandOutcome Verify(ProgressDisplay* progress = nullptr);
-  // Erase, program and verify; the lock bits of ProgBits after a verified write.
-  CommandOutcome Write(ProgressDisplay* progress = nullptr);
-  CommandOutcome Signature(ProgressDisplay* progress = nullptr);
-  // Reads the chip's signature as the Signature command does (leaving its report in ResultText)
-  // and judges it against the device table. Adds the signature read's waits: about 0.72 s, 1.44 s
-  // on the AT89S53 and S8252.
-  SignatureVerdict CheckSignature(ProgressDisplay* progress = nullptr);
+  // Runs one device command on the job to its end on the board and returns its outcome; the
+  // display shows the command's busy text first. A write erases, programs and verifies, then
+  // programs the job's lock bits. progress, when given, replaces the session's display for this
+  // command. A command asked to start while a stop stands raises StoppedError without touching
+  // the board.
+  CommandOutcome Run(DeviceCommand command, const DeviceJob& job,
+                     ProgressDisplay* progress = nullptr);
+  // Reads the chip's signature as the Signature command does for deviceType and judges it
+  // against the device table. Adds the signature read's waits: about 0.72 s, 1.44 s on the
+  // AT89S53 and S8252.
+  SignatureVerdict CheckSignature(int deviceType, ProgressDisplay* progress = nullptr);
 
-  ProgramState& State() { return state_; }
   // For tests and benchmarks.
   Port& PortAccess() { return *port_; }
   Board& BoardLink() { return *board_; }
@@ -106,7 +101,6 @@ class Programmer {
   static void Step(const StepFailed& stepFailed, const std::function<void()>& step);
   void ResetBoard();
 
-  ProgramState& state_;
   std::unique_ptr<IoSpace> ownedIo_;
   IoSpace& io_;
   std::unique_ptr<Port> port_;

@@ -45,7 +45,7 @@ void RoutineContext::AtByte(std::uint32_t address) {
 
 bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
   const bool counter = p.Address == AddressForm::Counter;
-  for (std::uint32_t a = 0; a < state.DeviceSize; ++a) {
+  for (std::uint32_t a = 0; a < job.Size; ++a) {
     AtByte(a);
     if (counter) {
       board.ReadDataByte();
@@ -57,7 +57,7 @@ bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
     const int read = board.ReadBack();
     switch (use) {
       case PassUse::Store:
-        state.DataBuffer[a] = static_cast<std::uint8_t>(read);
+        (*job.Image)[a] = static_cast<std::uint8_t>(read);
         break;
       case PassUse::BlankTest:
         if (read != kBlank) {
@@ -66,9 +66,9 @@ bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
         }
         break;
       case PassUse::Compare:
-        if (read != state.DataBuffer[a]) {
+        if (read != (*job.Image)[a]) {
           failure = {static_cast<std::uint16_t>(a), static_cast<std::uint8_t>(read),
-                     state.DataBuffer[a]};
+                     (*job.Image)[a]};
           return false;
         }
         break;
@@ -80,9 +80,9 @@ bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
 
 void RoutineContext::ProgrammingPass(const RoutineProfile& p, WritePulse pulse) {
   const bool counter = p.Address == AddressForm::Counter;
-  for (std::uint32_t a = 0; a < state.DeviceSize; ++a) {
+  for (std::uint32_t a = 0; a < job.Size; ++a) {
     AtByte(a);
-    const int value = state.DataBuffer[a];
+    const int value = (*job.Image)[a];
     board.SetData(value);  // blank bytes too: the 20-pin counter steps shift the latch out
     if (value != kBlank) {
       if (counter) {
@@ -135,6 +135,11 @@ std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn) {
     text += "\rLock Bit-" + std::to_string(i + 1) + (on ? "    ON" : "    OFF");
   }
   return text;
+}
+
+void ProgramLockBits(RoutineContext& c, const RoutineProfile& p) {
+  p.Family->WriteLockBits(c, p);
+  c.board.ResetBoard();
 }
 
 namespace shared_steps {

@@ -1,5 +1,5 @@
-// What a device family's routines work with: the board, the image and program bits, the progress
-// display and the waits, and the steps that several families share.
+// What a device family's routines work with: the board, the job (image and program bits), the
+// progress display and the waits, and the steps that several families share.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +7,7 @@
 
 #include "core/ProgramState.h"
 #include "device/CommandOutcome.h"
+#include "device/DeviceJob.h"
 #include "device/DeviceProfiles.h"
 #include "device/ProgressDisplay.h"
 #include "link/Board.h"
@@ -18,11 +19,10 @@ enum class WritePulse { Strobe, SelectIn };
 
 class RoutineContext {
  public:
-  RoutineContext(ProgramState& programState, Board& theBoard, ProgressDisplay& progress,
-                 const RoutineWaits& waits)
-      : state(programState), board(theBoard), display(progress), waits_(waits) {}
+  RoutineContext(Board& theBoard, ProgressDisplay& progress, const RoutineWaits& waits)
+      : board(theBoard), display(progress), waits_(waits) {}
 
-  ProgramState& state;
+  DeviceJob job;  // the command's job; its device has routines
   Board& board;
   ProgressDisplay& display;
   DeviceFailure failure;  // the failing byte of the last pass that found one
@@ -45,7 +45,7 @@ class RoutineContext {
   template <std::size_t N, typename Pulse>
   void PulseSelectedLockBits(const int (&bits)[N], const int (&modes)[N], Pulse pulse) {
     for (std::size_t i = 0; i < N; ++i) {
-      if (!(state.ProgBits & bits[i])) continue;
+      if (!(job.ProgramBits & bits[i])) continue;
       board.LatchMode(modes[i]);
       pulse();
     }
@@ -67,6 +67,9 @@ class RoutineContext {
 // device reports for a programmed bit.
 std::string ReportByte(int value);
 std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn);
+
+// The lock bits (and fuse) of the job's program bits by the family's routine, then the board reset.
+void ProgramLockBits(RoutineContext& c, const RoutineProfile& p);
 
 // The lock bits a 40-pin device can select, in the order they are written.
 inline constexpr int kLockBits40[3] = {kLockBit1, kLockBit2, kLockBit3};

@@ -66,7 +66,7 @@ const std::uint8_t* StoredAboutText(int index) {
   }
 }
 
-void BuildAboutLine(ProgramState& state, int index) {
+std::string AboutLine(int index) {
   char work[256] = {};
   if (const std::uint8_t* stored = StoredAboutText(index)) {
     std::size_t i = 0;
@@ -74,15 +74,13 @@ void BuildAboutLine(ProgramState& state, int index) {
       work[i] = static_cast<char>(static_cast<std::uint8_t>(stored[i] - kAboutScramble));
     work[i] = 0;
   }
-  state.ResultText = work;
+  return work;
 }
 
-void ShowAboutLines(ProgramState& state, QLabel* line1, QLabel* line2, QLabel* line3) {
+void ShowAboutLines(QLabel* line1, QLabel* line2, QLabel* line3) {
   int index = 1;
-  for (QLabel* label : {line1, line2, line3}) {
-    BuildAboutLine(state, index++);
-    label->setText(QString::fromLatin1(state.ResultText));
-  }
+  for (QLabel* label : {line1, line2, line3})
+    label->setText(QString::fromLatin1(AboutLine(index++)));
 }
 
 QPixmap AboutLogo() {
@@ -132,8 +130,7 @@ QPixmap AboutLogo() {
   return logo;
 }
 
-TfrmAbout::TfrmAbout(ProgramState& state, QWidget* parent)
-    : QDialog(parent), Beep([] { QApplication::beep(); }), state_(state) {
+TfrmAbout::TfrmAbout(QWidget* parent) : QDialog(parent), Beep([] { QApplication::beep(); }) {
   setWindowTitle(QStringLiteral("About KALDO"));
   setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                  Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint | Qt::WindowStaysOnTopHint);
@@ -165,7 +162,7 @@ TfrmAbout::TfrmAbout(ProgramState& state, QWidget* parent)
 }
 
 void TfrmAbout::FormShow() {
-  ShowAboutLines(state_, lblAboutM1, lblAboutM2, lblAboutM3);
+  ShowAboutLines(lblAboutM1, lblAboutM2, lblAboutM3);
   if (Beep) Beep();
 }
 

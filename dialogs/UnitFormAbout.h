@@ -1,11 +1,12 @@
-// The About window, and BuildAboutLine, which restores the three lines that it and the splash
+// The About window, and AboutLine, which restores the three lines that it and the splash
 // window show from the scrambled texts stored in the program.
 #pragma once
 
 #include <QDialog>
 #include <functional>
 
-#include "core/ProgramState.h"
+#include <cstdint>
+#include <string>
 
 class QFrame;
 class QLabel;
@@ -13,16 +14,16 @@ class QPushButton;
 
 namespace kaldo {
 
-// ResultText := stored text 1..4 restored; empty for any other index.
-void BuildAboutLine(ProgramState& state, int index);
+// Stored text 1..4 restored; empty for any other index.
+std::string AboutLine(int index);
 
 // The stored, scrambled form of text 1..4 (zero-terminated), and the constant added to each
 // character code to scramble it.
 const std::uint8_t* StoredAboutText(int index);
 inline constexpr std::uint8_t kAboutScramble = 0xA7;
 
-// Lines 1, 2 and 3 from BuildAboutLine into the labels, in that order; ResultText keeps line 3.
-void ShowAboutLines(ProgramState& state, QLabel* line1, QLabel* line2, QLabel* line3);
+// Lines 1, 2 and 3 from AboutLine into the labels, in that order.
+void ShowAboutLines(QLabel* line1, QLabel* line2, QLabel* line3);
 
 // The program's logo, 144 x 51 pixels.
 QPixmap AboutLogo();
@@ -31,7 +32,7 @@ class TfrmAbout : public QDialog {
   Q_OBJECT
 
  public:
-  explicit TfrmAbout(ProgramState& state, QWidget* parent = nullptr);
+  explicit TfrmAbout(QWidget* parent = nullptr);
 
   QFrame* Panel1;
   QLabel* lblAboutTitle;
@@ -50,9 +51,6 @@ class TfrmAbout : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
-
- private:
-  ProgramState& state_;
 };
 
 }  // namespace kaldo

@@ -35,9 +35,8 @@ QLabel* MakeLineLabel(QWidget* parent, int left, int top) {
 
 }  // namespace
 
-TfrmSplash::TfrmSplash(ProgramState& state, QWidget* parent)
-    : QFrame(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint),
-      state_(state) {
+TfrmSplash::TfrmSplash(QWidget* parent)
+    : QFrame(parent, Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
   // No title bar; the frame drawn here stands for the rest of a dialog's frame.
   setFrameStyle(QFrame::WinPanel | QFrame::Raised);
   setLineWidth(kFrame);
@@ -69,7 +68,7 @@ TfrmSplash::TfrmSplash(ProgramState& state, QWidget* parent)
 }
 
 void TfrmSplash::FormShow() {
-  ShowAboutLines(state_, lblAboutM1, lblAboutM2, lblAboutM3);
+  ShowAboutLines(lblAboutM1, lblAboutM2, lblAboutM3);
   Timer1->start();
   activateWindow();
   setFocus();

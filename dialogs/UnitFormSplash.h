@@ -5,8 +5,6 @@
 
 #include <QFrame>
 
-#include "core/ProgramState.h"
-
 class QLabel;
 class QTimer;
 
@@ -16,7 +14,7 @@ class TfrmSplash : public QFrame {
   Q_OBJECT
 
  public:
-  explicit TfrmSplash(ProgramState& state, QWidget* parent = nullptr);
+  explicit TfrmSplash(QWidget* parent = nullptr);
 
   QFrame* Panel1;
   QLabel* lblAboutTitle;
@@ -35,9 +33,6 @@ class TfrmSplash : public QFrame {
   void closeEvent(QCloseEvent* event) override;
   // A click closes the window before its time.
   void mousePressEvent(QMouseEvent* event) override;
-
- private:
-  ProgramState& state_;
 };
 
 }  // namespace kaldo

@@ -35,7 +35,11 @@ struct Program {
   kaldo::ProgramState state;
   kaldo::Board board{port};
   NoDisplay display;
-  kaldo::DeviceOperations ops{state, board, display};
+  kaldo::DeviceOperations ops{board, display};
+
+  kaldo::CommandOutcome Run(kaldo::DeviceCommand command) {
+    return ops.Run(command, kaldo::DeviceJob::Of(state));
+  }
 };
 
 void WriteAndVerify(benchmark::State& bench) {
@@ -45,9 +49,9 @@ void WriteAndVerify(benchmark::State& bench) {
   std::uint64_t simulated = 0;
   for (auto _ : bench) {
     const std::uint64_t start = p.pc.NowNs();
-    p.ops.ProgramDevice();
+    const kaldo::CommandOutcome outcome = p.Run(kaldo::DeviceCommand::Write);
     simulated = p.pc.NowNs() - start;
-    if (p.state.ResultText != "OK") bench.SkipWithError(p.state.ResultText.c_str());
+    if (!outcome.Succeeded()) bench.SkipWithError(kaldo::OutcomeText(outcome).c_str());
   }
   bench.counters["sim_s"] = static_cast<double>(simulated) / 1e9;
 }
@@ -63,11 +67,11 @@ void Suite(benchmark::State& bench) {
     for (int type = 0; type < kaldo::kDeviceCount; ++type) {
       Program p(type);
       const std::uint64_t start = p.pc.NowNs();
-      p.ops.BlankCheckDevice();
-      p.ops.ProgramDevice();
-      p.ops.VerifyDevice();
-      p.ops.ReadDevice();
-      p.ops.BlankCheckDevice();
+      p.Run(kaldo::DeviceCommand::BlankCheck);
+      p.Run(kaldo::DeviceCommand::Write);
+      p.Run(kaldo::DeviceCommand::Verify);
+      p.Run(kaldo::DeviceCommand::Read);
+      p.Run(kaldo::DeviceCommand::BlankCheck);
       simulated += p.pc.NowNs() - start;
     }
   }

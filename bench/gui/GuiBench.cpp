@@ -35,8 +35,12 @@ QApplication& App() {
 
 class SilentMessages : public MessageSeam {
  public:
-  MsgAnswer Show(QWidget*, const MessageRequest&) override { return MsgAnswer::Ok; }
+  MsgAnswer Show(QWidget*, const MessageRequest& request) override {
+    last = request.Text;
+    return MsgAnswer::Ok;
+  }
   std::optional<QString> Ask(QWidget*, const TextRequest&) override { return std::nullopt; }
+  QString last;
 };
 
 class NoFileDialogs : public FileDialogSeam {
@@ -56,7 +60,7 @@ struct Machine {
   QTemporaryDir dir;
   ProgramState state;
   SimulatedMachine machine{state, dir.path().toStdString()};
-  Programmer programmer{state, machine};
+  Programmer programmer{machine};
   SilentMessages messages;
   NoFileDialogs files;
   std::unique_ptr<TfrmMain> form;
@@ -117,7 +121,7 @@ void BM_ReadWithoutWindow(benchmark::State& bench) {
   SetDeviceSize(m.state);
   m.programmer.Open();
   NoDisplay display;
-  for (auto _ : bench) m.programmer.Read(&display);
+  for (auto _ : bench) m.programmer.Run(DeviceCommand::Read, DeviceJob::Of(m.state), &display);
 }
 BENCHMARK(BM_ReadWithoutWindow)->Unit(benchmark::kMillisecond);
 
@@ -129,7 +133,7 @@ void BM_FullWriteAtRealTime(benchmark::State& bench) {
   QTemporaryDir dir;
   ProgramState state;
   SimulatedMachine machine(state, dir.path().toStdString(), SimSpeed::RealTime);
-  Programmer programmer(state, machine);
+  Programmer programmer(machine);
   SilentMessages messages;
   NoFileDialogs files;
   TfrmMain form({state, programmer, dir.path().toStdString(), messages, files});
@@ -161,7 +165,8 @@ void BM_FullWriteAtRealTime(benchmark::State& bench) {
     bench.counters["longest_gap_ms"] = static_cast<double>(longest) / 1e6;
     bench.counters["gaps_over_5ms"] = static_cast<double>(over5ms);
   }
-  if (state.ResultText != "OK") bench.SkipWithError(state.ResultText.c_str());
+  if (!messages.last.startsWith(QStringLiteral("Programming/Verify OK")))
+    bench.SkipWithError(messages.last.toStdString().c_str());
 }
 BENCHMARK(BM_FullWriteAtRealTime)->Iterations(1)->Unit(benchmark::kSecond);
 

@@ -30,25 +30,24 @@ TEST_P(EveryDevice, WritesVerifiesAndReadsBackTheWholeChip) {
   rig.events.recording = false;
   const int size = rig.state.DeviceSize;
 
-  rig.ops.BlankCheckDevice();
-  EXPECT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::BlankCheck);
+  EXPECT_TRUE(rig.last.Succeeded());
 
   const std::vector<std::uint8_t> image = RandomImage(type, size);
   std::copy(image.begin(), image.end(), rig.state.DataBuffer.begin());
   const bool roomBeyond = size < kBufferSize;
   if (roomBeyond) rig.state.DataBuffer[size] = 0x00;  // beyond the device: plays no part
-  rig.ops.ProgramDevice();
-  ASSERT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::Write);
+  ASSERT_TRUE(rig.last.Succeeded());
   EXPECT_EQ(rig.chip().memory, image);
   EXPECT_EQ(rig.chip().lockBits, 0);
 
-  rig.ops.VerifyDevice();
-  EXPECT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::Verify);
+  EXPECT_TRUE(rig.last.Succeeded());
 
   BlankBuffer(rig.state);
-  rig.state.ResultText = "untouched";
-  rig.ops.ReadDevice();
-  EXPECT_EQ(rig.state.ResultText, "untouched");
+  rig.Run(DeviceCommand::Read);
+  EXPECT_TRUE(rig.last.Succeeded());
   EXPECT_TRUE(std::equal(image.begin(), image.end(), rig.state.DataBuffer.begin()));
   if (roomBeyond) {
     EXPECT_EQ(rig.state.DataBuffer[size], 0xFF);  // read stops at the device's size
@@ -56,8 +55,8 @@ TEST_P(EveryDevice, WritesVerifiesAndReadsBackTheWholeChip) {
 
   const auto first = std::find_if(image.begin(), image.end(), [](auto b) { return b != 0xFF; });
   const int at = static_cast<int>(first - image.begin());
-  rig.ops.BlankCheckDevice();
-  EXPECT_EQ(rig.state.ResultText,
+  rig.Run(DeviceCommand::BlankCheck);
+  EXPECT_EQ(OutcomeText(rig.last),
             "Blank Check Error @ Address  " + Hex(at, 4) + "\rData Read  =  " + Hex(*first, 2));
 }
 
@@ -70,12 +69,12 @@ TEST_P(EveryDevice, CellThatWillNotProgramStopsTheWriteBeforeTheLockBits) {
   for (int a = 0x0100; a < 0x0140; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a);
   rig.chip().wontProgram.insert(stuck);
   rig.state.ProgBits = 0x0F;
-  rig.ops.ProgramDevice();
-  EXPECT_EQ(rig.state.ResultText,
+  rig.Run(DeviceCommand::Write);
+  EXPECT_EQ(OutcomeText(rig.last),
             "Program Verify Error @ Address  0123\rData Read  =  FF\rProg Data   =  23");
-  EXPECT_EQ(rig.state.FailAddress, stuck);
-  EXPECT_EQ(rig.state.FailDataRead, 0xFF);
-  EXPECT_EQ(rig.state.FailDataExpected, 0x23);
+  EXPECT_EQ(rig.last.Failure.Address, stuck);
+  EXPECT_EQ(rig.last.Failure.DataRead, 0xFF);
+  EXPECT_EQ(rig.last.Failure.DataExpected, 0x23);
   EXPECT_EQ(rig.chip().lockBits, 0);
   EXPECT_EQ(rig.chip().memory[0x0122], 0x22);
 }
@@ -87,9 +86,9 @@ TEST_P(EveryDevice, VerifyNamesTheFirstDifference) {
   const int last = rig.state.DeviceSize - 1;
   rig.chip().memory[static_cast<std::size_t>(last)] = 0x00;
   rig.state.DataBuffer[static_cast<std::size_t>(last)] = 0x3C;
-  rig.ops.VerifyDevice();
-  EXPECT_EQ(rig.state.ResultText, "Buffer Verify Error @ Address  " + Hex(last, 4) +
-                                      "\rData Read  =  00\rProg Data   =  3C");
+  rig.Run(DeviceCommand::Verify);
+  EXPECT_EQ(OutcomeText(rig.last), "Buffer Verify Error @ Address  " + Hex(last, 4) +
+                                       "\rData Read  =  00\rProg Data   =  3C");
   // The readout moved last at the block that holds the failing address.
   EXPECT_EQ(rig.display.calls.back(), "A " + Hex(last & 0xFF00, 4));
 }
@@ -116,12 +115,12 @@ TEST_P(LockedReport, WriteLocksAndSignatureShowsIt) {
   DeviceRig rig(c.type);
   rig.events.recording = false;
   rig.state.ProgBits = c.progBits;
-  rig.ops.ProgramDevice();  // blank buffer: nothing to program, the verify expects FF
-  ASSERT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::Write);  // blank buffer: nothing to program, the verify expects FF
+  ASSERT_TRUE(rig.last.Succeeded());
   EXPECT_EQ(rig.chip().lockBits, c.lockBits);
   EXPECT_EQ(rig.chip().ispFuse, c.ispFuse);
-  rig.ops.ReadSignature();
-  EXPECT_EQ(rig.state.ResultText, c.report);
+  rig.Run(DeviceCommand::Signature);
+  EXPECT_EQ(OutcomeText(rig.last), c.report);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -55,7 +55,12 @@ struct DeviceRig {
   ProgramState state;
   Board board{port};
   RecordingDisplay display;
-  DeviceOperations ops{state, board, display};
+  DeviceOperations ops{board, display};
+  CommandOutcome last;  // of the last Run
+
+  DeviceJob job() { return DeviceJob::Of(state); }
+  // The command on the rig's buffer, device and program bits.
+  CommandOutcome Run(DeviceCommand command) { return last = ops.Run(command, job()); }
 };
 
 }  // namespace kaldo::test

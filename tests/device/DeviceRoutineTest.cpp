@@ -19,11 +19,11 @@ using Events = std::vector<std::string>;
 TEST(Progress, TwentyPinPassesUpdateTheReadoutEvery256Addresses) {
   DeviceRig rig(9);  // 1024 bytes
   rig.events.recording = false;
-  rig.ops.BlankCheckDevice();
+  rig.Run(DeviceCommand::BlankCheck);
   EXPECT_EQ(rig.display.calls, (Calls{"A 0000", "A 0100", "A 0200", "A 0300"}));
 
   rig.display.calls.clear();
-  rig.ops.ProgramDevice();
+  rig.Run(DeviceCommand::Write);
   EXPECT_EQ(rig.display.calls, (Calls{"A 0000", "A 0100", "A 0200", "A 0300", "T Verifying",
                                       "A 0000", "A 0100", "A 0200", "A 0300"}));
 }
@@ -32,7 +32,7 @@ TEST(Progress, LargestDeviceReadsTo7FFF) {
   DeviceRig rig(8);
   rig.events.recording = false;
   rig.chip().memory[0x7FFF] = 0x5A;
-  rig.ops.ReadDevice();
+  rig.Run(DeviceCommand::Read);
   ASSERT_EQ(rig.display.calls.size(), 128u);
   EXPECT_EQ(rig.display.calls.back(), "A 7F00");
   EXPECT_EQ(rig.state.DataBuffer[0x7FFF], 0x5A);
@@ -43,8 +43,8 @@ TEST(Progress, FailureAtAddressZeroLeavesOneReadoutUpdate) {
     DeviceRig rig(type);
     rig.events.recording = false;
     rig.chip().memory[0] = 0x00;
-    rig.ops.BlankCheckDevice();
-    EXPECT_EQ(rig.state.ResultText, "Blank Check Error @ Address  0000\rData Read  =  00");
+    rig.Run(DeviceCommand::BlankCheck);
+    EXPECT_EQ(OutcomeText(rig.last), "Blank Check Error @ Address  0000\rData Read  =  00");
     EXPECT_EQ(rig.display.calls, (Calls{"A 0000"}));
   }
 }
@@ -70,7 +70,7 @@ class AddressForms : public ::testing::TestWithParam<AddressCase> {};
 TEST_P(AddressForms, ReadSendsTheDevicesAddressHighByte) {
   const AddressCase& c = GetParam();
   DeviceRig rig(c.type);
-  rig.ops.ReadDevice();
+  rig.Run(DeviceCommand::Read);
   const Events latches = AddressLatches(rig.events.Events());
   ASSERT_EQ(latches.size(), rig.state.DeviceSize);
   EXPECT_NE(latches[static_cast<std::size_t>(c.address)].find(c.latches), std::string::npos)
@@ -90,7 +90,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(AddressForms, TwentyPinReadStepsTheCounterAfterEveryByte) {
   DeviceRig rig(11);
-  rig.ops.ReadDevice();
+  rig.Run(DeviceCommand::Read);
   const Events e = rig.events.Events();
   EXPECT_EQ(std::count(e.begin(), e.end(), "S"), 2048);
   EXPECT_EQ(std::count_if(e.begin(), e.end(),
@@ -107,19 +107,17 @@ TEST(FailurePath, OnlyTheResetFollowsTheFailingByte) {
                         "L m=81 h=00 l=00 d=00", "W 55ms x2"};
   struct Case {
     int type;
-    std::function<void(DeviceOperations&)> run;
+    DeviceCommand command;
   };
-  for (const Case& c :
-       {Case{5, [](auto& o) { o.BlankCheckDevice(); }}, Case{6, [](auto& o) { o.VerifyDevice(); }},
-        Case{5, [](auto& o) { o.ProgramDevice(); }}, Case{9, [](auto& o) { o.BlankCheckDevice(); }},
-        Case{11, [](auto& o) { o.VerifyDevice(); }},
-        Case{12, [](auto& o) { o.ProgramDevice(); }}}) {
+  using enum DeviceCommand;
+  for (const Case& c : {Case{5, BlankCheck}, Case{6, Verify}, Case{5, Write}, Case{9, BlankCheck},
+                        Case{11, Verify}, Case{12, Write}}) {
     DeviceRig rig(c.type);
     rig.chip().wontProgram.insert(0x0005);
     rig.chip().memory[0x0005] = 0x00;  // not blank, and not what the buffer holds
     rig.state.DataBuffer[0x0005] = 0x11;
-    c.run(rig.ops);
-    EXPECT_EQ(rig.state.FailAddress, 0x0005);
+    rig.Run(c.command);
+    EXPECT_EQ(rig.last.Failure.Address, 0x0005);
     Events e = rig.events.Events();
     const auto lastRead = std::find(e.rbegin(), e.rend(), "S").base();
     EXPECT_EQ(Events(lastRead, e.end()), reset) << "type " << c.type;
@@ -133,14 +131,9 @@ TEST(UnknownDevice, DispatchersTouchNeitherBoardNorBuffer) {
     DeviceRig rig(type);
     rig.state.DeviceSize = 0x1000;
     rig.state.DataBuffer[0] = 0x42;
-    const std::function<void(DeviceOperations&)> dispatchers[] = {
-        [](auto& o) { o.BlankCheckDevice(); }, [](auto& o) { o.ReadDevice(); },
-        [](auto& o) { o.VerifyDevice(); }, [](auto& o) { o.ProgramDevice(); },
-        [](auto& o) { o.ReadSignature(); }};
-    for (const auto& run : dispatchers) {
-      rig.state.ResultText = "before";
-      run(rig.ops);
-      EXPECT_EQ(rig.state.ResultText, "No Device Selected");
+    for (const DeviceCommandInfo& command : DeviceCommandTable()) {
+      rig.Run(command.Command);
+      EXPECT_EQ(OutcomeText(rig.last), "No Device Selected");
     }
     EXPECT_TRUE(rig.events.Events().empty());
     EXPECT_TRUE(rig.display.calls.empty());
@@ -169,13 +162,13 @@ TEST_P(ShortenedWait, WriteFailsUntilTheWaitIsRestored) {
   rig.state.DataBuffer[0] = 0x5A;
 
   rig.ops.Waits.*c.wait = c.shorter;
-  rig.ops.ProgramDevice();
-  EXPECT_EQ(rig.state.ResultText.rfind("Program Verify Error @ Address  0000\r", 0), 0u)
-      << rig.state.ResultText;
+  rig.Run(DeviceCommand::Write);
+  EXPECT_EQ(OutcomeText(rig.last).rfind("Program Verify Error @ Address  0000\r", 0), 0u)
+      << OutcomeText(rig.last);
 
   rig.ops.Waits = RoutineWaits{};
-  rig.ops.ProgramDevice();
-  EXPECT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::Write);
+  EXPECT_TRUE(rig.last.Succeeded());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -194,10 +187,10 @@ TEST(ShortenedWait, LockBitPulseCutShortLeavesTheChipUnlocked) {
   DeviceRig rig(0, DeviceRig::kPcBusNs);
   rig.state.ProgBits = kLockBit1;
   rig.ops.Waits.LockStrobe = &Port::Delay50us;
-  rig.ops.ProgramLockBits();
+  rig.ops.ProgramLockBits(rig.job());
   EXPECT_EQ(rig.chip().lockBits, 0);
   rig.ops.Waits = RoutineWaits{};
-  rig.ops.ProgramLockBits();
+  rig.ops.ProgramLockBits(rig.job());
   EXPECT_EQ(rig.chip().lockBits, sim::kChipLock1);
 }
 
@@ -208,20 +201,20 @@ TEST(SharedRoutines, C1051AndC1051USendTheSame) {
   for (DeviceRig* r : {&a, &b}) {
     for (int i = 0; i < 1024; i += 3) r->state.DataBuffer[i] = static_cast<std::uint8_t>(i);
     r->state.ProgBits = 3;
-    r->ops.ProgramDevice();
-    r->ops.BlankCheckDevice();
-    r->ops.VerifyDevice();
-    r->ops.ReadDevice();
+    r->Run(DeviceCommand::Write);
+    r->Run(DeviceCommand::BlankCheck);
+    r->Run(DeviceCommand::Verify);
+    r->Run(DeviceCommand::Read);
   }
   EXPECT_EQ(a.events.Events(), b.events.Events());
   EXPECT_EQ(a.display.calls, b.display.calls);
   EXPECT_EQ(a.chip().memory, b.chip().memory);
   EXPECT_EQ(a.chip().lockBits, 3);
   EXPECT_EQ(b.chip().lockBits, 3);
-  a.ops.ReadSignature();
-  b.ops.ReadSignature();
-  EXPECT_EQ(a.state.ResultText, "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 11");
-  EXPECT_EQ(b.state.ResultText, "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 12");
+  a.Run(DeviceCommand::Signature);
+  b.Run(DeviceCommand::Signature);
+  EXPECT_EQ(OutcomeText(a.last), "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 11");
+  EXPECT_EQ(OutcomeText(b.last), "Signature Bytes Info For 89C1051\rByte-1  = 1E\rByte-2  = 12");
 }
 
 // ---- signature reports of erased chips, byte for byte ---------------------------------------
@@ -253,8 +246,8 @@ const char* const kErasedReports[kDeviceCount] = {
 TEST(SignatureReport, ErasedChipOfEveryType) {
   for (int type = 0; type < kDeviceCount; ++type) {
     DeviceRig rig(type);
-    rig.ops.ReadSignature();
-    EXPECT_EQ(rig.state.ResultText, kErasedReports[type]) << "type " << type;
+    rig.Run(DeviceCommand::Signature);
+    EXPECT_EQ(OutcomeText(rig.last), kErasedReports[type]) << "type " << type;
     EXPECT_EQ(rig.pc.ControlRegister(), 7);
   }
 }
@@ -265,7 +258,7 @@ struct AbsentCase {
   const char* name;
   int type;
   std::function<void(DeviceRig&)> fault;
-  std::function<void(DeviceOperations&)> run;
+  DeviceCommand command;
   const char* text;
 };
 
@@ -277,23 +270,22 @@ TEST_P(AbsentHardware, ReportsWhatItRead) {
   rig.events.recording = false;
   c.fault(rig);
   rig.state.DataBuffer[0x10] = 0x12;
-  rig.state.ResultText.clear();
-  c.run(rig.ops);
-  EXPECT_EQ(rig.state.ResultText, c.text);
+  rig.Run(c.command);
+  EXPECT_EQ(OutcomeText(rig.last), c.text);
   EXPECT_EQ(rig.pc.ControlRegister(), 7);  // ended with the board idle
   EXPECT_EQ(rig.state.DataBuffer[0x10], 0x12);
 }
 
 const auto kNoBoard = [](DeviceRig& r) { r.pc.SetBoardPresent(false); };
 const auto kEmptySocket = [](DeviceRig& r) { r.pc.RemoveChip(); };
-const auto kBlank = [](DeviceOperations& o) { o.BlankCheckDevice(); };
-const auto kWrite = [](DeviceOperations& o) { o.ProgramDevice(); };
-const auto kSignature = [](DeviceOperations& o) { o.ReadSignature(); };
+constexpr DeviceCommand kBlank = DeviceCommand::BlankCheck;
+constexpr DeviceCommand kWrite = DeviceCommand::Write;
+constexpr DeviceCommand kSignature = DeviceCommand::Signature;
 
 INSTANTIATE_TEST_SUITE_P(
     Faults, AbsentHardware,
     ::testing::Values(
-        AbsentCase{"no_board_blank", 0, kNoBoard, kBlank, "OK"},
+        AbsentCase{"no_board_blank", 0, kNoBoard, kBlank, "Blank Check O.K"},
         AbsentCase{"no_board_write", 4, kNoBoard, kWrite,
                    "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
         AbsentCase{"no_board_signature_S51", 3, kNoBoard, kSignature,
@@ -303,7 +295,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Signature & Program Bits Info For 89S53\rByte-1          FF\rByte-2          "
                    "FF\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF\rISP Bit         "
                    "OFF"},
-        AbsentCase{"empty_socket_blank", 9, kEmptySocket, kBlank, "OK"},
+        AbsentCase{"empty_socket_blank", 9, kEmptySocket, kBlank, "Blank Check O.K"},
         AbsentCase{"empty_socket_write", 12, kEmptySocket, kWrite,
                    "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
         AbsentCase{"empty_socket_signature", 0, kEmptySocket, kSignature,

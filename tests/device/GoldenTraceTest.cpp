@@ -38,8 +38,8 @@ Events ProgramFourBytes(DeviceRig& rig) {
   rig.state.DeviceSize = 4;
   for (int a = 0; a < 4; ++a) rig.state.DataBuffer[a] = kImage[a];
   rig.events.Clear();
-  rig.ops.ProgramDevice();
-  EXPECT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::Write);
+  EXPECT_TRUE(rig.last.Succeeded());
   return rig.events.Events();
 }
 
@@ -202,8 +202,8 @@ TEST(GoldenTrace, FamilyCOnAt89C1051) {
       .Begin("L m=01 h=FE l=00 d=00")({"C 04", "W 10ms x50", "C 06", "W 55ms x2"})
       .Reset();
 
-  rig.ops.ProgramDevice();
-  EXPECT_EQ(rig.state.ResultText, "OK");
+  rig.Run(DeviceCommand::Write);
+  EXPECT_TRUE(rig.last.Succeeded());
   EXPECT_EQ(rig.events.Events(), x.e);
 }
 
@@ -211,8 +211,8 @@ TEST(GoldenTrace, FamilyCOnAt89C1051) {
 TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
   DeviceRig s53(5);
   s53.state.DeviceSize = 2;
-  s53.ops.BlankCheckDevice();
-  EXPECT_EQ(s53.state.ResultText, "OK");
+  s53.Run(DeviceCommand::BlankCheck);
+  EXPECT_TRUE(s53.last.Succeeded());
   EXPECT_EQ(s53.events.Events(),
             Expect{}
                 .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
@@ -226,7 +226,7 @@ TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
 
   DeviceRig c2051(11);
   c2051.state.DeviceSize = 2;
-  c2051.ops.ReadDevice();
+  c2051.Run(DeviceCommand::Read);
   EXPECT_EQ(c2051.events.Events(), Expect{}
                                        .Begin("L m=01 h=FE l=00 d=00")(
                                            {"L m=15 h=FE l=00 d=00",  // read code byte
@@ -253,11 +253,11 @@ TEST_P(SignatureProcedures, BoardSeesTheStepsAndTheReportShowsTheAnswers) {
   const SignatureCase& c = GetParam();
   DeviceRig rig(c.deviceType);
   rig.events.answers.assign(c.answers.begin(), c.answers.end());
-  rig.ops.ReadSignature();
+  rig.Run(DeviceCommand::Signature);
   if (!c.want.empty()) {
     EXPECT_EQ(rig.events.Events(), c.want);
   }
-  EXPECT_EQ(rig.state.ResultText, c.report);
+  EXPECT_EQ(OutcomeText(rig.last), c.report);
   EXPECT_TRUE(rig.events.answers.empty());
   EXPECT_TRUE(rig.display.calls.empty());
 }
@@ -372,7 +372,7 @@ TEST_P(LockSequences, BoardSeesTheSteps) {
   DeviceRig rig(c.deviceType);
   rig.state.ProgBits = c.progBits;
   rig.events.Clear();
-  rig.ops.ProgramLockBits();
+  rig.ops.ProgramLockBits(rig.job());
   EXPECT_EQ(rig.events.Events(), c.want);
 }
 

@@ -149,7 +149,12 @@ struct Rig {
   FlakyIo io{pc};
   ProgramState state;
   StopFlag stop;
-  Programmer programmer{state, io};
+  Programmer programmer{io};
+
+  // The command on the rig's buffer, device and program bits.
+  CommandOutcome Run(DeviceCommand command, ProgressDisplay* progress = nullptr) {
+    return programmer.Run(command, DeviceJob::Of(state), progress);
+  }
 };
 
 struct OutcomeCase {
@@ -158,8 +163,7 @@ struct OutcomeCase {
   DeviceCommand command;
   std::function<void(Rig&)> arrange;
   CommandOutcome::Kind kind;
-  std::string shown;   // OutcomeText
-  std::string result;  // ResultText afterwards
+  std::string shown;  // OutcomeText
 };
 
 void PrintTo(const OutcomeCase& c, std::ostream* os) {
@@ -168,24 +172,14 @@ void PrintTo(const OutcomeCase& c, std::ostream* os) {
 
 class Outcome : public ::testing::TestWithParam<OutcomeCase> {};
 
-TEST_P(Outcome, IsTypedAndLeavesTheWindowsTexts) {
+TEST_P(Outcome, IsTypedAndGivesTheWindowsTexts) {
   const OutcomeCase& c = GetParam();
   Rig rig(c.type);
-  rig.state.ResultText = "before";
-  rig.state.FailDataExpected = 0x77;
   if (c.arrange) c.arrange(rig);
-  const CommandOutcome outcome = rig.programmer.Run(c.command);
+  const CommandOutcome outcome = rig.Run(c.command);
   EXPECT_EQ(outcome.Command, c.command);
   EXPECT_EQ(outcome.Result, c.kind);
   EXPECT_EQ(OutcomeText(outcome), c.shown);
-  EXPECT_EQ(rig.state.ResultText, c.result);
-  if (outcome.Result == CommandOutcome::Kind::DeviceFailed) {
-    EXPECT_EQ(rig.state.FailAddress, outcome.Failure.Address);
-    EXPECT_EQ(rig.state.FailDataRead, outcome.Failure.DataRead);
-    // A blank check has no expected byte of the buffer and leaves the last one standing.
-    EXPECT_EQ(rig.state.FailDataExpected,
-              c.command == DeviceCommand::BlankCheck ? 0x77 : outcome.Failure.DataExpected);
-  }
   if (c.kind == CommandOutcome::Kind::NoDeviceSelected) {
     EXPECT_EQ(rig.io.LptAccesses(), 0);
   } else {
@@ -195,38 +189,36 @@ TEST_P(Outcome, IsTypedAndLeavesTheWindowsTexts) {
 
 const OutcomeCase kOutcomes[] = {
     {"BlankCheckOfAnErasedChip", kC2051, DeviceCommand::BlankCheck, nullptr,
-     CommandOutcome::Kind::Success, "Blank Check O.K", "OK"},
+     CommandOutcome::Kind::Success, "Blank Check O.K"},
     {"BlankCheckFindsAByte", kC2051, DeviceCommand::BlankCheck,
      [](Rig& r) { r.chip().memory[3] = 0x5A; }, CommandOutcome::Kind::DeviceFailed,
-     "Blank Check Error @ Address  0003\rData Read  =  5A",
      "Blank Check Error @ Address  0003\rData Read  =  5A"},
-    {"ReadLeavesResultText", kC51, DeviceCommand::Read, [](Rig& r) { r.chip().memory[1] = 0x42; },
-     CommandOutcome::Kind::Success, "Data Reading Complete", "before"},
+    {"ReadOfAChip", kC51, DeviceCommand::Read, [](Rig& r) { r.chip().memory[1] = 0x42; },
+     CommandOutcome::Kind::Success, "Data Reading Complete"},
     {"VerifyOfAnEqualChip", kS51, DeviceCommand::Verify,
      [](Rig& r) {
        r.chip().memory[0] = 0x10;
        r.Image({0x10});
      },
-     CommandOutcome::Kind::Success, "Verify OK", "OK"},
+     CommandOutcome::Kind::Success, "Verify OK"},
     {"VerifyFindsADifference", kS51, DeviceCommand::Verify,
      [](Rig& r) {
        r.chip().memory[2] = 0x00;
        r.Image({0xFF, 0xFF, 0x3C});
      },
      CommandOutcome::Kind::DeviceFailed,
-     "Buffer Verify Error @ Address  0002\rData Read  =  00\rProg Data   =  3C",
      "Buffer Verify Error @ Address  0002\rData Read  =  00\rProg Data   =  3C"},
     {"WriteWithoutLockBits", kC51, DeviceCommand::Write,
      [](Rig& r) {
        r.Image({0x12, 0x34});
      },
-     CommandOutcome::Kind::Success, "Programming/Verify OK", "OK"},
+     CommandOutcome::Kind::Success, "Programming/Verify OK"},
     {"WriteWithLockBits", kC51, DeviceCommand::Write,
      [](Rig& r) {
        r.Image({0x12});
        r.state.ProgBits = kLockBit1;
      },
-     CommandOutcome::Kind::Success, "Programming/Verify OK\rLock Bits Programmed", "OK"},
+     CommandOutcome::Kind::Success, "Programming/Verify OK\rLock Bits Programmed"},
     {"WriteOverAStuckCell", kC51, DeviceCommand::Write,
      [](Rig& r) {
        r.chip().wontProgram.insert(1);
@@ -234,21 +226,19 @@ const OutcomeCase kOutcomes[] = {
        r.state.ProgBits = kLockBit1;
      },
      CommandOutcome::Kind::DeviceFailed,
-     "Program Verify Error @ Address  0001\rData Read  =  FF\rProg Data   =  00",
      "Program Verify Error @ Address  0001\rData Read  =  FF\rProg Data   =  00"},
     {"Signature", kC2051, DeviceCommand::Signature, nullptr, CommandOutcome::Kind::Success,
-     "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21",
      "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21"},
     {"BlankCheckWithoutDevice", kNoDevice, DeviceCommand::BlankCheck, nullptr,
-     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText},
     {"ReadWithoutDevice", kNoDevice, DeviceCommand::Read, nullptr,
-     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText},
     {"VerifyWithoutDevice", kNoDevice, DeviceCommand::Verify, nullptr,
-     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText},
     {"WriteWithoutDevice", kNoDevice, DeviceCommand::Write, nullptr,
-     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText},
     {"SignatureWithoutDevice", kNoDevice, DeviceCommand::Signature, nullptr,
-     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText, kNoDeviceText},
+     CommandOutcome::Kind::NoDeviceSelected, kNoDeviceText},
 };
 
 INSTANTIATE_TEST_SUITE_P(Programmer, Outcome, ::testing::ValuesIn(kOutcomes),
@@ -258,7 +248,7 @@ TEST(Programmer, WriteProgramsTheChipAndTheLockBitsOnlyAfterAVerifiedWrite) {
   Rig good(kC51);
   good.Image({0x12, 0xFF, 0x34});
   good.state.ProgBits = kLockBit1;
-  ASSERT_TRUE(good.programmer.Write().Succeeded());
+  ASSERT_TRUE(good.Run(DeviceCommand::Write).Succeeded());
   EXPECT_EQ(good.chip().memory[0], 0x12);
   EXPECT_EQ(good.chip().memory[2], 0x34);
   EXPECT_EQ(good.chip().lockBits, sim::kChipLock1);
@@ -267,7 +257,7 @@ TEST(Programmer, WriteProgramsTheChipAndTheLockBitsOnlyAfterAVerifiedWrite) {
   stuck.chip().wontProgram.insert(0);
   stuck.Image({0x12});
   stuck.state.ProgBits = kLockBit1;
-  EXPECT_FALSE(stuck.programmer.Write().Succeeded());
+  EXPECT_FALSE(stuck.Run(DeviceCommand::Write).Succeeded());
   EXPECT_EQ(stuck.chip().lockBits, 0);
 }
 
@@ -285,27 +275,26 @@ TEST(Programmer, SignatureOutcomeHoldsTheBytesOfEachProcedure) {
   for (const auto& r : rows) {
     SCOPED_TRACE(r.type);
     Rig rig(r.type);
-    const CommandOutcome o = rig.programmer.Signature();
+    const CommandOutcome o = rig.Run(DeviceCommand::Signature);
     const DeviceInfo& device = *FindDevice(r.type);
     ASSERT_EQ(o.Signature.Bytes.size(), r.bytes);
     for (std::size_t i = 0; i < r.bytes; ++i) EXPECT_EQ(o.Signature.Bytes[i], device.Signature[i]);
     EXPECT_EQ(o.Signature.LockByte.has_value(), r.lock);
     EXPECT_EQ(o.Signature.FuseByte.has_value(), r.fuse);
-    EXPECT_EQ(o.Signature.Report, rig.state.ResultText);
+    EXPECT_EQ(o.Signature.Report, OutcomeText(o));
   }
 }
 
-TEST(Programmer, BusyTextsAreTheWindowsCommandTexts) {
-  EXPECT_STREQ(BusyText(DeviceCommand::BlankCheck), "Blank Checking");
-  EXPECT_STREQ(BusyText(DeviceCommand::Read), "Reading");
-  EXPECT_STREQ(BusyText(DeviceCommand::Write), "Programming");
-  EXPECT_STREQ(BusyText(DeviceCommand::Verify), "Verifying");
-  EXPECT_EQ(BusyText(DeviceCommand::Signature), nullptr);
+// CommandInfo looks a command up by its place in the table.
+TEST(Programmer, CommandTableIsInTheOrderOfTheCommands) {
+  for (const DeviceCommandInfo& row : DeviceCommandTable())
+    EXPECT_EQ(&CommandInfo(row.Command), &row) << row.Name;
+  EXPECT_EQ(DeviceCommandTable().size(), static_cast<std::size_t>(DeviceCommand::Signature) + 1);
 }
 
-// Open takes the port the settings left in the program state; SetPort moves the next command to
-// another port, and the board left on the first one sees nothing of it.
-TEST(Programmer, OpenTakesTheStatesPortAndSetPortMovesTheNextCommand) {
+// Open resets the board on the port of SetPort; SetPort moves the next command to another port,
+// and the board left on the first one sees nothing of it.
+TEST(Programmer, OpenTakesThePortSetAndSetPortMovesTheNextCommand) {
   sim::SimOptions options = Rig::SlowBus();
   options.lptBase = 0x278;
   sim::SimulatedPC pc(options);
@@ -313,14 +302,13 @@ TEST(Programmer, OpenTakesTheStatesPortAndSetPortMovesTheNextCommand) {
   ProgramState state;
   state.DeviceType = kC2051;
   SetDeviceSize(state);
-  state.PortBase = 0x278;
-  Programmer programmer(state, pc);
+  Programmer programmer(pc);
+  programmer.SetPort(0x278);
   programmer.Open();
   EXPECT_EQ(pc.ControlRegister(), 0x07);  // the reset reached the board on 0x278
   programmer.SetPort(kLpt);
-  EXPECT_EQ(state.PortBase, kLpt);
   pc.SetTracing(true);
-  programmer.Signature();
+  programmer.Run(DeviceCommand::Signature, DeviceJob::Of(state));
   const std::vector<sim::Access>& accesses = pc.Accesses();
   EXPECT_TRUE(std::any_of(accesses.begin(), accesses.end(),
                           [](const sim::Access& a) { return a.port == kLpt + 2; }));
@@ -340,13 +328,13 @@ TEST(Programmer, OpensAndClosesOnce) {
   state.DeviceType = kC2051;
   SetDeviceSize(state);
   {
-    Programmer programmer(state, io);
+    Programmer programmer(io);
     programmer.Close();  // not opened: nothing to put back
     EXPECT_EQ(io.Writes(0x43, 0xB6), 0);
     programmer.Open();
     EXPECT_EQ(io.Writes(0x43, 0xE8), 1);  // the timer's mode read back
     EXPECT_EQ(io.Writes(kLpt + 2, 0x07), 2);
-    EXPECT_TRUE(programmer.Signature().Succeeded());
+    EXPECT_TRUE(programmer.Run(DeviceCommand::Signature, DeviceJob::Of(state)).Succeeded());
     io.ClearCounts();
     programmer.Close();
     programmer.Close();
@@ -362,8 +350,7 @@ TEST(Programmer, OpensAndClosesOnce) {
 TEST(Programmer, StepErrorsAreHandedOnAndTheNextStepStillRuns) {
   sim::SimulatedPC pc(Rig::SlowBus());
   FlakyIo io(pc);
-  ProgramState state;
-  Programmer programmer(state, io);
+  Programmer programmer(io);
   io.FailAfter(0, true);  // the timer's set-up fails on its first read
   std::vector<std::string> errors;
   programmer.Open([&](std::exception_ptr raised) {
@@ -385,10 +372,10 @@ TEST(Programmer, ProgressGoesToTheCommandsDisplayOrElseTheSessions) {
   RecordingDisplay session;
   RecordingDisplay own;
   rig.programmer.SetProgressDisplay(&session);
-  rig.programmer.Read(&own);
+  rig.Run(DeviceCommand::Read, &own);
   EXPECT_GT(own.calls, 0);
   EXPECT_EQ(session.calls, 0);
-  rig.programmer.Read();
+  rig.Run(DeviceCommand::Read);
   EXPECT_EQ(session.calls, own.calls);
 }
 
@@ -400,7 +387,7 @@ TEST(Programmer, RaisedErrorStillLeavesTheBoardIdle) {
     Rig rig(kC51);
     rig.Image({0x00, 0x11, 0x22, 0x33});
     rig.io.FailAfter(after, true);
-    EXPECT_THROW(rig.programmer.Write(), Error);
+    EXPECT_THROW(rig.Run(DeviceCommand::Write), Error);
     EXPECT_TRUE(rig.BoardIdle());
     rig.io.ClearCounts();
     rig.programmer.Close();
@@ -415,7 +402,7 @@ TEST(Programmer, FailedResetLeavesTheRoutinesErrorAndCloseResets) {
   Rig rig(kC51);
   rig.io.FailAfter(1000, false);
   try {
-    rig.programmer.Read();
+    rig.Run(DeviceCommand::Read);
     FAIL() << "no error";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "The port went away");
@@ -464,7 +451,7 @@ TEST_P(CutShort, AtAnyPointLeavesTheBoardIdleAndTheTimerAsFound) {
   {
     std::unique_ptr<Rig> whole = Make(c);
     const std::uint64_t start = whole->pc.NowNs();
-    whole->programmer.Run(c.command);
+    whole->Run(c.command);
     duration = whole->pc.NowNs() - start;
   }
   for (bool byStop : {true, false}) {
@@ -477,7 +464,7 @@ TEST_P(CutShort, AtAnyPointLeavesTheBoardIdleAndTheTimerAsFound) {
       else
         rig->io.FailAtTime(when);
       try {
-        rig->programmer.Run(c.command);
+        rig->Run(c.command);
         ADD_FAILURE() << "the command ran to its end";
       } catch (const StoppedError& e) {
         EXPECT_TRUE(byStop);
@@ -520,10 +507,10 @@ INSTANTIATE_TEST_SUITE_P(Programmer, CutShort, ::testing::ValuesIn(kCutShortCase
 TEST(Programmer, AStopThatStandsKeepsTheNextCommandOffTheBoard) {
   Rig rig(kC51);
   rig.stop.Request(SIGTERM);
-  EXPECT_THROW(rig.programmer.Read(), StoppedError);
+  EXPECT_THROW(rig.Run(DeviceCommand::Read), StoppedError);
   EXPECT_EQ(rig.io.LptAccesses(), 0);
   rig.stop.Clear();
-  EXPECT_TRUE(rig.programmer.Read().Succeeded());
+  EXPECT_TRUE(rig.Run(DeviceCommand::Read).Succeeded());
 }
 
 }  // namespace

@@ -63,13 +63,13 @@ struct Bench {
   // Runs the guard; returns the simulated time it took.
   double CheckSeconds(SignatureVerdict& verdict) {
     const std::uint64_t start = pc.NowNs();
-    verdict = programmer.CheckSignature();
+    verdict = programmer.CheckSignature(state.DeviceType);
     return static_cast<double>(pc.NowNs() - start) / 1e9;
   }
 
   sim::SimulatedPC pc;
   ProgramState state;
-  Programmer programmer{state, pc};
+  Programmer programmer{pc};
 };
 
 TEST(CheckSignature, TheRightChipOnEveryDeviceAndTheTimeItTakes) {
@@ -106,7 +106,7 @@ TEST(CheckSignature, FaultsOfTheBench) {
     SCOPED_TRACE(c.name);
     Bench bench(c.deviceType, c.chipType);
     bench.pc.SetBoardPresent(c.board);
-    const SignatureVerdict v = bench.programmer.CheckSignature();
+    const SignatureVerdict v = bench.programmer.CheckSignature(bench.state.DeviceType);
     EXPECT_EQ(v.Result, c.kind);
     EXPECT_EQ(v.Read, c.read);
     EXPECT_EQ(v.Expected, ExpectedSignature(c.deviceType));

@@ -156,7 +156,7 @@ struct Rig {
       : folderPath(folder.isEmpty() ? dir.path() : folder),
         machine(state, folderPath.toStdString(), speed),
         probe(machine),
-        programmer(state, probe),
+        programmer(probe),
         port(programmer.PortAccess()) {
     if (!settingsLines.empty()) {
       std::ofstream out((folderPath + "/Kaldo.set").toStdString(), std::ios::binary);

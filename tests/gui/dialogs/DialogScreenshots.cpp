@@ -46,11 +46,11 @@ int main(int argc, char** argv) {
   TfrmSignature signature;
   ok &= Save(signature, folder, "signature-table.png");
 
-  TfrmAbout about(state);
+  TfrmAbout about;
   about.Beep = [] {};
   ok &= Save(about, folder, "about.png");
 
-  auto* splash = new TfrmSplash(state);
+  auto* splash = new TfrmSplash();
   ok &= Save(*splash, folder, "splash.png");
   delete splash;
   return ok ? 0 : 1;

@@ -90,38 +90,33 @@ void InfoWindowsTest::aboutLines_data() {
 void InfoWindowsTest::aboutLines() {
   QFETCH(int, index);
   QFETCH(bool, empty);
-  ProgramState state;
-  state.ResultText = "Programming/Verify OK";
-  BuildAboutLine(state, index);
-  QCOMPARE(state.ResultText.empty(), empty);
+  const std::string line = AboutLine(index);
+  QCOMPARE(line.empty(), empty);
   if (empty) return;
   // Each restored character is its stored byte less the constant.
   const std::uint8_t* stored = StoredAboutText(index);
-  QCOMPARE(std::strlen(reinterpret_cast<const char*>(stored)), state.ResultText.size());
-  for (std::size_t i = 0; i < state.ResultText.size(); ++i)
-    QCOMPARE(static_cast<std::uint8_t>(state.ResultText[i]),
+  QCOMPARE(std::strlen(reinterpret_cast<const char*>(stored)), line.size());
+  for (std::size_t i = 0; i < line.size(); ++i)
+    QCOMPARE(static_cast<std::uint8_t>(line[i]),
              static_cast<std::uint8_t>(stored[i] - kAboutScramble));
 }
 
 void InfoWindowsTest::aboutTextsAreStoredScrambled() {
-  ProgramState state;
   for (int index = 1; index <= 4; ++index) {
-    BuildAboutLine(state, index);
+    const std::string line = AboutLine(index);
     const char* stored = reinterpret_cast<const char*>(StoredAboutText(index));
-    QVERIFY(state.ResultText.size() > 3);
-    QVERIFY(std::strstr(stored, state.ResultText.substr(0, 3).c_str()) == nullptr);
+    QVERIFY(line.size() > 3);
+    QVERIFY(std::strstr(stored, line.substr(0, 3).c_str()) == nullptr);
   }
 }
 
 void InfoWindowsTest::aboutLinesFitTheirLabels() {
-  ProgramState state;
-  TfrmAbout about(state);
-  TfrmSplash splash(state);
+  TfrmAbout about;
+  TfrmSplash splash;
   const QLabel* labels[] = {about.lblAboutM1,  about.lblAboutM2,  about.lblAboutM3,
                             splash.lblAboutM1, splash.lblAboutM2, splash.lblAboutM3};
   for (int i = 0; i < 6; ++i) {
-    BuildAboutLine(state, i % 3 + 1);
-    const QString line = QString::fromLatin1(state.ResultText);
+    const QString line = QString::fromLatin1(AboutLine(i % 3 + 1));
     const int width = labels[i]->fontMetrics().horizontalAdvance(line);
     QVERIFY2(width <= labels[i]->width(),
              qPrintable(QString("%1: %2 > %3").arg(line).arg(width).arg(labels[i]->width())));
@@ -129,30 +124,25 @@ void InfoWindowsTest::aboutLinesFitTheirLabels() {
 }
 
 void InfoWindowsTest::aboutRebuildsAndBeepsOnEveryShowing() {
-  ProgramState state;
-  TfrmAbout about(state);
+  TfrmAbout about;
   int beeps = 0;
   about.Beep = [&beeps] { ++beeps; };
   for (int showing = 1; showing <= 2; ++showing) {
     about.lblAboutM1->clear();
-    state.ResultText = "OK";
     about.show();
     QCOMPARE(beeps, showing);
-    BuildAboutLine(state, 1);
-    QCOMPARE(about.lblAboutM1->text(), QString::fromLatin1(state.ResultText));
-    BuildAboutLine(state, 3);
-    QCOMPARE(about.lblAboutM3->text(), QString::fromLatin1(state.ResultText));
+    QCOMPARE(about.lblAboutM1->text(), QString::fromLatin1(AboutLine(1)));
+    QCOMPARE(about.lblAboutM3->text(), QString::fromLatin1(AboutLine(3)));
     QTest::mouseClick(about.OKButton, Qt::LeftButton);
     QVERIFY(!about.isVisible());
   }
 }
 
 void InfoWindowsTest::splashClosesAndFreesItselfAfterFiveSeconds() {
-  ProgramState state;
   QWidget mainWindow;
   mainWindow.resize(554, 374);
   mainWindow.show();
-  QPointer<TfrmSplash> splash = new TfrmSplash(state, &mainWindow);
+  QPointer<TfrmSplash> splash = new TfrmSplash(&mainWindow);
   QVERIFY(splash->windowFlags() & Qt::FramelessWindowHint);
   QVERIFY(splash->windowFlags() & Qt::WindowStaysOnTopHint);
   QVERIFY(!splash->Timer1->isActive());
@@ -175,8 +165,7 @@ void InfoWindowsTest::splashClosesAndFreesItselfAfterFiveSeconds() {
 }
 
 void InfoWindowsTest::splashClosesEarlyWhenClicked() {
-  ProgramState state;
-  QPointer<TfrmSplash> splash = new TfrmSplash(state);
+  QPointer<TfrmSplash> splash = new TfrmSplash();
   splash->show();
   QVERIFY(splash->Timer1->isActive());
   QTest::mouseClick(splash->lblAboutM1, Qt::LeftButton);

@@ -1,0 +1,29 @@
+// What one device command works on: the device, the image of its code memory and the lock bits
+// and fuse a write programs after its verify.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "core/ProgramState.h"
+
+namespace kaldo {
+
+using CodeImage = std::array<std::uint8_t, kBufferSize>;
+
+struct DeviceJob {
+  // A device table index; one outside the table selects no device, and nothing is done.
+  int DeviceType = -1;
+  // A read fills Image[0 .. Size-1]; verify and write compare with it and program it.
+  CodeImage* Image = nullptr;
+  std::uint16_t Size = 0;
+  // kLockBit1..3 and kIspFuse, for a write.
+  int ProgramBits = 0;
+
+  // The selected device, the buffer and the program bits of the program state.
+  static DeviceJob Of(ProgramState& state) {
+    return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
+  }
+};
+
+}  // namespace kaldo
