@@ -5,6 +5,7 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QStringList>
+#include <algorithm>
 
 namespace kaldo {
 
@@ -37,15 +38,24 @@ MsgAnswer QtMessageSeam::Show(QWidget* parent, const MessageRequest& request) {
       box.setIcon(QMessageBox::Question);
       break;
   }
-  if (request.Buttons == MsgButtons::YesNo) {
+  const bool question = request.Buttons == MsgButtons::YesNo;
+  if (question) {
     box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::No);
-    return box.exec() == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
   }
-  box.setStandardButtons(QMessageBox::Ok);
-  box.exec();
-  return MsgAnswer::Ok;
+  open_.push_back(&box);
+  const int answer = box.exec();
+  open_.erase(std::find(open_.begin(), open_.end(), &box));
+  if (!question) return MsgAnswer::Ok;
+  return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+}
+
+void QtMessageSeam::Withdraw(QWidget* parent) {
+  for (QMessageBox* box : open_)
+    if (box->parentWidget() == parent) box->reject();
 }
 
 std::optional<QString> QtMessageSeam::Ask(QWidget* parent, const TextRequest& request) {

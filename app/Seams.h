@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+class QMessageBox;
 class QWidget;
 
 namespace kaldo {
@@ -37,6 +38,10 @@ class MessageSeam {
   virtual MsgAnswer Show(QWidget* parent, const MessageRequest& request) = 0;
   // The text typed, or nothing when the question was cancelled.
   virtual std::optional<QString> Ask(QWidget* parent, const TextRequest& request) = 0;
+  // Takes back the message box that Show has open over parent, when there is one, as if the
+  // user had answered nothing: that Show returns No for a question. A seam whose Show answers at
+  // once has nothing to take back.
+  virtual void Withdraw(QWidget* /*parent*/) {}
 };
 
 struct FileDialogRequest {
@@ -63,6 +68,11 @@ class QtMessageSeam : public MessageSeam {
  public:
   MsgAnswer Show(QWidget* parent, const MessageRequest& request) override;
   std::optional<QString> Ask(QWidget* parent, const TextRequest& request) override;
+  void Withdraw(QWidget* parent) override;
+
+ private:
+  // The boxes whose Show is still waiting, the innermost last.
+  std::vector<QMessageBox*> open_;
 };
 
 // Neither dialog insists that the file exists nor asks about overwriting: the commands do that.

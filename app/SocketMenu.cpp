@@ -26,7 +26,7 @@ QString HexAddress(std::uint16_t address) {
 class SocketMenu : public QMenu {
  public:
   SocketMenu(TfrmMain& window, SimulatedMachine& machine)
-      : QMenu(QStringLiteral("&Socket"), window.mnuMain),
+      : QMenu(QStringLiteral("So&cket"), window.mnuMain),
         window_(window),
         machine_(machine),
         marks_(this) {

@@ -4,7 +4,8 @@
 // The board's I/O runs on a worker thread of the window's own (DeviceWorker). While a device
 // command runs there, the window goes on painting and answering the desktop, but takes no input:
 // clicks, keys, the wheel and drops on it are refused, and so is every command. Closing it then
-// asks whether to stop the command; stopping resets the board and closes the window.
+// asks whether to stop the command; stopping resets the board and closes the window. A command
+// that ends while the question is up takes the question away and shows its result.
 //
 // Every handler runs guarded: an error it raises is shown by the general error report (the message
 // with "." under the title " KALDO", error icon) and the window carries on.
@@ -305,6 +306,7 @@ class TfrmMain : public QMainWindow {
   void RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&));
   // The window was closed while a command runs: asks whether to stop it, unless a signal has.
   void CloseWhenCommandEnds();
+  void WithdrawStopQuestion();
   // Runs the device command on the worker while events go on being handled and input is refused.
   // When the window was closed meanwhile, it closes now and StoppedError is raised: the command's
   // outcome is not shown.
@@ -337,6 +339,8 @@ class TfrmMain : public QMainWindow {
   DeviceCommand runningCommand_ = DeviceCommand::BlankCheck;
   // The window is to close once the command has stopped (the user chose so, or a signal came).
   bool closeAfterCommand_ = false;
+  // The question whether to stop the command is up; the command's end takes it back.
+  bool stopQuestionOpen_ = false;
 };
 
 }  // namespace kaldo

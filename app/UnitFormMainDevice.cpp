@@ -2,6 +2,7 @@
 // while the window goes on handling its events but takes no input.
 #include <QApplication>
 #include <QLabel>
+#include <QScopeGuard>
 #include <array>
 
 #include "app/UnitFormMain.h"
@@ -86,7 +87,15 @@ CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
   std::exception_ptr raised;
   try {
     const DeviceJob job = DeviceJob::Of(state_);
-    worker_.RunWithEvents([&] { outcome = programmer_.Run(command, job, &progress); });
+    worker_.RunWithEvents([&] {
+      // However the command ends, a stop question still up goes before its result is shown:
+      // this note travels ahead of the worker's own note that the job ended.
+      const QScopeGuard ended([this] {
+        QMetaObject::invokeMethod(
+            this, [this] { WithdrawStopQuestion(); }, Qt::QueuedConnection);
+      });
+      outcome = programmer_.Run(command, job, &progress);
+    });
   } catch (...) {
     raised = std::current_exception();
   }
@@ -168,13 +177,24 @@ void TfrmMain::cmdSignatureClick(QObject*) {
 // already and is not asked about.
 void TfrmMain::CloseWhenCommandEnds() {
   if (closeAfterCommand_) return;
-  if (programmer_.StopFlagInUse().Requested() ||
-      MessageBox(QString::fromLatin1(CommandInfo(runningCommand_).StopQuestion),
-                 QStringLiteral("  CLOSE"), MsgIcon::Question,
-                 MsgButtons::YesNo) == MsgAnswer::Yes) {
+  bool stop = programmer_.StopFlagInUse().Requested();
+  if (!stop) {
+    stopQuestionOpen_ = true;
+    stop = MessageBox(QString::fromLatin1(CommandInfo(runningCommand_).StopQuestion),
+                      QStringLiteral("  CLOSE"), MsgIcon::Question,
+                      MsgButtons::YesNo) == MsgAnswer::Yes;
+    stopQuestionOpen_ = false;
+  }
+  if (stop) {
     closeAfterCommand_ = true;
     programmer_.StopFlagInUse().Request();
   }
+}
+
+// The command ended while the user was asked whether to stop it: there is nothing left to stop,
+// so the question goes as if unanswered and the command's result is shown.
+void TfrmMain::WithdrawStopQuestion() {
+  if (stopQuestionOpen_) messages_.Withdraw(this);
 }
 
 }  // namespace kaldo

@@ -25,10 +25,12 @@ namespace kaldo {
 namespace {
 
 // The device box turns with the wheel only once it has the focus: a wheel turned on its way
-// across the window changes neither the device nor the program bits.
+// across the window changes neither the device nor the program bits, and goes on to the window.
+// The box takes the focus from a click or the Tab key, never from the wheel itself, which would
+// otherwise hand it the focus just before the turn.
 class TDeviceBox : public QComboBox {
  public:
-  using QComboBox::QComboBox;
+  explicit TDeviceBox(QWidget* parent) : QComboBox(parent) { setFocusPolicy(Qt::StrongFocus); }
 
  protected:
   void wheelEvent(QWheelEvent* event) override {

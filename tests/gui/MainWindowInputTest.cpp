@@ -7,14 +7,21 @@
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMimeData>
 #include <QPushButton>
+#include <QSpontaneKeyEvent>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
 #include <functional>
+#include <map>
 
 #include "MainWindowRig.h"
+#include "app/SocketMenu.h"
 #include "core/HexFile.h"
 
 using namespace kaldo;
@@ -38,12 +45,14 @@ void ShowActive(Rig& rig) {
   QVERIFY(QTest::qWaitForWindowActive(rig.form.get()));
 }
 
-// One notch of the wheel, turned down over the middle of the widget.
+// One notch of the wheel, turned down over the middle of the widget and delivered as the desktop
+// delivers it: a spontaneous event, which first gives the focus to a widget that takes it by wheel.
 void TurnWheel(QWidget* w) {
   const QPointF at(w->width() / 2.0, w->height() / 2.0);
   QWheelEvent wheel(at, w->mapToGlobal(at), QPoint(), QPoint(0, -120), Qt::NoButton, Qt::NoModifier,
                     Qt::NoScrollPhase, false);
-  QApplication::sendEvent(w, &wheel);
+  QSpontaneKeyEvent::setSpontaneous(&wheel);
+  qApp->notify(w, &wheel);
 }
 
 QMimeData* Urls(const QList<QUrl>& urls) {
@@ -114,6 +123,7 @@ class MainWindowInputTest : public QObject {
     QCOMPARE(rig.state.DeviceType, 5);
     QCOMPARE(rig.state.ProgBits, 8);
     QVERIFY(f.chkISP->isChecked());
+    QCOMPARE(QApplication::focusWidget(), f.cmdOpenFile);
 
     f.cboType->setFocus(Qt::TabFocusReason);
     QVERIFY(f.cboType->hasFocus());
@@ -144,6 +154,45 @@ class MainWindowInputTest : public QObject {
       QVERIFY2(rig.form->isVisible() == !r.closes, qPrintable(name));
       // Exit saved the settings on its way out.
       if (r.closes) QVERIFY(QFile::exists(rig.folderPath + "/Kaldo.set"));
+    }
+  }
+
+  // Alt and a letter reaches one menu or control only, in kaldo and in kaldo-sim with its Socket
+  // menu: Alt+S runs Signature in both, Alt+C opens the Socket menu.
+  void everyAccessLetterBelongsToOneMenuOrControl() {
+    for (const bool simulated : {false, true}) {
+      const char* program = simulated ? "kaldo-sim" : "kaldo";
+      Rig rig;
+      if (simulated) AddSocketMenu(*rig.form, rig.machine);
+      TfrmMain& f = *rig.form;
+      QStringList captions;
+      for (const QAction* menu : f.mnuMain->actions()) captions << menu->text();
+      for (const QAbstractButton* control : f.findChildren<QAbstractButton*>())
+        captions << control->text();
+      for (const QGroupBox* frame : f.findChildren<QGroupBox*>()) captions << frame->title();
+      for (const QLabel* label : f.findChildren<QLabel*>())
+        if (label->buddy()) captions << label->text();
+      std::map<QString, QString> owners;  // Alt+letter: the caption that has it
+      for (const QString& caption : captions) {
+        const QString key = QKeySequence::mnemonic(caption).toString();
+        if (key.isEmpty()) continue;
+        const auto [held, fresh] = owners.emplace(key, caption);
+        QVERIFY2(
+            fresh,
+            qPrintable(
+                QString("%1: %2 of \"%3\" and \"%4\"").arg(program, key, held->second, caption)));
+      }
+      QCOMPARE(owners.size(), std::size_t(simulated ? 13 : 12));
+
+      ShowActive(rig);
+      QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);
+      QTRY_COMPARE(rig.messages.Shown.size(), std::size_t(1));
+      QVERIFY2(rig.messages.Last().Title == "  SIGNATURE", program);
+      if (!simulated) continue;
+      QMenu* socket = f.mnuMain->actions()[3]->menu();
+      QTest::keyClick(&f, Qt::Key_C, Qt::AltModifier);
+      QTRY_VERIFY(socket->isVisible());
+      socket->hide();
     }
   }
 

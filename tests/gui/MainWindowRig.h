@@ -34,6 +34,7 @@ class RecordingMessages : public MessageSeam {
   MsgAnswer Show(QWidget* parent, const MessageRequest& request) override {
     Shown.push_back({request, Form && Form->stsBar->isVisible(),
                      QApplication::overrideCursor() != nullptr, parent});
+    if (RealQuestions && request.Buttons == MsgButtons::YesNo) return real_.Show(parent, request);
     if (Answers.empty())
       return request.Buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
     MsgAnswer a = Answers.front();
@@ -51,6 +52,8 @@ class RecordingMessages : public MessageSeam {
     return text;
   }
 
+  void Withdraw(QWidget* parent) override { real_.Withdraw(parent); }
+
   const MessageRequest& Last() const { return Shown.back().Request; }
 
   std::vector<ShownMessage> Shown;
@@ -58,6 +61,11 @@ class RecordingMessages : public MessageSeam {
   std::vector<TextRequest> Asked;
   std::deque<std::optional<QString>> TextAnswers;  // nothing: the question is cancelled
   TfrmMain* Form = nullptr;
+  // Questions go to a real message box, which waits for the user or for being taken back.
+  bool RealQuestions = false;
+
+ private:
+  QtMessageSeam real_;
 };
 
 class RecordingFileDialogs : public FileDialogSeam {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QTimer>
@@ -185,6 +186,44 @@ class MainWindowWorkerTest : public QObject {
     QCOMPARE(question.Buttons, MsgButtons::YesNo);
     QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
     QVERIFY(f.isVisible());
+  }
+
+  // The user answers nothing before the read ends: the question goes, the read is shown as it
+  // would have been and the window stays.
+  void stopQuestionGoesWhenTheCommandEnds() {
+    SlowRig rig;
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    rig.FillBuffer();
+    rig.messages.RealQuestions = true;
+    // The tick that closes the window waits in the question; this timer looks at it meanwhile.
+    QStringList seen;
+    QTimer look;
+    look.setInterval(5);
+    QObject::connect(&look, &QTimer::timeout, [&] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box && !seen.contains(box->text())) seen << box->text();
+    });
+    look.start();
+    bool asked = false;
+    WhileItRuns([&] { f.cmdRead->click(); },
+                [&] {
+                  if (asked || !f.lblAdres->isVisible()) return;
+                  asked = true;
+                  f.close();
+                });
+    QVERIFY(asked);
+    QCOMPARE(seen, QStringList({"Reading is still running.\nStop it and close the program?"}));
+    QVERIFY(QApplication::activeModalWidget() == nullptr);
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
+    QCOMPARE(rig.messages.Shown[0].Request.Title, QString("  CLOSE"));
+    QCOMPARE(rig.messages.Last().Title, QString("  READ"));
+    QCOMPARE(rig.messages.Last().Text, QString("Data Reading Complete"));
+    // The blank chip's bytes are in the buffer and on the grid.
+    QCOMPARE(rig.state.DataBuffer[0x10], std::uint8_t{0xFF});
+    QCOMPARE(f.strGrid->Cells().Cell(1, 2), QString("FF"));
+    QVERIFY(f.isVisible());
+    QVERIFY(rig.BoardReset());
   }
 
   void closingWhileTheBoardWorksAndYesStopsResetsAndCloses() {

@@ -26,7 +26,7 @@ struct SocketRig : Rig {
   }
   QMenu* Menu() {
     for (QAction* a : form->mnuMain->actions())
-      if (a->text() == "&Socket") return a->menu();
+      if (a->text() == "So&cket") return a->menu();
     return nullptr;
   }
   // The item with the caption, in the menu or its submenu.
@@ -85,7 +85,7 @@ class SocketMenuTest : public QObject {
     TfrmMain& f = *rig.form;
     QStringList menus;
     for (QAction* a : f.mnuMain->actions()) menus << a->text();
-    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Port", "&Socket", "&Help"}));
+    QCOMPARE(menus, QStringList({"&File", "&Edit", "&Port", "So&cket", "&Help"}));
     QStringList items;
     for (QAction* a : rig.Menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(items,
