@@ -315,6 +315,9 @@ class TfrmMain : public QMainWindow {
   CommandOutcome RunBusyCommand(DeviceCommand command);
   // The command's message box: its outcome text, the information icon on success.
   void ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon);
+  // Before a write or verify of an image with data past the device's end: asks whether to go on
+  // with the part that fits (No by default). True to go on.
+  bool GoOnWithoutDataPastDevice(DeviceCommand command);
   // Takes the routines' progress on the worker to the busy display.
   class WorkerProgress;
 

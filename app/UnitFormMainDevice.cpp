@@ -6,6 +6,7 @@
 #include <array>
 
 #include "app/UnitFormMain.h"
+#include "core/Convert.h"
 
 namespace kaldo {
 
@@ -160,11 +161,23 @@ void TfrmMain::cmdReadClick(QObject*) {
   ShowOutcome(outcome, MsgIcon::Warning);
 }
 
+bool TfrmMain::GoOnWithoutDataPastDevice(DeviceCommand command) {
+  const std::optional<DataPastDevice> past = FindDataPastDevice(state_);
+  if (!past) return true;
+  const std::string question = DataPastDeviceText(state_, *past) + "\r" +
+                               (command == DeviceCommand::Write ? "Write" : "Verify") +
+                               " only its bytes 0000-" + IntToHex(state_.DeviceSize - 1u, 4) + "?";
+  return MessageBox(QString::fromLatin1(question), QString::fromLatin1(CommandInfo(command).Title),
+                    MsgIcon::Warning, MsgButtons::YesNo) == MsgAnswer::Yes;
+}
+
 void TfrmMain::cmdWriteClick(QObject*) {
+  if (!GoOnWithoutDataPastDevice(DeviceCommand::Write)) return;
   ShowOutcome(RunBusyCommand(DeviceCommand::Write), MsgIcon::Error);
 }
 
 void TfrmMain::cmdVerifyClick(QObject*) {
+  if (!GoOnWithoutDataPastDevice(DeviceCommand::Verify)) return;
   ShowOutcome(RunBusyCommand(DeviceCommand::Verify), MsgIcon::Warning);
 }
 

@@ -107,6 +107,24 @@ bool LoadForDevice(CliContext& c, const std::string& fileName) {
   return false;
 }
 
+// True when the image fits the device, or --force leaves out what lies past its end (said on
+// stderr). Otherwise prints where the data past the end lies.
+bool FitsDevice(CliContext& c) {
+  const std::optional<DataPastDevice> past = FindDataPastDevice(c.State);
+  if (!past) return true;
+  const std::string where = DataPastDeviceText(c.State, *past);
+  if (c.Options.Force) {
+    c.Err << "kaldo-cli: --force: " << where << " Its " << past->Bytes
+          << " bytes there are left out.\n";
+    return true;
+  }
+  PrintText(c.Out, where +
+                       "\rGive the --device the program was built for, or --force to use "
+                       "only its bytes 0000-" +
+                       IntToHex(c.State.DeviceSize - 1u, 4) + ".");
+  return false;
+}
+
 // The window's text for the outcome; exit 1 when the device failed the command, or the signature
 // guard refused it (its text is printed).
 int Verdict(CliContext& c, const std::optional<CommandOutcome>& outcome) {
@@ -139,14 +157,14 @@ int RunRead(CliContext& c, const std::vector<std::string>& args) {
 
 int RunWrite(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
-  if (!LoadForDevice(c, args[0])) return kExitFailed;
+  if (!LoadForDevice(c, args[0]) || !FitsDevice(c)) return kExitFailed;
   c.State.ProgBits = c.Options.ProgBits;
   return RunAndReport(c, DeviceCommand::Write);
 }
 
 int RunVerify(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
-  if (!LoadForDevice(c, args[0])) return kExitFailed;
+  if (!LoadForDevice(c, args[0]) || !FitsDevice(c)) return kExitFailed;
   return RunAndReport(c, DeviceCommand::Verify);
 }
 

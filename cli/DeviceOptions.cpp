@@ -137,7 +137,9 @@ const CliOption kDeviceOptions[] = {
      ApplyIsp},
     {"--force", nullptr,
      "blank, read, verify, write: go on without checking first that the chip answers with the "
-     "signature of --device (a chip that gives none, or another device's, is refused otherwise)",
+     "signature of --device (a chip that gives none, or another device's, is refused otherwise); "
+     "write, verify: use the part of an image that fits the device, leaving out its data past "
+     "the device's last address",
      ApplyForce},
     {"--trace", "FILE",
      "with --sim: write every port access of the simulated PC to FILE, one line each: the "

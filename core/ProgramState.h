@@ -4,7 +4,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "core/DeviceTable.h"
@@ -43,6 +45,17 @@ void SetDeviceSize(ProgramState& s);
 void BlankBuffer(ProgramState& s);
 // 16-bit wrap-around sum of DataBuffer[0 .. DeviceSize-1].
 std::uint16_t BufferChecksum(const ProgramState& s);
+
+// The bytes of the buffer that are not blank past the device's last address (DeviceSize-1): a
+// program built for a larger device. A write or verify leaves them out. None without a device.
+struct DataPastDevice {
+  std::uint32_t First = 0;  // the first and last such address
+  std::uint32_t Last = 0;
+  std::size_t Bytes = 0;  // how many such bytes
+};
+std::optional<DataPastDevice> FindDataPastDevice(const ProgramState& s);
+// "The image holds data at 2000-3376, past the AT89C2051's last address 07FF."
+std::string DataPastDeviceText(const ProgramState& s, const DataPastDevice& past);
 
 // FilePath := HexFileName up to and including its last "/" (empty when it has none); FilePath keeps
 // its value when HexFileName is empty.

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "core/ProgramState.h"
 
 namespace kaldo {
@@ -30,6 +32,40 @@ TEST(Checksum, BytesAboveDeviceSizeDoNotCountAndSurviveASwitch) {
   s.DeviceType = 8;
   SetDeviceSize(s);
   EXPECT_EQ(BufferChecksum(s), before);
+}
+
+TEST(DataPastDevice, FoundOnlyPastTheDevicesEnd) {
+  const struct {
+    int type;
+    std::vector<std::uint32_t> written;  // addresses given 0x00
+    bool found;
+    std::uint32_t first, last;
+    std::size_t bytes;
+  } cases[] = {
+      {11, {0x07FF}, false, 0, 0, 0},           // the AT89C2051's last byte
+      {11, {0x0800}, true, 0x0800, 0x0800, 1},  // one past it
+      {11, {0x0000, 0x2000, 0x3376, 0x2100}, true, 0x2000, 0x3376, 3},
+      {8, {0x7FFF}, false, 0, 0, 0},  // the largest device has no room past its end
+      {9, {0x0400, 0x7FFF}, true, 0x0400, 0x7FFF, 2},
+      {-1, {0x0000}, false, 0, 0, 0},  // no device: nothing to leave out
+  };
+  for (const auto& c : cases) {
+    ProgramState s;
+    s.DeviceType = c.type;
+    SetDeviceSize(s);
+    for (std::uint32_t a : c.written) s.DataBuffer[a] = 0x00;
+    const std::optional<DataPastDevice> past = FindDataPastDevice(s);
+    ASSERT_EQ(past.has_value(), c.found) << c.type << " " << c.written.back();
+    if (!past) continue;
+    EXPECT_EQ(past->First, c.first);
+    EXPECT_EQ(past->Last, c.last);
+    EXPECT_EQ(past->Bytes, c.bytes);
+  }
+  ProgramState s;
+  s.DeviceType = 11;
+  SetDeviceSize(s);
+  EXPECT_EQ(DataPastDeviceText(s, {0x2000, 0x3376, 5}),
+            "The image holds data at 2000-3376, past the AT89C2051's last address 07FF.");
 }
 
 TEST(SetDeviceSize, OutOfRangeTypeKeepsTheSize) {

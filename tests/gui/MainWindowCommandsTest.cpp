@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <algorithm>
+#include <tuple>
 
 #include "MainWindowRig.h"
 
@@ -110,6 +111,42 @@ class MainWindowCommandsTest : public QObject {
     QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
     QCOMPARE(rig.messages.Last().Text,
              QString("Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  00"));
+  }
+
+  // Data past the device's end: Write and Verify ask first; No (the default) runs nothing, Yes
+  // goes on with the part that fits.
+  void writeAndVerifyAskAboutDataPastTheDevice() {
+    Rig rig;
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kC2051);
+    rig.state.DataBuffer[0] = 0x12;
+    rig.state.DataBuffer[0x2000] = 0x34;
+    rig.state.DataBuffer[0x3376] = 0x56;
+    const QString question =
+        "The image holds data at 2000-3376, past the AT89C2051's last address 07FF.\r%1 only its "
+        "bytes 0000-07FF?";
+    for (const auto& [button, verb, title] : {std::tuple{f.cmdWrite, "Write", "  WRITE"},
+                                              std::tuple{f.cmdVerify, "Verify", "  VERIFY"}}) {
+      for (MsgAnswer answer : {MsgAnswer::No, MsgAnswer::Yes}) {
+        rig.messages.Shown.clear();
+        rig.messages.Answers = {answer};
+        rig.probe.Reset();
+        QTest::mouseClick(button, Qt::LeftButton);
+        QCOMPARE(rig.messages.Shown.front().Request.Text, question.arg(verb));
+        QCOMPARE(rig.messages.Shown.front().Request.Title, QString(title));
+        QCOMPARE(rig.messages.Shown.front().Request.Buttons, MsgButtons::YesNo);
+        QCOMPARE(rig.messages.Shown.front().Request.Icon, MsgIcon::Warning);
+        if (answer == MsgAnswer::No) {
+          QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+          QCOMPARE(rig.probe.Accesses, 0L);
+        } else {
+          QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
+          QVERIFY(rig.messages.Last().Text.startsWith(
+              QString(verb) == "Write" ? "Programming/Verify OK" : "Verify OK"));
+        }
+      }
+    }
+    QCOMPARE(rig.machine.ChipDrawer().chip(kC2051).memory[0], 0x12);
   }
 
   void readReplacesTheBufferAndForgetsTheFile() {
