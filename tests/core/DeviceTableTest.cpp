@@ -71,7 +71,7 @@ TEST(DataPastDevice, FoundOnlyPastTheDevicesEnd) {
 TEST(SetDeviceSize, OutOfRangeTypeKeepsTheSize) {
   ProgramState s;
   EXPECT_EQ(s.DeviceSize, 0);
-  for (int t : {-1, 13, 99}) {
+  for (int t : {-1, kDeviceCount, 99}) {
     s.DeviceType = t;
     SetDeviceSize(s);
     EXPECT_EQ(s.DeviceSize, 0);

@@ -127,7 +127,7 @@ TEST(FailurePath, OnlyTheResetFollowsTheFailingByte) {
 // ---- unknown device types --------------------------------------------------------------------
 
 TEST(UnknownDevice, DispatchersTouchNeitherBoardNorBuffer) {
-  for (int type : {-1, 13, 1000}) {
+  for (int type : {-1, kDeviceCount, 1000}) {
     DeviceRig rig(type);
     rig.state.DeviceSize = 0x1000;
     rig.state.DataBuffer[0] = 0x42;

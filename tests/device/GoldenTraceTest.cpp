@@ -477,7 +477,7 @@ INSTANTIATE_TEST_SUITE_P(All, LockSequences,
                                            LockCase{"L3_AT89C51RC", 8, 2, kL3},
                                            LockCase{"L4_AT89C4051", 12, 15, kL4},
                                            LockCase{"L4_AT89C1051U", 10, 15, kL4},
-                                           LockCase{"unknown_type", 13, 7, kNone}),
+                                           LockCase{"unknown_type", kDeviceCount, 7, kNone}),
                          [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace

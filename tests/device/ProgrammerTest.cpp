@@ -27,7 +27,7 @@ constexpr int kS52 = 4;
 constexpr int kS53 = 5;
 constexpr int kC51RC = 8;
 constexpr int kC2051 = 11;
-constexpr int kNoDevice = 13;
+constexpr int kNoDevice = kDeviceCount;
 constexpr std::uint16_t kLpt = 0x378;
 
 // Counts the writes of each value to each port, and can make the port go away: from a given

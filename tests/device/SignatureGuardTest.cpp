@@ -36,7 +36,7 @@ TEST(JudgeSignature, Verdicts) {
       {"two bytes fit several", kS8252, {0x1E, 0x55}, Kind::OtherDevice, {kC55, kC55WD}},
       {"three bytes read, the table has two", kC52, {0x1E, 0x53, 0xFF}, Kind::OtherDevice, {kS53}},
       {"unknown signature", kC51RC, {0x12, 0x34, 0x56}, Kind::OtherDevice, {}},
-      {"no device selected", 13, {0x1E, 0x51, 0xFF}, Kind::NoDeviceSelected, {}},
+      {"no device selected", kDeviceCount, {0x1E, 0x51, 0xFF}, Kind::NoDeviceSelected, {}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

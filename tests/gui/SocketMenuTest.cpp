@@ -93,9 +93,9 @@ class SocketMenuTest : public QObject {
                           "&No Board", "-", "A Cell That &Will Not Program...", "&Locked Chip"}));
     QStringList chips;
     for (QAction* a : rig.Item("&Another Device's Chip")->menu()->actions()) chips << a->text();
-    QCOMPARE(chips.size(), 13);
+    QCOMPARE(chips.size(), kDeviceCount);
     QCOMPARE(chips.front(), QString("AT89C51"));
-    QCOMPARE(chips.back(), QString("AT89C4051"));
+    QCOMPARE(chips.back(), QString::fromStdString(FullName(DeviceTable.back())));
     QActionGroup* group = rig.Marked()->actionGroup();
     QVERIFY(group->isExclusive());
     QCOMPARE(group->actions().size(), 18);
@@ -205,7 +205,7 @@ class SocketMenuTest : public QObject {
     f.cboType->setCurrentIndex(kC4051);
     f.cmdSignature->click();
     QVERIFY(rig.messages.Last().Text.contains("Byte-2  = 41"));
-    for (int type = 0; type < 13; ++type)
+    for (int type = 0; type < kDeviceCount; ++type)
       QVERIFY(rig.machine.ChipDrawer().chip(type).wontProgram.empty());
   }
 

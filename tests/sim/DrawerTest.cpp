@@ -42,7 +42,7 @@ TEST(Drawer, TextKeepsEveryChipAndReadsVersion1) {
   EXPECT_NE(text.find("\nchip 8 3 1\n4000 5A"), std::string::npos);
   ExpectSameChips(Drawer::FromText(text), Filled(), "version 2, chip ");
   const std::string old = Version1(text);
-  EXPECT_EQ(old.size(), text.size() - 13 * std::string(" 0123ABCD").size());
+  EXPECT_EQ(old.size(), text.size() - sim::kChipTypeCount * std::string(" 0123ABCD").size());
   ExpectSameChips(Drawer::FromText(old), Filled(), "version 1, chip ");
   EXPECT_TRUE(Drawer::IsDrawerText(old));
   EXPECT_FALSE(Drawer::IsDrawerText(":00000001FF\r\n"));
@@ -137,7 +137,7 @@ TEST(Drawer, TheSocketHoldsTheSelectedTypeFromEachOperationsStart) {
     s.Program({{0, 0x42}});
   }
   EXPECT_EQ(drawer.chip(12).memory[0], 0x42);
-  selected = 13;
+  selected = sim::kChipTypeCount;
   {
     Session s(rig, Parts()[12]);
     EXPECT_EQ(rig.pc.Socket(), nullptr);
