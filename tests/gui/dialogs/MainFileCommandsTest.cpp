@@ -97,8 +97,11 @@ class MainFileCommandsTest : public QObject {
     QVERIFY(request.FileName.isEmpty());
     QCOMPARE(request.DefaultExt, QString("hex"));
     using Filter = std::pair<QString, QString>;
-    const std::vector<Filter> filters = {{"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
-                                         {"All Files (*)", "*"}};
+    const std::vector<Filter> filters = {
+        {"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
+        {"S-record File (*.s19 *.s28 *.s37 *.srec *.mot)", "*.s19 *.s28 *.s37 *.srec *.mot"},
+        {"Binary File (*.bin)", "*.bin"},
+        {"All Files (*)", "*"}};
     QCOMPARE(request.Filters, filters);
 
     QVERIFY(rig.messages.Shown.empty());
