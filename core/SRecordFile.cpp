@@ -1,9 +1,9 @@
 #include "core/SRecordFile.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <vector>
 
 #include "core/Convert.h"
 
@@ -28,18 +28,20 @@ LoadOutcome Invalid(std::string detail) {
   return LoadOutcome{kInvalidHexFormat, 0, std::move(detail)};
 }
 
-// The bytes that pairs of hexadecimal digits spell (a last digit alone is dropped), or nothing
-// when a character is no hexadecimal digit.
-std::optional<std::vector<std::uint8_t>> DigitPairs(std::string_view digits) {
-  std::vector<std::uint8_t> bytes;
-  bytes.reserve(digits.size() / 2);
+// A record's bytes after "Sn": the count and the 255 bytes it can count.
+constexpr std::size_t kMostRecordBytes = 256;
+using RecordBytes = std::array<std::uint8_t, kMostRecordBytes>;
+
+// Reads the pairs of hexadecimal digits of `digits` (an even number of them, at most
+// 2 * kMostRecordBytes) into `bytes`; false when a character is no hexadecimal digit.
+bool ReadDigitPairs(std::string_view digits, RecordBytes& bytes) {
   for (std::size_t i = 0; i < digits.size(); i += 2) {
     const int high = HexDigitValue(digits[i]);
-    const int low = i + 1 < digits.size() ? HexDigitValue(digits[i + 1]) : 0;
-    if (high < 0 || low < 0) return std::nullopt;
-    if (i + 1 < digits.size()) bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    const int low = HexDigitValue(digits[i + 1]);
+    if (high < 0 || low < 0) return false;
+    bytes[i / 2] = static_cast<std::uint8_t>(high * 16 + low);
   }
-  return bytes;
+  return true;
 }
 
 class SRecordReader {
@@ -55,21 +57,23 @@ class SRecordReader {
     const int type = line[1] - '0';
     const std::size_t addressBytes = static_cast<std::size_t>(kAddressBytes[type]);
     const std::string_view digits = std::string_view(line).substr(2);
-    const std::optional<std::vector<std::uint8_t>> bytes = DigitPairs(digits);
-    if (!bytes) return Invalid("the record holds a character that is no hexadecimal digit");
-    const std::vector<std::uint8_t>& b = *bytes;
     // The count is of the bytes after it: address, data and checksum.
-    if (digits.size() % 2 != 0 || b.empty() || b[0] != b.size() - 1)
+    const std::size_t size = digits.size() / 2;
+    if (digits.size() % 2 != 0 || size == 0 || size > kMostRecordBytes)
       return Invalid("the record's byte count is not its length");
-    if (b.size() < addressBytes + 2) return Invalid("the record is too short for its address");
+    if (!ReadDigitPairs(digits, bytes_))
+      return Invalid("the record holds a character that is no hexadecimal digit");
+    const RecordBytes& b = bytes_;
+    if (b[0] != size - 1) return Invalid("the record's byte count is not its length");
+    if (size < addressBytes + 2) return Invalid("the record is too short for its address");
     unsigned sum = 0;
-    for (std::uint8_t byte : b) sum += byte;
+    for (std::size_t i = 0; i < size; ++i) sum += b[i];
     if (sum % 256 != 0xFF) return LoadOutcome{kDataChecksumError};
 
     std::uint64_t address = 0;
     for (std::size_t i = 1; i <= addressBytes; ++i) address = address << 8 | b[i];
     const std::size_t dataStart = 1 + addressBytes;
-    const std::size_t dataEnd = b.size() - 1;
+    const std::size_t dataEnd = size - 1;
     if (IsDataRecord(type)) {
       ++dataRecords_;
       for (std::size_t i = dataStart; i < dataEnd; ++i, ++address) {
@@ -89,6 +93,7 @@ class SRecordReader {
  private:
   ProgramState& s_;
   std::uint64_t dataRecords_ = 0;
+  RecordBytes bytes_{};
 };
 
 // One record: "S", the type, the count, the address in `addressBytes` bytes, the data and the

@@ -21,7 +21,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       r != kaldo::kAddressOutOfRange)
     std::abort();
 
-  s.DeviceSize = kaldo::kBufferSize;
+  // The writer covers the buffer up to its last stored byte; above it both buffers are blank.
+  int end = kaldo::kBufferSize;
+  while (end > 0 && s.DataBuffer[static_cast<std::size_t>(end - 1)] == kaldo::kBlank) --end;
+  s.DeviceSize = static_cast<std::uint16_t>((end + 15) / 16 * 16);
   const std::string text = kaldo::SRecordFileText(s);
   kaldo::ProgramState back;
   kaldo::LineReader again(text, kaldo::kLongestSRecord + 1);
