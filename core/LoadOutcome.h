@@ -1,7 +1,7 @@
 // What a file reader says of the file it read: one of four fixed texts ("OK" when the whole file
 // was read) and, for a file it stopped on, the line that stopped it and why, where the text alone
-// does not tell. The readers return it and leave the program state's ResultText alone: the
-// window puts the text there where it shows it.
+// does not tell. The readers return it and write nothing into the program state but the buffer;
+// the window keeps the text where it shows it.
 #pragma once
 
 #include <cstddef>
