@@ -76,11 +76,20 @@ std::optional<QString> QtFileDialogSeam::Run(QWidget* parent, const FileDialogRe
   // FIRMWARE.HEX shows beside firmware.hex.
   dialog.setOption(QFileDialog::DontUseNativeDialog, true);
   QStringList filters;
-  for (const auto& [description, pattern] : request.Filters)
+  QStringList suffixes;  // of each filter: its first pattern's extension
+  for (const auto& [description, pattern] : request.Filters) {
     filters << (description.contains(QLatin1Char('(')) ? description
                                                        : description + " (" + pattern + ")");
+    const QString first = pattern.section(QLatin1Char(' '), 0, 0);
+    suffixes << (first.startsWith(QStringLiteral("*.")) ? first.mid(2) : request.DefaultExt);
+  }
   dialog.setNameFilters(filters);
   dialog.setDefaultSuffix(request.DefaultExt);
+  // A name typed without an extension takes that of the filter shown, which picks its format.
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&](const QString& filter) {
+    const qsizetype i = filters.indexOf(filter);
+    if (i >= 0) dialog.setDefaultSuffix(suffixes[i]);
+  });
   if (!request.FileName.isEmpty()) dialog.selectFile(request.FileName);
   if (dialog.exec() != QDialog::Accepted) return std::nullopt;
   const QStringList chosen = dialog.selectedFiles();

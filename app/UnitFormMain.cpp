@@ -160,7 +160,8 @@ void TfrmMain::RunSessionStep(void (Programmer::*step)(const Programmer::StepFai
 }
 
 void TfrmMain::LoadProgramSettings() {
-  settings_.LoadSettings();
+  if (const std::optional<LoadOutcome> outcome = settings_.LoadSettings())
+    state_.ResultText = outcome->Text;
 }
 
 void TfrmMain::SaveProgramSettings() {

@@ -22,7 +22,7 @@
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
 #include "core/Errors.h"
-#include "core/HexFile.h"
+#include "core/ImageFile.h"
 #include "core/LptPorts.h"
 #include "dialogs/UnitFormAbout.h"
 #include "dialogs/UnitFormEditBuffer.h"
@@ -74,17 +74,21 @@ void ForgetFileAfterFailedLoad(TfrmMain& form) {
   form.RefreshCheckSum();
 }
 
-// BlankBuffer, then LoadHexFile on HexFileName; true when the file loaded. A raised error still
-// leaves the window showing the buffer in memory and no file.
+// BlankBuffer, then the reader that the name of HexFileName picks; true when the file loaded. The
+// outcome's text is left in ResultText for the warning. A raised error still leaves the window
+// showing the buffer in memory and no file.
 bool LoadCurrentFile(TfrmMain& form) {
-  BlankBuffer(form.State());
+  ProgramState& state = form.State();
+  BlankBuffer(state);
+  LoadOutcome outcome;
   try {
-    LoadHexFile(form.State());
+    outcome = LoadFileInFormat(state, FormatOfFileName(state.HexFileName));
   } catch (...) {
     ForgetFileAfterFailedLoad(form);
     throw;
   }
-  return form.State().ResultText == kResultOK;
+  state.ResultText = outcome.Text;
+  return outcome.Loaded();
 }
 
 // After an edit or fill that wrote the buffer: the file is forgotten only when the checksum the
@@ -158,7 +162,8 @@ void TfrmMain::OpenHexFile(const QString& path) {
   MessageBox(Text(state_.ResultText), QStringLiteral("  OPEN FILE"), MsgIcon::Warning);
 }
 
-// A file dropped on the window opens as if the Open dialog had chosen it.
+// A file dropped on the window opens as if the Open dialog had chosen it, in the format its name
+// says.
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
   if (!DroppedFile(event->mimeData()).isEmpty()) event->acceptProposedAction();
 }
@@ -178,8 +183,9 @@ void TfrmMain::sbtOpenFileClick(QObject*) {
   mnuFileOpenHexClick(sbtOpenFile);
 }
 
-// The current file changes only when the buffer was written: after "No" to the overwrite question,
-// or a raised error, HexFileName is what it was before.
+// The file is written in the format its extension names. The current file changes only when the
+// buffer was written: after "No" to the overwrite question, or a raised error, HexFileName is what
+// it was before.
 void TfrmMain::mnuFileSaveHexClick(QObject*) {
   dlgSaveDialog.InitialDir() = Text(state_.FilePath);
   dlgSaveDialog.FileName().clear();
@@ -194,7 +200,7 @@ void TfrmMain::mnuFileSaveHexClick(QObject*) {
   const std::string previous = state_.HexFileName;
   state_.HexFileName = chosen.toStdString();
   try {
-    SaveHexFile(state_);
+    SaveFileInFormat(state_, FormatOfFileName(state_.HexFileName));
   } catch (...) {
     state_.HexFileName = previous;
     throw;

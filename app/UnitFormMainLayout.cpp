@@ -218,8 +218,12 @@ void TfrmMain::CreateControls() {
 
   dlgOpenDialog.Title() = QStringLiteral("Open Hex File");
   dlgSaveDialog.Title() = QStringLiteral("Save Hex File");
+  // The extension picks the format a file is read and written in (FormatOfFileName).
   for (TFileDialog* d : {&dlgOpenDialog, &dlgSaveDialog}) {
     d->Request.Filters = {{QStringLiteral("Hex File (*.hex *.ihx)"), QStringLiteral("*.hex *.ihx")},
+                          {QStringLiteral("S-record File (*.s19 *.s28 *.s37 *.srec *.mot)"),
+                           QStringLiteral("*.s19 *.s28 *.s37 *.srec *.mot")},
+                          {QStringLiteral("Binary File (*.bin)"), QStringLiteral("*.bin")},
                           {QStringLiteral("All Files (*)"), QStringLiteral("*")}};
     d->Request.DefaultExt = QStringLiteral("hex");
   }

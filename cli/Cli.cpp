@@ -25,11 +25,13 @@ void ApplyDevice(CliOptions& options, const std::string& value) {
 
 void ApplyFormat(CliOptions& options, const std::string& value) {
   if (value == "ihex")
-    options.Format = ImageFormat::IntelHex;
+    options.Format = FileFormat::IntelHex;
   else if (value == "bin")
-    options.Format = ImageFormat::Binary;
+    options.Format = FileFormat::Binary;
+  else if (value == "srec")
+    options.Format = FileFormat::SRecord;
   else
-    throw UsageError("unknown file format '" + value + "' (ihex or bin)");
+    throw UsageError("unknown file format '" + value + "' (ihex, srec or bin)");
 }
 
 void ApplyHelp(CliOptions& options, const std::string&) {
@@ -43,9 +45,9 @@ void ApplyVersion(CliOptions& options, const std::string&) {
 const CliOption kGeneralOptions[] = {
     {"--device", "NAME", "the device whose code memory the image stands for (default 89C51)",
      ApplyDevice},
-    {"--format", "ihex|bin",
-     "read and write every file of the command as Intel HEX or as a raw binary image, whatever "
-     "its name",
+    {"--format", "ihex|srec|bin",
+     "read and write every file of the command as Intel HEX, as Motorola S-records or as a raw "
+     "binary image, whatever its name",
      ApplyFormat},
     {"--help", nullptr, "show this text and exit", ApplyHelp},
     {"--version", nullptr, "show the program's version and exit", ApplyVersion},
@@ -147,11 +149,14 @@ void PrintHelp(std::ostream& out) {
          "device's last address (a program built for a larger device); --force goes on\n"
          "with the part that fits and says how many bytes it leaves out.\n"
          "\n"
-         "Files are Intel HEX, or raw binary images when their name ends in .bin (any\n"
-         "case) or --format bin is given. A binary image holds byte i of the code memory\n"
-         "at offset i; one longer than the device's code memory is \"Address out of\n"
-         "range . . .\", a shorter one leaves the rest blank, and one that is written has\n"
-         "exactly the device's size.\n"
+         "Files are Intel HEX unless their name ends (in any case) in .s19, .s28, .s37,\n"
+         ".srec or .mot, which are Motorola S-records, or in .bin, which is a raw binary\n"
+         "image; --format names the format of every file of the command instead. A binary\n"
+         "image holds byte i of the code memory at offset i; one longer than the device's\n"
+         "code memory is \"Address out of range . . .\", a shorter one leaves the rest\n"
+         "blank, and one that is written has exactly the device's size. S-records are\n"
+         "written as an S0 header, 16-byte S1 records, an S5 count and an S9 start;\n"
+         "S2 and S3 records, and S6, S7 and S8, are read too.\n"
          "\n"
          "Commands:\n";
   for (auto table : CommandTables()) {

@@ -3,12 +3,14 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/ImageFile.h"
 #include "core/ProgramState.h"
 #include "link/PortCheck.h"
 
@@ -29,18 +31,13 @@ class UsageError : public Error {
   using Error::Error;
 };
 
-// How the files of a command are read and written.
-enum class ImageFormat {
-  ByName,    // a name ending in ".bin" (any case) is a raw binary image, any other Intel HEX
-  IntelHex,  // --format ihex
-  Binary,    // --format bin
-};
-
 struct CliOptions {
   int DeviceType = 0;  // --device, AT89C51 unless given
   bool Help = false;
   bool Version = false;
-  ImageFormat Format = ImageFormat::ByName;
+  // How the files of the command are read and written (--format); when not given, each file's
+  // name says (FormatOfFileName).
+  std::optional<FileFormat> Format;
 
   // Device commands: where the board is, and what a write programs after its verify.
   std::string SimState;        // --sim: the simulated PC's chips, kept in this file
@@ -93,9 +90,10 @@ void CheckProgramBits(const CliOptions& options);
 std::span<const CliCommand> DeviceCommands();
 std::span<const CliCommand> InfoCommands();
 
-// Blanks the buffer and loads a file into it (Intel HEX as the window's Open command does, or a raw
-// binary image), leaving the outcome in ResultText. Raises the errors of the file's reader.
-void LoadImageFile(CliContext& context, const std::string& fileName);
+// Blanks the buffer and loads a file into it as the window's Open command does, in the format of
+// --format or of its name, and returns the reader's outcome; a line refused for a reason the
+// outcome text does not give is named on stderr. Raises the errors of the file's reader.
+LoadOutcome LoadImageFile(CliContext& context, const std::string& fileName);
 // Saves the device's code memory to a file in its format, replacing it only when all is written.
 void SaveImageFile(CliContext& context, const std::string& fileName);
 

@@ -101,9 +101,9 @@ int UnderStopSignals(Command command) {
 // Loads IN into a blank buffer as the window's Open does; prints the outcome only when it failed,
 // so that a device command prints just the texts of its own window command.
 bool LoadForDevice(CliContext& c, const std::string& fileName) {
-  LoadImageFile(c, fileName);
-  if (c.State.ResultText == kResultOK) return true;
-  PrintText(c.Out, c.State.ResultText);
+  const LoadOutcome outcome = LoadImageFile(c, fileName);
+  if (outcome.Loaded()) return true;
+  PrintText(c.Out, std::string(outcome.Text));
   return false;
 }
 
@@ -176,8 +176,8 @@ int RunSignature(CliContext& c, const std::vector<std::string>&) {
 const CliCommand kDeviceCommands[] = {
     {"blank", "", 0, "check that the device's code memory is erased (every byte FF)", RunBlank},
     {"read", "OUT", 1,
-     "read the device's code memory and save it to OUT (an Intel HEX file, or a raw binary image "
-     "of exactly the device's size)",
+     "read the device's code memory and save it to OUT (an Intel HEX file, an S-record file, or a "
+     "raw binary image of exactly the device's size)",
      RunRead},
     {"write", "IN", 1,
      "load IN into a blank image, then erase, program and verify the device; after a verified "

@@ -1,27 +1,14 @@
 // The commands on files: load and convert, working on the buffer as the window's Open and Save do.
-#include <algorithm>
-#include <cctype>
-#include <string_view>
-
 #include "cli/CliCommand.h"
-#include "core/BinFile.h"
 #include "core/Convert.h"
-#include "core/HexFile.h"
 #include "core/StopFlag.h"
 
 namespace kaldo::cli {
 
 namespace {
 
-bool IsBinaryImage(const CliOptions& o, const std::string& fileName) {
-  if (o.Format != ImageFormat::ByName) return o.Format == ImageFormat::Binary;
-  constexpr std::string_view kBinExtension = ".bin";
-  if (fileName.size() < kBinExtension.size()) return false;
-  const std::string_view end =
-      std::string_view(fileName).substr(fileName.size() - kBinExtension.size());
-  return std::equal(end.begin(), end.end(), kBinExtension.begin(), [](char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == b;
-  });
+FileFormat FormatOf(const CliOptions& o, const std::string& fileName) {
+  return o.Format ? *o.Format : FormatOfFileName(fileName);
 }
 
 int RunLoad(CliContext& c, const std::vector<std::string>& args) {
@@ -41,51 +28,47 @@ int RunConvert(CliContext& c, const std::vector<std::string>& args) {
 
 const CliCommand kFileCommands[] = {
     {"load", "FILE", 1,
-     "load an Intel HEX file or a raw binary image into a blank image; print the outcome and the "
-     "checksum of the device's code memory",
+     "load an Intel HEX file, an S-record file or a raw binary image into a blank image; print the "
+     "outcome and the checksum of the device's code memory",
      RunLoad},
     {"convert", "IN OUT", 2,
      "load IN as 'load' does and, when it loaded, write the device's code memory to OUT (in.hex "
-     "out.bin makes a binary image of exactly the device's size, in.bin out.hex the reverse)",
+     "out.bin makes a binary image of exactly the device's size, in.bin out.hex the reverse, "
+     "in.hex out.s19 S-records)",
      RunConvert},
 };
 
 }  // namespace
 
-void LoadImageFile(CliContext& c, const std::string& fileName) {
+LoadOutcome LoadImageFile(CliContext& c, const std::string& fileName) {
   BlankBuffer(c.State);
   c.State.HexFileName = fileName;
-  HexLoadStop stop;
+  LoadOutcome outcome;
   try {
-    if (IsBinaryImage(c.Options, fileName))
-      LoadBinFile(c.State);
-    else
-      stop = LoadHexFile(c.State);
+    outcome = LoadFileInFormat(c.State, FormatOf(c.Options, fileName));
   } catch (const InOutError& e) {
     throw e.About(fileName, "reading");
   }
-  if (stop.TextAfterChecksum)
-    c.Err << "kaldo-cli: '" << PrintableText(fileName) << "' line " << stop.Line
-          << ": a data record goes on after its checksum\n";
+  if (!outcome.Detail.empty())
+    c.Err << "kaldo-cli: '" << PrintableText(fileName) << "' line " << outcome.Line << ": "
+          << outcome.Detail << "\n";
+  return outcome;
 }
 
 void SaveImageFile(CliContext& c, const std::string& fileName) {
   c.State.HexFileName = fileName;
   try {
-    if (IsBinaryImage(c.Options, fileName))
-      SaveBinFile(c.State);
-    else
-      SaveHexFile(c.State);
+    SaveFileInFormat(c.State, FormatOf(c.Options, fileName));
   } catch (const InOutError& e) {
     throw e.About(fileName, "writing");
   }
 }
 
 bool LoadImage(CliContext& c, const std::string& fileName) {
-  LoadImageFile(c, fileName);
-  PrintText(c.Out, c.State.ResultText);
+  const LoadOutcome outcome = LoadImageFile(c, fileName);
+  PrintText(c.Out, std::string(outcome.Text));
   c.Out << "Checksum " << IntToHex(BufferChecksum(c.State), 4) << "\n";
-  return c.State.ResultText == kResultOK;
+  return outcome.Loaded();
 }
 
 std::span<const CliCommand> FileCommands() {

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/HexFile.h"
 #include "core/TextFile.h"
 
 namespace kaldo {
@@ -39,24 +38,23 @@ std::vector<std::uint8_t> ReadFileStart(const std::string& fileName, std::size_t
 
 }  // namespace
 
-void LoadBinFile(ProgramState& s) {
+LoadOutcome LoadBinFile(ProgramState& s) {
   // One byte past the device's end is enough to tell that the file does not fit.
-  LoadBinBytes(s, ReadFileStart(s.HexFileName, s.DeviceSize + 1u));
+  return LoadBinBytes(s, ReadFileStart(s.HexFileName, s.DeviceSize + 1u));
 }
 
-void LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes) {
+LoadOutcome LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes) {
   const std::size_t stored = std::min<std::size_t>(bytes.size(), s.DeviceSize);
   std::copy_n(bytes.begin(), stored, s.DataBuffer.begin());
-  s.ResultText = bytes.size() > s.DeviceSize ? kAddressOutOfRange : kResultOK;
+  return LoadOutcome{bytes.size() > s.DeviceSize ? kAddressOutOfRange : kResultOK};
 }
 
 std::string BinFileBytes(const ProgramState& s) {
   return std::string(s.DataBuffer.begin(), s.DataBuffer.begin() + s.DeviceSize);
 }
 
-void SaveBinFile(ProgramState& s) {
+void SaveBinFile(const ProgramState& s) {
   WriteFileReplacing(s.HexFileName, BinFileBytes(s));
-  s.ResultText = kResultOK;
 }
 
 }  // namespace kaldo

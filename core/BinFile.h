@@ -7,21 +7,21 @@
 #include <span>
 #include <string>
 
+#include "core/LoadOutcome.h"
 #include "core/ProgramState.h"
 
 namespace kaldo {
 
 // Does not blank the buffer first: the caller does, so a file shorter than the device leaves the
-// rest blank. A file longer than DeviceSize stores its first DeviceSize bytes and leaves "Address
-// out of range . . ." in ResultText; otherwise ResultText := "OK". A file that cannot be opened or
-// read raises InOutError.
-void LoadBinFile(ProgramState& s);
+// rest blank. A file longer than DeviceSize stores its first DeviceSize bytes and is "Address out
+// of range . . ."; otherwise "OK". A file that cannot be opened or read raises InOutError.
+LoadOutcome LoadBinFile(ProgramState& s);
 // The same on bytes already read: at most DeviceSize + 1 of them need be given.
-void LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes);
+LoadOutcome LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes);
 
 // DataBuffer[0 .. DeviceSize-1]: exactly DeviceSize bytes.
 std::string BinFileBytes(const ProgramState& s);
 // Writes BinFileBytes to HexFileName, replacing it only once the whole file is written.
-void SaveBinFile(ProgramState& s);
+void SaveBinFile(const ProgramState& s);
 
 }  // namespace kaldo

@@ -1,6 +1,7 @@
 #include "core/HexFile.h"
 
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "core/Convert.h"
@@ -28,7 +29,8 @@ int Field(const std::string& line, std::size_t position, std::size_t length) {
   return value;
 }
 
-enum class LineOutcome { Next, Stop, TextAfterChecksum };
+// What one line says: nothing when the reader goes on with the next line.
+using LineOutcome = std::optional<LoadOutcome>;
 
 LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t base) {
   const int count = Field(line, 2, 2);
@@ -38,10 +40,7 @@ LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t b
   std::size_t p = 10;
   for (int i = 0; i < count; ++i) {
     const std::uint64_t full = base + address;
-    if (full >= kBufferSize) {
-      s.ResultText = kAddressOutOfRange;
-      return LineOutcome::Stop;
-    }
+    if (full >= kBufferSize) return LoadOutcome{kAddressOutOfRange};
     const int value = Field(line, p, 2);
     s.DataBuffer[full] = static_cast<std::uint8_t>(value);
     sum += static_cast<unsigned>(value);
@@ -49,64 +48,54 @@ LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t b
     p += 2;
   }
   sum += static_cast<unsigned>(Field(line, p, 2));
-  if (sum % 256 != 0) {
-    s.ResultText = kDataChecksumError;
-    return LineOutcome::Stop;
-  }
+  if (sum % 256 != 0) return LoadOutcome{kDataChecksumError};
   // A second record on the same line would otherwise be lost without a word.
-  if (line.size() > p + 1) {
-    s.ResultText = kInvalidHexFormat;
-    return LineOutcome::TextAfterChecksum;
-  }
-  return LineOutcome::Next;
+  if (line.size() > p + 1) return LoadOutcome{kInvalidHexFormat, 0, kTextAfterChecksum};
+  return std::nullopt;
 }
 
-LineOutcome AddressRecord(ProgramState& s, const std::string& line, int type, std::uint64_t& base) {
+LineOutcome AddressRecord(const std::string& line, int type, std::uint64_t& base) {
   const int count = Field(line, 2, 2);
   const int address = Field(line, 4, 4);
-  if (count != 2) {
-    s.ResultText = kInvalidHexFormat;
-    return LineOutcome::Stop;
-  }
+  if (count != 2) return LoadOutcome{kInvalidHexFormat};
   const int high = Field(line, 10, 2);
   const int low = Field(line, 12, 2);
   const int checksum = Field(line, 14, 2);
   const int sum = count + (address >> 8) + (address & 0xFF) + type + high + low + checksum;
-  if (sum % 256 != 0) {
-    s.ResultText = kDataChecksumError;
-    return LineOutcome::Stop;
-  }
+  if (sum % 256 != 0) return LoadOutcome{kDataChecksumError};
   const std::uint64_t value = static_cast<std::uint64_t>(high * 256 + low);
   base = type == kExtendedSegmentAddress ? value << 4 : value << 16;
-  return LineOutcome::Next;
+  return std::nullopt;
 }
 
 }  // namespace
 
-HexLoadStop LoadHexLines(ProgramState& s, LineReader& in) {
+LoadOutcome LoadHexLines(ProgramState& s, LineReader& in) {
   std::uint64_t base = 0;
   std::string line;
   std::size_t number = 0;
   while (!in.Eof()) {
     in.ReadLine(line);
     ++number;
+    LineOutcome outcome;
     if (line.empty() || line[0] != ':') {
-      s.ResultText = kInvalidHexFormat;
-      return {number, false};
+      outcome = LoadOutcome{kInvalidHexFormat};
+    } else {
+      const int type = Field(line, 8, 2);
+      if (type == kDataRecord)
+        outcome = DataRecord(s, line, base);
+      else if (type == kExtendedSegmentAddress || type == kExtendedLinearAddress)
+        outcome = AddressRecord(line, type, base);
     }
-    const int type = Field(line, 8, 2);
-    LineOutcome outcome = LineOutcome::Next;
-    if (type == kDataRecord)
-      outcome = DataRecord(s, line, base);
-    else if (type == kExtendedSegmentAddress || type == kExtendedLinearAddress)
-      outcome = AddressRecord(s, line, type, base);
-    if (outcome != LineOutcome::Next) return {number, outcome == LineOutcome::TextAfterChecksum};
+    if (outcome) {
+      outcome->Line = number;
+      return *outcome;
+    }
   }
-  s.ResultText = kResultOK;
   return {};
 }
 
-HexLoadStop LoadHexFile(ProgramState& s) {
+LoadOutcome LoadHexFile(ProgramState& s) {
   LineReader in = LineReader::OpenFile(s.HexFileName, kLongestRecord + 1);
   return LoadHexLines(s, in);
 }
@@ -139,9 +128,8 @@ std::string HexFileText(const ProgramState& s) {
   return text;
 }
 
-void SaveHexFile(ProgramState& s) {
+void SaveHexFile(const ProgramState& s) {
   WriteFileReplacing(s.HexFileName, HexFileText(s));
-  s.ResultText = kResultOK;
 }
 
 }  // namespace kaldo

@@ -1,19 +1,15 @@
 // Intel HEX files: the reader fills DataBuffer from the file named by HexFileName, the writer saves
-// DataBuffer[0 .. DeviceSize-1]. Both leave their outcome in ResultText; a file that cannot be
-// opened, read or written, or a field that is not hexadecimal, raises an error instead.
+// DataBuffer[0 .. DeviceSize-1]. The reader returns its outcome; a file that cannot be opened,
+// read or written, or a field that is not hexadecimal, raises an error instead.
 #pragma once
 
 #include <string>
 
+#include "core/LoadOutcome.h"
 #include "core/ProgramState.h"
 #include "core/TextFile.h"
 
 namespace kaldo {
-
-inline constexpr char kResultOK[] = "OK";
-inline constexpr char kInvalidHexFormat[] = "Invalid Hex File Format . . .";
-inline constexpr char kDataChecksumError[] = "Data Checksum Error . . .";
-inline constexpr char kAddressOutOfRange[] = "Address out of range . . .";
 
 // Record types the reader acts on; every other type is passed over unread. The end-of-file record
 // does not stop the reader.
@@ -26,22 +22,17 @@ inline constexpr int kExtendedLinearAddress = 0x04;   // base := value * 65536
 // goes on after its checksum, which is a format error.
 inline constexpr std::size_t kLongestRecord = 521;
 
-// Where a load stopped short: the 1-based number of the line that ended it (0 when the whole file
-// was read or an error was raised), and whether that line is a data record that goes on after its
-// checksum.
-struct HexLoadStop {
-  std::size_t Line = 0;
-  bool TextAfterChecksum = false;
-};
+// A data record that goes on after its checksum: the detail of its "Invalid Hex File Format . . .".
+inline constexpr char kTextAfterChecksum[] = "a data record goes on after its checksum";
 
 // Does not blank the buffer first: the caller does. Bytes before the first failing line stay.
-HexLoadStop LoadHexFile(ProgramState& s);
+LoadOutcome LoadHexFile(ProgramState& s);
 // The reader working on any source of lines (LoadHexFile opens HexFileName for it).
-HexLoadStop LoadHexLines(ProgramState& s, LineReader& in);
+LoadOutcome LoadHexLines(ProgramState& s, LineReader& in);
 
 // 16-byte data records over 0 .. DeviceSize-1, then the end-of-file record; CR LF line ends.
 std::string HexFileText(const ProgramState& s);
 // Writes HexFileText to HexFileName, replacing it only once the whole file is written.
-void SaveHexFile(ProgramState& s);
+void SaveHexFile(const ProgramState& s);
 
 }  // namespace kaldo

@@ -7,7 +7,7 @@
 
 #include "core/Convert.h"
 #include "core/Errors.h"
-#include "core/HexFile.h"
+#include "core/ImageFile.h"
 
 namespace kaldo {
 
@@ -78,17 +78,20 @@ void ReadSettingsLines(ProgramState& s, LineReader& in) {
   s.HexFileName = line.size() > kLongestSettingsLine ? std::string() : line;
 }
 
-void Settings::LoadSettings() {
+std::optional<LoadOutcome> Settings::LoadSettings() {
   const std::string fileName = FileName();
-  if (!FileExists(fileName)) return;
+  if (!FileExists(fileName)) return std::nullopt;
   {
     LineReader in = LineReader::OpenFile(fileName, kLongestSettingsLine + 1);
     ReadSettingsLines(state_, in);
   }
-  if (!state_.HexFileName.empty() && FileExists(state_.HexFileName))
-    LoadHexFile(state_);
-  else
-    state_.HexFileName.clear();
+  if (!state_.HexFileName.empty() && FileExists(state_.HexFileName)) {
+    // A raw binary image is read as far as the device of the settings reaches.
+    SetDeviceSize(state_);
+    return LoadFileInFormat(state_, FormatOfFileName(state_.HexFileName));
+  }
+  state_.HexFileName.clear();
+  return std::nullopt;
 }
 
 std::string SettingsText(const ProgramState& s) {

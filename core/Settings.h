@@ -4,8 +4,10 @@
 // ~/.config/kaldo). Other files that belong with the settings live in the same folder.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "core/LoadOutcome.h"
 #include "core/ProgramState.h"
 #include "core/TextFile.h"
 
@@ -38,9 +40,10 @@ class Settings {
   std::string FileName() const;
 
   // No file: every variable keeps its value. Otherwise lines 1 to 3 and 4 are read (a line that
-  // does not convert raises ConvertError, the lines before it taken), then the remembered HEX file
-  // is loaded into the buffer when it exists, and HexFileName is emptied when it does not.
-  void LoadSettings();
+  // does not convert raises ConvertError, the lines before it taken), then the remembered file is
+  // loaded into the buffer in the format its name says, and its outcome returned, when it exists;
+  // HexFileName is emptied when it does not.
+  std::optional<LoadOutcome> LoadSettings();
   // Creates the folder when it is missing, then replaces the file whole.
   void SaveSettings();
 

@@ -9,7 +9,6 @@
 #include <string>
 
 #include "core/BinFile.h"
-#include "core/HexFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -18,10 +17,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kaldo::SetDeviceSize(s);
   kaldo::BlankBuffer(s);
   const std::span<const std::uint8_t> image(data + 1, size - 1);
-  kaldo::LoadBinBytes(s, image);
+  const kaldo::LoadOutcome outcome = kaldo::LoadBinBytes(s, image);
   const std::size_t device = s.DeviceSize;
   const bool fits = image.size() <= device;
-  if (s.ResultText != (fits ? kaldo::kResultOK : kaldo::kAddressOutOfRange)) std::abort();
+  if (outcome.Text != (fits ? kaldo::kResultOK : kaldo::kAddressOutOfRange)) std::abort();
   const std::size_t stored = std::min(image.size(), device);
   if (!std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(stored),
                   s.DataBuffer.begin()))
@@ -35,8 +34,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   again.DeviceType = s.DeviceType;
   kaldo::SetDeviceSize(again);
   kaldo::BlankBuffer(again);
-  kaldo::LoadBinBytes(again,
-                      std::span(reinterpret_cast<const std::uint8_t*>(saved.data()), saved.size()));
-  if (again.ResultText != kaldo::kResultOK || again.DataBuffer != s.DataBuffer) std::abort();
+  const kaldo::LoadOutcome back = kaldo::LoadBinBytes(
+      again, std::span(reinterpret_cast<const std::uint8_t*>(saved.data()), saved.size()));
+  if (!back.Loaded() || again.DataBuffer != s.DataBuffer) std::abort();
   return 0;
 }

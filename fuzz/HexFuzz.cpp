@@ -12,15 +12,15 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kaldo::ProgramState s;
   kaldo::LineReader in(std::string_view(reinterpret_cast<const char*>(data), size));
-  kaldo::HexLoadStop stop;
+  kaldo::LoadOutcome outcome;
   try {
-    stop = kaldo::LoadHexLines(s, in);
+    outcome = kaldo::LoadHexLines(s, in);
   } catch (const kaldo::Error&) {
     return 0;
   }
-  const std::string& r = s.ResultText;
-  if ((r == kaldo::kResultOK) != (stop.Line == 0)) std::abort();
-  if (stop.TextAfterChecksum && r != kaldo::kInvalidHexFormat) std::abort();
+  const std::string_view r = outcome.Text;
+  if (outcome.Loaded() != (outcome.Line == 0)) std::abort();
+  if (!outcome.Detail.empty() && r != kaldo::kInvalidHexFormat) std::abort();
   if (r != kaldo::kResultOK && r != kaldo::kInvalidHexFormat && r != kaldo::kDataChecksumError &&
       r != kaldo::kAddressOutOfRange)
     std::abort();

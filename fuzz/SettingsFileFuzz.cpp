@@ -11,11 +11,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/Errors.h"
-#include "core/HexFile.h"
 #include "core/Settings.h"
 
 namespace {
@@ -41,14 +41,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (workingFolder < 0 || ::chdir(folder) != 0) std::abort();
   kaldo::ProgramState s;
   kaldo::BlankBuffer(s);
-  s.ResultText = "before";
   try {
-    kaldo::Settings(s, folder).LoadSettings();
+    const std::optional<kaldo::LoadOutcome> outcome = kaldo::Settings(s, folder).LoadSettings();
     if (!s.HexFileName.empty() && !kaldo::FileExists(s.HexFileName)) std::abort();
     if (s.HexFileName.size() > kaldo::kLongestSettingsLine) std::abort();
-    const std::string& r = s.ResultText;
-    if (r != "before" && r != kaldo::kResultOK && r != kaldo::kInvalidHexFormat &&
-        r != kaldo::kDataChecksumError && r != kaldo::kAddressOutOfRange)
+    if (outcome.has_value() == s.HexFileName.empty()) std::abort();
+    const std::string_view r = outcome ? outcome->Text : kaldo::kResultOK;
+    if (r != kaldo::kResultOK && r != kaldo::kInvalidHexFormat && r != kaldo::kDataChecksumError &&
+        r != kaldo::kAddressOutOfRange)
       std::abort();
   } catch (const kaldo::Error&) {
   }

@@ -1,4 +1,5 @@
-// Loading and saving a full 32 KiB image (AT89C51RC), from and to a file and in memory.
+// Loading and saving a full 32 KiB image (AT89C51RC), from and to a file and in memory, as Intel
+// HEX and, in memory, as S-records.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
@@ -7,6 +8,7 @@
 #include <string>
 
 #include "core/HexFile.h"
+#include "core/SRecordFile.h"
 
 namespace kaldo {
 namespace {
@@ -50,6 +52,24 @@ void BM_LoadHexLinesFromMemory(benchmark::State& state) {
   state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
 }
 BENCHMARK(BM_LoadHexLinesFromMemory)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadSRecordLinesFromMemory(benchmark::State& state) {
+  ProgramState s = FullImage();
+  const std::string text = SRecordFileText(s);
+  for (auto _ : state) {
+    LineReader in(text, kLongestSRecord + 1);
+    LoadSRecordLines(s, in);
+    benchmark::DoNotOptimize(s.DataBuffer.data());
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(text.size()));
+}
+BENCHMARK(BM_LoadSRecordLinesFromMemory)->Unit(benchmark::kMicrosecond);
+
+void BM_SRecordFileText(benchmark::State& state) {
+  ProgramState s = FullImage();
+  for (auto _ : state) benchmark::DoNotOptimize(SRecordFileText(s));
+}
+BENCHMARK(BM_SRecordFileText)->Unit(benchmark::kMicrosecond);
 
 void BM_HexFileText(benchmark::State& state) {
   ProgramState s = FullImage();

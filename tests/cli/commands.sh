@@ -51,7 +51,7 @@ check "bin one byte long"   1 'Address out of range . . .\nChecksum 0000' '' loa
 check "bin long for 89C2051" 1 'Address out of range . . .\nChecksum 0000' '' --device 89c2051 load full.BIN
 check "format bin"          0 'OK\nChecksum EE48'                    ''        --format bin load short.img
 check "format ihex wins"    0 'OK\nChecksum EF43'                    ''        --format=ihex load one.bin
-check "unknown format"      2 ''  "kaldo-cli: unknown file format 'hex' (ihex or bin)$usage" --format hex load one.hex
+check "unknown format"      2 ''  "kaldo-cli: unknown file format 'hex' (ihex, srec or bin)$usage" --format hex load one.hex
 check "hex to bin"          0 'OK\nChecksum FB43'                    ''        --device 89c1051 convert one.hex one.out.bin
 check "bin to hex"          0 'OK\nChecksum EE48'                    ''        convert short.bin short.hex
 check "long bin not saved"  1 'Address out of range . . .\nChecksum 0000' '' convert long.bin not.hex

@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "core/Errors.h"
-#include "core/HexFile.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {
@@ -49,8 +48,7 @@ TEST(LoadBinFile, FileLengthAgainstTheDevice) {
     WriteBytes(folder / "in.bin", bytes);
     ProgramState s = ForDevice(c.deviceType);
     s.HexFileName = folder / "in.bin";
-    LoadBinFile(s);
-    EXPECT_EQ(s.ResultText, c.result);
+    EXPECT_EQ(LoadBinFile(s).Text, c.result);
     // The bytes that fit are stored from address 0; everything after them stays blank.
     const std::size_t stored = std::min<std::size_t>(c.fileSize, s.DeviceSize);
     EXPECT_EQ(std::string(s.DataBuffer.begin(), s.DataBuffer.begin() + stored),
@@ -88,14 +86,12 @@ TEST(SaveBinFile, ExactlyTheDeviceAndBackOnEveryDevice) {
     std::copy(all.begin(), all.end(), s.DataBuffer.begin());
     s.HexFileName = folder / "out.bin";
     SaveBinFile(s);
-    EXPECT_EQ(s.ResultText, kResultOK);
     // Bytes above the device's code memory are not written.
     EXPECT_EQ(ReadBytes(s.HexFileName), all.substr(0, s.DeviceSize)) << t;
 
     ProgramState back = ForDevice(t);
     back.HexFileName = s.HexFileName;
-    LoadBinFile(back);
-    EXPECT_EQ(back.ResultText, kResultOK);
+    EXPECT_EQ(LoadBinFile(back).Text, kResultOK);
     EXPECT_EQ(BufferChecksum(back), BufferChecksum(s)) << t;
   }
 }

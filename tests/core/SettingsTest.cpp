@@ -26,13 +26,14 @@ TEST(Settings, SavedStateComesBackWithItsFile) {
 
   ProgramState s;
   Settings settings(s, folder.path());
-  settings.LoadSettings();
+  const std::optional<LoadOutcome> outcome = settings.LoadSettings();
   EXPECT_EQ(s.DeviceType, 6);
   EXPECT_EQ(s.ProgBits, 2);
   EXPECT_EQ(s.PortBase, 0x3BC);
   EXPECT_EQ(s.HexFileName, hex);
   EXPECT_EQ(s.DataBuffer[0x10], 0x42);
-  EXPECT_EQ(s.ResultText, kResultOK);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->Text, kResultOK);
 }
 
 TEST(Settings, FileContents) {
@@ -168,11 +169,34 @@ TEST(Settings, RememberedFileWithAFormatErrorStaysNamed) {
   WriteBytes(hex, ":0100100042AD\r\n\r\n:0100200042AD\r\n");
   WriteBytes(folder / "Kaldo.set", "0\r\n0\r\n888\r\n" + hex + "\r\n");
   ProgramState s;
-  Settings(s, folder.path()).LoadSettings();
+  const std::optional<LoadOutcome> outcome = Settings(s, folder.path()).LoadSettings();
   EXPECT_EQ(s.HexFileName, hex);
-  EXPECT_EQ(s.ResultText, kInvalidHexFormat);
+  ASSERT_TRUE(outcome);
+  EXPECT_EQ(outcome->Text, kInvalidHexFormat);
   EXPECT_EQ(s.DataBuffer[0x10], 0x42);
   EXPECT_EQ(s.DataBuffer[0x20], 0xFF);
+}
+
+// The remembered file is read in the format its name says, as the window opened it.
+TEST(Settings, RememberedFileLoadsInTheFormatOfItsName) {
+  const struct {
+    const char* name;
+    std::string bytes;
+  } cases[] = {
+      {"a.hex", ":0100100042AD\r\n"},
+      {"a.BIN", std::string(16, '\xFF') + "\x42"},
+      {"a.s19", "S0050000414277\r\nS104001042A9\r\nS5030001FB\r\nS9030000FC\r\n"},
+  };
+  for (const auto& c : cases) {
+    TempFolder folder;
+    WriteBytes(folder / c.name, c.bytes);
+    WriteBytes(folder / "Kaldo.set", "0\r\n0\r\n888\r\n" + folder / c.name + "\r\n");
+    ProgramState s;  // DeviceSize 0 until the settings name the device
+    const std::optional<LoadOutcome> outcome = Settings(s, folder.path()).LoadSettings();
+    ASSERT_TRUE(outcome) << c.name;
+    EXPECT_EQ(outcome->Text, kResultOK) << c.name;
+    EXPECT_EQ(s.DataBuffer[0x10], 0x42) << c.name;
+  }
 }
 
 TEST(Settings, SaveCreatesTheFolderAndReplacesWhole) {

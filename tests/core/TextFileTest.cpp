@@ -83,24 +83,25 @@ TEST(LoadHexFile, VeryLongLinesHaveTheOutcomeOfTheWholeLine) {
   TempFolder folder;
   for (const std::string& text : texts) {
     ProgramState whole, kept;
+    LoadOutcome wholeOutcome, keptOutcome;
     std::string wholeError, keptError;
-    whole.ResultText = kept.ResultText = "before";
     try {
       LineReader in(text);
-      LoadHexLines(whole, in);
+      wholeOutcome = LoadHexLines(whole, in);
     } catch (const Error& e) {
       wholeError = e.what();
     }
     WriteBytes(folder / "in.hex", text);
     kept.HexFileName = folder / "in.hex";
     try {
-      LoadHexFile(kept);
+      keptOutcome = LoadHexFile(kept);
     } catch (const Error& e) {
       keptError = e.what();
     }
     const std::string name = text.substr(0, 12) + "...";
     EXPECT_EQ(keptError, wholeError) << name;
-    EXPECT_EQ(kept.ResultText, whole.ResultText) << name;
+    EXPECT_EQ(keptOutcome.Text, wholeOutcome.Text) << name;
+    EXPECT_EQ(keptOutcome.Line, wholeOutcome.Line) << name;
     EXPECT_TRUE(kept.DataBuffer == whole.DataBuffer) << name;
   }
 }

@@ -196,31 +196,61 @@ class MainWindowInputTest : public QObject {
     }
   }
 
-  void hexFilterShowsIhxAndUpperCaseNamesAndAllFilesShowsEveryName() {
+  // Each filter shows its names in either case; a name saved without an extension takes the
+  // filter's first one.
+  void filtersShowTheirNamesInAnyCaseAndGiveTheirExtension() {
     QTemporaryDir dir;
-    for (const char* name : {"a.hex", "B.HEX", "c.ihx", "D.IHX", "notes.txt", "README"})
+    for (const char* name : {"a.hex", "B.HEX", "c.ihx", "D.IHX", "e.s19", "F.S28", "g.mot", "h.bin",
+                             "notes.txt", "README"})
       WriteFile(dir.path() + "/" + name, "");
     Rig rig;
-    const QStringList hexFiles = {"B.HEX", "D.IHX", "a.hex", "c.ihx"};
-    const QStringList allFiles = {"B.HEX", "D.IHX", "README", "a.hex", "c.ihx", "notes.txt"};
-    QStringList filters, underHex, underAll;
+    const struct {
+      const char* filter;
+      QStringList names;
+      const char* suffix;  // for a name typed without one
+    } rows[] = {
+        {"Hex File (*.hex *.ihx)", {"B.HEX", "D.IHX", "a.hex", "c.ihx"}, "hex"},
+        {"S-record File (*.s19 *.s28 *.s37 *.srec *.mot)", {"F.S28", "e.s19", "g.mot"}, "s19"},
+        {"Binary File (*.bin)", {"h.bin"}, "bin"},
+        {"All Files (*)",
+         {"B.HEX", "D.IHX", "F.S28", "README", "a.hex", "c.ihx", "e.s19", "g.mot", "h.bin",
+          "notes.txt"},
+         "hex"},
+    };
+    QStringList filters;
+    std::vector<QStringList> shown;
+    std::vector<QString> suffixes;
     QTimer::singleShot(0, [&] {
       auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
       QVERIFY(dialog);
       filters = dialog->nameFilters();
-      underHex = ShownUnder(dialog, "Hex File (*.hex *.ihx)", int(hexFiles.size()));
-      underAll = ShownUnder(dialog, "All Files (*)", int(allFiles.size()));
+      auto* box = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      QVERIFY(box);
+      for (const auto& r : rows) {
+        shown.push_back(ShownUnder(dialog, r.filter, int(r.names.size())));
+        // The user's choice in the dialog's filter box.
+        emit box->textActivated(box->currentText());
+        suffixes.push_back(dialog->defaultSuffix());
+      }
       dialog->reject();
     });
     QtFileDialogSeam seam;
-    rig.form->dlgOpenDialog.InitialDir() = dir.path();
-    QVERIFY(!seam.Run(rig.form.get(), rig.form->dlgOpenDialog.Request));
-    QCOMPARE(filters, QStringList({"Hex File (*.hex *.ihx)", "All Files (*)"}));
-    QCOMPARE(underHex, hexFiles);
-    QCOMPARE(underAll, allFiles);
+    rig.form->dlgSaveDialog.InitialDir() = dir.path();
+    QVERIFY(!seam.Run(rig.form.get(), rig.form->dlgSaveDialog.Request));
+    QStringList want;
+    for (const auto& r : rows) want << r.filter;
+    QCOMPARE(filters, want);
+    QCOMPARE(shown.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+      QCOMPARE(shown[i], rows[i].names);
+      QCOMPARE(suffixes[i], QString(rows[i].suffix));
+    }
   }
 
+  // A dropped file is read in the format its name says.
   void droppedFileOpensAsOpenFileWould() {
+    std::string image;
+    for (char b = 0; b < 16; ++b) image += b;
     const struct {
       const char* file;
       std::string text;
@@ -229,6 +259,10 @@ class MainWindowInputTest : public QObject {
     } rows[] = {
         {"prog.ihx", kGoodHex, " Hex File :  PROG.IHX", nullptr},
         {"bad.hex", "no record here\r\n", " ATMEL 89 Series Flash Programmer", kInvalidHexFormat},
+        {"prog.bin", image, " Hex File :  PROG.BIN", nullptr},
+        {"prog.s19", "S1130000000102030405060708090A0B0C0D0E0F74\n", " Hex File :  PROG.S19",
+         nullptr},
+        {"bad.S19", kGoodHex, " ATMEL 89 Series Flash Programmer", kInvalidHexFormat},
     };
     for (const auto& r : rows) {
       Rig rig;

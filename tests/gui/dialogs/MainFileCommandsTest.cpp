@@ -13,7 +13,10 @@
 #include <functional>
 
 #include "../MainWindowRig.h"
+#include "core/BinFile.h"
 #include "core/HexFile.h"
+#include "core/ImageFile.h"
+#include "core/SRecordFile.h"
 #include "dialogs/UnitFormAbout.h"
 #include "dialogs/UnitFormEditBuffer.h"
 #include "dialogs/UnitFormFillBuffer.h"
@@ -97,8 +100,11 @@ class MainFileCommandsTest : public QObject {
     QVERIFY(request.FileName.isEmpty());
     QCOMPARE(request.DefaultExt, QString("hex"));
     using Filter = std::pair<QString, QString>;
-    const std::vector<Filter> filters = {{"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
-                                         {"All Files (*)", "*"}};
+    const std::vector<Filter> filters = {
+        {"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
+        {"S-record File (*.s19 *.s28 *.s37 *.srec *.mot)", "*.s19 *.s28 *.s37 *.srec *.mot"},
+        {"Binary File (*.bin)", "*.bin"},
+        {"All Files (*)", "*"}};
     QCOMPARE(request.Filters, filters);
 
     QVERIFY(rig.messages.Shown.empty());
@@ -227,20 +233,26 @@ class MainFileCommandsTest : public QObject {
     QTest::addColumn<bool>("exists");
     QTest::addColumn<int>("answer");  // to the overwrite question
     QTest::addColumn<bool>("saved");
+    QTest::addColumn<int>("format");  // the FileFormat written
+    const int hex = int(FileFormat::IntelHex);
 
     QTest::newRow("new name") << "out.hex"
-                              << "out.hex" << false << 0 << true;
+                              << "out.hex" << false << 0 << true << hex;
     QTest::newRow("no extension gets .hex") << "out"
-                                            << "out.hex" << false << 0 << true;
+                                            << "out.hex" << false << 0 << true << hex;
     QTest::newRow("other extension kept") << "out.ihx"
-                                          << "out.ihx" << false << 0 << true;
+                                          << "out.ihx" << false << 0 << true << hex;
     QTest::newRow("existing, Yes") << "out.hex"
-                                   << "out.hex" << true << int(MsgAnswer::Yes) << true;
+                                   << "out.hex" << true << int(MsgAnswer::Yes) << true << hex;
     QTest::newRow("existing, No") << "out.hex"
-                                  << "out.hex" << true << int(MsgAnswer::No) << false;
+                                  << "out.hex" << true << int(MsgAnswer::No) << false << hex;
     QTest::newRow("asked about the name with .hex")
         << "out"
-        << "out.hex" << true << int(MsgAnswer::No) << false;
+        << "out.hex" << true << int(MsgAnswer::No) << false << hex;
+    QTest::newRow("S-records") << "out.s19"
+                               << "out.s19" << false << 0 << true << int(FileFormat::SRecord);
+    QTest::newRow("a binary image") << "OUT.BIN"
+                                    << "OUT.BIN" << false << 0 << true << int(FileFormat::Binary);
   }
 
   void save() {
@@ -249,6 +261,7 @@ class MainFileCommandsTest : public QObject {
     QFETCH(bool, exists);
     QFETCH(int, answer);
     QFETCH(bool, saved);
+    QFETCH(int, format);
 
     FileRig rig;
     rig.state.HexFileName = "/before/old.hex";
@@ -271,7 +284,10 @@ class MainFileCommandsTest : public QObject {
       QCOMPARE(rig.messages.Last().Buttons, MsgButtons::YesNo);
     }
     if (saved) {
-      QCOMPARE(ReadFile(rig.Path(written)), HexFileText(rig.state));
+      const std::string text = format == int(FileFormat::SRecord)  ? SRecordFileText(rig.state)
+                               : format == int(FileFormat::Binary) ? BinFileBytes(rig.state)
+                                                                   : HexFileText(rig.state);
+      QCOMPARE(ReadFile(rig.Path(written)), text);
       QCOMPARE(QString::fromStdString(rig.state.HexFileName), rig.Path(written));
       QCOMPARE(QString::fromStdString(rig.state.FilePath), rig.folder);
       QCOMPARE(rig.f().stsBar->Panel(0), " Hex File :  " + written.toUpper());

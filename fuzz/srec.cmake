@@ -1,0 +1,1 @@
+kaldo_fuzz(srec LIBS kaldo_core SOURCES SRecordFuzz.cpp)
