@@ -107,28 +107,12 @@ TEST(SignatureProcedures, OneForEachReadOfItsOwnTheVoltageRaisingOneLast) {
 
 // The judgement on each procedure's bytes and the texts made from it, without a board.
 TEST(Identification, ReadingsAndTexts) {
-  const std::vector<SignatureProcedure> procedures = SignatureProcedures();
-  const SignatureProcedure& c52 = procedures[1];
-  const SignatureProcedure& s51 = procedures[2];
-  const SignatureProcedure& pin20 = procedures[3];
-  const struct {
-    const char* name;
-    const SignatureProcedure& procedure;
-    Bytes read;
-    std::optional<int> device;
-  } readings[] = {
-      {"a device of the group", s51, {0x1E, 0x55, 0x06}, kC55WD},
-      {"the third byte decides", s51, {0x1E, 0x51, 0x07}, kC51RC},
-      {"another group's signature", c52, {0x1E, 0x51, 0xFF}, std::nullopt},
-      {"two bytes", pin20, {0x1E, 0x12}, kC1051U},
-      {"no answer", pin20, {0xFF, 0xFF}, std::nullopt},
-      {"all 00", s51, {0x00, 0x00, 0x00}, std::nullopt},
-      {"unknown bytes", c52, {0x12, 0x34, 0x56}, std::nullopt},
-  };
-  for (const auto& r : readings) {
-    SCOPED_TRACE(r.name);
-    EXPECT_EQ(DeviceOfReading(r.procedure, r.read), r.device);
-  }
+  // The simulated chips answer no other group's procedure; a real AT89C51 may well answer the
+  // AT89C52's read, which must not name it: that procedure's address form is not its own.
+  const SignatureProcedure c52 = SignatureProcedures()[1];
+  EXPECT_EQ(DeviceOfReading(c52, {0x1E, 0x55, 0xFF}), kC55);
+  EXPECT_EQ(DeviceOfReading(c52, {0x1E, 0x51, 0xFF}), std::nullopt);
+  EXPECT_EQ(DeviceOfReading(c52, {0x12, 0x34, 0x56}), std::nullopt);
 
   EXPECT_EQ(IdentityText({Kind::Known, kS52, {0x1E, 0x52, 0x06}}), "AT89S52 (signature 1E 52 06)");
   EXPECT_EQ(IdentityText({Kind::Unknown, -1, {0x12, 0x34}}), "unknown chip: signature 12 34");
