@@ -17,6 +17,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -307,14 +308,28 @@ class TfrmMain : public QMainWindow {
   // The window was closed while a command runs: asks whether to stop it, unless a signal has.
   void CloseWhenCommandEnds();
   void WithdrawStopQuestion();
-  // Runs the device command on the worker while events go on being handled and input is refused.
-  // When the window was closed meanwhile, it closes now and StoppedError is raised: the command's
-  // outcome is not shown.
+  // Runs `work` on the worker as the device command `command` while events go on being handled
+  // and input is refused. When the window was closed meanwhile, it closes now and StoppedError is
+  // raised: the command's outcome is not shown.
+  void RunOnWorker(DeviceCommand command, const std::function<void(ProgressDisplay&)>& work);
+  // The device command on the worker.
   CommandOutcome RunDeviceCommand(DeviceCommand command);
   // The same, with the busy display around it.
   CommandOutcome RunBusyCommand(DeviceCommand command);
+  // A blank check that passes, or a read of nothing but FF, is what an empty socket, a missing
+  // board and many a wrong chip give too: such a success is followed, under the same busy
+  // display, by the signature guard's check of the socket for the selected device.
+  struct CheckedOutcome {
+    CommandOutcome Outcome;
+    std::optional<SocketCheck> Socket;  // when the outcome was such a success
+  };
+  CheckedOutcome RunBusyCommandCheckingSocket(DeviceCommand command);
   // The command's message box: its outcome text, the information icon on success.
   void ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon);
+  // The same, unless the socket check refused the chip: then why (and `refusedNote` on a line of
+  // its own), with the warning icon.
+  void ShowCheckedOutcome(const CheckedOutcome& checked, MsgIcon failureIcon,
+                          const std::string& refusedNote = {});
   // Before a write or verify of an image with data past the device's end: asks whether to go on
   // with the part that fits (No by default). True to go on.
   bool GoOnWithoutDataPastDevice(DeviceCommand command);

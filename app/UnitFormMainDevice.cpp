@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QLabel>
 #include <QScopeGuard>
+#include <algorithm>
 #include <array>
 
 #include "app/UnitFormMain.h"
@@ -79,15 +80,14 @@ class TfrmMain::WorkerProgress : public ProgressDisplay {
   TfrmMain& form_;
 };
 
-CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
+void TfrmMain::RunOnWorker(DeviceCommand command,
+                           const std::function<void(ProgressDisplay&)>& work) {
   commandRunning_ = true;
   runningCommand_ = command;
   qApp->installEventFilter(this);
   WorkerProgress progress(*this);
-  CommandOutcome outcome;
   std::exception_ptr raised;
   try {
-    const DeviceJob job = DeviceJob::Of(state_);
     worker_.RunWithEvents([&] {
       // However the command ends, a stop question still up goes before its result is shown:
       // this note travels ahead of the worker's own note that the job ended.
@@ -95,7 +95,7 @@ CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
         QMetaObject::invokeMethod(
             this, [this] { WithdrawStopQuestion(); }, Qt::QueuedConnection);
       });
-      outcome = programmer_.Run(command, job, &progress);
+      work(progress);
     });
   } catch (...) {
     raised = std::current_exception();
@@ -108,6 +108,14 @@ CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
     throw StoppedError(programmer_.StopFlagInUse().Signal());
   }
   if (raised) std::rethrow_exception(raised);
+}
+
+CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
+  const DeviceJob job = DeviceJob::Of(state_);
+  CommandOutcome outcome;
+  RunOnWorker(command, [&](ProgressDisplay& progress) {
+    outcome = programmer_.Run(command, job, &progress);
+  });
   return outcome;
 }
 
@@ -127,14 +135,43 @@ CommandOutcome TfrmMain::RunBusyCommand(DeviceCommand command) {
   return RunDeviceCommand(command);
 }
 
+TfrmMain::CheckedOutcome TfrmMain::RunBusyCommandCheckingSocket(DeviceCommand command) {
+  BusyDisplay busy(*this, CommandInfo(command).BusyText);
+  const DeviceJob job = DeviceJob::Of(state_);
+  const auto onlyBlank = [&job] {
+    return std::all_of(job.Image->begin(), job.Image->begin() + job.Size,
+                       [](std::uint8_t b) { return b == kBlank; });
+  };
+  CheckedOutcome checked;
+  RunOnWorker(command, [&](ProgressDisplay& progress) {
+    checked.Outcome = programmer_.Run(command, job, &progress);
+    const bool doubtful =
+        checked.Outcome.Succeeded() && (command == DeviceCommand::BlankCheck || onlyBlank());
+    if (doubtful) checked.Socket = programmer_.CheckSocket(job.DeviceType, &progress);
+  });
+  return checked;
+}
+
 void TfrmMain::ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon) {
   MessageBox(QString::fromStdString(OutcomeText(outcome)),
              QString::fromLatin1(CommandInfo(outcome.Command).Title),
              outcome.Succeeded() ? MsgIcon::Information : failureIcon);
 }
 
+void TfrmMain::ShowCheckedOutcome(const CheckedOutcome& checked, MsgIcon failureIcon,
+                                  const std::string& refusedNote) {
+  if (!checked.Socket || checked.Socket->Passed()) {
+    ShowOutcome(checked.Outcome, failureIcon);
+    return;
+  }
+  std::string text = SocketCheckText(*checked.Socket);
+  if (!refusedNote.empty()) text += "\r" + refusedNote;
+  MessageBox(QString::fromStdString(text),
+             QString::fromLatin1(CommandInfo(checked.Outcome.Command).Title), MsgIcon::Warning);
+}
+
 void TfrmMain::cmdBlankChkClick(QObject*) {
-  ShowOutcome(RunBusyCommand(DeviceCommand::BlankCheck), MsgIcon::Warning);
+  ShowCheckedOutcome(RunBusyCommandCheckingSocket(DeviceCommand::BlankCheck), MsgIcon::Warning);
 }
 
 void TfrmMain::cmdReadClick(QObject*) {
@@ -147,9 +184,9 @@ void TfrmMain::cmdReadClick(QObject*) {
     UpdateGridDisp();
     RefreshCheckSum();
   };
-  CommandOutcome outcome;
+  CheckedOutcome checked;
   try {
-    outcome = RunBusyCommand(DeviceCommand::Read);
+    checked = RunBusyCommandCheckingSocket(DeviceCommand::Read);
   } catch (...) {
     // A read that lost the port on the way has replaced part of the buffer: the window shows
     // what is in memory before the error is reported.
@@ -157,8 +194,8 @@ void TfrmMain::cmdReadClick(QObject*) {
     throw;
   }
   // Without a device nothing was read, so the buffer and the file name stay.
-  if (outcome.Succeeded()) showDeviceContents();
-  ShowOutcome(outcome, MsgIcon::Warning);
+  if (checked.Outcome.Succeeded()) showDeviceContents();
+  ShowCheckedOutcome(checked, MsgIcon::Warning, "The buffer holds what was read: every byte FF.");
 }
 
 bool TfrmMain::GoOnWithoutDataPastDevice(DeviceCommand command) {

@@ -60,20 +60,20 @@ struct OptionScope {
   const char* Commands;
 };
 const OptionScope kOptionScopes[] = {
-    {"--device", "load convert blank read write verify signature"},
+    {"--device", "load convert blank read write verify signature identify"},
     {"--format", "load convert read write verify"},
-    {"--sim", "blank read write verify signature"},
-    {"--sim-reset", "blank read write verify signature"},
-    {"--port", "blank read write verify signature"},
+    {"--sim", "blank read write verify signature identify"},
+    {"--sim-reset", "blank read write verify signature identify"},
+    {"--port", "blank read write verify signature identify"},
     {"--lock", "write"},
     {"--isp", "write"},
     {"--force", "blank read write verify"},
-    {"--trace", "blank read write verify signature"},
-    {"--no-board", "blank read write verify signature"},
-    {"--empty-socket", "blank read write verify signature"},
-    {"--socket", "blank read write verify signature"},
+    {"--trace", "blank read write verify signature identify"},
+    {"--no-board", "blank read write verify signature identify"},
+    {"--empty-socket", "blank read write verify signature identify"},
+    {"--socket", "blank read write verify signature identify"},
     {"--stuck", "write"},  // only programming meets a cell that will not program
-    {"--locked", "blank read write verify signature"},
+    {"--locked", "blank read write verify signature identify"},
     {"--probe", "ports"},
 };
 
@@ -136,14 +136,15 @@ void PrintHelp(std::ostream& out) {
          "\n"
          "Works on an image of a device's code memory (32 KiB, blank bytes read FF), with the\n"
          "same files and texts as the KALDO window. The device commands (blank, read, write,\n"
-         "verify, signature) work on the chip in the programmer's socket, on the simulated PC\n"
-         "(--sim STATE) or on a real parallel port (--port PORT).\n"
+         "verify, signature, identify) work on the chip in the programmer's socket, on the\n"
+         "simulated PC (--sim STATE) or on a real parallel port (--port PORT).\n"
          "\n"
          "Before blank, read, verify and write, the chip's signature is read and compared\n"
          "with the device's (see 'devices'). A chip that answers with another device's\n"
          "signature, or with none (all FF or all 00: no board, no power or no chip), is\n"
          "refused with exit status 1 and left untouched; --force goes on without the\n"
-         "check. The check takes 0.72 s (1.44 s on the AT89S53 and AT89S8252).\n"
+         "check. The check takes 0.72 s (1.44 s on the AT89S53 and AT89S8252); a refusal\n"
+         "names the chip that is there, found as 'identify' finds it (up to 4.3 s more).\n"
          "\n"
          "write and verify refuse, with exit status 1, an image that holds data past the\n"
          "device's last address (a program built for a larger device); --force goes on\n"
@@ -174,8 +175,8 @@ void PrintHelp(std::ostream& out) {
          "\n"
          "Exit status:\n"
          "  0  the command succeeded (\"OK\")\n"
-         "  1  the file or the device failed the command, or the chip's signature was refused\n"
-         "     (the outcome text says why)\n"
+         "  1  the file or the device failed the command, the chip's signature was refused,\n"
+         "     or identify found no known chip (the outcome text says why)\n"
          "  2  the command line is wrong, or an error was raised (a file that cannot be read\n"
          "     or written, a field that is not a number, a damaged state file, standard output\n"
          "     that cannot be written); the message goes to stderr\n"

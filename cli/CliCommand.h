@@ -16,7 +16,7 @@
 
 namespace kaldo {
 class Programmer;
-struct SignatureVerdict;
+struct SocketCheck;
 }  // namespace kaldo
 
 namespace kaldo::cli {
@@ -104,13 +104,13 @@ bool LoadImage(CliContext& context, const std::string& fileName);
 // Writes an outcome text, each carriage return in it starting a new line.
 void PrintText(std::ostream& out, const std::string& text);
 
-// "1E 51 FF"
-std::string HexByteList(std::span<const std::uint8_t> bytes);
-
 // Before a command that reads or writes the chip: true when the chip answers with the signature
 // of --device, or --force was given (which is said on stderr). Otherwise prints why not.
 bool PassesSignatureGuard(CliContext& context, Programmer& device);
-// The text for a signature the guard refuses.
-std::string SignatureGuardText(const SignatureVerdict& verdict, int deviceType);
+// The text for a chip the guard refuses: why, and for a wrong chip what to do.
+std::string SignatureGuardText(const SocketCheck& check);
+
+// identify: which chip the socket holds.
+int RunIdentify(CliContext& context, const std::vector<std::string>& arguments);
 
 }  // namespace kaldo::cli

@@ -1,5 +1,6 @@
-// The commands on the device in the programmer's socket: blank, read, write, verify, signature.
-// They print the texts the window shows in its message boxes for the same commands.
+// The commands on the device in the programmer's socket: blank, read, write, verify, signature
+// print the texts the window shows in its message boxes for the same commands; identify
+// (IdentifyCommand.cpp) says which chip is there.
 #include <unistd.h>
 
 #include <iostream>
@@ -187,6 +188,12 @@ const CliCommand kDeviceCommands[] = {
     {"signature", "", 0,
      "read the device's signature bytes (and on some devices its lock bits and ISP fuse)",
      RunSignature},
+    {"identify", "", 0,
+     "say which chip is in the socket, whatever --device names: reads its signature with each of "
+     "the board's signature procedures (reads only; the one that puts the programming voltage "
+     "on, the AT89S53's, last) and prints e.g. \"AT89S52 (signature 1E 52 06)\". Exit status 0 "
+     "when a known chip answered, 1 for no answer or an unknown signature",
+     RunIdentify},
 };
 
 }  // namespace

@@ -59,12 +59,6 @@ const CliCommand kInfoCommands[] = {
 
 }  // namespace
 
-std::string HexByteList(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  for (std::uint8_t b : bytes) text += (text.empty() ? "" : " ") + IntToHex(b, 2);
-  return text;
-}
-
 std::span<const CliCommand> InfoCommands() {
   return kInfoCommands;
 }

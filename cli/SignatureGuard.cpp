@@ -1,41 +1,20 @@
 // The check before a command that reads or writes the chip: it must answer with the signature of
 // the device the command is for, or the command would erase, program or judge the wrong part.
+// When it does not, the chip is identified, so that the refusal names the chip that is there.
 #include "cli/CliCommand.h"
-#include "core/Convert.h"
 #include "device/Programmer.h"
 
 namespace kaldo::cli {
 
-namespace {
-
-// "AT89C51"
-std::string DeviceName(int deviceType) {
-  const DeviceInfo* d = FindDevice(deviceType);
-  return d ? FullName(*d) : std::string();
-}
-
-// "AT89C51, AT89S51 or AT89C51RC"
-std::string DeviceNames(const std::vector<int>& types) {
-  std::string text;
-  for (std::size_t i = 0; i < types.size(); ++i) {
-    if (i > 0) text += i + 1 == types.size() ? " or " : ", ";
-    text += DeviceName(types[i]);
+std::string SignatureGuardText(const SocketCheck& check) {
+  std::string text = SocketCheckText(check);
+  if (check.WrongChip()) {
+    const DeviceInfo* d = FindDevice(check.DeviceType);
+    text += "\rPut an " + (d ? FullName(*d) : std::string()) +
+            " in the socket, or give the --device of the chip that is there; --force skips this "
+            "check.";
   }
   return text;
-}
-
-}  // namespace
-
-std::string SignatureGuardText(const SignatureVerdict& v, int deviceType) {
-  const std::string read = HexByteList(v.Read);
-  if (v.Result == SignatureVerdict::Kind::NoAnswer)
-    return "No chip answered (signature " + read + "): is the board connected and the chip seated?";
-  const std::string found = v.FoundTypes.empty() ? "no device known" : DeviceNames(v.FoundTypes);
-  const std::string name = DeviceName(deviceType);
-  return "Wrong chip: signature " + read + " (" + found + ") where the " + name + " has " +
-         HexByteList(v.Expected) + ".\rPut an " + name +
-         " in the socket, or give the --device of the chip that is there; --force skips this "
-         "check.";
 }
 
 bool PassesSignatureGuard(CliContext& c, Programmer& device) {
@@ -43,9 +22,9 @@ bool PassesSignatureGuard(CliContext& c, Programmer& device) {
     c.Err << "kaldo-cli: --force: the chip's signature is not checked\n";
     return true;
   }
-  const SignatureVerdict v = device.CheckSignature(c.State.DeviceType);
-  if (v.Passed() || v.Result == SignatureVerdict::Kind::NoDeviceSelected) return true;
-  PrintText(c.Out, SignatureGuardText(v, c.State.DeviceType));
+  const SocketCheck check = device.CheckSocket(c.State.DeviceType);
+  if (check.Passed()) return true;
+  PrintText(c.Out, SignatureGuardText(check));
   return false;
 }
 

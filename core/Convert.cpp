@@ -54,6 +54,12 @@ std::string IntToHex(std::uint32_t value, int digits) {
   return out;
 }
 
+std::string HexByteList(std::span<const std::uint8_t> bytes) {
+  std::string text;
+  for (std::uint8_t b : bytes) text += (text.empty() ? "" : " ") + IntToHex(b, 2);
+  return text;
+}
+
 std::string IoAddressText(std::uint32_t address, int digits) {
   return "0x" + IntToHex(address, digits);
 }

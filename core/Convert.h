@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -23,6 +24,9 @@ int HexDigitValue(char c);
 // Upper-case hexadecimal, zero-padded to at least `digits` digits; longer values keep every digit
 // (IntToHex(0x12345, 4) is "12345").
 std::string IntToHex(std::uint32_t value, int digits);
+
+// Bytes as two digits each, separated by blanks: "1E 51 FF" (a signature as the messages show it).
+std::string HexByteList(std::span<const std::uint8_t> bytes);
 
 // An I/O address as the messages show it: "0x" and IntToHex(address, digits), as in "0x0378".
 std::string IoAddressText(std::uint32_t address, int digits = 4);

@@ -99,6 +99,11 @@ struct DeviceFamily {
   void (*WriteLockBits)(RoutineContext& c, const RoutineProfile& p);
   // The signature bytes (and lock and fuse bytes) as read, with the report.
   SignatureReading (*ReadSignature)(RoutineContext& c, const RoutineProfile& p);
+  // The signature read sends its addresses in the routine set's address form (the AT89C51 keeps
+  // address-high bit 4 set); otherwise it is the same read for every device of the family.
+  bool SignatureFollowsAddressForm;
+  // The signature read drops AutoFeed, which puts the programming voltage on the chip.
+  bool SignatureRaisesVoltage;
 };
 
 // Erase and byte pulses on Strobe: AT89C51, C52, C55.

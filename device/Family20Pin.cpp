@@ -70,7 +70,11 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamily20Pin = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
-                                   ReadSignature};
+const DeviceFamily kFamily20Pin = {shared_steps::ReadPass,
+                                   EraseWriteVerify,
+                                   WriteLockBits,
+                                   ReadSignature,
+                                   /*SignatureFollowsAddressForm=*/false,
+                                   /*SignatureRaisesVoltage=*/false};
 
 }  // namespace kaldo

@@ -34,7 +34,11 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamilyC51 = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
-                                 ReadSignature};
+const DeviceFamily kFamilyC51 = {shared_steps::ReadPass,
+                                 EraseWriteVerify,
+                                 WriteLockBits,
+                                 ReadSignature,
+                                 /*SignatureFollowsAddressForm=*/true,
+                                 /*SignatureRaisesVoltage=*/false};
 
 }  // namespace kaldo

@@ -29,7 +29,11 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 
 }  // namespace
 
-const DeviceFamily kFamilyC55WD = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
-                                   shared_steps::SignatureWithLockByte};
+const DeviceFamily kFamilyC55WD = {shared_steps::ReadPass,
+                                   EraseWriteVerify,
+                                   WriteLockBits,
+                                   shared_steps::SignatureWithLockByte,
+                                   /*SignatureFollowsAddressForm=*/false,
+                                   /*SignatureRaisesVoltage=*/false};
 
 }  // namespace kaldo

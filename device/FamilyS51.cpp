@@ -17,7 +17,11 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 
 }  // namespace
 
-const DeviceFamily kFamilyS51 = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
-                                 shared_steps::SignatureWithLockByte};
+const DeviceFamily kFamilyS51 = {shared_steps::ReadPass,
+                                 EraseWriteVerify,
+                                 WriteLockBits,
+                                 shared_steps::SignatureWithLockByte,
+                                 /*SignatureFollowsAddressForm=*/false,
+                                 /*SignatureRaisesVoltage=*/false};
 
 }  // namespace kaldo

@@ -76,7 +76,11 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamilyS53 = {shared_steps::ReadPass, EraseWriteVerify, WriteLockBits,
-                                 ReadSignature};
+const DeviceFamily kFamilyS53 = {shared_steps::ReadPass,
+                                 EraseWriteVerify,
+                                 WriteLockBits,
+                                 ReadSignature,
+                                 /*SignatureFollowsAddressForm=*/true,
+                                 /*SignatureRaisesVoltage=*/true};
 
 }  // namespace kaldo

@@ -118,4 +118,28 @@ SignatureVerdict Programmer::CheckSignature(int deviceType, ProgressDisplay* pro
   return JudgeSignature(deviceType, outcome.Signature.Bytes);
 }
 
+ChipIdentity Programmer::Identify(ProgressDisplay* progress) {
+  ChipIdentity identity;
+  for (const SignatureProcedure& procedure : SignatureProcedures()) {
+    const std::vector<std::uint8_t> read =
+        Run(DeviceCommand::Signature, DeviceJob{procedure.DeviceType, nullptr, 0, 0}, progress)
+            .Signature.Bytes;
+    if (const std::optional<int> device = DeviceOfReading(procedure, read))
+      return {ChipIdentity::Kind::Known, *device, read};
+    const bool answered =
+        JudgeSignature(procedure.DeviceType, read).Result != SignatureVerdict::Kind::NoAnswer;
+    if (answered && identity.Result == ChipIdentity::Kind::NoAnswer)
+      identity = {ChipIdentity::Kind::Unknown, -1, read};
+  }
+  return identity;
+}
+
+SocketCheck Programmer::CheckSocket(int deviceType, ProgressDisplay* progress) {
+  SocketCheck check;
+  check.DeviceType = deviceType;
+  check.Verdict = CheckSignature(deviceType, progress);
+  if (!check.Passed()) check.Inside = Identify(progress);
+  return check;
+}
+
 }  // namespace kaldo

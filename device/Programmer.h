@@ -28,6 +28,7 @@
 #include "core/StopFlag.h"
 #include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
+#include "device/Identification.h"
 #include "device/ProgressDisplay.h"
 #include "device/SignatureCheck.h"
 #include "link/IoSpace.h"
@@ -82,6 +83,13 @@ class Programmer {
   // against the device table. Adds the signature read's waits: about 0.72 s, 1.44 s on the
   // AT89S53 and S8252.
   SignatureVerdict CheckSignature(int deviceType, ProgressDisplay* progress = nullptr);
+  // Reads the chip with each signature procedure in the order of SignatureProcedures until one
+  // reads the signature of a device it serves (reads only; the board is idle after each). Up to
+  // about 4.3 s when nothing answers: 0.72 s a procedure, 1.44 s for the AT89S53 group's.
+  ChipIdentity Identify(ProgressDisplay* progress = nullptr);
+  // CheckSignature; when the chip does not give the device's signature, Identify too. The port
+  // sees the same as for CheckSignature when the chip is the right one.
+  SocketCheck CheckSocket(int deviceType, ProgressDisplay* progress = nullptr);
 
   // For tests and benchmarks.
   Port& PortAccess() { return *port_; }

@@ -74,15 +74,33 @@ for device in 89C51 89C52 89C55 89S51 89S52 89S53 89S8252 89C55WD 89C51RC 89C105
   89C2051 89C4051; do
   check "guard passes $device" 0 'Blank Check O.K'                         ''      $G --device $device blank
 done
-wrong='Wrong chip: signature 1E 51 06 (AT89S51) where the AT89S52 has 1E 52 06.\nPut an AT89S52 in the socket, or give the --device of the chip that is there; --force skips this check.'
+wrong='Wrong chip: the socket holds an AT89S51 (1E 51 06) where the AT89S52 has 1E 52 06.\nPut an AT89S52 in the socket, or give the --device of the chip that is there; --force skips this check.'
 check "wrong chip, write"    1 "$wrong"                                    ''      $G --device 89s52 --socket 89s51 write a.hex
 check "wrong chip untouched" 0 'Blank Check O.K'                           ''      $G --device 89s51 blank
-several='Wrong chip: signature 1E 55 (AT89C55 or AT89C55WD) where the AT89S8252 has 1E 72.\nPut an AT89S8252 in the socket, or give the --device of the chip that is there; --force skips this check.'
-check "wrong chip, read"     1 "$several"                                  ''      $G --device 89s8252 --socket 89c55 read wrong.hex
+other='Wrong chip: the socket holds an AT89C55 (1E 55 FF) where the AT89S8252 has 1E 72.\nPut an AT89S8252 in the socket, or give the --device of the chip that is there; --force skips this check.'
+check "wrong chip, read"     1 "$other"                                    ''      $G --device 89s8252 --socket 89c55 read wrong.hex
 [ -e wrong.hex ] && fail "a refused read wrote its file"
+# A chip that gives its own procedure's signature only: named, not taken for an empty socket.
+family='Wrong chip: the socket holds an AT89C51 (1E 51 FF) where the AT89S51 has 1E 51 06.\nPut an AT89S51 in the socket, or give the --device of the chip that is there; --force skips this check.'
+check "other family, blank"  1 "$family"                                   ''      $G --device 89s51 --socket 89c51 blank
+twenty='Wrong chip: the socket holds an AT89C2051 (1E 21) where the AT89C52 has 1E 52 FF.\nPut an AT89C52 in the socket, or give the --device of the chip that is there; --force skips this check.'
+check "20-pin chip, verify"  1 "$twenty"                                   ''      $G --device 89c52 --socket 89c2051 verify a.hex
+check "no chip, 40-pin"      1 "$noanswer3"                                ''      $G --device 89s52 --empty-socket blank
 check "no board, 20-pin"     1 "$noanswer2"                                ''      $G --device 89c4051 --no-board write a.hex
 check "wrong chip, forced"   0 'Programming/Verify OK'                     "$forced" $G --device 89s52 --socket 89s51 --force write a.hex
 check "forced write landed"  0 'Verify OK'                                 ''      $G --device 89s51 verify a.hex
+
+# identify: the chip in the socket, whatever --device names.
+I="--sim id.st"
+nochip='no chip answered: is the board connected to the port and powered, and a chip seated in its socket?'
+check "identify"             0 'AT89C51 (signature 1E 51 FF)'              ''      $I identify
+check "identify 20-pin"      0 'AT89C1051U (signature 1E 12)'              ''      $I --device 89c1051u identify
+check "identify, S53 group"  0 'AT89S8252 (signature 1E 72)'               ''      $I --device 89c2051 --socket 89s8252 identify
+check "identify, locked"     0 'AT89S52 (signature 1E 52 06)'              ''      $I --device 89s52 --locked identify
+check "identify, no board"   1 "$nochip"                                   ''      $I --no-board identify
+check "identify, empty"      1 "$nochip"                                   ''      $I --device 89s53 --empty-socket identify
+check "identify, no --force" 2 ''  "kaldo-cli: option '--force' does not apply to the command 'identify'$usage" $I --force identify
+check "identify, no backend" 2 ''  "kaldo-cli: a device command needs --sim STATE or --port PORT$usage" identify
 
 # Usage errors.
 check "no backend"           2 ''  "kaldo-cli: a device command needs --sim STATE or --port PORT$usage" blank
@@ -123,7 +141,7 @@ if command -v script >/dev/null; then
 fi
 
 "$CLI" --help >help.txt || fail "help exit"
-for word in blank read write verify signature --sim --port --lock --isp --force --trace --no-board \
+for word in blank read write verify signature identify --sim --port --lock --isp --force --trace --no-board \
   --empty-socket --socket --stuck --locked; do
   grep -q -- "$word" help.txt || fail "help lacks $word"
 done

@@ -85,6 +85,22 @@ for run in INT: TERM: HUP: QUIT: HUP,TERM:HUP INT,TERM:; do
   [ "$(sed -n 256p part.hex)" != "$(sed -n 256p big.hex)" ] || fail "SIG$signal: the write was not cut short"
 done
 
+# identify stopped in its second signature read (an empty socket: every procedure runs, some
+# 17 MB of trace a simulated second): the board is reset all the same, and nothing is printed.
+rm -f st t.txt
+start "" --sim st --trace t.txt --empty-socket identify
+for _ in $(seq 2400); do
+  [ "$(stat -c %s t.txt 2>/dev/null || echo 0)" -gt 20000000 ] && break
+  sleep 0.05
+done
+kill -s INT "$pid"
+wait "$pid"
+rc=$?
+[ "$rc" = 130 ] || fail "identify, SIGINT: exit $rc, want 130"
+[ "$(cat err.txt)" = "Interrupted: the board was reset" ] || fail "identify, SIGINT: stderr $(cat err.txt)"
+[ -s out.txt ] && fail "identify, SIGINT: stdout $(cat out.txt)"
+trace_ends_idle t.txt || fail "identify, SIGINT: the trace does not end idle"
+
 # A signal while a file is saved (the one read, or the one converted to): the file is completed,
 # then the program ends with the first signal's status; nothing is left behind. The file is a pipe
 # whose reader comes only after the signals, so they arrive while the save waits for it.

@@ -13,7 +13,7 @@ printf ':0400000012345678E8\r\n:00000001FF\r\n' >a.hex
 # port is touched).
 # `ports` reads an empty system tree: no port of this machine is looked at.
 export KALDO_SYSTEM_ROOT=$WORK/no-system
-commands="load convert blank read write verify signature devices ports"
+commands="load convert blank read write verify signature identify devices ports"
 while IFS='|' read -r option applies; do
   option=${option%"${option##*[! ]}"}
   name=${option%% *}
@@ -27,7 +27,7 @@ while IFS='|' read -r option applies; do
     # shellcheck disable=SC2086
     if [[ " $applies " == *" $command "* ]]; then
       sim=()
-      [[ " blank read write verify signature " == *" $command "* ]] && sim=(--sim st)
+      [[ " blank read write verify signature identify " == *" $command "* ]] && sim=(--sim st)
       "$CLI" "${sim[@]}" $option "$command" "${args[@]}" >out 2>err
       grep -q 'does not apply' err && fail "$name $command: refused: $(cat err)"
     else
@@ -37,21 +37,21 @@ while IFS='|' read -r option applies; do
     fi
   done
 done <<'EOF_TABLE'
---device 89s8252     |load convert blank read write verify signature
+--device 89s8252     |load convert blank read write verify signature identify
 --format ihex        |load convert read write verify
---sim st             |blank read write verify signature
---sim-reset          |blank read write verify signature
---port lpt1          |blank read write verify signature
+--sim st             |blank read write verify signature identify
+--sim-reset          |blank read write verify signature identify
+--port lpt1          |blank read write verify signature identify
 --lock 1             |write
 --isp                |write
 --force              |blank read write verify
 --probe              |ports
---trace t.txt        |blank read write verify signature
---no-board           |blank read write verify signature
---empty-socket       |blank read write verify signature
---socket 89c52       |blank read write verify signature
+--trace t.txt        |blank read write verify signature identify
+--no-board           |blank read write verify signature identify
+--empty-socket       |blank read write verify signature identify
+--socket 89c52       |blank read write verify signature identify
 --stuck 10           |write
---locked             |blank read write verify signature
+--locked             |blank read write verify signature identify
 EOF_TABLE
 check "first option that does not apply" 2 '' \
   "kaldo-cli: option '--lock' does not apply to the command 'read'$usage" \

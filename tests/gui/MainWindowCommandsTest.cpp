@@ -17,7 +17,7 @@ using namespace kaldo::test;
 
 namespace {
 
-constexpr int kC51 = 0, kS53 = 5, kC2051 = 11;
+constexpr int kC51 = 0, kS51 = 3, kS53 = 5, kC2051 = 11;
 
 std::string ReadFile(const QString& path) {
   QFile f(path);
@@ -211,6 +211,61 @@ class MainWindowCommandsTest : public QObject {
                QString::number(BufferChecksum(rig.state), 16).rightJustified(4, '0').toUpper());
       QCOMPARE(f.stsBar->Panel(0),
                QString(r.partRead ? " ATMEL 89 Series Flash Programmer" : " Hex File :  APP.HEX"));
+    }
+  }
+
+  // A blank check that passes and a read of nothing but FF say the same of an empty socket, a
+  // missing board and another device's blank chip: the signature that follows tells them apart.
+  void blankCheckAndReadOfNothingWarnWhenTheChipIsNotThere() {
+    using K = SocketChoice::Kind;
+    const char* noChip =
+        "No chip answered (signature FF FF FF): is the board connected and the chip seated?";
+    const char* wrongChip =
+        "Wrong chip: the socket holds an AT89C51 (1E 51 FF) where the AT89S51 has 1E 51 06.";
+    const char* readNote = "\rThe buffer holds what was read: every byte FF.";
+    const struct {
+      const char* name;
+      SocketChoice socket;
+      const char* blankText;  // the read's is the same, with readNote after a warning
+      MsgIcon icon;
+    } rows[] = {
+        {"empty socket", {K::Empty}, noChip, MsgIcon::Warning},
+        {"no board", {K::NoBoard}, noChip, MsgIcon::Warning},
+        {"another device's chip", {K::OtherChip, kC51}, wrongChip, MsgIcon::Warning},
+        {"the right blank chip", {}, "Blank Check O.K", MsgIcon::Information},
+    };
+    for (const auto& r : rows) {
+      Rig rig;
+      rig.Show();
+      TfrmMain& f = *rig.form;
+      f.cboType->setCurrentIndex(kS51);
+      rig.machine.PutInSocket(r.socket);
+      const bool warned = r.icon == MsgIcon::Warning;
+      for (QPushButton* button : {f.cmdBlankChk, f.cmdRead}) {
+        const bool read = button == f.cmdRead;
+        rig.state.DataBuffer[0] = 0x12;
+        rig.state.HexFileName = "/work/app.hex";
+        rig.messages.Shown.clear();
+        rig.probe.Reset();
+        QTest::mouseClick(button, Qt::LeftButton);
+        const QString what = QString(r.name) + (read ? ", read" : ", blank check");
+        QVERIFY2(rig.messages.Shown.size() == 1, qPrintable(what));
+        const MessageRequest& m = rig.messages.Last();
+        QCOMPARE(m.Title, QString(read ? "  READ" : "  BLANK CHECK"));
+        const QString text = !read    ? QString(r.blankText)
+                             : warned ? QString(r.blankText) + readNote
+                                      : QString("Data Reading Complete");
+        QCOMPARE(m.Text, text);
+        QCOMPARE(m.Icon, r.icon);
+        // The signature read ran under the busy display, and left the readouts as they were.
+        QCOMPARE(rig.probe.BusyAccesses, rig.probe.Accesses);
+        QCOMPARE(f.lblCmd->text(), QString(read ? "Reading" : "Blank Checking"));
+        // The read's bytes are in the buffer, the file forgotten, whatever the message.
+        if (read) {
+          QCOMPARE(rig.state.DataBuffer[0], std::uint8_t{0xFF});
+          QVERIFY(rig.state.HexFileName.empty());
+        }
+      }
     }
   }
 
