@@ -66,9 +66,9 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, 
   std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, stop, c.Host);
   std::optional<CommandOutcome> outcome;
   try {
-    if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
+    if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Programmer())) {
       TerminalProgress progress(c.Err, CommandInfo(command).BusyText && StderrIsTerminal(c));
-      outcome = session->Device().Run(command, DeviceJob::Of(c.State), &progress);
+      outcome = session->Programmer().Run(command, DeviceJob::Of(c.State), &progress);
     }
   } catch (...) {
     try {

@@ -113,9 +113,9 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, StopFlag& 
   } else {
     session = std::make_unique<DeviceSession>(std::make_unique<HardwareIoSpace>(base));
   }
-  session->Device().SetPort(base);
-  session->Device().UseStopFlag(stop);
-  session->Device().Open();
+  session->Programmer().SetPort(base);
+  session->Programmer().UseStopFlag(stop);
+  session->Programmer().Open();
   return session;
 }
 

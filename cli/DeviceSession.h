@@ -17,14 +17,14 @@ class DeviceSession {
   // putAway runs after the programmer has closed (the simulated PC's trace and state file).
   explicit DeviceSession(std::unique_ptr<IoSpace> io, std::function<void()> putAway = {});
 
-  Programmer& Device() { return programmer_; }
+  kaldo::Programmer& Programmer() { return programmer_; }
   // After the command, also one that raised: the programmer closes (the timer is put back), then
   // the trace file is completed and the simulated chips, as far as they were written, go back to
   // their state file. Raises on a failed close or save.
   void Finish();
 
  private:
-  Programmer programmer_;
+  kaldo::Programmer programmer_;
   std::function<void()> putAway_;
 };
 
