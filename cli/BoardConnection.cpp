@@ -1,4 +1,4 @@
-#include "cli/DeviceSession.h"
+#include "cli/BoardConnection.h"
 
 #include <exception>
 #include <iostream>
@@ -81,10 +81,10 @@ void CheckDeviceOptions(const CliOptions& o) {
   CheckProgramBits(o);
 }
 
-DeviceSession::DeviceSession(std::unique_ptr<IoSpace> io, std::function<void()> putAway)
+BoardConnection::BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway)
     : programmer_(std::move(io)), putAway_(std::move(putAway)) {}
 
-void DeviceSession::Finish() {
+void BoardConnection::Finish() {
   std::exception_ptr closeFailed;
   try {
     programmer_.Close();
@@ -95,15 +95,15 @@ void DeviceSession::Finish() {
   if (closeFailed) std::rethrow_exception(closeFailed);
 }
 
-std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, StopFlag& stop,
-                                                 const HostSystem& host) {
+std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFlag& stop,
+                                                     const HostSystem& host) {
   CheckDeviceOptions(o);
-  std::unique_ptr<DeviceSession> session;
+  std::unique_ptr<BoardConnection> connection;
   const std::uint16_t base = ChosenBase(o, host);
   if (!o.SimState.empty()) {
     std::unique_ptr<sim::SimulatedBench> bench = OpenSimulatedBench(o, stop);
     sim::SimulatedBench* putAway = bench.get();
-    session = std::make_unique<DeviceSession>(std::move(bench), [putAway, name = o.SimState] {
+    connection = std::make_unique<BoardConnection>(std::move(bench), [putAway, name = o.SimState] {
       try {
         putAway->PutAway();
       } catch (const InOutError& e) {
@@ -111,12 +111,12 @@ std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& o, StopFlag& 
       }
     });
   } else {
-    session = std::make_unique<DeviceSession>(std::make_unique<HardwareIoSpace>(base));
+    connection = std::make_unique<BoardConnection>(std::make_unique<HardwareIoSpace>(base));
   }
-  session->Programmer().SetPort(base);
-  session->Programmer().UseStopFlag(stop);
-  session->Programmer().Open();
-  return session;
+  connection->Programmer().SetPort(base);
+  connection->Programmer().UseStopFlag(stop);
+  connection->Programmer().Open();
+  return connection;
 }
 
 }  // namespace kaldo::cli
