@@ -3,7 +3,7 @@
 // named, every port access written to that file as it happens.
 //
 //   SimulatedBench bench(path, options, [&] { return selectedType; });
-//   bench.PutInSocket({.locked = true, .spare = true});   // from the next operation on
+//   bench.PutInSocket(contents);                          // from the next operation on
 //   ... the program's operations on `bench`, an IoSpace ...
 //   bench.PutAway();                                      // chips saved, trace completed
 //
