@@ -34,31 +34,22 @@ SimulatedMachine::SimulatedMachine(ProgramState& state, const std::string& setti
                                    SimSpeed speed)
     : state_(state),
       drawerFile_(DrawerFileIn(settingsFolder)),
-      chips_(drawerFile_, DrawerOptions(drawerFile_)),
-      drawer_(chips_.drawer()) {
+      bench_(drawerFile_, DrawerOptions(drawerFile_),
+             [&state] { return static_cast<int>(state.DeviceType); }) {
   if (speed == SimSpeed::RealTime) pace_ = std::make_unique<RealTimePace>();
-  PutInSocket({});
 }
 
 SimulatedMachine::~SimulatedMachine() {
   try {
-    chips_.Save();
+    bench_.PutAway();
   } catch (const std::exception& e) {
     std::cerr << "kaldo-sim: the chips could not be saved to " << drawerFile_ << ": "
               << ErrorReportText(e) << "\n";
   }
 }
 
-void SimulatedMachine::selectLpt(std::uint16_t base) {
-  for (std::uint16_t own : sim::kSimulatedLpts)
-    if (own == base) pc_.MoveBoard(base);
-}
-
 std::vector<KernelPort> SimulatedMachine::Ports() {
-  std::vector<KernelPort> ports;
-  for (std::uint16_t base : sim::kSimulatedLpts)
-    ports.push_back({static_cast<int>(ports.size()), base, "PCSPP", {}, {}});
-  return ports;
+  return KernelPortsAt(sim::kSimulatedLpts);
 }
 
 std::vector<std::string> SimulatedMachine::PortCheck() const {
@@ -69,7 +60,7 @@ std::vector<std::string> SimulatedMachine::PortCheck() const {
         p.Node() + "  " + IoAddressText(static_cast<std::uint32_t>(p.base)) + "  " +
         (p.base == sim::kMainBoardLpt ? "simulated LPT1 on the main board" : "simulated PCI card"));
   }
-  lines.push_back("The board is on " + PortLabel(pc_.BoardBase(), ports) + ".");
+  lines.push_back("The board is on " + PortLabel(bench_.Pc().BoardBase(), ports) + ".");
   if (FindPortAt(ports, state_.PortBase) == nullptr) {
     lines.push_back("The port chosen, " + IoAddressText(state_.PortBase) +
                     ", is none of the simulated PC's: nothing answers there.");
@@ -79,32 +70,29 @@ std::vector<std::string> SimulatedMachine::PortCheck() const {
 
 void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
   using Kind = SocketChoice::Kind;
-  const auto selected = [this] { return static_cast<int>(state_.DeviceType); };
-  pc_.SetBoardPresent(choice.What != Kind::NoBoard);
+  sim::SocketContents contents;
   switch (choice.What) {
     case Kind::SelectedChip:
-    case Kind::NoBoard:
-      pc_.UseDrawer(drawer_, selected);
       break;
     case Kind::OtherChip:
-      pc_.UseDrawer(drawer_, [type = choice.ChipType] { return type; });
+      contents.chipType = choice.ChipType;
       break;
     case Kind::Empty:
-      pc_.UseDrawer(drawer_, [] { return -1; });
+      contents.empty = true;
+      break;
+    case Kind::NoBoard:
+      contents.boardPresent = false;
       break;
     case Kind::StuckCell:
+      contents.stuckCells = {choice.Cell};
+      contents.spare = true;
+      break;
     case Kind::LockedChip:
-      spares_ = drawer_;
-      for (int type = 0; type < sim::kChipTypeCount; ++type) {
-        sim::Chip& spare = spares_.chip(type);
-        if (choice.What == Kind::StuckCell)
-          spare.wontProgram = {choice.Cell};
-        else
-          spare.lockBits = sim::kChipLock1 | sim::kChipLock2 | sim::kChipLock3;
-      }
-      pc_.UseDrawer(spares_, selected);
+      contents.locked = true;
+      contents.spare = true;
       break;
   }
+  bench_.PutInSocket(contents);
   inSocket_ = choice;
 }
 

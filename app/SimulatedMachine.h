@@ -7,10 +7,10 @@
 // whichever of them the program selects, and stays where it is when a port the PC lacks is chosen
 // (nothing answers there).
 //
-// The socket may be given something else, to show what a fault looks like (PutInSocket). A faulty
-// chip is a spare: a copy of the drawer's chip made when the fault is chosen, so the chips in the
-// drawer never take a fault home. At real-time speed the simulated PC takes the time a real one
-// would.
+// The Socket menu gives the socket something else, to show what a fault looks like (PutInSocket).
+// A faulty chip is a spare: a copy of the drawer's chip made when the fault is chosen, so the chips
+// in the drawer never take a fault home. At real-time speed the simulated PC takes the time a real
+// one would.
 #pragma once
 
 #include <cstdint>
@@ -21,8 +21,7 @@
 #include "core/ProgramState.h"
 #include "link/IoSpace.h"
 #include "link/PortCheck.h"
-#include "sim/DrawerFile.h"
-#include "sim/SimulatedPC.h"
+#include "sim/SimulatedBench.h"
 
 namespace kaldo {
 
@@ -57,15 +56,15 @@ class SimulatedMachine : public IoSpace {
   SimulatedMachine& operator=(const SimulatedMachine&) = delete;
 
   void write(std::uint16_t port, std::uint8_t value) override {
-    pc_.write(port, value);
-    if (pace_) pace_->Keep(pc_.NowNs());
+    bench_.write(port, value);
+    if (pace_) pace_->Keep(bench_.Pc().NowNs());
   }
   std::uint8_t read(std::uint16_t port) override {
-    const std::uint8_t value = pc_.read(port);
-    if (pace_) pace_->Keep(pc_.NowNs());
+    const std::uint8_t value = bench_.read(port);
+    if (pace_) pace_->Keep(bench_.Pc().NowNs());
     return value;
   }
-  void selectLpt(std::uint16_t base) override;
+  void selectLpt(std::uint16_t base) override { bench_.selectLpt(base); }
 
   // The PC's ports, as a kernel would list them.
   static std::vector<KernelPort> Ports();
@@ -76,17 +75,14 @@ class SimulatedMachine : public IoSpace {
   void PutInSocket(const SocketChoice& choice);
   const SocketChoice& InSocket() const { return inSocket_; }
 
-  sim::SimulatedPC& Pc() { return pc_; }
-  sim::Drawer& ChipDrawer() { return drawer_; }
+  sim::SimulatedPC& Pc() { return bench_.Pc(); }
+  sim::Drawer& ChipDrawer() { return bench_.ChipDrawer(); }
   const std::string& DrawerFile() const { return drawerFile_; }
 
  private:
   ProgramState& state_;
   std::string drawerFile_;
-  sim::DrawerFile chips_;
-  sim::Drawer& drawer_;
-  sim::Drawer spares_;
-  sim::SimulatedPC pc_;
+  sim::SimulatedBench bench_;
   SocketChoice inSocket_;
   std::unique_ptr<RealTimePace> pace_;
 };

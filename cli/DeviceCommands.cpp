@@ -7,8 +7,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
-#include "cli/DeviceSession.h"
 #include "core/Convert.h"
 #include "core/HexFile.h"
 #include "core/StopFlag.h"
@@ -64,22 +64,22 @@ void ThrowIfStopped(const StopFlag& stop) {
 // chips saved before it is reported. Raises StoppedError when a stop was requested, even one too
 // late to stop anything.
 std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, StopFlag& stop) {
-  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, stop, c.Host);
+  std::unique_ptr<BoardConnection> connection = OpenBoardConnection(c.Options, stop, c.Host);
   std::optional<CommandOutcome> outcome;
   try {
-    if (command == DeviceCommand::Signature || PassesSignatureGuard(c, session->Device())) {
+    if (command == DeviceCommand::Signature || PassesSignatureGuard(c, connection->Programmer())) {
       TerminalProgress progress(c.Err, CommandInfo(command).BusyText && StderrIsTerminal(c));
-      outcome = session->Device().Run(command, DeviceJob::Of(c.State), &progress);
+      outcome = connection->Programmer().Run(command, DeviceJob::Of(c.State), &progress);
     }
   } catch (...) {
     try {
-      session->Finish();
+      connection->Finish();
     } catch (...) {
       // The command's own error is the one to report.
     }
     throw;
   }
-  session->Finish();
+  connection->Finish();
   ThrowIfStopped(stop);
   return outcome;
 }

@@ -148,6 +148,13 @@ std::string PortLabel(unsigned long base, const std::vector<KernelPort>& ports) 
   return port ? port->Node() + " (" + address + ")" : address;
 }
 
+std::vector<KernelPort> KernelPortsAt(std::span<const std::uint16_t> bases) {
+  std::vector<KernelPort> ports;
+  for (std::uint16_t base : bases)
+    ports.push_back({static_cast<int>(ports.size()), base, "PCSPP", {}, {}});
+  return ports;
+}
+
 std::vector<KernelPort> OtherPorts(const std::vector<KernelPort>& ports) {
   std::vector<KernelPort> others;
   for (const KernelPort& p : ports) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,11 @@ std::string PortBaseProblem(unsigned long base);
 
 // "/dev/parport1 (0xD010)", or "0xD010" for a base none of the ports has.
 std::string PortLabel(unsigned long base, const std::vector<KernelPort>& ports);
+
+// Ports at these bases as a kernel lists the ports of a machine that has them: parport0,
+// parport1, ... in the order given, each a plain SPP port that no driver holds. A simulated PC
+// describes its ports so.
+std::vector<KernelPort> KernelPortsAt(std::span<const std::uint16_t> bases);
 
 // The ports of the machine as the Port menu lists them below LPT-1 to LPT-3: those at other bases.
 std::vector<KernelPort> OtherPorts(const std::vector<KernelPort>& ports);

@@ -77,6 +77,7 @@ class SimulatedPC : public IoSpace {
   // The chip in the socket (settled: a cycle whose time is up has taken), or null.
   Chip* Socket();
   void SetBoardPresent(bool present) { board_.present = present; }
+  bool BoardPresent() const { return board_.present; }
   void UseDrawer(Drawer& drawer, std::function<int()> selectedType);
   // Plugs the board (and the LPT registers it answers on) into the port at base.
   void MoveBoard(std::uint16_t base) { options_.lptBase = base; }

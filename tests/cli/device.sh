@@ -67,6 +67,9 @@ check "empty socket, forced" 1 'Buffer Verify Error @ Address  0000\nData Read  
 check "other chip in socket" 0 'Signature Bytes Info For 89C55\nByte-1  = FF\nByte-2  = FF\nByte-3  = FF' '' $S --device 89c55 --socket 89c51 signature
 check "locked chip"          1 'Buffer Verify Error @ Address  0000\nData Read  =  FF\nProg Data   =  12' '' $S --device 89c4051 --locked verify a.hex
 check "locked chip rewritten" 0 'Programming/Verify OK'                    ''      $S --device 89c4051 write a.hex
+# With no chip in the socket, --locked has no chip to lock: the drawer's chip stays as it was.
+check "empty socket, locked" 1 "$noanswer2"                                ''      $S --device 89c4051 --empty-socket --locked verify a.hex
+check "drawer's chip unlocked" 0 'Verify OK'                               ''      $S --device 89c4051 verify a.hex
 
 # The signature guard before blank, read, verify and write, on chips of their own.
 G="--sim guard.st"

@@ -264,6 +264,25 @@ TEST(PortCheck, OtherPortsLeaveOutTheThreeStandardBases) {
   EXPECT_EQ(PortLabel(0xE800, m.Host().Parports()), "0xE800");
 }
 
+// A simulated PC's ports read as a kernel's list of the same ports does.
+TEST(KernelPortsAt, ListLikeTheKernelsListOfThoseBases) {
+  Machine m;
+  m.Port(0, "888", "PCSPP", "none", {});
+  m.Port(1, "53264", "PCSPP", "none", {});
+  const std::uint16_t bases[] = {0x378, 0xD010};
+  const std::vector<KernelPort> listed = m.Host().Parports();
+  const std::vector<KernelPort> described = KernelPortsAt(bases);
+  ASSERT_EQ(described.size(), listed.size());
+  for (std::size_t i = 0; i < listed.size(); ++i) {
+    EXPECT_EQ(described[i].Node(), listed[i].Node());
+    EXPECT_EQ(described[i].base, listed[i].base);
+    EXPECT_EQ(described[i].modes, listed[i].modes);
+    EXPECT_EQ(described[i].holder, listed[i].holder);
+    EXPECT_EQ(described[i].drivers, listed[i].drivers);
+  }
+  EXPECT_EQ(ResolvePort("/dev/parport1", described), 0xD010);
+}
+
 // A port another driver holds is refused before the claim, which would wait for as long as the
 // holder keeps it, and direct access does not take it behind the holder's back.
 TEST(PpdevHeldPort, IsRefusedWithoutOpeningAndWithoutDirectAccess) {

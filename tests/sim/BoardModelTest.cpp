@@ -56,8 +56,8 @@ TEST(Board, FloatingPortsAndOtherBases) {
   rig.pc.write(0x378, 0x80);
   EXPECT_EQ(rig.pc.Lines().mode, 0x81);  // idle, as ResetBoard left it on 0x278
   rig.port.SetPortBase(0x378);           // the board is not there: every status bit reads 1
-  Session s(rig, Parts()[1]);
-  EXPECT_EQ(s.ReadByte(0), 0x00);
+  PartOperation op(rig, Parts()[1]);
+  EXPECT_EQ(op.ReadByte(0), 0x00);
 }
 
 TEST(Board, DataOutputsDriveTheReadBackWhenNotReleased) {
@@ -84,8 +84,8 @@ TEST(Board, ProgrammingPulsesAndCyclesInTheEventList) {
   rig.pc.InsertChip(7);
   rig.pc.SetEventTracing(true);
   {
-    Session s(rig, Parts()[7]);
-    s.Program({{0x4001, 0x12}});
+    PartOperation op(rig, Parts()[7]);
+    op.Program({{0x4001, 0x12}});
   }
   EXPECT_EQ(rig.pc.EventTexts(EventKind::Cycle), (std::vector<std::string>{"cycle write 4001=12"}));
   std::vector<sim::BoardEvent> pulses;

@@ -30,17 +30,17 @@ TEST_P(EveryPart, EraseThenWriteThenReadBack) {
   std::vector<std::pair<int, int>> bytes;
   for (int a : ProbeAddresses(part)) bytes.push_back({a, (a * 37 + 11) & 0xFF});
   {
-    Session s(rig, part);
-    s.Erase();
-    s.Program(bytes);
+    PartOperation op(rig, part);
+    op.Erase();
+    op.Program(bytes);
   }
   const sim::Chip& chip = *rig.pc.Socket();
   std::vector<std::uint8_t> expected(part.size, 0xFF);
   for (const auto& [a, v] : bytes) expected[a] = static_cast<std::uint8_t>(v);
   EXPECT_EQ(chip.memory, expected);
 
-  Session s(rig, part);
-  for (const auto& [a, v] : bytes) EXPECT_EQ(s.ReadByte(a), v) << std::hex << a;
+  PartOperation op(rig, part);
+  for (const auto& [a, v] : bytes) EXPECT_EQ(op.ReadByte(a), v) << std::hex << a;
 }
 
 TEST_P(EveryPart, AWriteOnlyClearsBits) {
@@ -48,8 +48,8 @@ TEST_P(EveryPart, AWriteOnlyClearsBits) {
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0xF0}));
   {
-    Session s(rig, part);
-    s.Program({{0, 0x3C}});
+    PartOperation op(rig, part);
+    op.Program({{0, 0x3C}});
   }
   EXPECT_EQ(rig.pc.Socket()->memory[0], 0x30);
 }
@@ -70,21 +70,21 @@ TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
     rig.pc.InsertChip(part.type);
     rig.pc.SetEventTracing(true);
     {
-      Session s(rig, part);
+      PartOperation op(rig, part);
       const std::string what = c.what;
-      if (what != "no programming voltage") s.VoltageOn();
+      if (what != "no programming voltage") op.VoltageOn();
       if (what == "no programming voltage" && part.family == Family::S53) rig.board.SetAutoFeed();
-      s.At(0);
-      rig.board.SetMode(what == "read mode latched" ? s.ReadCode() : s.WriteCode());
+      op.At(0);
+      rig.board.SetMode(what == "read mode latched" ? op.ReadCode() : op.WriteCode());
       rig.board.SetData(0x00);
       rig.board.EnableDataOutputs(what != "data not driven");
       rig.board.ShiftOutLatches();
-      const bool selectIn = s.SelectInPulses() != (what == "other pulse line");
+      const bool selectIn = op.SelectInPulses() != (what == "other pulse line");
       selectIn ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
       if (what == "wait too short") {
         if (part.family == Family::WD) rig.port.Delay50us();
       } else {
-        (rig.port.*s.ByteWait())();
+        (rig.port.*op.ByteWait())();
       }
       rig.board.EnableDataOutputs(false);
       rig.board.ShiftOutLatches();
@@ -105,11 +105,11 @@ TEST_P(EveryPart, EraseNeedsItsFullPulseOrSettleTime) {
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0x00}));
   {
-    Session s(rig, part);
+    PartOperation op(rig, part);
     if (part.family == Family::WD) rig.board.ClearInit();
-    s.Mode(s.EraseCode());
-    s.VoltageOn();
-    if (s.SelectInPulses()) {
+    op.Mode(op.EraseCode());
+    op.VoltageOn();
+    if (op.SelectInPulses()) {
       rig.board.PulseSelectIn();
       for (int i = 0; i < 14; ++i) rig.port.Delay10ms();
     } else {
@@ -117,12 +117,12 @@ TEST_P(EveryPart, EraseNeedsItsFullPulseOrSettleTime) {
       rig.port.Delay2ms();
       rig.board.ClearStrobe();
     }
-    s.VoltageOff();
+    op.VoltageOff();
   }
   EXPECT_EQ(rig.pc.Socket()->memory[0], 0x00);
   {
-    Session s(rig, part);
-    s.Erase();
+    PartOperation op(rig, part);
+    op.Erase();
   }
   EXPECT_EQ(rig.pc.Socket()->memory[0], 0xFF);
 }
@@ -131,23 +131,23 @@ TEST_P(EveryPart, SignatureBytes) {
   const Part& part = GetParam();
   SimRig rig;
   rig.pc.InsertChip(part.type);
-  Session s(rig, part);
+  PartOperation op(rig, part);
   std::vector<std::uint8_t> read;
   switch (part.family) {
     case Family::C5x:
     case Family::S53:
       for (int a = 0x30; a < 0x30 + static_cast<int>(part.signature.size()); ++a) {
-        read.push_back(static_cast<std::uint8_t>(s.ReadByte(a, 0x06)));
+        read.push_back(static_cast<std::uint8_t>(op.ReadByte(a, 0x06)));
       }
       break;
     case Family::S5x:
     case Family::WD:
       for (int page = 0; page < 3; ++page) {
-        read.push_back(static_cast<std::uint8_t>(s.ReadByte(page << 8, 0x02)));
+        read.push_back(static_cast<std::uint8_t>(op.ReadByte(page << 8, 0x02)));
       }
       break;
     case Family::Pin20:
-      for (int i = 0; i < 2; ++i) read.push_back(static_cast<std::uint8_t>(s.ReadByte(i, 0x00)));
+      for (int i = 0; i < 2; ++i) read.push_back(static_cast<std::uint8_t>(op.ReadByte(i, 0x00)));
       break;
   }
   EXPECT_EQ(read, part.signature);
@@ -159,15 +159,15 @@ TEST_P(EveryPart, LockBit2HidesTheContentsAndEraseClearsIt) {
   sim::Chip& chip = rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0x12, 0x34}));
   chip.lockBits = sim::kChipLock2;
   {
-    Session s(rig, part);
-    EXPECT_EQ(s.ReadByte(0), sim::kLockedReadPattern);
+    PartOperation op(rig, part);
+    EXPECT_EQ(op.ReadByte(0), sim::kLockedReadPattern);
   }
   chip.lockBits = sim::kChipLock1;
   {
-    Session s(rig, part);
-    EXPECT_EQ(s.ReadByte(0), 0x12);
-    s.Program({{1, 0x00}});  // lock bit 1 stops further programming
-    s.Erase();
+    PartOperation op(rig, part);
+    EXPECT_EQ(op.ReadByte(0), 0x12);
+    op.Program({{1, 0x00}});  // lock bit 1 stops further programming
+    op.Erase();
   }
   EXPECT_EQ(rig.pc.Socket()->lockBits, 0);
   EXPECT_EQ(rig.pc.Socket()->memory[1], 0xFF);
@@ -178,8 +178,8 @@ TEST_P(EveryPart, CellsThatWillNotProgram) {
   SimRig rig;
   rig.pc.InsertChip(part.type).wontProgram = {1};
   {
-    Session s(rig, part);
-    s.Program({{0, 0x11}, {1, 0x22}, {2, 0x33}});
+    PartOperation op(rig, part);
+    op.Program({{0, 0x11}, {1, 0x22}, {2, 0x33}});
   }
   EXPECT_EQ(rig.pc.Socket()->memory[0], 0x11);
   EXPECT_EQ(rig.pc.Socket()->memory[1], 0xFF);
@@ -205,26 +205,26 @@ TEST(LockBits, PulsedOneByOneOrAsADataByte) {
     SimRig rig;
     rig.pc.InsertChip(c.type);
     {
-      Session s(rig, part);
+      PartOperation op(rig, part);
       if (part.family == Family::WD) rig.board.ClearInit();
-      s.VoltageOn();
+      op.VoltageOn();
       for (int code : c.codes) {
-        s.Mode(code);
+        op.Mode(code);
         if (part.family == Family::WD) {
           rig.board.SetStrobe();
           rig.port.Delay100us();
           rig.board.ClearStrobe();
         } else {
           part.family == Family::S5x ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
-          (rig.port.*s.ByteWait())();
+          (rig.port.*op.ByteWait())();
         }
       }
-      s.VoltageOff();
+      op.VoltageOff();
     }
     EXPECT_EQ(rig.pc.Socket()->lockBits, c.lockBits) << part.name;
     if (c.lockRead >= 0) {
-      Session s(rig, part);
-      EXPECT_EQ(s.ReadByte(0x200, 0x3A), c.lockRead) << part.name;
+      PartOperation op(rig, part);
+      EXPECT_EQ(op.ReadByte(0x200, 0x3A), c.lockRead) << part.name;
     }
   }
 }
@@ -256,10 +256,10 @@ TEST(LockBits, APulseWithoutItsConditionsDoesNotTake) {
     rig.pc.InsertChip(c.type);
     rig.pc.SetEventTracing(true);
     {
-      Session s(rig, part);
+      PartOperation op(rig, part);
       if (c.initLow) rig.board.ClearInit();
-      if (c.voltage) s.VoltageOn();
-      s.Mode(0x1E);  // lock bit 2 on the 40-pin parts, lock bit 1 on the 20-pin parts
+      if (c.voltage) op.VoltageOn();
+      op.Mode(0x1E);  // lock bit 2 on the 40-pin parts, lock bit 1 on the 20-pin parts
       switch (c.pulse) {
         case Pulse::Strobe2ms:
           rig.board.PulseStrobe();
@@ -279,7 +279,7 @@ TEST(LockBits, APulseWithoutItsConditionsDoesNotTake) {
           rig.board.ClearStrobe();
           break;
       }
-      s.Mode(0x00);
+      op.Mode(0x00);
     }
     EXPECT_EQ(rig.pc.Socket()->lockBits, 0) << c.what;
     const auto cycles = rig.pc.EventTexts(EventKind::Cycle);
@@ -306,24 +306,24 @@ TEST(LockBits, AT89S53TakesFuseAndLockBitsAsDataBytes) {
     SimRig rig;
     rig.pc.InsertChip(5);
     {
-      Session s(rig, part);
+      PartOperation op(rig, part);
       rig.board.EnableDataOutputs(true);
       rig.board.SetData(c.fuseByte);
-      s.Mode(0x4E);
+      op.Mode(0x4E);
       rig.board.SetStrobe();
       rig.port.Delay10ms();
       rig.board.ClearStrobe();
       rig.board.SetData(c.lockByte);
-      s.Mode(0x36);
+      op.Mode(0x36);
       rig.board.PulseStrobe();
       rig.port.Delay2ms();
       rig.board.EnableDataOutputs(false);
     }
     EXPECT_EQ(rig.pc.Socket()->lockBits, c.lockBits);
     EXPECT_EQ(rig.pc.Socket()->ispFuse, c.isp);
-    Session s(rig, part);
-    EXPECT_EQ(s.ReadByte(0x31, 0x1E), c.lockRead);
-    EXPECT_EQ(s.ReadByte(0x31, 0x5E), c.fuseRead);
+    PartOperation op(rig, part);
+    EXPECT_EQ(op.ReadByte(0x31, 0x1E), c.lockRead);
+    EXPECT_EQ(op.ReadByte(0x31, 0x5E), c.fuseRead);
   }
 }
 
@@ -346,9 +346,9 @@ TEST(AddressForms, EachPartAnswersOnlyToItsOwnWiring) {
     for (int a = 0; a < part.size; ++a) contents[a] = static_cast<std::uint8_t>(a >> 8);
     SimRig rig;
     rig.pc.InsertChip(sim::Chip::WithContents(c.type, contents));
-    Session s(rig, part);
+    PartOperation op(rig, part);
     rig.board.SetAddress(c.low, c.high);
-    rig.board.LatchMode(s.ReadCode());
+    rig.board.LatchMode(op.ReadCode());
     rig.board.ShiftInData();
     EXPECT_EQ(rig.board.ReadBack(), c.answer < 0 ? 0xFF : c.answer)
         << part.name << " " << std::hex << c.high;
@@ -362,17 +362,17 @@ TEST(TwentyPin, CounterStepsWrapsAndRestartsWithEachOperation) {
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(9, contents));
   {
-    Session s(rig, part);
-    EXPECT_EQ(s.ReadByte(5), contents[5]);
+    PartOperation op(rig, part);
+    EXPECT_EQ(op.ReadByte(5), contents[5]);
     EXPECT_EQ(rig.pc.AddressCounter(), 5u);
-    for (int i = 5; i < part.size; ++i) s.Step();
+    for (int i = 5; i < part.size; ++i) op.Step();
     EXPECT_EQ(rig.pc.AddressCounter(), 0u);
     rig.board.ReadDataByte();
     EXPECT_EQ(rig.board.ReadBack(), contents[0]);
   }
-  Session s(rig, part);
+  PartOperation op(rig, part);
   EXPECT_EQ(rig.pc.AddressCounter(), 0u);
-  EXPECT_EQ(s.ReadByte(0), contents[0]);
+  EXPECT_EQ(op.ReadByte(0), contents[0]);
 }
 
 TEST(TwentyPin, DataTravelsBitReversedAndNeedsAddressHighFEAtTheStart) {
@@ -380,8 +380,8 @@ TEST(TwentyPin, DataTravelsBitReversedAndNeedsAddressHighFEAtTheStart) {
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(11, {0x01, 0x35}));
   {
-    Session s(rig, part);
-    EXPECT_EQ(s.ReadByte(0), 0x01);
+    PartOperation op(rig, part);
+    EXPECT_EQ(op.ReadByte(0), 0x01);
     rig.board.ShiftInData();  // without the reversal
     EXPECT_EQ(rig.board.ReadBack(), 0x80);
   }
@@ -421,8 +421,8 @@ TEST(Faults, WhatTheReadBackLineDeliversWithoutABoardOrAChip) {
       rig.pc.InsertChip(sim::Chip::WithContents(c.socketType, contents));
     }
     rig.pc.SetBoardPresent(c.board);
-    Session s(rig, Parts()[c.readAs]);
-    EXPECT_EQ(s.ReadByte(0), c.expected) << c.what;
+    PartOperation op(rig, Parts()[c.readAs]);
+    EXPECT_EQ(op.ReadByte(0), c.expected) << c.what;
   }
 }
 
@@ -430,9 +430,9 @@ TEST(Faults, AnotherPartInTheSocketIsNotProgrammed) {
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(3, {0x00}));  // an AT89S51, programmed as an AT89C51
   {
-    Session s(rig, Parts()[0]);
-    s.Erase();
-    s.Program({{0, 0x55}});
+    PartOperation op(rig, Parts()[0]);
+    op.Erase();
+    op.Program({{0, 0x55}});
   }
   EXPECT_EQ(rig.pc.Socket()->memory[0], 0x00);
 }

@@ -126,22 +126,22 @@ TEST(Drawer, TheSocketHoldsTheSelectedTypeFromEachOperationsStart) {
   rig.pc.UseDrawer(drawer, [&] { return selected; });
   EXPECT_EQ(rig.pc.Socket(), &drawer.chip(0));
   {
-    Session s(rig, Parts()[0]);
-    EXPECT_EQ(s.ReadByte(0), 0x12);
+    PartOperation op(rig, Parts()[0]);
+    EXPECT_EQ(op.ReadByte(0), 0x12);
     selected = 12;  // a change during an operation waits for the next one
-    EXPECT_EQ(s.ReadByte(0), 0x12);
+    EXPECT_EQ(op.ReadByte(0), 0x12);
   }
   {
-    Session s(rig, Parts()[12]);
+    PartOperation op(rig, Parts()[12]);
     EXPECT_EQ(rig.pc.Socket(), &drawer.chip(12));
-    s.Program({{0, 0x42}});
+    op.Program({{0, 0x42}});
   }
   EXPECT_EQ(drawer.chip(12).memory[0], 0x42);
   selected = sim::kChipTypeCount;
   {
-    Session s(rig, Parts()[12]);
+    PartOperation op(rig, Parts()[12]);
     EXPECT_EQ(rig.pc.Socket(), nullptr);
-    EXPECT_EQ(s.ReadByte(0), 0xFF);
+    EXPECT_EQ(op.ReadByte(0), 0xFF);
   }
 }
 

@@ -1,5 +1,5 @@
 // A program's-eye view of the simulated PC for the tests: the link's Port and Board on top of it,
-// and a session that drives the chip in the socket through the board primitives.
+// and one operation at a time that drives the chip in the socket through the board primitives.
 #pragma once
 
 #include <cstdint>
@@ -53,9 +53,9 @@ struct SimRig {
 };
 
 // One operation on the part in the socket, from BeginOperation to ResetBoard.
-class Session {
+class PartOperation {
  public:
-  Session(SimRig& rig, const Part& part) : r_(rig), b_(rig.board), p_(part) {
+  PartOperation(SimRig& rig, const Part& part) : r_(rig), b_(rig.board), p_(part) {
     b_.EnableDataOutputs(false);
     if (Pin20()) b_.SetAddressHigh(0xFE);
     b_.BeginOperation();
@@ -64,7 +64,7 @@ class Session {
       b_.ClearAutoFeed();
     }
   }
-  ~Session() { b_.ResetBoard(); }
+  ~PartOperation() { b_.ResetBoard(); }
 
   bool Pin20() const { return p_.family == Family::Pin20; }
   bool SelectInPulses() const { return p_.family == Family::S5x || p_.family == Family::WD; }

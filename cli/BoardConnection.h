@@ -1,5 +1,6 @@
-// What a device command runs on: the simulated PC (its chips kept in a state file) or a real
-// parallel port. The session chooses the I/O space and hands it to a Programmer for one command.
+// The programmer board as one device command reaches it: a Programmer on a real parallel port or
+// on the simulated PC (its chips kept in a state file), opened for the command and finished after
+// it.
 #pragma once
 
 #include <functional>
@@ -12,19 +13,19 @@
 
 namespace kaldo::cli {
 
-class DeviceSession {
+class BoardConnection {
  public:
   // putAway runs after the programmer has closed (the simulated PC's trace and state file).
-  explicit DeviceSession(std::unique_ptr<IoSpace> io, std::function<void()> putAway = {});
+  explicit BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway = {});
 
-  Programmer& Device() { return programmer_; }
+  kaldo::Programmer& Programmer() { return programmer_; }
   // After the command, also one that raised: the programmer closes (the timer is put back), then
   // the trace file is completed and the simulated chips, as far as they were written, go back to
   // their state file. Raises on a failed close or save.
   void Finish();
 
  private:
-  Programmer programmer_;
+  kaldo::Programmer programmer_;
   std::function<void()> putAway_;
 };
 
@@ -35,7 +36,7 @@ void CheckDeviceOptions(const CliOptions& options);
 // Checks the options as above and finds the port of --port (in host's list of ports, or the
 // simulated PC's); the start-up steps of the window (timer set-up, board reset) have run when it
 // returns. The programmer's commands stop when `stop` is raised.
-std::unique_ptr<DeviceSession> OpenDeviceSession(const CliOptions& options, StopFlag& stop,
-                                                 const HostSystem& host);
+std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& options, StopFlag& stop,
+                                                     const HostSystem& host);
 
 }  // namespace kaldo::cli

@@ -1,0 +1,122 @@
+#include "cli/BoardConnection.h"
+
+#include <exception>
+#include <iostream>
+
+#include "core/Convert.h"
+#include "link/Backend.h"
+#include "sim/SimulatedBench.h"
+
+namespace kaldo::cli {
+
+namespace {
+
+// The state file is held from loading the chips to saving them; another kaldo-cli on the same
+// file waits its turn, or until a signal stops it. One that cannot be taken as it is stays as it
+// is until the user decides.
+sim::DrawerFileOptions StateFileOptions(const CliOptions& o, const StopFlag& stop) {
+  sim::DrawerFileOptions options;
+  options.stop = &stop;
+  options.freshChips = o.SimReset;
+  options.remedy = "Run again with --sim-reset to start from fresh chips, or delete the file";
+  options.onLongWait = [path = PrintableText(o.SimState)] {
+    std::cerr << "kaldo-cli: waiting for '" << path << "', which another program is using\n";
+  };
+  return options;
+}
+
+// The simulated PC with the chips of the state file, the faults of the command line given to the
+// chip in the socket itself (a lock is kept in the file until the chip is erased).
+std::unique_ptr<sim::SimulatedBench> OpenSimulatedBench(const CliOptions& o, const StopFlag& stop) {
+  sim::SocketContents contents;
+  contents.chipType = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
+  contents.empty = o.EmptySocket;
+  contents.boardPresent = !o.NoBoard;
+  contents.stuckCells.insert(o.StuckCells.begin(), o.StuckCells.end());
+  contents.locked = o.Locked;
+  std::unique_ptr<sim::SimulatedBench> bench;
+  try {
+    bench = std::make_unique<sim::SimulatedBench>(
+        o.SimState, StateFileOptions(o, stop), [type = o.DeviceType] { return type; }, o.TraceFile);
+  } catch (const InOutError& e) {
+    throw e.About(o.SimState, "opening");
+  }
+  bench->PutInSocket(contents);
+  return bench;
+}
+
+// The base of --port: on the simulated PC one of its own ports (LPT1 unless given), on the real
+// one whichever the kernel's list names. A test tree is only read: its ports are never touched.
+std::uint16_t ChosenBase(const CliOptions& o, const HostSystem& host) {
+  if (!o.SimState.empty()) {
+    if (o.PortName.empty()) return sim::kMainBoardLpt;
+    const std::vector<KernelPort> ports = KernelPortsAt(sim::kSimulatedLpts);
+    const std::uint16_t base = ResolvePort(o.PortName, ports);
+    if (FindPortAt(ports, base) == nullptr) {
+      std::string known;
+      for (const KernelPort& p : ports)
+        known += (known.empty() ? "" : ", ") + PortLabel(p.base, ports);
+      throw UsageError("the simulated PC has no port at " + IoAddressText(base) + " (it has " +
+                       known + ")");
+    }
+    return base;
+  }
+  const std::uint16_t base = ResolvePort(o.PortName, host.Parports());
+  if (!host.Root().empty())
+    throw Error("The ports are read from the test tree " + host.Root() +
+                " (KALDO_SYSTEM_ROOT): no real port is touched");
+  return base;
+}
+
+}  // namespace
+
+void CheckDeviceOptions(const CliOptions& o) {
+  const bool simulated = !o.SimState.empty();
+  if (!simulated && !o.RealPort)
+    throw UsageError("a device command needs --sim STATE or --port PORT");
+  if (!simulated && (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
+                     !o.StuckCells.empty() || o.Locked))
+    throw UsageError("--trace and the simulator faults need --sim");
+  if (!simulated && o.SimReset) throw UsageError("--sim-reset needs --sim");
+  CheckProgramBits(o);
+}
+
+BoardConnection::BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway)
+    : programmer_(std::move(io)), putAway_(std::move(putAway)) {}
+
+void BoardConnection::Finish() {
+  std::exception_ptr closeFailed;
+  try {
+    programmer_.Close();
+  } catch (...) {
+    closeFailed = std::current_exception();
+  }
+  if (putAway_) putAway_();
+  if (closeFailed) std::rethrow_exception(closeFailed);
+}
+
+std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFlag& stop,
+                                                     const HostSystem& host) {
+  CheckDeviceOptions(o);
+  std::unique_ptr<BoardConnection> connection;
+  const std::uint16_t base = ChosenBase(o, host);
+  if (!o.SimState.empty()) {
+    std::unique_ptr<sim::SimulatedBench> bench = OpenSimulatedBench(o, stop);
+    sim::SimulatedBench* putAway = bench.get();
+    connection = std::make_unique<BoardConnection>(std::move(bench), [putAway, name = o.SimState] {
+      try {
+        putAway->PutAway();
+      } catch (const InOutError& e) {
+        throw e.About(name, "writing");
+      }
+    });
+  } else {
+    connection = std::make_unique<BoardConnection>(std::make_unique<HardwareIoSpace>(base));
+  }
+  connection->Programmer().SetPort(base);
+  connection->Programmer().UseStopFlag(stop);
+  connection->Programmer().Open();
+  return connection;
+}
+
+}  // namespace kaldo::cli

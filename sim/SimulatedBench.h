@@ -1,0 +1,92 @@
+// The simulated PC as a front end runs it: the chips of a drawer file, the programmer board on one
+// of the PC's ports, in its socket whatever the front end puts there, and, when a trace file is
+// named, every port access written to that file as it happens.
+//
+//   SimulatedBench bench(path, options, [&] { return selectedType; });
+//   bench.PutInSocket(contents);                          // from the next operation on
+//   ... the program's operations on `bench`, an IoSpace ...
+//   bench.PutAway();                                      // chips saved, trace completed
+//
+// The PC has two parallel ports (kSimulatedLpts); the board starts on LPT1 and follows the port
+// the program selects, and stays where it is when a port the PC lacks is chosen (nothing answers
+// there). The socket starts with the drawer's chip of the selected type.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "link/IoSpace.h"
+#include "sim/Drawer.h"
+#include "sim/DrawerFile.h"
+#include "sim/SimulatedPC.h"
+
+namespace kaldo::sim {
+
+// What the socket holds, and the board's own faults.
+struct SocketContents {
+  static constexpr int kSelectedType = -1;
+
+  // The drawer's chip of this type; kSelectedType: of the type the program selects, taken anew
+  // at the start of each operation.
+  int chipType = kSelectedType;
+  bool empty = false;        // no chip at all
+  bool boardPresent = true;  // false: no board on the port, whatever the socket holds
+  // Faults of every chip the socket may hold: cells that will not program, and lock bits 1 to 3
+  // programmed.
+  std::set<std::uint16_t> stuckCells;
+  bool locked = false;
+  // A spare is a copy of the drawer's chips made when the contents are put in the socket: neither
+  // its faults nor what the program does to it go back to the drawer. Otherwise the drawer's own
+  // chip takes the faults; its lock bits are then kept in the drawer's file until it is erased,
+  // while cells that will not program are never written there.
+  bool spare = false;
+
+  bool operator==(const SocketContents&) const = default;
+};
+
+class SimulatedBench : public IoSpace {
+ public:
+  using SelectedType = std::function<int()>;
+
+  // Takes the drawer file and loads its chips (raising DrawerFile's errors), then creates the
+  // trace file when one is named (raising an InOutError about it). selectedType tells the type
+  // the program selects; whatever it reads must outlive the bench.
+  SimulatedBench(const std::string& drawerFile, const DrawerFileOptions& options,
+                 SelectedType selectedType, const std::string& traceFile = {});
+  ~SimulatedBench() override;
+  SimulatedBench(const SimulatedBench&) = delete;
+  SimulatedBench& operator=(const SimulatedBench&) = delete;
+
+  void write(std::uint16_t port, std::uint8_t value) override;
+  std::uint8_t read(std::uint16_t port) override;
+  // Moves the board to base when it is one of the PC's own ports.
+  void selectLpt(std::uint16_t base) override;
+
+  // From the next operation on (not while one runs).
+  void PutInSocket(const SocketContents& contents);
+  const SocketContents& InSocket() const { return inSocket_; }
+
+  // Saves the chips to the drawer file, then completes the trace file: a trace that cannot be
+  // written costs the chips nothing. Raises the trace's failure, or else the save's.
+  void PutAway();
+
+  SimulatedPC& Pc() { return pc_; }
+  const SimulatedPC& Pc() const { return pc_; }
+  Drawer& ChipDrawer() { return drawer_; }
+
+ private:
+  class TraceFile;
+
+  DrawerFile chips_;
+  Drawer& drawer_;
+  Drawer spares_;
+  SelectedType selectedType_;
+  SimulatedPC pc_;
+  SocketContents inSocket_;
+  std::unique_ptr<TraceFile> trace_;
+};
+
+}  // namespace kaldo::sim

@@ -1,0 +1,127 @@
+#include "sim/SimulatedBench.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <sstream>
+
+#include "link/Board.h"
+#include "link/Port.h"
+#include "tests/core/TempFolder.h"
+
+namespace kaldo::test {
+namespace {
+
+using sim::SimulatedBench;
+using sim::SocketContents;
+
+constexpr int kC2051 = 11;
+constexpr int kC4051 = 12;
+constexpr int kS52 = 4;
+constexpr int kAllLocked = sim::kChipLock1 | sim::kChipLock2 | sim::kChipLock3;
+
+// One operation's start and end on the bench, as a program's routine brackets it.
+void RunOperation(SimulatedBench& bench, std::uint16_t base = sim::kMainBoardLpt) {
+  Port port(bench);
+  port.SetPortBase(base);
+  Board board(port);
+  board.ResetBoard();
+  board.BeginOperation();
+  board.ResetBoard();
+}
+
+struct SocketCase {
+  const char* name;
+  std::function<void(SocketContents&)> contents;  // from the default contents
+  int typeInSocket;                               // with the 89C2051 selected; -1: none
+  bool spare;                                     // the socket holds a copy, not the drawer's chip
+  bool followsSelection;  // at the next operation's start (none begins without a board)
+  bool locked;
+  std::set<std::uint16_t> stuck;
+  bool lockKept;  // the drawer's file keeps the 89C2051's lock bits
+};
+
+class SocketContentsTest : public testing::TestWithParam<SocketCase> {};
+
+TEST_P(SocketContentsTest, DecideTheChipItsFaultsAndWhatTheDrawerKeeps) {
+  const SocketCase& c = GetParam();
+  TempFolder folder;
+  const std::string file = folder / "chips";
+  int selected = kC2051;
+  {
+    SimulatedBench bench(file, {}, [&] { return selected; });
+    SocketContents contents;
+    if (c.contents) c.contents(contents);
+    bench.PutInSocket(contents);
+    EXPECT_EQ(bench.Pc().BoardPresent(), contents.boardPresent);
+    sim::Chip* chip = bench.Pc().Socket();
+    if (c.typeInSocket < 0) {
+      EXPECT_EQ(chip, nullptr);
+    } else {
+      ASSERT_NE(chip, nullptr);
+      EXPECT_EQ(chip->type, c.typeInSocket);
+      EXPECT_EQ(chip == &bench.ChipDrawer().chip(c.typeInSocket), !c.spare);
+      EXPECT_EQ(chip->lockBits, c.locked ? kAllLocked : 0);
+      EXPECT_EQ(chip->wontProgram, c.stuck);
+      chip->memory[0] = 0x00;  // what the program leaves in it
+    }
+    selected = kC4051;
+    RunOperation(bench);
+    chip = bench.Pc().Socket();
+    if (c.followsSelection) {
+      ASSERT_NE(chip, nullptr);
+      EXPECT_EQ(chip->type, kC4051);
+      EXPECT_EQ(chip->lockBits, c.locked ? kAllLocked : 0);
+      EXPECT_EQ(chip->wontProgram, c.stuck);
+    } else {
+      EXPECT_EQ(chip ? chip->type : -1, c.typeInSocket);
+    }
+    bench.PutAway();
+  }
+  sim::DrawerFile kept(file, {});
+  for (int type : {kC2051, kC4051, kS52}) {
+    SCOPED_TRACE(type);
+    const sim::Chip& chip = kept.drawer().chip(type);
+    const bool wasInSocket = type == c.typeInSocket && !c.spare;
+    EXPECT_EQ(chip.memory[0], wasInSocket ? 0x00 : 0xFF);
+    EXPECT_EQ(chip.lockBits, type == kC2051 && c.lockKept ? kAllLocked : 0);
+  }
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(
+    Bench, SocketContentsTest,
+    testing::Values(
+        //         name                 contents                                                 type    spare  follows locked stuck   kept
+        SocketCase{"SelectedChip",      {},                                                      kC2051, false, true,  false, {},     false},
+        SocketCase{"OtherChip",         [](SocketContents& s) { s.chipType = kS52; },            kS52,   false, false, false, {},     false},
+        SocketCase{"NoBoard",           [](SocketContents& s) { s.boardPresent = false; },       kC2051, false, false, false, {},     false},
+        SocketCase{"EmptyLocksNoChip",  [](SocketContents& s) { s.empty = s.locked = true; },    -1,     false, false, false, {},     false},
+        SocketCase{"StuckSpare",        [](SocketContents& s) { s.stuckCells = {0x10}; s.spare = true; },
+                                                                                                 kC2051, true,  true,  false, {0x10}, false},
+        SocketCase{"LockedSpare",       [](SocketContents& s) { s.locked = s.spare = true; },    kC2051, true,  true,  true,  {},     false},
+        SocketCase{"LockedDrawerChip",  [](SocketContents& s) { s.chipType = kC2051; s.locked = true; },
+                                                                                                 kC2051, false, false, true,  {},     true},
+        SocketCase{"StuckDrawerChip",   [](SocketContents& s) { s.chipType = kC2051; s.stuckCells = {2, 3}; },
+                                                                                                 kC2051, false, false, false, {2, 3}, false}),
+    [](const testing::TestParamInfo<SocketCase>& param) { return std::string(param.param.name); });
+// clang-format on
+
+TEST(SimulatedBench, TracesEveryAccessToItsFileAndFollowsThePortsItHas) {
+  TempFolder folder;
+  SimulatedBench bench(
+      folder / "chips", {}, [] { return kC2051; }, folder / "trace");
+  bench.Pc().SetTracing(true);
+  RunOperation(bench, sim::kCardLpt);
+  EXPECT_EQ(bench.Pc().BoardBase(), sim::kCardLpt);
+  bench.selectLpt(0x278);  // none of the PC's: the board stays
+  EXPECT_EQ(bench.Pc().BoardBase(), sim::kCardLpt);
+  std::ostringstream expected;
+  bench.Pc().WriteTrace(expected);
+  ASSERT_FALSE(expected.str().empty());
+  bench.PutAway();
+  EXPECT_EQ(ReadBytes(folder / "trace"), expected.str());
+}
+
+}  // namespace
+}  // namespace kaldo::test
