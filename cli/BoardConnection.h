@@ -39,4 +39,24 @@ void CheckDeviceOptions(const CliOptions& options);
 std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& options, StopFlag& stop,
                                                      const HostSystem& host);
 
+// Opens the connection, runs work(programmer) and finishes the connection whatever ends the work
+// (when both fail, the work's error is the one raised). Returns what the work returns.
+template <typename Work>
+auto OnBoard(const CliOptions& options, StopFlag& stop, const HostSystem& host, Work work) {
+  const std::unique_ptr<BoardConnection> connection = OpenBoardConnection(options, stop, host);
+  decltype(work(connection->Programmer())) result;
+  try {
+    result = work(connection->Programmer());
+  } catch (...) {
+    try {
+      connection->Finish();
+    } catch (...) {
+      // The work's own error is the one to report.
+    }
+    throw;
+  }
+  connection->Finish();
+  return result;
+}
+
 }  // namespace kaldo::cli

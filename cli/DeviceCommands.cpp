@@ -64,22 +64,15 @@ void ThrowIfStopped(const StopFlag& stop) {
 // chips saved before it is reported. Raises StoppedError when a stop was requested, even one too
 // late to stop anything.
 std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, StopFlag& stop) {
-  std::unique_ptr<BoardConnection> connection = OpenBoardConnection(c.Options, stop, c.Host);
-  std::optional<CommandOutcome> outcome;
-  try {
-    if (command == DeviceCommand::Signature || PassesSignatureGuard(c, connection->Programmer())) {
-      TerminalProgress progress(c.Err, CommandInfo(command).BusyText && StderrIsTerminal(c));
-      outcome = connection->Programmer().Run(command, DeviceJob::Of(c.State), &progress);
-    }
-  } catch (...) {
-    try {
-      connection->Finish();
-    } catch (...) {
-      // The command's own error is the one to report.
-    }
-    throw;
-  }
-  connection->Finish();
+  const std::optional<CommandOutcome> outcome =
+      OnBoard(c.Options, stop, c.Host, [&](Programmer& programmer) {
+        std::optional<CommandOutcome> ran;
+        if (command == DeviceCommand::Signature || PassesSignatureGuard(c, programmer)) {
+          TerminalProgress progress(c.Err, CommandInfo(command).BusyText && StderrIsTerminal(c));
+          ran = programmer.Run(command, DeviceJob::Of(c.State), &progress);
+        }
+        return ran;
+      });
   ThrowIfStopped(stop);
   return outcome;
 }

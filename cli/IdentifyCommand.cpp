@@ -1,6 +1,6 @@
 // identify: which chip sits in the socket, whatever --device says.
+#include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
-#include "cli/DeviceSession.h"
 #include "core/StopFlag.h"
 
 namespace kaldo::cli {
@@ -11,23 +11,11 @@ void ThrowIfStopped(const StopFlag& stop) {
   if (stop.Requested()) throw StoppedError(stop.Signal());
 }
 
-// The identification on an open session; the session is finished (board reset, timer put back,
-// trace completed, chips saved) whatever ends it.
+// The identification; the board connection is finished (board reset, timer put back, trace
+// completed, chips saved) whatever ends it.
 ChipIdentity IdentifyOnDevice(CliContext& c, StopFlag& stop) {
-  std::unique_ptr<DeviceSession> session = OpenDeviceSession(c.Options, stop, c.Host);
-  ChipIdentity identity;
-  try {
-    identity = session->Device().Identify();
-  } catch (...) {
-    try {
-      session->Finish();
-    } catch (...) {
-      // The identification's own error is the one to report.
-    }
-    throw;
-  }
-  session->Finish();
-  return identity;
+  return OnBoard(c.Options, stop, c.Host,
+                 [](Programmer& programmer) { return programmer.Identify(); });
 }
 
 }  // namespace
