@@ -8,6 +8,7 @@
 
 #include "core/Errors.h"
 #include "core/HexFile.h"
+#include "fuzz/LoadOutcomeCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kaldo::ProgramState s;
@@ -18,11 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } catch (const kaldo::Error&) {
     return 0;
   }
-  const std::string_view r = outcome.Text;
-  if (outcome.Loaded() != (outcome.Line == 0)) std::abort();
-  if (!outcome.Detail.empty() && r != kaldo::kInvalidHexFormat) std::abort();
-  if (r != kaldo::kResultOK && r != kaldo::kInvalidHexFormat && r != kaldo::kDataChecksumError &&
-      r != kaldo::kAddressOutOfRange)
-    std::abort();
+  kaldo::fuzz::CheckLoadOutcome(outcome);
   return 0;
 }
