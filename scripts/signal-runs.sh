@@ -11,6 +11,7 @@ CLI=$(realpath "$1")
 RUNS=${2:-200}
 WORK=$(mktemp -d)
 trap 'rm -rf "$WORK"' EXIT
+. "$(dirname "$0")/../tests/cli/trace-ends-idle.sh"
 cd "$WORK"
 
 # A whole AT89C2051 image, no byte of it blank.
@@ -26,25 +27,7 @@ awk 'BEGIN {
 # The board idle at the end of the trace; a trace without a write: the board was never touched.
 ends_idle() {
   [ -s trace ] && grep -q ' W ' <(head -c 100000 trace) || return 0
-  { head -n 20000 trace; echo "--"; tail -c 30000000 trace | tail -n +2; } | awk '
-    function hex(s, i, v) {
-      for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1
-      return v
-    }
-    $0 == "--" { tail = 1; next }
-    !tail && $2 == "R" && $3 == "0061" && found61 == "" { found61 = $4 }
-    !tail && $2 == "R" && $3 == "0042" && status == "" { status = hex($4) }
-    !tail { next }
-    $2 == "W" && $3 == "037A" { control = $4 }
-    $2 == "W" && $3 == "0378" { data[n++] = hex($4) }
-    $2 == "W" { last[m++] = $3 " " $4 }
-    END {
-      mode = 0
-      for (i = 0; i < 8; i++) mode = mode * 2 + int(data[n - 26 + 3 * i] / 64) % 2
-      want = sprintf("0061 %s|0043 %02X|0042 00|0042 00", found61, status % 64 + 128)
-      got = last[m - 4] "|" last[m - 3] "|" last[m - 2] "|" last[m - 1]
-      if (control != "07" || mode != 129 || int(data[n - 1] / 4) % 2 != 1 || got != want) exit 1
-    }'
+  trace_ends_idle trace >/dev/null
 }
 
 signals=(INT TERM HUP QUIT)

@@ -1,6 +1,7 @@
 # kaldo-cli stopped by a signal in the middle of a write: the routine stops, the board is reset,
 # the timer put back, the trace completed and the chips saved; exit status 128 + the signal.
 . "$(dirname "$0")/lib.sh"
+. "$(dirname "$0")/trace-ends-idle.sh"
 cd "$WORK"
 
 fail() { echo "FAIL $1"; failures=$((failures + 1)); }
@@ -14,31 +15,6 @@ awk 'BEGIN {
   }
   printf ":00000001FF\r\n"
 }' >big.hex
-
-# The end of a trace: the board idle (control register 7; the last shift-out latched mode 0x81 and
-# released the data outputs), then the timer and port 0x61 as the start found them.
-trace_ends_idle() {
-  awk '
-    function hex(s, i, v) {
-      for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1
-      return v
-    }
-    $2 == "R" && $3 == "0061" && found61 == "" { found61 = $4 }
-    $2 == "R" && $3 == "0042" && status == "" { status = hex($4) }
-    $2 == "W" && $3 == "037A" { control = $4 }
-    $2 == "W" && $3 == "0378" { data[n++] = hex($4) }
-    $2 == "W" { last[m++] = $3 " " $4 }
-    END {
-      mode = 0
-      for (i = 0; i < 8; i++) mode = mode * 2 + int(data[n - 26 + 3 * i] / 64) % 2
-      want = sprintf("0061 %s|0043 %02X|0042 00|0042 00", found61, status % 64 + 128)
-      got = last[m - 4] "|" last[m - 3] "|" last[m - 2] "|" last[m - 1]
-      if (control != "07") { print "control register " control; exit 1 }
-      if (mode != 129) { printf "mode latched %02X\n", mode; exit 1 }
-      if (int(data[n - 1] / 4) % 2 != 1) { printf "data outputs driven: %02X\n", data[n - 1]; exit 1 }
-      if (got != want) { print "timer left " got ", found " want; exit 1 }
-    }' "$1"
-}
 
 # Starts kaldo-cli in the background as a user's shell would: a background job of a script starts
 # with SIGINT and SIGQUIT ignored, and the program leaves a signal ignored that was ignored when it
