@@ -4,6 +4,7 @@
 #include <iostream>
 
 #include "core/Convert.h"
+#include "core/DeviceTable.h"
 #include "link/Backend.h"
 #include "sim/SimulatedBench.h"
 
@@ -34,6 +35,8 @@ std::unique_ptr<sim::SimulatedBench> OpenSimulatedBench(const CliOptions& o, con
   contents.boardPresent = !o.NoBoard;
   contents.stuckCells.insert(o.StuckCells.begin(), o.StuckCells.end());
   contents.locked = o.Locked;
+  if (!o.SimSupply.empty()) contents.supply = sim::ParseSupply(o.SimSupply, FindDeviceType);
+  contents.supplied = o.SimSupplied;
   std::unique_ptr<sim::SimulatedBench> bench;
   try {
     bench = std::make_unique<sim::SimulatedBench>(
@@ -74,10 +77,13 @@ void CheckDeviceOptions(const CliOptions& o) {
   const bool simulated = !o.SimState.empty();
   if (!simulated && !o.RealPort)
     throw UsageError("a device command needs --sim STATE or --port PORT");
-  if (!simulated && (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
-                     !o.StuckCells.empty() || o.Locked))
+  if (!simulated &&
+      (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
+       !o.StuckCells.empty() || o.Locked || !o.SimSupply.empty() || o.SimSupplied > 0))
     throw UsageError("--trace and the simulator faults need --sim");
   if (!simulated && o.SimReset) throw UsageError("--sim-reset needs --sim");
+  if (!o.SimSupply.empty() && o.SimSupplied > 0)
+    throw UsageError("--sim-supply and --sim-supplied exclude each other");
   CheckProgramBits(o);
 }
 

@@ -74,6 +74,8 @@ const OptionScope kOptionScopes[] = {
     {"--socket", "blank read write verify signature identify"},
     {"--stuck", "write"},  // only programming meets a cell that will not program
     {"--locked", "blank read write verify signature identify"},
+    {"--sim-supply", "blank read write verify signature identify"},
+    {"--sim-supplied", "blank read write verify signature identify"},
     {"--probe", "ports"},
 };
 

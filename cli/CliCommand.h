@@ -55,6 +55,10 @@ struct CliOptions {
   int SocketType = -1;  // another device's chip in the socket; -1: the chip of --device
   std::vector<std::uint16_t> StuckCells;
   bool Locked = false;
+  // The simulated operator's supply of chips, as given (checked when given), and the supplied
+  // chip put back in the socket (from 1; 0: none).
+  std::string SimSupply;
+  int SimSupplied = 0;
 };
 
 struct CliOption {

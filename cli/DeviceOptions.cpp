@@ -7,6 +7,7 @@
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
 #include "core/LptPorts.h"
+#include "sim/Supply.h"
 
 namespace kaldo::cli {
 
@@ -107,6 +108,23 @@ void ApplyLocked(CliOptions& o, const std::string&) {
   o.Locked = true;
 }
 
+void ApplySimSupply(CliOptions& o, const std::string& value) {
+  try {
+    sim::ParseSupply(value, FindDeviceType);
+  } catch (const sim::SupplyListError& e) {
+    throw UsageError(e.what());
+  }
+  o.SimSupply = value;
+}
+
+void ApplySimSupplied(CliOptions& o, const std::string& value) {
+  const bool digits = !value.empty() && value.size() <= 5 &&
+                      value.find_first_not_of("0123456789") == std::string::npos;
+  if (!digits || std::stoi(value) == 0)
+    throw UsageError("'" + value + "' is not the number of a supplied chip (1, 2, ...)");
+  o.SimSupplied = std::stoi(value);
+}
+
 const CliOption kDeviceOptions[] = {
     {"--sim", "STATE",
      "run the device commands on the simulated PC, whose drawer holds a chip of every type; the "
@@ -160,6 +178,17 @@ const CliOption kDeviceOptions[] = {
      "simulator fault: lock bits 1 to 3 of the chip in the socket are programmed before the "
      "command (kept in STATE until the chip is erased)",
      ApplyLocked},
+    {"--sim-supply", "LIST",
+     "with --sim: an operator feeds the socket from LIST instead of the drawer, taking each chip "
+     "out once the program is done with it and, after a moment with the socket empty, putting in "
+     "the next; comma-separated: good (an erased chip of --device), empty (the socket stays "
+     "empty a moment more), a device NAME (an erased chip of that device), stuck:ADDR (a chip of "
+     "--device whose cell ADDR will not program), locked (lock bits 1 to 3 programmed), ITEM*N "
+     "for N of them. The chips, numbered from 1, are kept in STATE in place of the last supply's",
+     ApplySimSupply},
+    {"--sim-supplied", "N",
+     "with --sim: supplied chip N of the last --sim-supply sits in the socket, as it was left",
+     ApplySimSupplied},
 };
 
 // "lock bits 1 and 2 and no ISP fuse"

@@ -84,6 +84,10 @@ std::optional<std::uint8_t> ChipModel::Output(const BoardLines& lines) const {
     if (r.mode == code) op = r.op;
   }
   std::uint8_t value = 0xFF;
+  if (op == ChipOp::ReadSignature)
+    ++activity_.signatureReads;
+  else if (op != ChipOp::None)
+    ++activity_.otherReads;
   switch (op) {
     case ChipOp::ReadCode: {
       const auto address = Address(lines);
@@ -228,6 +232,7 @@ void ChipModel::Commit(std::uint64_t ns) {
   event.address = p.address;
   event.value = p.data;
   Chip& chip = *chip_;
+  ++activity_.programmingCycles;
   switch (p.spec->op) {
     case ChipOp::Erase:
       chip.Erase();

@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "sim/Chip.h"
 #include "sim/Trace.h"
@@ -31,6 +32,14 @@ struct BoardLines {
   bool dataDriven = false;
   std::uint8_t control = 0;  // bit 0 Strobe, 1 AutoFeed, 2 Init, 3 SelectIn (1 = set)
   bool operator==(const BoardLines&) const = default;
+};
+
+// What the board did to the chip since it was last asked: reads by kind (one for each byte the
+// board captured from the chip) and programming cycles that reached it, taken or lost.
+struct ChipActivity {
+  unsigned signatureReads = 0;
+  unsigned otherReads = 0;  // code, lock bits, fuse
+  unsigned programmingCycles = 0;
 };
 
 class ChipModel {
@@ -50,6 +59,8 @@ class ChipModel {
   void Settle(std::uint64_t ns);
 
   std::uint32_t Counter() const { return counter_; }
+  // The activity since the last call, which starts the count again.
+  ChipActivity TakeActivity() { return std::exchange(activity_, {}); }
 
  private:
   struct Pending {
@@ -76,6 +87,8 @@ class ChipModel {
   bool entered_ = false;  // 20-pin: in programming mode since the socket became active
   std::uint32_t counter_ = 0;
   std::optional<Pending> pending_;
+  // Counted by Output, which changes nothing the board can see.
+  mutable ChipActivity activity_;
 };
 
 std::uint8_t ReverseBits(std::uint8_t value);

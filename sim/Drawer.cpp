@@ -46,6 +46,16 @@ bool ParseHex(std::string_view text, std::size_t digits, std::uint32_t& value) {
   return true;
 }
 
+// Decimal digits only.
+bool ParseDecimal(std::string_view text, std::uint32_t& value) {
+  value = 0;
+  for (char c : text) {
+    if (c < '0' || c > '9') return false;
+    value = value * 10 + static_cast<std::uint32_t>(c - '0');
+  }
+  return true;
+}
+
 // One decimal digit from 0 to `highest`.
 bool ParseDigit(std::string_view text, int highest, int& value) {
   if (text.size() != 1 || text[0] < '0' || text[0] > '0' + highest) return false;
@@ -87,14 +97,21 @@ class LineCursor {
   int number_ = 0;
 };
 
-// Reads the block of the chip of `type`, which must come next.
-Chip ReadBlock(LineCursor& in, int type, bool withCrc) {
-  const std::string name = SpecOf(type).name;
+// Reads the block of the chip of `type`, which must come next; of any type for kAnyType, `name`
+// naming it in the messages.
+constexpr int kAnyType = -1;
+Chip ReadBlock(LineCursor& in, int type, bool withCrc, std::string name = {}) {
+  if (name.empty()) name = SpecOf(type).name;
   if (in.AtEnd()) throw DrawerTextError(in.Number() + 1, "the file ends before the " + name);
   std::string_view whole;
   std::string_view line = in.Next(whole);
   std::vector<std::string_view> words = Words(line);
-  if (words[0] != "chip" || words.size() < 2 || words[1] != std::to_string(type))
+  if (type == kAnyType && words.size() >= 2) {
+    for (int t = 0; t < kChipTypeCount; ++t)
+      if (words[1] == std::to_string(t)) type = t;
+  }
+  if (words[0] != "chip" || words.size() < 2 || type == kAnyType ||
+      words[1] != std::to_string(type))
     throw DrawerTextError(in.Number(), "the block of the " + name + " should begin here");
   Chip chip = Chip::Fresh(type);
   int fuse = 0;
@@ -137,6 +154,27 @@ Chip ReadBlock(LineCursor& in, int type, bool withCrc) {
   return chip;
 }
 
+std::string BlockText(const Chip& chip) {
+  char buf[96];
+  std::string block;
+  std::snprintf(buf, sizeof buf, "chip %d %d %d\n", chip.type, chip.lockBits, chip.ispFuse ? 1 : 0);
+  block += buf;
+  for (std::size_t row = 0; row < chip.memory.size(); row += kRow) {
+    bool blank = true;
+    for (int i = 0; i < kRow; ++i) blank = blank && chip.memory[row + i] == 0xFF;
+    if (blank) continue;
+    std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(row));
+    block += buf;
+    for (int i = 0; i < kRow; ++i) {
+      std::snprintf(buf, sizeof buf, "%02X", chip.memory[row + i]);
+      block += buf;
+    }
+    block += "\n";
+  }
+  std::snprintf(buf, sizeof buf, "end %04X %08X\n", Sum(chip), static_cast<unsigned>(Crc32(block)));
+  return block + buf;
+}
+
 }  // namespace
 
 DrawerTextError::DrawerTextError(int line, const std::string& what)
@@ -148,27 +186,10 @@ Drawer::Drawer() {
 
 std::string Drawer::ToText() const {
   std::string text = std::string(kHeader2) + "\n";
-  char buf[96];
-  for (const Chip& chip : chips_) {
-    std::string block;
-    std::snprintf(buf, sizeof buf, "chip %d %d %d\n", chip.type, chip.lockBits,
-                  chip.ispFuse ? 1 : 0);
-    block += buf;
-    for (std::size_t row = 0; row < chip.memory.size(); row += kRow) {
-      bool blank = true;
-      for (int i = 0; i < kRow; ++i) blank = blank && chip.memory[row + i] == 0xFF;
-      if (blank) continue;
-      std::snprintf(buf, sizeof buf, "%04X ", static_cast<unsigned>(row));
-      block += buf;
-      for (int i = 0; i < kRow; ++i) {
-        std::snprintf(buf, sizeof buf, "%02X", chip.memory[row + i]);
-        block += buf;
-      }
-      block += "\n";
-    }
-    std::snprintf(buf, sizeof buf, "end %04X %08X\n", Sum(chip),
-                  static_cast<unsigned>(Crc32(block)));
-    text += block + buf;
+  for (const Chip& chip : chips_) text += BlockText(chip);
+  if (!supplied_.empty()) {
+    text += "supplied " + std::to_string(supplied_.size()) + "\n";
+    for (const Chip& chip : supplied_) text += BlockText(chip);
   }
   return text;
 }
@@ -188,8 +209,20 @@ Drawer Drawer::FromText(std::string_view text) {
   for (int type = 0; type < kChipTypeCount; ++type)
     drawer.chips_[type] = ReadBlock(in, type, header == kHeader2);
   if (!in.AtEnd()) {
-    in.Next(whole);
-    throw DrawerTextError(in.Number(), "more follows the last chip's block");
+    const std::string_view line = in.Next(whole);
+    const std::vector<std::string_view> words = Words(line);
+    std::uint32_t count = 0;
+    if (words.size() != 2 || words[0] != "supplied" || words[1].empty() || words[1].size() > 5 ||
+        !ParseDecimal(words[1], count) || count == 0)
+      throw DrawerTextError(in.Number(), "more follows the last chip's block");
+    for (std::uint32_t n = 1; n <= count; ++n) {
+      drawer.supplied_.push_back(
+          ReadBlock(in, kAnyType, true, "supplied chip " + std::to_string(n)));
+    }
+    if (!in.AtEnd()) {
+      in.Next(whole);
+      throw DrawerTextError(in.Number(), "more follows the last supplied chip's block");
+    }
   }
   return drawer;
 }

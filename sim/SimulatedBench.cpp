@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <exception>
+#include <string>
 #include <utility>
 
 #include "core/Errors.h"
@@ -93,6 +94,11 @@ void SimulatedBench::selectLpt(std::uint16_t base) {
 }
 
 void SimulatedBench::PutInSocket(const SocketContents& contents) {
+  if (!contents.supply.empty() || contents.supplied > 0) {
+    PutSupplyInSocket(contents);
+    return;
+  }
+  supply_.reset();
   Drawer* chips = &drawer_;
   if (contents.spare) {
     spares_ = drawer_;
@@ -111,6 +117,32 @@ void SimulatedBench::PutInSocket(const SocketContents& contents) {
   else if (!followsSelection)
     typeInSocket = [type = contents.chipType] { return type; };
   pc_.UseDrawer(*chips, std::move(typeInSocket));
+  pc_.SetBoardPresent(contents.boardPresent);
+  inSocket_ = contents;
+}
+
+void SimulatedBench::PutSupplyInSocket(const SocketContents& contents) {
+  std::vector<Chip>& supplied = drawer_.Supplied();
+  if (contents.supplied > 0) {
+    if (static_cast<std::size_t>(contents.supplied) > supplied.size()) {
+      throw Error("there is no supplied chip " + std::to_string(contents.supplied) +
+                  (supplied.empty() ? std::string(": no chip was supplied")
+                                    : ": " + std::to_string(supplied.size()) + " were"));
+    }
+    supply_.reset();
+    Chip* chip = &supplied[static_cast<std::size_t>(contents.supplied) - 1];
+    pc_.UseSupplier([chip](std::uint64_t, const ChipActivity&) { return chip; });
+  } else {
+    const int type =
+        contents.chipType == SocketContents::kSelectedType ? selectedType_() : contents.chipType;
+    if (type < 0 || type >= kChipTypeCount) throw Error("a supply of chips needs a device");
+    supply_.reset();
+    supplied = SupplyChips(contents.supply, type);
+    supply_ = std::make_unique<SupplyOperator>(contents.supply, supplied);
+    pc_.UseSupplier([op = supply_.get()](std::uint64_t nowNs, const ChipActivity& last) {
+      return op->OnOperation(nowNs, last);
+    });
+  }
   pc_.SetBoardPresent(contents.boardPresent);
   inSocket_ = contents;
 }

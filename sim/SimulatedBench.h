@@ -10,6 +10,10 @@
 // The PC has two parallel ports (kSimulatedLpts); the board starts on LPT1 and follows the port
 // the program selects, and stays where it is when a port the PC lacks is chosen (nothing answers
 // there). The socket starts with the drawer's chip of the selected type.
+//
+// A supply (SocketContents::supply) feeds the socket from a list of chips instead, an operator
+// putting them in and taking them out as Supply.h tells; its chips replace those the drawer file
+// kept of an earlier supply, and one of them can be put back in the socket by its number.
 #pragma once
 
 #include <cstdint>
@@ -17,11 +21,13 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "link/IoSpace.h"
 #include "sim/Drawer.h"
 #include "sim/DrawerFile.h"
 #include "sim/SimulatedPC.h"
+#include "sim/Supply.h"
 
 namespace kaldo::sim {
 
@@ -43,6 +49,12 @@ struct SocketContents {
   // chip takes the faults; its lock bits are then kept in the drawer's file until it is erased,
   // while cells that will not program are never written there.
   bool spare = false;
+  // Not empty: the supply's items, chips of a Good, Stuck or Locked item of chipType or, for
+  // kSelectedType, of the type selected when the contents are put in the socket. The faults and
+  // empty above do not apply to them.
+  std::vector<SupplyItem> supply;
+  // From 1: that chip of the drawer file's supply, with its own type, instead of the drawer's.
+  int supplied = 0;
 
   bool operator==(const SocketContents&) const = default;
 };
@@ -65,7 +77,8 @@ class SimulatedBench : public IoSpace {
   // Moves the board to base when it is one of the PC's own ports.
   void selectLpt(std::uint16_t base) override;
 
-  // From the next operation on (not while one runs).
+  // From the next operation on (not while one runs). Raises Error for a supplied chip the drawer
+  // does not hold and for a supply of no chip type.
   void PutInSocket(const SocketContents& contents);
   const SocketContents& InSocket() const { return inSocket_; }
 
@@ -79,6 +92,7 @@ class SimulatedBench : public IoSpace {
 
  private:
   class TraceFile;
+  void PutSupplyInSocket(const SocketContents& contents);
 
   DrawerFile chips_;
   Drawer& drawer_;
@@ -87,6 +101,7 @@ class SimulatedBench : public IoSpace {
   SimulatedPC pc_;
   SocketContents inSocket_;
   std::unique_ptr<TraceFile> trace_;
+  std::unique_ptr<SupplyOperator> supply_;
 };
 
 }  // namespace kaldo::sim

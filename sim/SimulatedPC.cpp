@@ -120,4 +120,15 @@ void SimulatedPC::UseDrawer(Drawer& drawer, std::function<int()> selectedType) {
   ownChip_.reset();
 }
 
+void SimulatedPC::UseSupplier(Supplier supplier) {
+  drawer_ = nullptr;
+  Seat(nullptr);
+  ownChip_.reset();
+  board_.Socket().TakeActivity();
+  board_.beforeActivation = [this, supplier = std::move(supplier)] {
+    board_.Socket().Settle(nowNs_);
+    Seat(supplier(nowNs_, board_.Socket().TakeActivity()));
+  };
+}
+
 }  // namespace kaldo::sim

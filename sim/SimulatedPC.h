@@ -79,6 +79,10 @@ class SimulatedPC : public IoSpace {
   void SetBoardPresent(bool present) { board_.present = present; }
   bool BoardPresent() const { return board_.present; }
   void UseDrawer(Drawer& drawer, std::function<int()> selectedType);
+  // Lets `supplier` choose the socket's chip (null: none) as each operation starts, told what the
+  // operation before did to the chip then in the socket. The chips must outlive their use.
+  using Supplier = std::function<Chip*(std::uint64_t nowNs, const ChipActivity& last)>;
+  void UseSupplier(Supplier supplier);
   // Plugs the board (and the LPT registers it answers on) into the port at base.
   void MoveBoard(std::uint16_t base) { options_.lptBase = base; }
   std::uint16_t BoardBase() const { return options_.lptBase; }

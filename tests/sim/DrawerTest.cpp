@@ -104,6 +104,42 @@ TEST(Drawer, ADamagedTextIsRefusedAtItsLine) {
     EXPECT_EQ(Refusal(c.text), "line " + std::to_string(c.line) + ": " + c.reason) << c.what;
 }
 
+TEST(Drawer, SuppliedChipsFollowTheDrawerAndAreRefusedWhenDamaged) {
+  Drawer withSupply = Filled();
+  withSupply.Supplied() = {sim::Chip::Fresh(4), sim::Chip::Fresh(11)};
+  withSupply.Supplied()[0].memory[0x0100] = 0x42;
+  withSupply.Supplied()[1].lockBits = 7;
+  const std::string text = withSupply.ToText();
+  EXPECT_EQ(text.substr(0, Filled().ToText().size()), Filled().ToText());
+  const Drawer back = Drawer::FromText(text);
+  ExpectSameChips(back, withSupply, "with a supply, chip ");
+  EXPECT_EQ(back.Supplied(), withSupply.Supplied());
+  EXPECT_TRUE(Drawer::FromText(Filled().ToText()).Supplied().empty());
+
+  const std::size_t section = text.find("supplied ");
+  const std::string drawer = text.substr(0, section);
+  const std::string first = text.substr(section + 11, text.rfind("chip 11") - section - 11);
+  const std::string second = text.substr(text.rfind("chip 11"));
+  const struct {
+    const char* what;
+    std::string text;
+    std::string reason;
+  } cases[] = {
+      {"no chip", drawer + "supplied 0\n", "line 32: more follows the last chip's block"},
+      {"a count in letters", drawer + "supplied two\n" + first + second,
+       "line 32: more follows the last chip's block"},
+      {"a chip missing", drawer + "supplied 3\n" + first + second,
+       "line 38: the file ends before the supplied chip 3"},
+      {"a type outside the table", drawer + "supplied 2\n" + first + "chip 13 7 1\n",
+       "line 36: the block of the supplied chip 2 should begin here"},
+      {"a changed byte", drawer + "supplied 1\n" + first.substr(0, 16) + "5" + first.substr(17),
+       "line 35: the end line of the supplied chip 1's block does not match the block"},
+      {"more after them", text + "end 0000\n",
+       "line 38: more follows the last supplied chip's block"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Refusal(c.text), c.reason) << c.what;
+}
+
 TEST(Drawer, EveryChangedDigitIsCaught) {
   const std::string good = Filled().ToText();
   const std::string digits = "0123456789ABCDEF";

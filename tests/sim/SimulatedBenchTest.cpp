@@ -123,5 +123,52 @@ TEST(SimulatedBench, TracesEveryAccessToItsFileAndFollowsThePortsItHas) {
   EXPECT_EQ(ReadBytes(folder / "trace"), expected.str());
 }
 
+// The supply's chips go to the drawer file as the program left them, replace an earlier supply's
+// and come back one by one by their number.
+TEST(SimulatedBench, KeepsTheSuppliedChipsAndPutsOneBack) {
+  TempFolder folder;
+  const std::string file = folder / "chips";
+  const auto supply = [&](const std::string& list) {
+    SimulatedBench bench(file, {}, [] { return kS52; });
+    SocketContents contents;
+    contents.supply = sim::ParseSupply(
+        list, [](std::string_view name) { return name == "89C2051" ? kC2051 : -1; });
+    bench.PutInSocket(contents);
+    EXPECT_EQ(bench.Pc().Socket(), nullptr) << "before the first operation";
+    RunOperation(bench);
+    ASSERT_NE(bench.Pc().Socket(), nullptr);
+    bench.Pc().Socket()->memory[5] = 0x00;
+    bench.PutAway();
+  };
+  supply("good,89C2051,good,good");
+  supply("locked,89C2051");
+  const auto supplied = [&](int number) {
+    SimulatedBench bench(file, {}, [] { return kC4051; });
+    SocketContents contents;
+    contents.supplied = number;
+    bench.PutInSocket(contents);
+    RunOperation(bench);
+    const sim::Chip* chip = bench.Pc().Socket();
+    EXPECT_EQ(chip, &bench.ChipDrawer().Supplied().at(static_cast<std::size_t>(number - 1)));
+    sim::Chip copy = *chip;
+    bench.PutAway();
+    return copy;
+  };
+  sim::Chip first = sim::Chip::Fresh(kS52);
+  first.memory[5] = 0x00;
+  first.lockBits = kAllLocked;
+  EXPECT_EQ(supplied(1), first);
+  EXPECT_EQ(supplied(2), sim::Chip::Fresh(kC2051));
+  SimulatedBench bench(file, {}, [] { return kC4051; });
+  SocketContents third;
+  third.supplied = 3;
+  try {
+    bench.PutInSocket(third);
+    ADD_FAILURE() << "a third chip taken";
+  } catch (const Error& e) {
+    EXPECT_STREQ(e.what(), "there is no supplied chip 3: 2 were");
+  }
+}
+
 }  // namespace
 }  // namespace kaldo::test
