@@ -84,6 +84,11 @@ void CheckDeviceOptions(const CliOptions& o) {
   if (!simulated && o.SimReset) throw UsageError("--sim-reset needs --sim");
   if (!o.SimSupply.empty() && o.SimSupplied > 0)
     throw UsageError("--sim-supply and --sim-supplied exclude each other");
+  if ((!o.SimSupply.empty() || o.SimSupplied > 0) &&
+      (o.EmptySocket || o.SocketType >= 0 || !o.StuckCells.empty() || o.Locked))
+    throw UsageError(
+        "--sim-supply and --sim-supplied decide what the socket holds: "
+        "--empty-socket, --socket, --stuck and --locked do not go with them");
   CheckProgramBits(o);
 }
 

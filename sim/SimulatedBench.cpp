@@ -126,8 +126,8 @@ void SimulatedBench::PutSupplyInSocket(const SocketContents& contents) {
   if (contents.supplied > 0) {
     if (static_cast<std::size_t>(contents.supplied) > supplied.size()) {
       throw Error("there is no supplied chip " + std::to_string(contents.supplied) +
-                  (supplied.empty() ? std::string(": no chip was supplied")
-                                    : ": " + std::to_string(supplied.size()) + " were"));
+                  ": the state file keeps " +
+                  (supplied.empty() ? std::string("none") : std::to_string(supplied.size())));
     }
     supply_.reset();
     Chip* chip = &supplied[static_cast<std::size_t>(contents.supplied) - 1];

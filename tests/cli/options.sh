@@ -52,6 +52,8 @@ done <<'EOF_TABLE'
 --socket 89c52       |blank read write verify signature identify
 --stuck 10           |write
 --locked             |blank read write verify signature identify
+--sim-supply good    |blank read write verify signature identify
+--sim-supplied 1     |blank read write verify signature identify
 EOF_TABLE
 check "first option that does not apply" 2 '' \
   "kaldo-cli: option '--lock' does not apply to the command 'read'$usage" \

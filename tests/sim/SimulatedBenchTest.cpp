@@ -166,7 +166,7 @@ TEST(SimulatedBench, KeepsTheSuppliedChipsAndPutsOneBack) {
     bench.PutInSocket(third);
     ADD_FAILURE() << "a third chip taken";
   } catch (const Error& e) {
-    EXPECT_STREQ(e.what(), "there is no supplied chip 3: 2 were");
+    EXPECT_STREQ(e.what(), "there is no supplied chip 3: the state file keeps 2");
   }
 }
 

@@ -1,0 +1,37 @@
+# The simulated operator's supply of chips: --sim-supply feeds the socket, the chips are kept in
+# the state file and --sim-supplied puts one back.
+. "$(dirname "$0")/lib.sh"
+cd "$WORK"
+
+printf ':10000000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n' >a.hex
+printf ':10000000000102FF0405060708090A0B0C0D0E0F7C\r\n' >stuck.hex
+usage="\nTry 'kaldo-cli --help'."
+noanswer="No chip answered (signature FF FF FF): is the board connected and the chip seated?"
+S="--sim st --device 89s52"
+
+check "a chip that will not program" 1 'Program Verify Error @ Address  0003\nData Read  =  FF\nProg Data   =  03' '' \
+  $S --sim-supply 'stuck:3,good*2' write a.hex
+check "it comes back"                0 'Data Reading Complete' ''  $S --sim-supplied 1 read back.hex
+head -1 back.hex >first.hex
+same "as it was left" stuck.hex first.hex
+check "the next, never in the socket" 0 'Blank Check O.K' ''       $S --sim-supplied 3 blank
+check "past the last"                2 '' 'there is no supplied chip 4: the state file keeps 3.' \
+  $S --sim-supplied 4 blank
+check "another group's chip"         1 "$noanswer" ''              $S --sim-supply '89c2051,good' write a.hex
+check "a new supply replaces it"     2 '' 'there is no supplied chip 3: the state file keeps 2.' \
+  $S --sim-supplied 3 blank
+# The chip arrives while the guard, finding none, looks for one with every procedure.
+check "an empty moment first"        1 "The chip answered FF FF FF, then the AT89S52's 1E 52 06: is it seated firmly?" '' \
+  $S --sim-supply 'empty,good' verify a.hex
+check "a file without a supply"      2 '' 'there is no supplied chip 1: the state file keeps none.' \
+  --sim fresh --device 89s52 --sim-supplied 1 blank
+
+bad="bad item 'stuck:8000' in the supply list: the address is not hexadecimal from 0 to 7FFF"
+check "a bad item"          2 '' "kaldo-cli: $bad$usage"              $S --sim-supply good,stuck:8000 blank
+check "chip 0"              2 '' "kaldo-cli: '0' is not the number of a supplied chip (1, 2, ...)$usage" \
+  $S --sim-supplied 0 blank
+check "both"                2 '' "kaldo-cli: --sim-supply and --sim-supplied exclude each other$usage" \
+  $S --sim-supply good --sim-supplied 1 blank
+check "with a socket fault" 2 '' "kaldo-cli: --sim-supply and --sim-supplied decide what the socket holds: --empty-socket, --socket, --stuck and --locked do not go with them$usage" \
+  $S --sim-supply good --locked blank
+finish
