@@ -36,51 +36,34 @@ TEST(SupplyList, ItemsAndCounts) {
 }
 
 TEST(SupplyList, ABadItemIsNamed) {
+  const std::string notAnItem = "neither good, empty, locked, stuck:ADDR nor a device";
+  const std::string address = "the address is not hexadecimal from 0 to 7FFF";
+  const std::string count = "the count after '*' is not a number from 1 to 10000";
   const struct {
     const char* list;
-    const char* message;
+    const char* item;
+    std::string why;
   } cases[] = {
-      {"", "bad item '' in the supply list: neither good, empty, locked, stuck:ADDR nor a device"},
-      {"good,,good",
-       "bad item '' in the supply list: neither good, empty, locked, stuck:ADDR "
-       "nor a device"},
-      {"good,",
-       "bad item '' in the supply list: neither good, empty, locked, stuck:ADDR nor a "
-       "device"},
-      {"good,bad",
-       "bad item 'bad' in the supply list: neither good, empty, locked, stuck:ADDR "
-       "nor a device"},
-      {"stuck:8000",
-       "bad item 'stuck:8000' in the supply list: the address is not hexadecimal "
-       "from 0 to 7FFF"},
-      {"stuck:",
-       "bad item 'stuck:' in the supply list: the address is not hexadecimal from 0 to "
-       "7FFF"},
-      {"stuck:-1",
-       "bad item 'stuck:-1' in the supply list: the address is not hexadecimal from "
-       "0 to 7FFF"},
-      {"good*0",
-       "bad item 'good*0' in the supply list: the count after '*' is not a number from "
-       "1 to 10000"},
-      {"good*x",
-       "bad item 'good*x' in the supply list: the count after '*' is not a number from "
-       "1 to 10000"},
-      {"good*99999999999999999999",
-       "bad item 'good*99999999999999999999' in the supply list: "
-       "the count after '*' is not a number from 1 to 10000"},
-      {"good*2*2",
-       "bad item 'good*2*2' in the supply list: neither good, empty, locked, "
-       "stuck:ADDR nor a device"},
-      {"good*9999,locked*2",
-       "bad item 'locked*2' in the supply list: the list holds more than "
-       "10000 items"},
+      {"", "", notAnItem},
+      {"good,,good", "", notAnItem},
+      {"good,", "", notAnItem},
+      {"good,bad", "bad", notAnItem},
+      {"good*2*2", "good*2*2", notAnItem},
+      {"stuck:8000", "stuck:8000", address},
+      {"stuck:", "stuck:", address},
+      {"stuck:-1", "stuck:-1", address},
+      {"good*0", "good*0", count},
+      {"good*x", "good*x", count},
+      {"good*99999999999999999999", "good*99999999999999999999", count},
+      {"good*9999,locked*2", "locked*2", "the list holds more than 10000 items"},
   };
   for (const auto& c : cases) {
     try {
       sim::ParseSupply(c.list, TypeOfName);
       ADD_FAILURE() << c.list << " taken";
     } catch (const sim::SupplyListError& e) {
-      EXPECT_STREQ(e.what(), c.message) << c.list;
+      EXPECT_EQ(e.what(), "bad item '" + std::string(c.item) + "' in the supply list: " + c.why)
+          << c.list;
     }
   }
 }
