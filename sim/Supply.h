@@ -3,7 +3,7 @@
 // socket to go empty) runs without anyone at the bench.
 //
 // The list, comma-separated: "good" (an erased chip of the device), "empty" (the socket stays
-// empty one moment more), a device name such as "S51" or "89C2051" (an erased chip of that
+// empty one moment more), a device name such as "89S51" or "AT89C2051" (an erased chip of that
 // device), "stuck:ADDR" (a chip of the device whose cell at hexadecimal ADDR will not program),
 // "locked" (a chip of the device with lock bits 1 to 3 programmed), and "ITEM*N" for N of them.
 //
@@ -53,7 +53,7 @@ class SupplyListError : public Error {
 
 // The items of a list, each "ITEM*N" written out N times (up to kMaxSupply items in all).
 // typeOfName gives the chip type of a device name, or -1 for none. Raises SupplyListError.
-inline constexpr std::size_t kMaxSupply = 10000;
+inline constexpr std::size_t kMaxSupply = 1000;  // a 32 KB chip each: 32 MB at most
 std::vector<SupplyItem> ParseSupply(std::string_view list,
                                     const std::function<int(std::string_view)>& typeOfName);
 

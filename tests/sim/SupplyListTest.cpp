@@ -32,13 +32,13 @@ TEST(SupplyList, ItemsAndCounts) {
       {"S51", {{.kind = Kind::Device, .type = 3}}},
   };
   for (const auto& c : cases) EXPECT_EQ(sim::ParseSupply(c.list, TypeOfName), c.items) << c.list;
-  EXPECT_EQ(sim::ParseSupply("empty*10000", TypeOfName).size(), sim::kMaxSupply);
+  EXPECT_EQ(sim::ParseSupply("empty*1000", TypeOfName).size(), sim::kMaxSupply);
 }
 
 TEST(SupplyList, ABadItemIsNamed) {
   const std::string notAnItem = "neither good, empty, locked, stuck:ADDR nor a device";
   const std::string address = "the address is not hexadecimal from 0 to 7FFF";
-  const std::string count = "the count after '*' is not a number from 1 to 10000";
+  const std::string count = "the count after '*' is not a number from 1 to 1000";
   const struct {
     const char* list;
     const char* item;
@@ -55,7 +55,7 @@ TEST(SupplyList, ABadItemIsNamed) {
       {"good*0", "good*0", count},
       {"good*x", "good*x", count},
       {"good*99999999999999999999", "good*99999999999999999999", count},
-      {"good*9999,locked*2", "locked*2", "the list holds more than 10000 items"},
+      {"good*999,locked*2", "locked*2", "the list holds more than 1000 items"},
   };
   for (const auto& c : cases) {
     try {
