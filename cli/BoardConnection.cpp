@@ -35,7 +35,7 @@ std::unique_ptr<sim::SimulatedBench> OpenSimulatedBench(const CliOptions& o, con
   contents.boardPresent = !o.NoBoard;
   contents.stuckCells.insert(o.StuckCells.begin(), o.StuckCells.end());
   contents.locked = o.Locked;
-  if (!o.SimSupply.empty()) contents.supply = sim::ParseSupply(o.SimSupply, FindDeviceType);
+  if (!o.SimSupply.empty()) contents.supply = sim::ParseSupply(o.SimSupply, SupplyDeviceType);
   contents.supplied = o.SimSupplied;
   std::unique_ptr<sim::SimulatedBench> bench;
   try {

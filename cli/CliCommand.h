@@ -7,6 +7,7 @@
 #include <ostream>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/Errors.h"
@@ -89,6 +90,10 @@ struct CliCommand {
 std::span<const CliOption> GeneralOptions();
 std::span<const CliCommand> FileCommands();
 std::span<const CliOption> DeviceOptions();
+// A device of the simulator's supply list: a part name as --device takes it, or its short form
+// without the family's "89" ("S51", "C2051"); -1 for none.
+int SupplyDeviceType(std::string_view name);
+
 // Raises UsageError for --lock or --isp bits that the device of --device does not have.
 void CheckProgramBits(const CliOptions& options);
 std::span<const CliCommand> DeviceCommands();

@@ -110,7 +110,7 @@ void ApplyLocked(CliOptions& o, const std::string&) {
 
 void ApplySimSupply(CliOptions& o, const std::string& value) {
   try {
-    sim::ParseSupply(value, FindDeviceType);
+    sim::ParseSupply(value, SupplyDeviceType);
   } catch (const sim::SupplyListError& e) {
     throw UsageError(e.what());
   }
@@ -198,6 +198,11 @@ std::string ProgramBitsText(const DeviceInfo& d) {
 }
 
 }  // namespace
+
+int SupplyDeviceType(std::string_view name) {
+  const int type = FindDeviceType(name);
+  return type >= 0 ? type : FindDeviceType("89" + std::string(name));
+}
 
 std::span<const CliOption> DeviceOptions() {
   return kDeviceOptions;

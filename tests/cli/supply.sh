@@ -17,7 +17,7 @@ same "as it was left" stuck.hex first.hex
 check "the next, never in the socket" 0 'Blank Check O.K' ''       $S --sim-supplied 3 blank
 check "past the last"                2 '' 'there is no supplied chip 4: the state file keeps 3.' \
   $S --sim-supplied 4 blank
-check "another group's chip"         1 "$noanswer" ''              $S --sim-supply '89c2051,good' write a.hex
+check "another group's chip"         1 "$noanswer" ''              $S --sim-supply 'C2051,good' write a.hex
 check "a new supply replaces it"     2 '' 'there is no supplied chip 3: the state file keeps 2.' \
   $S --sim-supplied 3 blank
 # The chip arrives while the guard, finding none, looks for one with every procedure.
