@@ -94,14 +94,15 @@ const CliOption kGeneralOptions[] = {
 constexpr OutcomeInfo kOutcomes[] = {
     {Outcome::Ok, "ok", "0", "the command succeeded"},
     {Outcome::Failed, "failed", "1",
-     "the file or the device failed the command (the message says why: a HEX format error, a "
+     "the file or the device failed the command (the message says why: a file format error, a "
      "byte that is not blank or does not verify); identify: no chip answered, or one with an "
      "unknown signature; ports: no port can be reached"},
     {Outcome::WrongChip, "wrong-chip", "1",
-     "the chip answered with another device's signature; it was left untouched"},
+     "blank, read, verify, write: the chip answered with another device's signature, or an "
+     "unknown one; it was left untouched"},
     {Outcome::NoChip, "no-chip", "1",
-     "no chip answered (signature all FF or all 00: no board, no power or no chip in the "
-     "socket); nothing was done"},
+     "blank, read, verify, write: no chip answered (signature all FF or all 00: no board, no "
+     "power or no chip in the socket); nothing was done"},
     {Outcome::UsageError, "usage-error", "2", "the command line is wrong; nothing was run"},
     {Outcome::Error, "error", "2",
      "an error was raised: a file that cannot be read or written, a field that is not a "
@@ -365,7 +366,6 @@ CommandEnd RunCommand(const ParsedCommandLine& parsed, std::ostream& out, std::o
     out.flush();
     err << kInterruptedText << "\n";
     report.Result = Outcome::Stopped;
-    if (e.Signal() > 0) report.Fields.Set("signal", e.Signal());
     return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, kInterruptedText};
   } catch (const std::exception& e) {
     out.flush();
@@ -411,9 +411,11 @@ JsonObject ResultObject(const ParsedCommandLine& parsed, const std::vector<std::
       .Set("simulator", onDevice && !o.SimState.empty() ? Json(o.SimState) : Json())
       .Set("outcome", InfoOf(outcome).Name)
       .Set("exit_status", end.Status)
-      .Merge(report.Fields)
-      .Set("seconds", Json::Fixed(seconds, 3))
-      .Set("message", message);
+      .Merge(report.Fields);
+  // A signal's status: the command was stopped, before its end or while it saved its file.
+  if (end.Status > StopSignals::ExitStatus(0))
+    result.Set("signal", end.Status - StopSignals::ExitStatus(0));
+  result.Set("seconds", Json::Fixed(seconds, 3)).Set("message", message);
   return result;
 }
 
