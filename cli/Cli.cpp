@@ -332,8 +332,8 @@ bool AsksForJson(const std::vector<std::string>& arguments) {
   return false;
 }
 
-// How a command ended, for the JSON object: its exit status, the text it printed on stdout and
-// the message of an error that ended it.
+// How a command ended, for the JSON object: its exit status and the message of the error that
+// ended it, if one did.
 struct CommandEnd {
   int Status = kExitOK;
   std::string ErrorText;
