@@ -1,6 +1,8 @@
 #include "cli/Cli.h"
 
 #include <array>
+#include <chrono>
+#include <sstream>
 
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
@@ -42,6 +44,23 @@ void ApplyVersion(CliOptions& options, const std::string&) {
   options.Version = true;
 }
 
+void ApplyJson(CliOptions& options, const std::string&) {
+  options.Json = true;
+}
+
+void ApplyProgress(CliOptions& options, const std::string& value) {
+  if (value == "auto")
+    options.Progress = ProgressStyle::Auto;
+  else if (value == "bar")
+    options.Progress = ProgressStyle::Bar;
+  else if (value == "json")
+    options.Progress = ProgressStyle::Json;
+  else if (value == "none")
+    options.Progress = ProgressStyle::None;
+  else
+    throw UsageError("unknown progress display '" + value + "' (auto, bar, json or none)");
+}
+
 const CliOption kGeneralOptions[] = {
     {"--device", "NAME", "the device whose code memory the image stands for (default 89C51)",
      ApplyDevice},
@@ -51,7 +70,56 @@ const CliOption kGeneralOptions[] = {
      ApplyFormat},
     {"--help", nullptr, "show this text and exit", ApplyHelp},
     {"--version", nullptr, "show the program's version and exit", ApplyVersion},
+    {"--json", nullptr,
+     "print one JSON object on stdout instead of the texts, also for a usage error or an "
+     "error: \"command\", \"device\", \"port\" and \"simulator\" (null where they do not "
+     "apply), \"outcome\" and \"exit_status\" (see Exit status), then what the command found: "
+     "\"address\", \"read\" and \"expected\" for the failing byte, \"checksum\" of the "
+     "image, \"signature\" (and \"lock_bits\", the lock bits read as programmed, and \"fuse\" "
+     "where the device reports them), \"expected_signature\" for a refused chip, \"signal\" "
+     "when stopped; \"devices\", \"usable\", \"version\" for the information commands; "
+     "then \"seconds\" taken and \"message\", the text that would have been printed. Numbers "
+     "are decimal. Messages on stderr stay as they are",
+     ApplyJson},
+    {"--progress", "auto|bar|json|none",
+     "how blank, read, verify and write show their progress on stderr: a one-line bar with the "
+     "pass (\"Programming\", \"Verifying\", ...), its address readout, percent of the device "
+     "and time left; JSON lines such as {\"operation\": \"Programming\", \"address\": 511, "
+     "\"percent\": 12}, one each 256 bytes; or nothing. auto (the default): the bar when stderr "
+     "is a terminal, nothing otherwise",
+     ApplyProgress},
 };
+
+// clang-format off
+constexpr OutcomeInfo kOutcomes[] = {
+    {Outcome::Ok, "ok", "0", "the command succeeded"},
+    {Outcome::Failed, "failed", "1",
+     "the file or the device failed the command (the message says why: a file format error, a "
+     "byte that is not blank or does not verify); identify: no chip answered, or one with an "
+     "unknown signature; ports: no port can be reached"},
+    {Outcome::WrongChip, "wrong-chip", "1",
+     "blank, read, verify, write: the chip answered with another device's signature, or an "
+     "unknown one; it was left untouched"},
+    {Outcome::NoChip, "no-chip", "1",
+     "blank, read, verify, write: no chip answered (signature all FF or all 00: no board, no "
+     "power or no chip in the socket); nothing was done"},
+    {Outcome::UsageError, "usage-error", "2", "the command line is wrong; nothing was run"},
+    {Outcome::Error, "error", "2",
+     "an error was raised: a file that cannot be read or written, a field that is not a "
+     "number, a damaged state file, a port that cannot be reached; also standard output that "
+     "cannot be written (no JSON then)"},
+    {Outcome::Stopped, "stopped", "128+N",
+     "stopped by signal N (130 for Ctrl-C, 143 for SIGTERM): a device command stops at its next "
+     "byte and resets the board, a file being saved is completed first"},
+};
+// clang-format on
+static_assert(
+    [] {
+      for (std::size_t i = 0; i < std::size(kOutcomes); ++i)
+        if (static_cast<std::size_t>(kOutcomes[i].Kind) != i) return false;
+      return true;
+    }(),
+    "each outcome stands at its key");
 
 // The commands each option does something for; given to any other command, it is refused. An
 // option missing here is taken by every command.
@@ -60,6 +128,7 @@ struct OptionScope {
   const char* Commands;
 };
 const OptionScope kOptionScopes[] = {
+    {"--progress", "blank read write verify"},
     {"--device", "load convert blank read write verify signature identify"},
     {"--format", "load convert read write verify"},
     {"--sim", "blank read write verify signature identify"},
@@ -173,17 +242,9 @@ void PrintHelp(std::ostream& out) {
   }
   out << "\nDevices (NAME for --device, any case, with or without a leading AT):\n ";
   for (const DeviceInfo& d : DeviceTable) out << " " << d.PartName;
-  out << "\n"
-         "\n"
-         "Exit status:\n"
-         "  0  the command succeeded (\"OK\")\n"
-         "  1  the file or the device failed the command, the chip's signature was refused,\n"
-         "     or identify found no known chip (the outcome text says why)\n"
-         "  2  the command line is wrong, or an error was raised (a file that cannot be read\n"
-         "     or written, a field that is not a number, a damaged state file, standard output\n"
-         "     that cannot be written); the message goes to stderr\n"
-         "  128 + N  a device command was stopped by signal N (130 for Ctrl-C); the board was\n"
-         "     reset first\n";
+  out << "\n\nExit status (and the \"outcome\" that --json reports):\n";
+  for (const OutcomeInfo& o : kOutcomes)
+    PrintEntry(out, std::string(o.Status) + "  " + o.Name, o.Meaning);
 }
 
 // The version the window shows, and the build's git description when it was built from a git
@@ -196,8 +257,10 @@ void PrintVersion(std::ostream& out) {
 
 }  // namespace
 
-ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
-  ParsedCommandLine parsed;
+namespace {
+
+// Fills `parsed` as far as the command line goes; a usage error leaves what was read before it.
+void ParseInto(const std::vector<std::string>& arguments, ParsedCommandLine& parsed) {
   CliOptions& options = parsed.Options;
   std::vector<std::string> words;
   std::vector<std::string> given;  // the options, in the order given
@@ -232,18 +295,25 @@ ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     o->Apply(options, value);
     given.push_back(name);
   }
-  if (options.Help || options.Version) return parsed;
+  if (options.Help || options.Version) return;
   if (words.empty()) throw UsageError("no command given");
   const CliCommand* c = FindCommand(words[0]);
   if (!c) throw UsageError("unknown command '" + words[0] + "'");
+  parsed.Command = c;
   words.erase(words.begin());
   for (const std::string& name : given)
     if (!OptionApplies(name, c->Name))
       throw UsageError("option '" + name + "' does not apply to the command '" + c->Name + "'");
   if (static_cast<int>(words.size()) != c->ArgumentCount)
     throw UsageError("usage: kaldo-cli [OPTIONS] " + CommandLine(*c));
-  parsed.Command = c;
   parsed.Arguments = std::move(words);
+}
+
+}  // namespace
+
+ParsedCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  ParsedCommandLine parsed;
+  ParseInto(arguments, parsed);
   return parsed;
 }
 
@@ -253,41 +323,146 @@ std::string CommandsOfOption(const std::string& option) {
   return "";
 }
 
+namespace {
+
+// --json among the options, for a command line that could not be read to its end.
+bool AsksForJson(const std::vector<std::string>& arguments) {
+  for (const std::string& a : arguments) {
+    if (a == "--") break;
+    if (a == "--json") return true;
+  }
+  return false;
+}
+
+// How a command ended, for the JSON object: its exit status and the message of the error that
+// ended it, if one did.
+struct CommandEnd {
+  int Status = kExitOK;
+  std::string ErrorText;
+};
+
+// Runs the command of a command line that was read whole; errors become the status and the text
+// on err. Usage errors go on to the caller.
+CommandEnd RunCommand(const ParsedCommandLine& parsed, std::ostream& out, std::ostream& err,
+                      const HostSystem& host, CommandReport& report) {
+  const CliOptions& options = parsed.Options;
+  if (options.Help) {
+    PrintHelp(out);
+    return {};
+  }
+  if (options.Version) {
+    PrintVersion(out);
+    report.Fields.Set("version", kProgramVersion)
+        .Set("git", *kBuildDescription ? Json(kBuildDescription) : Json());
+    return {};
+  }
+  ProgramState state;
+  state.DeviceType = options.DeviceType;
+  SetDeviceSize(state);
+  CliContext context{options, state, out, err, host, report};
+  try {
+    return {parsed.Command->Run(context, parsed.Arguments), ""};
+  } catch (const UsageError&) {
+    throw;
+  } catch (const StoppedError& e) {
+    out.flush();
+    err << kInterruptedText << "\n";
+    report.Result = Outcome::Stopped;
+    return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, kInterruptedText};
+  } catch (const std::exception& e) {
+    out.flush();
+    const std::string text = DetailedReportText(e);
+    err << text << "\n";
+    report.Result = Outcome::Error;
+    return {kExitError, text};
+  }
+}
+
+// "help", "version" or the command's name; empty when the command line names none.
+std::string CommandName(const ParsedCommandLine& parsed,
+                        const std::vector<std::string>& arguments) {
+  if (parsed.Command) return parsed.Command->Name;
+  if (parsed.Options.Help) return "help";
+  if (parsed.Options.Version) return "version";
+  // A usage error before the command was read: the first word that names one.
+  for (const std::string& a : arguments)
+    if (const CliCommand* c = FindCommand(a)) return c->Name;
+  return "";
+}
+
+JsonObject ResultObject(const ParsedCommandLine& parsed, const std::vector<std::string>& arguments,
+                        const CommandReport& report, const CommandEnd& end,
+                        const std::string& printed, double seconds) {
+  const CliOptions& o = parsed.Options;
+  const std::string command = CommandName(parsed, arguments);
+  const auto takes = [&](const char* option) {
+    return !command.empty() && OptionApplies(option, command);
+  };
+  const Outcome outcome = report.Result.value_or(OutcomeOfStatus(end.Status));
+  // A command line that could not be read names no device or port: nothing was run on them.
+  const bool ran = outcome != Outcome::UsageError;
+  const DeviceInfo* device = ran ? FindDevice(o.DeviceType) : nullptr;
+  const bool onDevice = ran && takes("--sim");
+  std::string message = printed;
+  if (!message.empty() && message.back() == '\n') message.pop_back();
+  if (!end.ErrorText.empty()) message += (message.empty() ? "" : "\n") + end.ErrorText;
+  JsonObject result;
+  result.Set("command", command.empty() ? Json() : Json(command))
+      .Set("device", device && takes("--device") ? Json(FullName(*device)) : Json())
+      .Set("port", onDevice && !o.PortName.empty() ? Json(o.PortName) : Json())
+      .Set("simulator", onDevice && !o.SimState.empty() ? Json(o.SimState) : Json())
+      .Set("outcome", InfoOf(outcome).Name)
+      .Set("exit_status", end.Status)
+      .Merge(report.Fields);
+  // A signal's status: the command was stopped, before its end or while it saved its file.
+  if (end.Status > StopSignals::ExitStatus(0))
+    result.Set("signal", end.Status - StopSignals::ExitStatus(0));
+  result.Set("seconds", Json::Fixed(seconds, 3)).Set("message", message);
+  return result;
+}
+
+}  // namespace
+
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            const HostSystem& host) {
+  const auto started = std::chrono::steady_clock::now();
+  ParsedCommandLine parsed;
+  CommandReport report;
+  std::ostringstream printed;  // what the command prints, with --json
+  bool json = false;
+  CommandEnd end;
   try {
-    ParsedCommandLine parsed = ParseCommandLine(arguments);
-    const CliOptions& options = parsed.Options;
-    if (options.Help) {
-      PrintHelp(out);
-      return kExitOK;
-    }
-    if (options.Version) {
-      PrintVersion(out);
-      return kExitOK;
-    }
-    ProgramState state;
-    state.DeviceType = options.DeviceType;
-    SetDeviceSize(state);
-    CliContext context{options, state, out, err, host};
-    try {
-      return parsed.Command->Run(context, parsed.Arguments);
-    } catch (const UsageError&) {
-      throw;
-    } catch (const StoppedError& e) {
-      out.flush();
-      err << kInterruptedText << "\n";
-      return e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError;
-    } catch (const std::exception& e) {
-      out.flush();
-      err << DetailedReportText(e) << "\n";
-      return kExitError;
-    }
+    ParseInto(arguments, parsed);
+    json = parsed.Options.Json;
+    end = RunCommand(parsed, json ? printed : out, err, host, report);
   } catch (const UsageError& e) {
     // Usage errors quote the arguments as they were given.
-    err << "kaldo-cli: " << PrintableText(e.what()) << "\nTry 'kaldo-cli --help'.\n";
-    return kExitError;
+    end = {kExitError, "kaldo-cli: " + PrintableText(e.what()) + "\nTry 'kaldo-cli --help'."};
+    err << end.ErrorText << "\n";
+    report.Result = Outcome::UsageError;
+    json = json || AsksForJson(arguments);
   }
+  if (json) {
+    const std::chrono::duration<double> seconds = std::chrono::steady_clock::now() - started;
+    out << ResultObject(parsed, arguments, report, end, printed.str(), seconds.count()).Text()
+        << "\n";
+  }
+  return end.Status;
+}
+
+std::span<const OutcomeInfo> Outcomes() {
+  return kOutcomes;
+}
+
+const OutcomeInfo& InfoOf(Outcome outcome) {
+  return kOutcomes[static_cast<std::size_t>(outcome)];
+}
+
+Outcome OutcomeOfStatus(int status) {
+  if (status == kExitOK) return Outcome::Ok;
+  if (status == kExitFailed) return Outcome::Failed;
+  if (status > StopSignals::ExitStatus(0)) return Outcome::Stopped;
+  return Outcome::Error;
 }
 
 std::span<const CliOption> GeneralOptions() {

@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/Json.h"
+#include "cli/Progress.h"
 #include "core/Errors.h"
 #include "core/ImageFile.h"
 #include "core/ProgramState.h"
@@ -25,6 +27,29 @@ namespace kaldo::cli {
 inline constexpr int kExitOK = 0;
 inline constexpr int kExitFailed = 1;  // the file or the device said no: a format or device failure
 inline constexpr int kExitError = 2;   // a usage error or a raised error
+// A command stopped by a signal exits with 128 + the signal (StopSignals::ExitStatus).
+
+// What a command ended with, as --json names it.
+enum class Outcome { Ok, Failed, WrongChip, NoChip, UsageError, Error, Stopped };
+
+struct OutcomeInfo {
+  Outcome Kind;
+  const char* Name;    // "wrong-chip"
+  const char* Status;  // the exit status as the help text shows it: "1", "128+N"
+  const char* Meaning;
+};
+
+// Every outcome, in the order of Outcome: the table of exit statuses.
+std::span<const OutcomeInfo> Outcomes();
+const OutcomeInfo& InfoOf(Outcome outcome);
+// The outcome of a command that ended with `status` and named none itself.
+Outcome OutcomeOfStatus(int status);
+
+// What a command tells a script besides its texts (--json).
+struct CommandReport {
+  std::optional<Outcome> Result;  // set where the exit status does not tell it: a refused chip
+  JsonObject Fields;              // the command's own: "checksum", "address", "signature", ...
+};
 
 // A command line that cannot be run as written.
 class UsageError : public Error {
@@ -36,9 +61,11 @@ struct CliOptions {
   int DeviceType = 0;  // --device, AT89C51 unless given
   bool Help = false;
   bool Version = false;
+  bool Json = false;  // --json: one JSON object on stdout instead of the texts
   // How the files of the command are read and written (--format); when not given, each file's
   // name says (FormatOfFileName).
   std::optional<FileFormat> Format;
+  ProgressStyle Progress = ProgressStyle::Auto;
 
   // Device commands: where the board is, and what a write programs after its verify.
   std::string SimState;        // --sim: the simulated PC's chips, kept in this file
@@ -76,6 +103,7 @@ struct CliContext {
   std::ostream& Out;
   std::ostream& Err;
   const HostSystem& Host;  // where the kernel's ports are looked up
+  CommandReport& Report;
 };
 
 struct CliCommand {

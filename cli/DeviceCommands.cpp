@@ -13,42 +13,11 @@
 #include "core/HexFile.h"
 #include "core/StopFlag.h"
 #include "device/CommandOutcome.h"
+#include "device/Identification.h"
 
 namespace kaldo::cli {
 
 namespace {
-
-// The window's busy display as one line on a terminal: the command and the address readout.
-class TerminalProgress : public ProgressDisplay {
- public:
-  TerminalProgress(std::ostream& err, bool shown) : err_(err), shown_(shown) {}
-  ~TerminalProgress() override {
-    if (drawn_) err_ << "\n" << std::flush;
-  }
-  void ShowAddress(int address) override {
-    address_ = address;
-    Draw();
-  }
-  void ShowCommand(const std::string& text) override {
-    command_ = text;
-    Draw();
-  }
-
- private:
-  void Draw() {
-    if (!shown_) return;
-    // The readout shows the end of the 256-byte block, as the window does.
-    err_ << "\r" << command_ << "  " << IntToHex(static_cast<std::uint32_t>(address_ | 0xFF), 4)
-         << "   " << std::flush;
-    drawn_ = true;
-  }
-
-  std::ostream& err_;
-  bool shown_;
-  bool drawn_ = false;
-  std::string command_;
-  int address_ = 0;
-};
 
 bool StderrIsTerminal(const CliContext& c) {
   return &c.Err == &std::cerr && isatty(STDERR_FILENO);
@@ -56,6 +25,34 @@ bool StderrIsTerminal(const CliContext& c) {
 
 void ThrowIfStopped(const StopFlag& stop) {
   if (stop.Requested()) throw StoppedError(stop.Signal());
+}
+
+// For --json: what the signature guard found when it refused the chip: the bytes the device's own
+// procedure read, and the chip identified in the socket, if one was.
+void ReportRefusal(CommandReport& report, const SocketCheck& check) {
+  report.Result = check.WrongChip() ? Outcome::WrongChip : Outcome::NoChip;
+  const std::optional<ChipIdentity>& inside = check.Inside;
+  const DeviceInfo* found = inside && inside->Found() ? FindDevice(inside->DeviceType) : nullptr;
+  report.Fields.Set("signature", JsonArray::Of(check.Verdict.Read))
+      .Set("expected_signature", JsonArray::Of(check.Verdict.Expected))
+      .Set("found", found ? Json(FullName(*found)) : Json());
+}
+
+// For --json: the failing byte, or what a signature read found.
+void ReportOutcome(CommandReport& report, const CommandOutcome& outcome) {
+  if (outcome.Result == CommandOutcome::Kind::DeviceFailed) {
+    const DeviceFailure& f = outcome.Failure;
+    report.Fields.Set("address", f.Address).Set("read", f.DataRead).Set("expected", f.DataExpected);
+  }
+  const SignatureReading& s = outcome.Signature;
+  if (outcome.Command != DeviceCommand::Signature || !outcome.Succeeded()) return;
+  report.Fields.Set("signature", JsonArray::Of(s.Bytes));
+  if (!s.ProgrammedBits) return;
+  JsonArray lockBits;
+  for (int bit = 1; bit <= 3; ++bit)
+    if (*s.ProgrammedBits & (kLockBit1 << (bit - 1))) lockBits.Add(bit);
+  report.Fields.Set("lock_bits", lockBits);
+  if (s.FuseByte) report.Fields.Set("fuse", (*s.ProgrammedBits & kIspFuse) != 0);
 }
 
 // Runs one device command on the buffer, showing the busy text of its window command. A command
@@ -68,8 +65,13 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, 
       OnBoard(c.Options, stop, c.Host, [&](Programmer& programmer) {
         std::optional<CommandOutcome> ran;
         if (command == DeviceCommand::Signature || PassesSignatureGuard(c, programmer)) {
-          TerminalProgress progress(c.Err, CommandInfo(command).BusyText && StderrIsTerminal(c));
-          ran = programmer.Run(command, DeviceJob::Of(c.State), &progress);
+          const ProgressStyle style =
+              CommandInfo(command).BusyText ? c.Options.Progress : ProgressStyle::None;
+          const std::unique_ptr<ProgressDisplay> progress =
+              MakeProgress(style, StderrIsTerminal(c), c.Err, c.State.DeviceSize);
+          ran = programmer.Run(command, DeviceJob::Of(c.State), progress.get());
+        } else {
+          ReportRefusal(c.Report, programmer.LastSocketCheck());
         }
         return ran;
       });
@@ -96,7 +98,10 @@ int UnderStopSignals(Command command) {
 // so that a device command prints just the texts of its own window command.
 bool LoadForDevice(CliContext& c, const std::string& fileName) {
   const LoadOutcome outcome = LoadImageFile(c, fileName);
-  if (outcome.Loaded()) return true;
+  if (outcome.Loaded()) {
+    c.Report.Fields.Set("checksum", BufferChecksum(c.State));
+    return true;
+  }
   PrintText(c.Out, std::string(outcome.Text));
   return false;
 }
@@ -123,6 +128,7 @@ bool FitsDevice(CliContext& c) {
 // guard refused it (its text is printed).
 int Verdict(CliContext& c, const std::optional<CommandOutcome>& outcome) {
   if (!outcome) return kExitFailed;
+  ReportOutcome(c.Report, *outcome);
   PrintText(c.Out, OutcomeText(*outcome));
   return outcome->Succeeded() ? kExitOK : kExitFailed;
 }
@@ -144,6 +150,7 @@ int RunRead(CliContext& c, const std::vector<std::string>& args) {
     const std::optional<CommandOutcome> outcome = RunOnDevice(c, DeviceCommand::Read, stop);
     if (!outcome || !outcome->Succeeded()) return Verdict(c, outcome);
     SaveImageFile(c, args[0]);
+    c.Report.Fields.Set("checksum", BufferChecksum(c.State));
     ThrowIfStopped(stop);
     return Verdict(c, outcome);
   });

@@ -68,6 +68,7 @@ bool LoadImage(CliContext& c, const std::string& fileName) {
   const LoadOutcome outcome = LoadImageFile(c, fileName);
   PrintText(c.Out, std::string(outcome.Text));
   c.Out << "Checksum " << IntToHex(BufferChecksum(c.State), 4) << "\n";
+  c.Report.Fields.Set("checksum", BufferChecksum(c.State));
   return outcome.Loaded();
 }
 

@@ -26,8 +26,27 @@ std::string DeviceLine(int deviceType) {
   return line.str();
 }
 
+// For --json: what a line of `devices` says.
+JsonObject DeviceObject(int deviceType) {
+  const DeviceInfo& d = *FindDevice(deviceType);
+  JsonObject device;
+  device.Set("name", FullName(d))
+      .Set("part", d.PartName)
+      .Set("size", d.Size)
+      .Set("lock_bits",
+           d.HasLockBit3 ? JsonArray().Add(1).Add(2).Add(3) : JsonArray().Add(1).Add(2))
+      .Set("isp_fuse", d.HasIspFuse)
+      .Set("signature", JsonArray::Of(ExpectedSignature(deviceType)));
+  return device;
+}
+
 int RunDevices(CliContext& c, const std::vector<std::string>&) {
-  for (int t = 0; t < kDeviceCount; ++t) c.Out << DeviceLine(t) << "\n";
+  JsonArray devices;
+  for (int t = 0; t < kDeviceCount; ++t) {
+    c.Out << DeviceLine(t) << "\n";
+    devices.Add(DeviceObject(t));
+  }
+  c.Report.Fields.Set("devices", devices);
   return kExitOK;
 }
 
@@ -40,6 +59,7 @@ int RunPorts(CliContext& c, const std::vector<std::string>&) {
   const PortCheckReport report =
       CheckPorts(c.Host, c.Options.Probe ? StatusProbe(ProbeThroughPpdev) : StatusProbe());
   for (const std::string& line : report.Lines) c.Out << line << "\n";
+  c.Report.Fields.Set("usable", report.Usable);
   return report.Usable ? kExitOK : kExitFailed;
 }
 

@@ -53,7 +53,10 @@ struct SignatureReading {
   std::vector<std::uint8_t> Bytes;       // three or two signature bytes, by the device's procedure
   std::optional<std::uint8_t> LockByte;  // the AT89S51 and AT89S53 groups
   std::optional<std::uint8_t> FuseByte;  // AT89S53 and S8252
-  std::string Report;                    // the report the Signature command shows
+  // The lock bits (and the ISP fuse) these bytes say are programmed, as ProgBits; only where the
+  // device reports them.
+  std::optional<int> ProgrammedBits;
+  std::string Report;  // the report the Signature command shows
 };
 
 struct CommandOutcome {

@@ -67,6 +67,8 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
   board.ResetBoard();
   s.LockByte = static_cast<std::uint8_t>(lockByte);
   s.FuseByte = static_cast<std::uint8_t>(fuseByte);
+  s.ProgrammedBits =
+      LockBitsOn(lockByte, kLockBitsRead, false) | ((fuseByte & kFuseBitRead) ? 0 : kIspFuse);
   s.Report = std::string("Signature & Program Bits Info For ") + p.SignatureName() +
              "\rByte-1          " + ReportByte(s.Bytes[0]) + "\rByte-2          " +
              ReportByte(s.Bytes[1]) + LockBitLines(lockByte, kLockBitsRead, false) +

@@ -139,6 +139,7 @@ SocketCheck Programmer::CheckSocket(int deviceType, ProgressDisplay* progress) {
   check.DeviceType = deviceType;
   check.Verdict = CheckSignature(deviceType, progress);
   if (!check.Passed()) check.Inside = Identify(progress);
+  lastSocketCheck_ = check;
   return check;
 }
 

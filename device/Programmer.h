@@ -90,6 +90,8 @@ class Programmer {
   // CheckSignature; when the chip does not give the device's signature, Identify too. The port
   // sees the same as for CheckSignature when the chip is the right one.
   SocketCheck CheckSocket(int deviceType, ProgressDisplay* progress = nullptr);
+  // What the last CheckSocket found; NoDeviceSelected before the first.
+  const SocketCheck& LastSocketCheck() const { return lastSocketCheck_; }
 
   // For tests and benchmarks.
   Port& PortAccess() { return *port_; }
@@ -121,6 +123,7 @@ class Programmer {
   bool opened_ = false;
   bool closed_ = false;
   bool boardIdle_ = false;  // the last thing done on the board was a reset that completed
+  SocketCheck lastSocketCheck_;
 };
 
 }  // namespace kaldo

@@ -128,12 +128,18 @@ std::string ReportByte(int value) {
   return IntToHex(static_cast<unsigned>(value), 2);
 }
 
+int LockBitsOn(int lockByte, const int (&bits)[3], bool setMeansOn) {
+  int on = 0;
+  for (int i = 0; i < 3; ++i)
+    if (((lockByte & bits[i]) != 0) == setMeansOn) on |= kLockBits40[i];
+  return on;
+}
+
 std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn) {
+  const int on = LockBitsOn(lockByte, bits, setMeansOn);
   std::string text;
-  for (int i = 0; i < 3; ++i) {
-    const bool on = ((lockByte & bits[i]) != 0) == setMeansOn;
-    text += "\rLock Bit-" + std::to_string(i + 1) + (on ? "    ON" : "    OFF");
-  }
+  for (int i = 0; i < 3; ++i)
+    text += "\rLock Bit-" + std::to_string(i + 1) + ((on & kLockBits40[i]) ? "    ON" : "    OFF");
   return text;
 }
 
@@ -247,6 +253,7 @@ SignatureReading SignatureWithLockByte(RoutineContext& c, const RoutineProfile& 
   SignatureReading s;
   for (int b : bytes) s.Bytes.push_back(static_cast<std::uint8_t>(b));
   s.LockByte = static_cast<std::uint8_t>(lockByte);
+  s.ProgrammedBits = LockBitsOn(lockByte, kLockBitsInLockByte, true);
   s.Report = std::string("Signature & Program Bits Info For ") + p.SignatureName() +
              "\rByte-1         " + ReportByte(bytes[0]) + "\rByte-2         " +
              ReportByte(bytes[1]) + "\rByte-3         " + ReportByte(bytes[2]) +

@@ -66,6 +66,9 @@ class RoutineContext {
 // are the masks of Lock Bit-1, -2, -3 in the lock byte and `setMeansOn` tells which state the
 // device reports for a programmed bit.
 std::string ReportByte(int value);
+// The lock bits that `lockByte` says are programmed, as ProgBits: bits[i] holds Lock Bit-(i+1),
+// programmed when it is set (setMeansOn) or clear.
+int LockBitsOn(int lockByte, const int (&bits)[3], bool setMeansOn);
 std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn);
 
 // The lock bits (and fuse) of the job's program bits by the family's routine, then the board reset.

@@ -137,10 +137,13 @@ for name in 0xd010 /dev/parport1 1; do
     fail "the card's trace ($name) is not LPT1's at 0xD010"
 done
 
-# The progress line appears only on a terminal.
+# The progress bar appears only on a terminal, unless asked for.
 if command -v script >/dev/null; then
   script -qc "'$CLI' $S --device 89c1051 blank" /dev/null >tty.txt
-  grep -q $'Blank Checking  03FF' tty.txt || fail "no progress line on a terminal"
+  grep -q $'Blank Checking  03FF  \\[####################\\] 100%' tty.txt ||
+    fail "no progress bar on a terminal: $(cat -v tty.txt)"
+  script -qc "'$CLI' $S --device 89c1051 --progress none blank" /dev/null >tty.txt
+  grep -q 'Blank Checking' tty.txt && fail "--progress none drew a bar"
 fi
 
 "$CLI" --help >help.txt || fail "help exit"

@@ -46,6 +46,8 @@ done <<'EOF_TABLE'
 --isp                |write
 --force              |blank read write verify
 --probe              |ports
+--progress none      |blank read write verify
+--json               |load convert blank read write verify signature identify devices ports
 --trace t.txt        |blank read write verify signature identify
 --no-board           |blank read write verify signature identify
 --empty-socket       |blank read write verify signature identify

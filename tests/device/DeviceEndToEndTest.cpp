@@ -2,7 +2,9 @@
 // failure texts, lock bits and the signature report they leave.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "tests/device/DeviceRig.h"
@@ -121,6 +123,10 @@ TEST_P(LockedReport, WriteLocksAndSignatureShowsIt) {
   EXPECT_EQ(rig.chip().ispFuse, c.ispFuse);
   rig.Run(DeviceCommand::Signature);
   EXPECT_EQ(OutcomeText(rig.last), c.report);
+  // The same bits for a front end that reads them as values, where the report shows them.
+  const bool shown = std::string(c.report).find("Lock Bit-1") != std::string::npos;
+  EXPECT_EQ(rig.last.Signature.ProgrammedBits,
+            shown ? std::optional<int>(c.progBits) : std::nullopt);
 }
 
 INSTANTIATE_TEST_SUITE_P(
