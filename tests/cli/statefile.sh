@@ -31,14 +31,15 @@ hex 7 a.hex
 if command -v flock >/dev/null; then
   # until_seen WHAT CMD...: waits for CMD to succeed; the bound of two minutes only catches a hang.
   until_seen() {
-    local what=$1
+    local what=$1 end=$((SECONDS + 120))
     shift
-    for _ in $(seq 2400); do
-      "$@" && return 0
+    until "$@"; do
+      if [ $SECONDS -ge $end ]; then
+        fail "$what: not seen within two minutes; stderr: $(cat err 2>/dev/null); running: $(pgrep -a kaldo-cli)"
+        return 1
+      fi
       sleep 0.05
     done
-    fail "$what: not seen within two minutes"
-    return 1
   }
   # Holds the file until `release` appears; returns once it is held.
   hold() {
