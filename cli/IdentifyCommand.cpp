@@ -1,6 +1,7 @@
 // identify: which chip sits in the socket, whatever --device says.
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
+#include "cli/Json.h"
 #include "core/StopFlag.h"
 
 namespace kaldo::cli {
@@ -29,6 +30,11 @@ int RunIdentify(CliContext& c, const std::vector<std::string>&) {
     identity = IdentifyOnDevice(c, stop);
   }
   ThrowIfStopped(stop);
+  const DeviceInfo* found = identity.Found() ? FindDevice(identity.DeviceType) : nullptr;
+  c.Report.Fields.Set("found", found ? Json(FullName(*found)) : Json())
+      .Set("signature", JsonArray::Of(identity.Signature));
+  if (identity.Result == ChipIdentity::Kind::NoAnswer) c.Report.Result = Outcome::NoChip;
+  if (identity.Result == ChipIdentity::Kind::Unknown) c.Report.Result = Outcome::WrongChip;
   PrintText(c.Out, IdentityText(identity));
   return identity.Found() ? kExitOK : kExitFailed;
 }

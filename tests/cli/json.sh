@@ -58,6 +58,8 @@ json "write missing file" 2 error       'r["message"].startswith("File not found
 json "signature, lock bits" 0 ok        'r["signature"] == [0x1E, 0x51, 0x06] and r["lock_bits"] == [] and "fuse" not in r' $S --device 89s51 signature
 json "write lock bits"    0 ok          'r["message"] == "Programming/Verify OK\nLock Bits Programmed"' $S --device 89s8252 --lock 1,3 --isp write a.hex
 json "signature, fuse"    0 ok          'r["signature"] == [0x1E, 0x72] and r["lock_bits"] == [1, 3] and r["fuse"] is True' $S --device 89s8252 signature
+json "identify"           0 ok          'r["found"] == "AT89S51" and r["signature"] == [0x1E, 0x51, 0x06]' $S --device 89s51 identify
+json "identify, empty"    1 no-chip     'r["found"] is None and r["signature"] == []'           $S --empty-socket identify
 json "20-pin signature"   0 ok          'r["signature"] == [0x1E, 0x21] and "lock_bits" not in r' $S --device 89c2051 signature
 json "wrong chip"         1 wrong-chip  'r["signature"] == [0x1E, 0x51, 0x06] and r["expected_signature"] == [0x1E, 0x52, 0x06] and r["found"] == "AT89S51" and r["message"].startswith("Wrong chip")' $S --device 89s52 --socket 89s51 write a.hex
 json "empty socket"       1 no-chip     'r["signature"] == [0xFF, 0xFF] and r["found"] is None'   $S --device 89c2051 --empty-socket blank
