@@ -129,23 +129,27 @@ struct OptionScope {
 };
 const OptionScope kOptionScopes[] = {
     {"--progress", "blank read write verify"},
-    {"--device", "load convert blank read write verify signature identify"},
-    {"--format", "load convert read write verify"},
-    {"--sim", "blank read write verify signature identify"},
-    {"--sim-reset", "blank read write verify signature identify"},
-    {"--port", "blank read write verify signature identify"},
-    {"--lock", "write"},
-    {"--isp", "write"},
+    {"--device", "load convert blank read write verify signature identify produce"},
+    {"--format", "load convert read write verify produce"},
+    {"--sim", "blank read write verify signature identify produce"},
+    {"--sim-reset", "blank read write verify signature identify produce"},
+    {"--port", "blank read write verify signature identify produce"},
+    {"--lock", "write produce"},
+    {"--isp", "write produce"},
     {"--force", "blank read write verify"},
-    {"--trace", "blank read write verify signature identify"},
-    {"--no-board", "blank read write verify signature identify"},
-    {"--empty-socket", "blank read write verify signature identify"},
-    {"--socket", "blank read write verify signature identify"},
-    {"--stuck", "write"},  // only programming meets a cell that will not program
-    {"--locked", "blank read write verify signature identify"},
-    {"--sim-supply", "blank read write verify signature identify"},
+    {"--trace", "blank read write verify signature identify produce"},
+    {"--no-board", "blank read write verify signature identify produce"},
+    {"--empty-socket", "blank read write verify signature identify produce"},
+    {"--socket", "blank read write verify signature identify produce"},
+    {"--stuck", "write produce"},  // only programming meets a cell that will not program
+    {"--locked", "blank read write verify signature identify produce"},
+    {"--sim-supply", "blank read write verify signature identify produce"},
     {"--sim-supplied", "blank read write verify signature identify"},
     {"--probe", "ports"},
+    {"--count", "produce"},
+    {"--serial", "produce"},
+    {"--log", "produce"},
+    {"--stop-on-failure", "produce"},
 };
 
 bool OptionApplies(const std::string& option, const std::string& command) {
@@ -155,11 +159,11 @@ bool OptionApplies(const std::string& option, const std::string& command) {
 }
 
 // Every table of options and of commands the program offers.
-std::array<std::span<const CliOption>, 2> OptionTables() {
-  return {GeneralOptions(), DeviceOptions()};
+std::array<std::span<const CliOption>, 3> OptionTables() {
+  return {GeneralOptions(), DeviceOptions(), ProduceOptions()};
 }
-std::array<std::span<const CliCommand>, 3> CommandTables() {
-  return {FileCommands(), DeviceCommands(), InfoCommands()};
+std::array<std::span<const CliCommand>, 4> CommandTables() {
+  return {FileCommands(), DeviceCommands(), ProduceCommands(), InfoCommands()};
 }
 
 const CliOption* FindOption(const std::string& name) {

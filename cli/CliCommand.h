@@ -87,6 +87,13 @@ struct CliOptions {
   // chip put back in the socket (from 1; 0: none).
   std::string SimSupply;
   int SimSupplied = 0;
+
+  // produce: how many chips (0: until stopped), the serial numbers, the log, and whether the
+  // first failing chip ends the run.
+  int Count = 0;
+  std::string Serial;
+  std::string LogFile;
+  bool StopOnFailure = false;
 };
 
 struct CliOption {
@@ -126,6 +133,8 @@ int SupplyDeviceType(std::string_view name);
 void CheckProgramBits(const CliOptions& options);
 std::span<const CliCommand> DeviceCommands();
 std::span<const CliCommand> InfoCommands();
+std::span<const CliOption> ProduceOptions();
+std::span<const CliCommand> ProduceCommands();
 
 // Blanks the buffer and loads a file into it as the window's Open command does, in the format of
 // --format or of its name, and returns the reader's outcome; a line refused for a reason the

@@ -1,5 +1,7 @@
 #include "device/Programmer.h"
 
+#include <algorithm>
+
 #include "device/DeviceOperations.h"
 #include "link/Board.h"
 #include "link/Port.h"
@@ -141,6 +143,31 @@ SocketCheck Programmer::CheckSocket(int deviceType, ProgressDisplay* progress) {
   if (!check.Passed()) check.Inside = Identify(progress);
   lastSocketCheck_ = check;
   return check;
+}
+
+ChipIdentity Programmer::LookIntoSocket(int deviceType) {
+  const auto serves = [deviceType](const SignatureProcedure& p) {
+    return std::find(p.Serves.begin(), p.Serves.end(), deviceType) != p.Serves.end();
+  };
+  std::vector<SignatureProcedure> procedures = SignatureProcedures();
+  // The device's own procedure first when it keeps the voltage off; it stays last otherwise.
+  const auto own = std::find_if(procedures.begin(), procedures.end(), serves);
+  if (own != procedures.end() && !own->RaisesVoltage) std::rotate(procedures.begin(), own, own + 1);
+  for (const SignatureProcedure& procedure : procedures) {
+    if (procedure.RaisesVoltage && !serves(procedure)) continue;
+    const std::vector<std::uint8_t> read =
+        Run(DeviceCommand::Signature, DeviceJob{procedure.DeviceType, nullptr, 0, 0})
+            .Signature.Bytes;
+    if (const std::optional<int> device = DeviceOfReading(procedure, read))
+      return {ChipIdentity::Kind::Known, *device, read};
+    if (JudgeSignature(procedure.DeviceType, read).Result != SignatureVerdict::Kind::NoAnswer)
+      return {ChipIdentity::Kind::Unknown, -1, read};
+  }
+  return {};
+}
+
+void Programmer::Pause(int milliseconds) {
+  for (int waited = 0; waited < milliseconds; waited += 10) port_->Delay10ms();
 }
 
 }  // namespace kaldo

@@ -92,6 +92,15 @@ class Programmer {
   SocketCheck CheckSocket(int deviceType, ProgressDisplay* progress = nullptr);
   // What the last CheckSocket found; NoDeviceSelected before the first.
   const SocketCheck& LastSocketCheck() const { return lastSocketCheck_; }
+  // Which chip the socket holds, read as gently as the device allows: the procedures that keep
+  // the programming voltage off, the device's own first, until one reads a signature of its
+  // group or any answer at all. The device's own procedure, when it raises the voltage, runs only
+  // when none of them got an answer (the socket looks empty to them), so that the voltage never
+  // reaches a chip known to be another device's. NoAnswer: the socket is empty.
+  ChipIdentity LookIntoSocket(int deviceType);
+  // Waits on the board's delay timer, in steps of 10 ms (rounded up); a stop ends it at its next
+  // poll of the timer with StoppedError. The board is not touched.
+  void Pause(int milliseconds);
 
   // For tests and benchmarks.
   Port& PortAccess() { return *port_; }
