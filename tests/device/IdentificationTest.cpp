@@ -232,5 +232,67 @@ TEST(Identification, StopsLikeAnyCommand) {
   }
 }
 
+// Passes accesses on and notes whether the programming voltage was ever on.
+class VoltageWatch : public IoSpace {
+ public:
+  explicit VoltageWatch(IoSpace& io, sim::SimulatedPC& pc) : io_(io), pc_(pc) {}
+  void write(std::uint16_t port, std::uint8_t value) override {
+    io_.write(port, value);
+    if ((pc_.Lines().control & 0x02) == 0) raised = true;  // AutoFeed cleared: voltage on
+  }
+  std::uint8_t read(std::uint16_t port) override { return io_.read(port); }
+  bool raised = false;
+
+ private:
+  IoSpace& io_;
+  sim::SimulatedPC& pc_;
+};
+
+// The production run's look into the socket: each chip is found, an empty socket is empty, and
+// the voltage is raised only for a device whose own read needs it, on a socket that looks empty
+// to every other read.
+TEST(LookIntoSocket, FindsTheChipAndRaisesTheVoltageOnlyForTheDevicesOwnRead) {
+  const struct {
+    const char* name;
+    int device;
+    int chip;  // -1: empty
+    Kind kind;
+    int found;
+    bool voltage;
+  } cases[] = {
+      {"own chip", kC51, kC51, Kind::Known, kC51, false},
+      {"empty", kC51, -1, Kind::NoAnswer, -1, false},
+      {"another group's chip", kC51, kS52, Kind::Known, kS52, false},
+      {"an S53 where no run needs the voltage", kC51, kS53, Kind::NoAnswer, -1, false},
+      {"an S53 for an S53 run", kS53, kS53, Kind::Known, kS53, true},
+      {"another chip for an S53 run", kS53, kC2051, Kind::Known, kC2051, false},
+      {"empty for an S53 run", kS53, -1, Kind::NoAnswer, -1, true},
+      {"an S8252 for a 20-pin run", kC2051, kS8252, Kind::NoAnswer, -1, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Bench bench(c.chip);
+    VoltageWatch watch(bench.io, bench.pc);
+    Programmer programmer(watch);
+    programmer.Open();
+    const ChipIdentity inside = programmer.LookIntoSocket(c.device);
+    EXPECT_EQ(inside.Result, c.kind);
+    EXPECT_EQ(inside.DeviceType, c.found);
+    EXPECT_EQ(watch.raised, c.voltage);
+    EXPECT_TRUE(bench.BoardIdle());
+  }
+}
+
+TEST(Pause, LastsItsTimeOnTheBoardsTimerAndStops) {
+  Bench bench(-1);
+  const std::uint64_t before = bench.pc.NowNs();
+  bench.programmer.Pause(250);
+  EXPECT_GE(bench.pc.NowNs() - before, 250'000'000u);
+  EXPECT_LT(bench.pc.NowNs() - before, 260'000'000u);
+  bench.io.StopAt(bench.stop, bench.pc.NowNs() + 30'000'000);
+  EXPECT_THROW(bench.programmer.Pause(1000), StoppedError);
+  EXPECT_LT(bench.pc.NowNs() - before, 300'000'000u);
+}
+
 }  // namespace
 }  // namespace kaldo::test

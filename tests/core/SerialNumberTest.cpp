@@ -1,0 +1,148 @@
+// Serial numbers: their forms in the image, the specifications refused, where they may go, and
+// the counter file that several runs share.
+#include "core/SerialNumber.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <set>
+#include <thread>
+
+#include "core/SerialCounter.h"
+#include "tests/core/TempFolder.h"
+
+namespace kaldo::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+TEST(SerialSpec, FormsPutTheNumberIntoItsBytes) {
+  const struct {
+    const char* spec;
+    std::uint64_t number;
+    Bytes bytes;
+  } cases[] = {
+      {"10:bin-le:1", 0x12345678, {0x78, 0x56, 0x34, 0x12}},
+      {"10:bin-le2:1", 0x1234, {0x34, 0x12}},
+      {"10:bin-be3:1", 0x123456, {0x12, 0x34, 0x56}},
+      {"10:bin-be8:1", UINT64_MAX, Bytes(8, 0xFF)},
+      {"10:bcd2:1", 1234, {0x12, 0x34}},
+      {"10:bcd:1", 7, {0x00, 0x00, 0x00, 0x07}},
+      {"10:ascii8:1", 4711, {'0', '0', '0', '0', '4', '7', '1', '1'}},
+      {"10:ascii1:1", 9, {'9'}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.spec);
+    const SerialSpec spec = ParseSerialSpec(c.spec);
+    ASSERT_TRUE(spec.Fits(c.number));
+    EXPECT_EQ(spec.Encode(c.number), c.bytes);
+  }
+}
+
+TEST(SerialSpec, ReadsItsFieldsAndRefusesWhatDoesNotFit) {
+  const SerialSpec s = ParseSerialSpec("0x7FF0:bcd3:999998:2");
+  EXPECT_EQ(s.Address, 0x7FF0);
+  EXPECT_EQ(s.Width, 3);
+  EXPECT_EQ(s.Start, 999998u);
+  EXPECT_EQ(s.Step, 2u);
+  EXPECT_TRUE(s.Fits(999999));
+  EXPECT_FALSE(s.Fits(1000000));
+  EXPECT_EQ(ParseSerialSpec("0:bin-le1:255").Largest(), 255u);
+  for (const char* bad :
+       {"10:bin-le1:256", "10:ascii3:1000", "10:bcd1:100", "8000:bin-le:1", "10:ascii:1",
+        "10:bin-le9:1", "10:bcd0:1", "10:hex4:1", "10:bin-le:1:0", "10:bin-le:-1", "10:bin-le",
+        "10:bin-le:1:1:1", "xyz:bin-le:1", "10:bin-le:99999999999999999999999"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_THROW(ParseSerialSpec(bad), SerialSpecError);
+  }
+}
+
+TEST(SerialSpec, GoesOnlyOnBlankBytesOfTheDevice) {
+  ProgramState state;
+  state.DeviceSize = 0x1000;
+  state.DataBuffer[0x20] = 0x00;
+  const struct {
+    const char* spec;
+    bool fits;
+  } cases[] = {
+      {"FFC:bin-le4:1", true}, {"FFD:bin-le4:1", false}, {"1D:bin-le4:1", false},
+      {"1C:bin-le4:1", true},  {"21:ascii8:1", true},    {"20:bin-le1:1", false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.spec);
+    EXPECT_EQ(!SerialPlaceProblem(ParseSerialSpec(c.spec), state).has_value(), c.fits);
+  }
+}
+
+TEST(SerialCounter, HandsBackFailedNumbersAndStepsBackFromTheLast) {
+  TempFolder folder;
+  SerialCounter counter(folder / "log.counter", 100, 10);
+  EXPECT_EQ(counter.Peek(), 100u);
+  EXPECT_EQ(counter.Take(), 100u);
+  EXPECT_EQ(counter.Take(), 110u);
+  EXPECT_EQ(counter.Take(), 120u);
+  counter.GiveBack(110);  // not the last: kept for the next chip
+  EXPECT_EQ(counter.Peek(), 110u);
+  counter.GiveBack(120);  // the last: the next steps back, past 110 as well
+  EXPECT_EQ(counter.Take(), 110u);
+  EXPECT_EQ(counter.Take(), 120u);
+  EXPECT_EQ(counter.Take(), 130u);
+  std::ifstream in(folder / "log.counter");
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, "kaldo-cli serial counter\nstart 100\nstep 10\nnext 140\nreturned\n");
+  EXPECT_EQ(CounterFromText(text), (SerialCounterState{100, 10, 140, {}}));
+  // A counter made for another start or step is not taken over.
+  EXPECT_THROW(SerialCounter(folder / "log.counter", 1, 10), SerialCounterError);
+  EXPECT_THROW(SerialCounter(folder / "log.counter", 100, 1), SerialCounterError);
+}
+
+TEST(SerialCounter, RefusesADamagedFile) {
+  for (const char* text :
+       {"kaldo-cli serial counter\nstart 1\nstep 1\nnext x\nreturned\n", "something else\n",
+        "kaldo-cli serial counter\nstart 1\nstep 0\nnext 5\nreturned\n",
+        "kaldo-cli serial counter\nstart 1\nstep 1\nnext 5\nreturned 7\n",
+        "kaldo-cli serial counter\nstart 1\nstep 1\n"}) {
+    SCOPED_TRACE(text);
+    TempFolder folder;
+    std::ofstream(folder / "c") << text;
+    EXPECT_THROW(SerialCounter(folder / "c", 1, 1), SerialCounterError);
+  }
+}
+
+// Runs at once, each with its own open file: no number is handed out twice, and none is lost.
+TEST(SerialCounter, RunsAtOnceNeverShareANumber) {
+  TempFolder folder;
+  constexpr int kRuns = 4, kChips = 50;
+  std::vector<std::vector<std::uint64_t>> kept(kRuns);
+  std::vector<std::thread> runs;
+  for (int r = 0; r < kRuns; ++r) {
+    runs.emplace_back([&, r] {
+      SerialCounter counter(folder / "c", 1, 1);
+      for (int chip = 0; chip < kChips; ++chip) {
+        const std::uint64_t n = counter.Take();
+        if (chip % 5 == 4)
+          counter.GiveBack(n);  // a failed chip
+        else
+          kept[r].push_back(n);
+      }
+    });
+  }
+  for (std::thread& t : runs) t.join();
+  std::set<std::uint64_t> all;
+  std::size_t total = 0;
+  for (const auto& k : kept) {
+    all.insert(k.begin(), k.end());
+    total += k.size();
+  }
+  EXPECT_EQ(all.size(), total);
+  // Every number below the next was either kept by a chip or is there to be taken again.
+  std::ifstream in(folder / "c");
+  const SerialCounterState end = CounterFromText(
+      std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>()));
+  for (std::uint64_t n : end.Returned) EXPECT_EQ(all.count(n), 0u);
+  EXPECT_EQ(total + end.Returned.size(), end.Next - 1);
+}
+
+}  // namespace
+}  // namespace kaldo::test
