@@ -15,6 +15,7 @@
 
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
+#include "cli/ProductionRun.h"
 #include "core/Convert.h"
 #include "core/SerialCounter.h"
 #include "core/SerialNumber.h"
@@ -73,41 +74,6 @@ std::string LocalTimeText() {
   if (t.size() >= 5) t.insert(t.size() - 2, ":");
   return t;
 }
-
-constexpr char kLogHeader[] =
-    "time,port,device,chip,serial,signature,crc32,result,address,read,expected,seconds\n";
-
-// One line a chip, appended whole with one write as soon as the chip is done.
-class ProductionLog {
- public:
-  explicit ProductionLog(const std::string& fileName) : fileName_(fileName) {
-    if (fileName.empty()) return;
-    fd_ = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw InOutErrorFromErrno(errno).About(fileName, "opening");
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_size == 0) Append(kLogHeader);
-  }
-  ~ProductionLog() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ProductionLog(const ProductionLog&) = delete;
-  ProductionLog& operator=(const ProductionLog&) = delete;
-
-  void Append(const std::string& line) {
-    if (fd_ < 0) return;
-    std::size_t done = 0;
-    while (done < line.size()) {
-      const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
-      done += static_cast<std::size_t>(n);
-    }
-  }
-
- private:
-  std::string fileName_;
-  int fd_ = -1;
-};
 
 struct ChipRecord {
   int Number = 0;
@@ -227,7 +193,9 @@ class ProductionRun {
     if (outcome.Succeeded()) {
       record.Result = "OK";
     } else {
+      // The number goes back to the counter; the log keeps it only for the chip that holds it.
       if (record.Serial) counter_->GiveBack(*record.Serial);
+      record.Serial.reset();
       record.Result = "failed";
       record.Failure = outcome.Failure;
     }
@@ -288,6 +256,15 @@ class ProductionRun {
   bool serialsExhausted_ = false;
 };
 
+}  // namespace
+
+int RunProduction(CliContext& c, Programmer& programmer, const std::optional<SerialSpec>& serial,
+                  SerialCounter* counter, ProductionLog& log, const std::string& portText) {
+  return ProductionRun(c, programmer, serial, counter, log, portText).Run();
+}
+
+namespace {
+
 int RunProduce(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
   if (!c.Options.Serial.empty() && c.Options.LogFile.empty())
@@ -329,9 +306,8 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
     const StopSignals signals(stop);
     std::unique_ptr<BoardConnection> board = OpenBoardConnection(c.Options, stop, c.Host);
     const std::string portText = c.Options.SimState.empty() ? c.Options.PortName : "simulator";
-    ProductionRun run(c, board->Programmer(), serial, counter.get(), log, portText);
     try {
-      status = run.Run();
+      status = RunProduction(c, board->Programmer(), serial, counter.get(), log, portText);
     } catch (...) {
       try {
         board->Finish();

@@ -1,0 +1,62 @@
+// The production run of kaldo-cli produce, on an opened programmer: the loop over the chips, its
+// log and its summary.
+#pragma once
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <optional>
+#include <string>
+
+#include "cli/CliCommand.h"
+#include "core/SerialCounter.h"
+#include "core/SerialNumber.h"
+#include "device/Programmer.h"
+
+namespace kaldo::cli {
+
+inline constexpr char kProductionLogHeader[] =
+    "time,port,device,chip,serial,signature,crc32,result,address,read,expected,seconds\n";
+
+// One line a chip, appended whole with one write as soon as the chip is done.
+class ProductionLog {
+ public:
+  explicit ProductionLog(const std::string& fileName) : fileName_(fileName) {
+    if (fileName.empty()) return;
+    fd_ = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
+    if (fd_ < 0) throw InOutErrorFromErrno(errno).About(fileName, "opening");
+    struct stat st {};
+    if (::fstat(fd_, &st) == 0 && st.st_size == 0) Append(kProductionLogHeader);
+  }
+  ~ProductionLog() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  ProductionLog(const ProductionLog&) = delete;
+  ProductionLog& operator=(const ProductionLog&) = delete;
+
+  void Append(const std::string& line) {
+    if (fd_ < 0) return;
+    std::size_t done = 0;
+    while (done < line.size()) {
+      const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  std::string fileName_;
+  int fd_ = -1;
+};
+
+// For each chip: waits for an empty socket, then for a chip; writes it (with its serial number,
+// taken from counter, when serial is given) and logs it. Returns the exit status: 0 when every
+// chip passed, 1 otherwise. A stop raises StoppedError, except Ctrl-C while a run without
+// --count waits for the socket, which ends the run.
+int RunProduction(CliContext& c, Programmer& programmer, const std::optional<SerialSpec>& serial,
+                  SerialCounter* counter, ProductionLog& log, const std::string& portText);
+
+}  // namespace kaldo::cli

@@ -1,0 +1,142 @@
+// The production loop on the simulated PC, with an operator who puts chips in the socket and takes
+// them out again on a schedule of simulated time: the good chips are written with their own serial
+// numbers, a wrong chip and a failing one are logged as such, and the counter ends right.
+#include "cli/ProductionRun.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "sim/SimulatedPC.h"
+#include "tests/core/TempFolder.h"
+
+namespace kaldo::test {
+namespace {
+
+constexpr int kC2051 = 11, kS51 = 3;
+constexpr std::uint64_t kSecond = 1'000'000'000;
+
+struct Insertion {
+  int type;  // -1: the socket stays empty
+  std::uint16_t stuckCell = 0xFFFF;
+};
+
+// The operator: the socket is empty for 2 s, then holds each chip of the list for 15 s, with 5 s
+// of empty socket between two chips. Every chip taken out is kept.
+class Operator : public IoSpace {
+ public:
+  explicit Operator(std::vector<Insertion> chips) : chips_(std::move(chips)) {}
+  void write(std::uint16_t port, std::uint8_t value) override {
+    Follow();
+    pc_.write(port, value);
+  }
+  std::uint8_t read(std::uint16_t port) override {
+    Follow();
+    return pc_.read(port);
+  }
+  std::vector<sim::Chip> TakenOut;
+
+ private:
+  void Follow() {
+    const std::uint64_t t = pc_.NowNs();
+    const std::size_t slot = t < 2 * kSecond ? SIZE_MAX : (t - 2 * kSecond) / (20 * kSecond);
+    const bool present = slot != SIZE_MAX && slot < chips_.size() &&
+                         (t - 2 * kSecond) % (20 * kSecond) < 15 * kSecond &&
+                         chips_[slot].type >= 0;
+    if (present && slot != inSocket_) {
+      sim::Chip chip = sim::Chip::Fresh(chips_[slot].type);
+      if (chips_[slot].stuckCell != 0xFFFF) chip.wontProgram.insert(chips_[slot].stuckCell);
+      pc_.InsertChip(chip);
+      inSocket_ = slot;
+    } else if (!present && inSocket_ != SIZE_MAX) {
+      TakenOut.push_back(*pc_.Socket());
+      pc_.RemoveChip();
+      inSocket_ = SIZE_MAX;
+    }
+  }
+
+  sim::SimulatedPC pc_;
+  std::vector<Insertion> chips_;
+  std::size_t inSocket_ = SIZE_MAX;
+};
+
+std::vector<std::string> Lines(const std::string& fileName) {
+  std::ifstream in(fileName);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// Field `n` of a CSV line.
+std::string Field(const std::string& line, int n) {
+  std::stringstream in(line);
+  std::string field;
+  for (int i = 0; i <= n; ++i) std::getline(in, field, ',');
+  return field;
+}
+
+TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
+  TempFolder folder;
+  Operator op({{kC2051}, {kC2051}, {kS51}, {kC2051, 0x0001}, {kC2051}});
+  Programmer programmer(op);
+  programmer.Open();
+
+  cli::CliOptions options;
+  options.DeviceType = kC2051;
+  options.Count = 5;
+  ProgramState state;
+  state.DeviceType = kC2051;
+  SetDeviceSize(state);
+  state.DataBuffer[0] = 0x12;
+  state.DataBuffer[1] = 0x34;
+  std::ostringstream out, err;
+  const HostSystem host;
+  cli::CliContext context{options, state, out, err, host};
+  const std::optional<SerialSpec> serial = ParseSerialSpec("10:ascii4:7");
+  SerialCounter counter(folder / "log.counter", 7, 1);
+  {
+    cli::ProductionLog log(folder / "log");
+    EXPECT_EQ(cli::RunProduction(context, programmer, serial, &counter, log, "simulator"), 1);
+  }
+  programmer.Close();
+
+  const std::vector<std::string> lines = Lines(folder / "log");
+  ASSERT_EQ(lines.size(), 6u) << out.str();
+  EXPECT_EQ(lines[0] + "\n", cli::kProductionLogHeader);
+  const struct {
+    const char* serial;
+    const char* result;
+    const char* failure;  // address,read,expected
+  } chips[] = {
+      {"7", "OK", ",,"}, {"8", "OK", ",,"}, {"", "wrong chip", ",,"}, {"", "failed", "0001,FF,34"},
+      {"9", "OK", ",,"},
+  };
+  for (std::size_t i = 0; i < std::size(chips); ++i) {
+    SCOPED_TRACE(lines[i + 1]);
+    EXPECT_EQ(Field(lines[i + 1], 1), "simulator");
+    EXPECT_EQ(Field(lines[i + 1], 3), std::to_string(i + 1));
+    EXPECT_EQ(Field(lines[i + 1], 4), chips[i].serial);
+    EXPECT_EQ(Field(lines[i + 1], 7), chips[i].result);
+    EXPECT_EQ(Field(lines[i + 1], 8) + "," + Field(lines[i + 1], 9) + "," + Field(lines[i + 1], 10),
+              chips[i].failure);
+  }
+  EXPECT_EQ(Field(lines[3], 5), "1E 51 06");  // the wrong chip's signature
+
+  // Each good chip holds the image with its own number.
+  ASSERT_GE(op.TakenOut.size(), 4u);
+  const std::size_t good[] = {0, 1, 4};
+  const char* numbers[] = {"0007", "0008", "0009"};
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (good[i] >= op.TakenOut.size()) break;  // the last may still sit in the socket
+    const sim::Chip& chip = op.TakenOut[good[i]];
+    EXPECT_EQ(chip.memory[0], 0x12);
+    EXPECT_EQ(std::string(chip.memory.begin() + 0x10, chip.memory.begin() + 0x14), numbers[i]);
+  }
+  EXPECT_EQ(counter.Peek(), 10u);
+  EXPECT_NE(out.str().find("insert chip 5 of 5\n"), std::string::npos) << out.str();
+  EXPECT_NE(out.str().find("chips done: 3, failed: 2"), std::string::npos) << out.str();
+}
+
+}  // namespace
+}  // namespace kaldo::test
