@@ -18,7 +18,9 @@
 //     look (another group's chip answers no signature read: for it every operation that reads
 //     nothing is a look); a written chip after its kLooksWritten-th look that read the
 //     signature. So a program that checks the signature once before each of its steps keeps the
-//     chip to the end, and one that waits for the socket to go empty sees the chip leave;
+//     chip to the end, one that looks a few times more to see a new chip seated (a production
+//     run looks twice, then checks once before writing) keeps it too, and one that waits for the
+//     socket to go empty sees the chip leave;
 //   - the socket then stays empty for a moment: at least kMomentNs of simulated time and
 //     kEmptyOperations operations that saw it empty; an "empty" item adds a moment;
 //   - then it holds the next chip; after the last one it stays empty.
@@ -63,9 +65,9 @@ std::vector<Chip> SupplyChips(const std::vector<SupplyItem>& items, int type);
 class SupplyOperator {
  public:
   static constexpr int kLooksWritten = 2;
-  static constexpr int kLooksUnwritten = 3;
+  static constexpr int kLooksUnwritten = 12;
   static constexpr std::uint64_t kMomentNs = 500'000'000;  // half a second
-  static constexpr int kEmptyOperations = 3;
+  static constexpr int kEmptyOperations = 10;
 
   // chips: SupplyChips(items, ...), which must outlive the operator and stay where they are.
   SupplyOperator(std::vector<SupplyItem> items, std::vector<Chip>& chips);

@@ -92,7 +92,8 @@ TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
   state.DataBuffer[1] = 0x34;
   std::ostringstream out, err;
   const HostSystem host;
-  cli::CliContext context{options, state, out, err, host};
+  cli::CommandReport report;
+  cli::CliContext context{options, state, out, err, host, report};
   const std::optional<SerialSpec> serial = ParseSerialSpec("10:ascii4:7");
   SerialCounter counter(folder / "log.counter", 7, 1);
   {

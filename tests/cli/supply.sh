@@ -6,7 +6,6 @@ cd "$WORK"
 printf ':10000000000102030405060708090A0B0C0D0E0F78\n:00000001FF\n' >a.hex
 printf ':10000000000102FF0405060708090A0B0C0D0E0F7C\r\n' >stuck.hex
 usage="\nTry 'kaldo-cli --help'."
-noanswer="No chip answered (signature FF FF FF): is the board connected and the chip seated?"
 S="--sim st --device 89s52"
 
 check "a chip that will not program" 1 'Program Verify Error @ Address  0003\nData Read  =  FF\nProg Data   =  03' '' \
@@ -17,11 +16,12 @@ same "as it was left" stuck.hex first.hex
 check "the next, never in the socket" 0 'Blank Check O.K' ''       $S --sim-supplied 3 blank
 check "past the last"                2 '' 'there is no supplied chip 4: the state file keeps 3.' \
   $S --sim-supplied 4 blank
-check "another group's chip"         1 "$noanswer" ''              $S --sim-supply 'C2051,good' write a.hex
+check "another group's chip"         1 'Wrong chip: the socket holds an AT89C2051 (1E 21) where the AT89S52 has 1E 52 06.\nPut an AT89S52 in the socket, or give the --device of the chip that is there; --force skips this check.' '' \
+  $S --sim-supply 'C2051,good' write a.hex
 check "a new supply replaces it"     2 '' 'there is no supplied chip 3: the state file keeps 2.' \
   $S --sim-supplied 3 blank
-# The chip arrives while the guard, finding none, looks for one with every procedure.
-check "an empty moment first"        1 "The chip answered FF FF FF, then the AT89S52's 1E 52 06: is it seated firmly?" '' \
+# The socket stays empty while the guard, finding no chip, looks for one with every procedure.
+check "an empty moment first"        1 'No chip answered (signature FF FF FF): is the board connected and the chip seated?' '' \
   $S --sim-supply 'empty,good' verify a.hex
 check "a file without a supply"      2 '' 'there is no supplied chip 1: the state file keeps none.' \
   --sim fresh --device 89s52 --sim-supplied 1 blank

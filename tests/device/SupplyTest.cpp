@@ -108,13 +108,13 @@ struct OperatorCase {
 class OperatorTest : public testing::TestWithParam<OperatorCase> {};
 
 // A chip of the device: seen once, programmed, seen twice more (no step of the program between
-// two checks sees it leave), then gone for three polls of the moment; a chip of another device:
-// three polls (no answer from a chip of another group), then the moment; an "empty" item: three
+// two checks sees it leave), then gone for ten polls of the moment; a chip of another device:
+// twelve polls (no answer from a chip of another group), then the moment; an "empty" item: ten
 // polls more; a locked chip is erased and written.
 TEST_P(OperatorTest, GivesEachChipOnceAndNeverTakesOneOutWhileItIsProgrammed) {
   const OperatorCase& c = GetParam();
   Producer producer(c.list);
-  producer.Run(24);
+  producer.Run(48);
   EXPECT_EQ(producer.log, c.log);
 }
 
@@ -122,19 +122,20 @@ INSTANTIATE_TEST_SUITE_P(
     Supply, OperatorTest,
     testing::Values(OperatorCase{"good_twice",
                                  "good*2",
-                                 {"S52*1", "wrote 1", "S52*2", "none*3", "S52*1", "wrote 2",
-                                  "S52*2", "none*15"}},
+                                 {"S52*1", "wrote 1", "S52*2", "none*10", "S52*1", "wrote 2",
+                                  "S52*2", "none*32"}},
                     OperatorCase{"wrong_chip_then_empty",
                                  "89C2051,empty,good",
-                                 {"none*9", "S52*1", "wrote 1", "S52*2", "none*12"}},
+                                 {"none*32", "S52*1", "wrote 1", "S52*2", "none*13"}},
                     OperatorCase{"stuck_and_locked",
                                  "stuck:10,locked,good",
-                                 {"S52*1", "failed 1", "S52*2", "none*3", "S52*1", "wrote 2",
-                                  "S52*2", "none*3", "S52*1", "wrote 3", "S52*2", "none*9"}},
+                                 {"S52*1", "failed 1", "S52*2", "none*10", "S52*1", "wrote 2",
+                                  "S52*2", "none*10", "S52*1", "wrote 3", "S52*2", "none*19"}},
                     OperatorCase{"same_group_chip",
                                  "89S51,good",
-                                 {"other*3", "none*3", "S52*1", "wrote 1", "S52*2", "none*15"}},
-                    OperatorCase{"starts_empty", "empty,89S51", {"none*3", "other*3", "none*18"}}),
+                                 {"other*12", "none*10", "S52*1", "wrote 1", "S52*2", "none*23"}},
+                    OperatorCase{
+                        "starts_empty", "empty,89S51", {"none*10", "other*12", "none*26"}}),
     [](const testing::TestParamInfo<OperatorCase>& param) {
       return std::string(param.param.name);
     });
