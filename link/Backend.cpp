@@ -40,15 +40,16 @@ std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase) {
   return io;
 }
 
-HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase)
-    : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo, steadyClock_) {}
+HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, TimerSource timer)
+    : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo, steadyClock_, timer) {}
 
 HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct,
-                                 Clock& hostClock)
+                                 Clock& hostClock, TimerSource timer)
     : portBase_(portBase),
       ppdev_(std::move(ppdev)),
       direct_(std::move(direct)),
-      hostClock_(hostClock) {}
+      hostClock_(hostClock),
+      timerSource_(timer) {}
 
 void HardwareIoSpace::write(std::uint16_t port, std::uint8_t value) {
   (IsTimerPort(port) ? timer() : chosen()).write(port, value);
@@ -65,12 +66,16 @@ void HardwareIoSpace::selectLpt(std::uint16_t base) {
 
 IoSpace& HardwareIoSpace::timer() {
   if (timer_ != nullptr) return *timer_;
-  try {
-    timer_ = &chosen();
-  } catch (const BackendError&) {
-    ownTimer_ = std::make_unique<ClockTimer>(hostClock_);
-    timer_ = ownTimer_.get();
+  if (timerSource_ == TimerSource::Picked) {
+    try {
+      timer_ = &chosen();
+      return *timer_;
+    } catch (const BackendError&) {
+      // No port yet: the host clock times the whole run.
+    }
   }
+  ownTimer_ = std::make_unique<ClockTimer>(hostClock_);
+  timer_ = ownTimer_.get();
   return *timer_;
 }
 

@@ -10,6 +10,11 @@
 // timer of their own on the host clock for the whole run. So the start-up and exit set-up of the
 // timer pass quietly on a PC without a reachable port, and the waits of an operation that picks a
 // port later still run on the timer whose state the start-up saved.
+//
+// Several boards driven at once cannot share the PC's one interval timer (each programs counter 2
+// for its own waits): with TimerSource::HostClock the timer ports always go to a timer of this
+// port's own on the host clock, whichever way the port is reached, and the PC's timer is never
+// touched.
 #pragma once
 
 #include <cstdint>
@@ -27,15 +32,19 @@ class BackendError : public Error {
   using Error::Error;
 };
 
+enum class TimerSource { Picked, HostClock };
+
 class HardwareIoSpace : public IoSpace {
  public:
   // Opens a backend for the port at portBase, or throws an Error that says why it cannot.
   using Opener = std::function<std::unique_ptr<IoSpace>(std::uint16_t portBase)>;
 
   // ppdev through the Linux system calls, then direct port access.
-  explicit HardwareIoSpace(std::uint16_t portBase);
-  // hostClock runs the timer ports when no port could be reached at their first access.
-  HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct, Clock& hostClock);
+  explicit HardwareIoSpace(std::uint16_t portBase, TimerSource timer = TimerSource::Picked);
+  // hostClock runs the timer ports when no port could be reached at their first access, or always
+  // with TimerSource::HostClock.
+  HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct, Clock& hostClock,
+                  TimerSource timer = TimerSource::Picked);
   HardwareIoSpace(const HardwareIoSpace&) = delete;
   HardwareIoSpace& operator=(const HardwareIoSpace&) = delete;
 
@@ -53,6 +62,7 @@ class HardwareIoSpace : public IoSpace {
   Opener direct_;
   SteadyClock steadyClock_;
   Clock& hostClock_;
+  TimerSource timerSource_;
   std::unique_ptr<IoSpace> chosen_;
   std::unique_ptr<ClockTimer> ownTimer_;
   IoSpace* timer_ = nullptr;

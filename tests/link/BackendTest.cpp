@@ -33,6 +33,9 @@ class NamedIo : public IoSpace {
 };
 
 struct Chooser {
+  explicit Chooser(TimerSource timer = TimerSource::Picked)
+      : io{0x0378, opener("ppdev", &ppdevFailure), opener("direct", &directFailure), clock, timer} {
+  }
   // An opener that notes its call and then opens, or fails with the given message.
   HardwareIoSpace::Opener opener(std::string name, const std::string* failure) {
     return [this, name, failure](std::uint16_t base) -> std::unique_ptr<IoSpace> {
@@ -44,8 +47,7 @@ struct Chooser {
   std::string ppdevFailure, directFailure;
   std::vector<std::string> log;
   test::FakeClock clock;
-  HardwareIoSpace io{0x0378, opener("ppdev", &ppdevFailure), opener("direct", &directFailure),
-                     clock};
+  HardwareIoSpace io;
 };
 
 TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
@@ -69,6 +71,25 @@ TEST(HardwareIoSpace, PicksAtTheFirstAccessAndKeepsThePick) {
     expected.push_back(std::string(c.picked) + " select 632");
     expected.push_back(std::string(c.picked) + " write 632");
     EXPECT_EQ(t.log, expected);
+  }
+}
+
+// One of several boards driven at once: its waits never reach the PC's timer, whichever way its
+// port is reached.
+TEST(HardwareIoSpace, OnTheHostClockTheTimerIsNeverTouched) {
+  for (const char* ppdevFailure : {"", "no permission"}) {
+    SCOPED_TRACE(ppdevFailure);
+    Chooser t(TimerSource::HostClock);
+    t.clock.step = std::chrono::microseconds(1);
+    t.ppdevFailure = ppdevFailure;
+    Port port(t.io);
+    port.InitDelayTimer();
+    port.Delay50us();
+    port.RestoreDelayTimer();
+    EXPECT_TRUE(t.log.empty());
+    t.io.write(0x0378, 1);
+    ASSERT_FALSE(t.log.empty());
+    EXPECT_EQ(t.log.back(), std::string(*ppdevFailure ? "direct" : "ppdev") + " write 888");
   }
 }
 
