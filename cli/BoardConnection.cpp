@@ -1,5 +1,6 @@
 #include "cli/BoardConnection.h"
 
+#include <algorithm>
 #include <exception>
 #include <iostream>
 
@@ -82,6 +83,9 @@ void CheckDeviceOptions(const CliOptions& o) {
        !o.StuckCells.empty() || o.Locked || !o.SimSupply.empty() || o.SimSupplied > 0))
     throw UsageError("--trace and the simulator faults need --sim");
   if (!simulated && o.SimReset) throw UsageError("--sim-reset needs --sim");
+  if (o.PortNames.size() > 1)
+    throw UsageError("--port is given " + std::to_string(o.PortNames.size()) +
+                     " times: only produce drives several boards at once");
   if (!o.SimSupply.empty() && o.SimSupplied > 0)
     throw UsageError("--sim-supply and --sim-supplied exclude each other");
   if ((!o.SimSupply.empty() || o.SimSupplied > 0) &&
@@ -90,6 +94,36 @@ void CheckDeviceOptions(const CliOptions& o) {
         "--sim-supply and --sim-supplied decide what the socket holds: "
         "--empty-socket, --socket, --stuck and --locked do not go with them");
   CheckProgramBits(o);
+}
+
+std::vector<CliOptions> BoardOptions(const CliOptions& o, const HostSystem& host) {
+  if (o.PortNames.size() <= 1) {
+    CheckDeviceOptions(o);
+    return {o};
+  }
+  std::vector<CliOptions> boards;
+  std::vector<std::uint16_t> bases;
+  for (const std::string& name : o.PortNames) {
+    CliOptions board = o;
+    board.PortName = name;
+    board.PortNames = {name};
+    board.HostClockTimer = true;
+    CheckDeviceOptions(board);
+    const std::uint16_t base = ChosenBase(board, host);
+    if (std::find(bases.begin(), bases.end(), base) != bases.end())
+      throw UsageError("--port names the port at " + IoAddressText(base) +
+                       " twice: each board needs a port of its own");
+    bases.push_back(base);
+    if (!o.SimState.empty()) {
+      const auto lpt =
+          std::find(std::begin(sim::kSimulatedLpts), std::end(sim::kSimulatedLpts), base);
+      const std::string suffix = ".parport" + std::to_string(lpt - std::begin(sim::kSimulatedLpts));
+      board.SimState += suffix;
+      if (!board.TraceFile.empty()) board.TraceFile += suffix;
+    }
+    boards.push_back(board);
+  }
+  return boards;
 }
 
 BoardConnection::BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway)
@@ -122,7 +156,8 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFl
       }
     });
   } else {
-    connection = std::make_unique<BoardConnection>(std::make_unique<HardwareIoSpace>(base));
+    connection = std::make_unique<BoardConnection>(std::make_unique<HardwareIoSpace>(
+        base, o.HostClockTimer ? TimerSource::HostClock : TimerSource::Picked));
   }
   connection->Programmer().SetPort(base);
   connection->Programmer().UseStopFlag(stop);

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "cli/CliCommand.h"
 #include "device/Programmer.h"
@@ -32,6 +33,13 @@ class BoardConnection {
 // Raises UsageError for a command line that names no backend, or asks the real port for what
 // only the simulated PC has.
 void CheckDeviceOptions(const CliOptions& options);
+
+// The options of each board of a production run, one for every --port given (or the one board of
+// --sim without a port): each names one port. With several, each simulated board is a PC of its
+// own that keeps its chips, and its trace, in files of its own (STATE.parport1, TRACE.parport1 for
+// the simulated PC's second port), and the waits of a real one run on the host clock. Raises
+// UsageError for a port named twice.
+std::vector<CliOptions> BoardOptions(const CliOptions& options, const HostSystem& host);
 
 // Checks the options as above and finds the port of --port (in host's list of ports, or the
 // simulated PC's); the start-up steps of the window (timer set-up, board reset) have run when it

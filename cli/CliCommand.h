@@ -72,11 +72,14 @@ struct CliOptions {
   bool SimReset = false;       // --sim-reset: fresh chips instead of those in SimState
   bool RealPort = false;       // --port given
   std::uint16_t PortBase = 0;  // --port in the lpt and 0xBASE forms; the others are looked up
-  std::string PortName;        // --port as given
-  bool Probe = false;          // ports --probe
-  std::string TraceFile;       // --trace (simulated PC only)
-  bool Force = false;          // --force: no signature check before the command
-  int ProgBits = 0;            // --lock, --isp
+  std::string PortName;        // --port as given (the last, when given more than once)
+  std::vector<std::string> PortNames;  // every --port, in order
+  // One of several boards driven at once: its waits run on the host clock, never the PC's timer.
+  bool HostClockTimer = false;
+  bool Probe = false;     // ports --probe
+  std::string TraceFile;  // --trace (simulated PC only)
+  bool Force = false;     // --force: no signature check before the command
+  int ProgBits = 0;       // --lock, --isp
   // Faults of the simulated PC.
   bool NoBoard = false;
   bool EmptySocket = false;

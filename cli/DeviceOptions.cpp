@@ -50,6 +50,7 @@ void ApplyPort(CliOptions& o, const std::string& value) {
   }
   o.RealPort = true;
   o.PortName = value;
+  o.PortNames.push_back(value);
 }
 
 void ApplyProbe(CliOptions& o, const std::string&) {

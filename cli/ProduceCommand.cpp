@@ -5,13 +5,18 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <ctime>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
@@ -85,71 +90,118 @@ struct ChipRecord {
   double Seconds = 0;
 };
 
-class ProductionRun {
+// What the boards of a run share: the chip numbers, the counts, the terminal, and the end.
+class ProductionLine {
  public:
-  ProductionRun(CliContext& c, Programmer& programmer, const std::optional<SerialSpec>& serial,
-                SerialCounter* counter, ProductionLog& log, std::string portText)
-      : c_(c),
-        programmer_(programmer),
-        serial_(serial),
-        counter_(counter),
-        log_(log),
-        portText_(std::move(portText)),
-        image_(c.State.DataBuffer) {}
+  ProductionLine(std::ostream& out, int count) : out_(out), count_(count) {}
 
-  // Returns the exit status. A stop raises StoppedError, except Ctrl-C while an open-ended run
-  // waits for the socket, which ends the run.
-  int Run() {
-    const auto began = std::chrono::steady_clock::now();
-    try {
-      for (int chip = 1; c_.Options.Count == 0 || chip <= c_.Options.Count; ++chip) {
-        waiting_ = true;
-        if (!WaitForEmptySocket(chip)) break;
-        const ChipIdentity inside = WaitForChip(chip);
-        waiting_ = false;
-        const bool good = Program(chip, inside);
-        (good ? good_ : failed_)++;
-        if (!good && c_.Options.StopOnFailure) break;
-      }
-    } catch (const StoppedError& e) {
-      const bool endsRun = waiting_ && c_.Options.Count == 0 && e.Signal() == SIGINT;
-      if (!endsRun) {
-        Summary(began);
-        throw;
-      }
-      programmer_.StopFlagInUse().Clear();
-    }
-    Summary(began);
-    return failed_ == 0 && !serialsExhausted_ ? kExitOK : kExitFailed;
+  // The next chip's number; none once the run has handed out its count or is ending.
+  std::optional<int> NextChip() {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    if (Done()) return std::nullopt;
+    return ++handedOut_;
   }
+  bool Done() const { return ending_ || (count_ > 0 && handedOut_ >= count_); }
+  // Whole lines, each board's kept together.
+  void Say(const std::string& lines) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    out_ << lines << std::flush;
+  }
+  void Counted(bool good) {
+    const std::lock_guard<std::mutex> hold(mutex_);
+    (good ? good_ : failed_)++;
+  }
+  // The boards finish the chip they program and take no other.
+  void End() { ending_ = true; }
+  bool Ending() const { return ending_; }
+  int Count() const { return count_; }
+  int Good() const { return good_; }
+  int Failed() const { return failed_; }
 
  private:
-  // False when the serial numbers have run out.
-  bool WaitForEmptySocket(int chip) {
+  std::mutex mutex_;
+  std::ostream& out_;
+  const int count_;
+  std::atomic<int> handedOut_{0};
+  int good_ = 0;
+  int failed_ = 0;
+  std::atomic<bool> ending_{false};
+};
+
+// One board's part of a run, on an image of its own.
+class BoardRun {
+ public:
+  BoardRun(const CliContext& c, const ProductionBoard& board, ProductionLine& line,
+           const std::optional<SerialSpec>& serial, SerialCounter* counter, ProductionLog& log)
+      : options_(c.Options),
+        image_(c.State.DataBuffer),
+        job_(DeviceJob::Of(c.State)),
+        programmer_(*board.Board),
+        portText_(board.PortText),
+        prefix_(board.Prefix),
+        line_(line),
+        serial_(serial),
+        counter_(counter),
+        log_(log) {
+    job_.Image = &chipImage_;
+  }
+
+  void Run() {
+    try {
+      while (!line_.Done()) {
+        waiting_ = true;
+        if (!WaitForEmptySocket()) break;
+        const std::optional<int> chip = line_.NextChip();
+        if (!chip) break;
+        Say("insert chip " + std::to_string(*chip) +
+            (line_.Count() > 0 ? " of " + std::to_string(line_.Count()) : ""));
+        const std::optional<ChipIdentity> inside = WaitForChip();
+        if (!inside) break;
+        waiting_ = false;
+        const bool good = Program(*chip, *inside);
+        line_.Counted(good);
+        if (!good && options_.StopOnFailure) line_.End();
+      }
+    } catch (const StoppedError& e) {
+      // Ctrl-C is the way to end a run without --count while the board waits for the socket.
+      if (!(waiting_ && line_.Count() == 0 && e.Signal() == SIGINT)) throw;
+    }
+  }
+
+  bool SerialsExhausted() const { return serialsExhausted_; }
+
+ private:
+  void Say(const std::string& text, const char* before = "") {
+    line_.Say(before + prefix_ + text + "\n");
+  }
+
+  // False when the run ends first (the serial numbers have run out, or another board ended it).
+  bool WaitForEmptySocket() {
     if (serial_ && !serial_->Fits(counter_->Peek())) {
-      c_.Out << "The serial numbers have run out: " << counter_->Peek() << " does not fit.\n";
+      Say("The serial numbers have run out: " + std::to_string(counter_->Peek()) +
+          " does not fit.");
       serialsExhausted_ = true;
+      line_.End();
       return false;
     }
     bool said = false;
-    while (programmer_.LookIntoSocket(c_.State.DeviceType).Result != ChipIdentity::Kind::NoAnswer) {
-      if (!said) c_.Out << "remove the chip from the socket\n" << std::flush;
+    while (programmer_.LookIntoSocket(options_.DeviceType).Result != ChipIdentity::Kind::NoAnswer) {
+      if (!said) Say("remove the chip from the socket");
       said = true;
+      if (line_.Ending()) return false;
       programmer_.Pause(kPollPauseMs);
     }
-    c_.Out << "insert chip " << chip;
-    if (c_.Options.Count > 0) c_.Out << " of " << c_.Options.Count;
-    c_.Out << "\n" << std::flush;
-    return true;
+    return !line_.Ending();
   }
 
   // A chip is taken when two looks in a row find it alike, so that one still being seated is not
-  // judged by a half reading.
-  ChipIdentity WaitForChip(int) {
+  // judged by a half reading. None when the run ends first.
+  std::optional<ChipIdentity> WaitForChip() {
     ChipIdentity last;
     for (;;) {
+      if (line_.Ending()) return std::nullopt;
       programmer_.Pause(kPollPauseMs);
-      const ChipIdentity now = programmer_.LookIntoSocket(c_.State.DeviceType);
+      const ChipIdentity now = programmer_.LookIntoSocket(options_.DeviceType);
       if (now.Result != ChipIdentity::Kind::NoAnswer && now.Result == last.Result &&
           now.DeviceType == last.DeviceType && now.Signature == last.Signature)
         return now;
@@ -162,24 +214,25 @@ class ProductionRun {
     ChipRecord record;
     record.Number = chip;
     record.Signature = inside.Signature;
-    if (!inside.Found() || inside.DeviceType != c_.State.DeviceType) {
+    const std::string name = "chip " + std::to_string(chip) + ": ";
+    if (!inside.Found() || inside.DeviceType != options_.DeviceType) {
       record.Result = "wrong chip";
-      c_.Out << "chip " << chip << ": wrong chip: " << IdentityText(inside) << "\n";
+      Say(name + "wrong chip: " + IdentityText(inside));
       Finish(record, began);
       return false;
     }
+    chipImage_ = image_;
     if (serial_) {
       record.Serial = counter_->Take();
       const std::vector<std::uint8_t> bytes = serial_->Encode(*record.Serial);
-      std::copy(bytes.begin(), bytes.end(), c_.State.DataBuffer.begin() + serial_->Address);
+      std::copy(bytes.begin(), bytes.end(), chipImage_.begin() + serial_->Address);
     }
-    record.Crc = Crc32(c_.State.DataBuffer.data(), c_.State.DeviceSize);
+    record.Crc = Crc32(chipImage_.data(), job_.Size);
     CommandOutcome outcome;
     try {
-      outcome = programmer_.Run(DeviceCommand::Write, DeviceJob::Of(c_.State));
+      outcome = programmer_.Run(DeviceCommand::Write, job_);
     } catch (...) {
       if (record.Serial) counter_->GiveBack(*record.Serial);
-      c_.State.DataBuffer = image_;
       record.Serial.reset();
       record.Result = "stopped";
       try {
@@ -189,7 +242,6 @@ class ProductionRun {
       }
       throw;
     }
-    c_.State.DataBuffer = image_;
     if (outcome.Succeeded()) {
       record.Result = "OK";
     } else {
@@ -199,12 +251,13 @@ class ProductionRun {
       record.Result = "failed";
       record.Failure = outcome.Failure;
     }
-    c_.Out << "chip " << chip << ": ";
-    if (outcome.Succeeded() && record.Serial) c_.Out << "serial " << *record.Serial << ": ";
     std::string text = OutcomeText(outcome);
     for (char& ch : text)
       if (ch == '\r') ch = ' ';
-    c_.Out << text << "\n";
+    Say(name +
+        (outcome.Succeeded() && record.Serial ? "serial " + std::to_string(*record.Serial) + ": "
+                                              : "") +
+        text);
     Finish(record, began);
     return outcome.Succeeded();
   }
@@ -212,7 +265,7 @@ class ProductionRun {
   void Finish(ChipRecord& record, std::chrono::steady_clock::time_point began) {
     record.Seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
-    const DeviceInfo* d = FindDevice(c_.State.DeviceType);
+    const DeviceInfo* d = FindDevice(options_.DeviceType);
     char seconds[32];
     std::snprintf(seconds, sizeof seconds, "%.1f", record.Seconds);
     std::string line = LocalTimeText() + "," + portText_ + "," + (d ? FullName(*d) : "") + "," +
@@ -227,46 +280,81 @@ class ProductionRun {
       line += ",,";
     line += std::string(",") + seconds + "\n";
     log_.Append(line);
-    if (record.Result != "stopped")
-      c_.Out << "\a"
-             << "remove chip " << record.Number << "\n"
-             << std::flush;
+    if (record.Result != "stopped") Say("remove chip " + std::to_string(record.Number), "\a");
   }
 
-  void Summary(std::chrono::steady_clock::time_point began) {
-    const double hours =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count() / 3600;
-    char perHour[32];
-    std::snprintf(perHour, sizeof perHour, "%.1f", hours > 0 ? good_ / hours : 0.0);
-    c_.Out << "chips done: " << good_ << ", failed: " << failed_ << ", chips per hour: " << perHour
-           << "\n"
-           << std::flush;
-  }
-
-  CliContext& c_;
+  const CliOptions& options_;
+  const CodeImage image_;
+  CodeImage chipImage_{};
+  DeviceJob job_;
   Programmer& programmer_;
+  std::string portText_;
+  std::string prefix_;
+  ProductionLine& line_;
   const std::optional<SerialSpec>& serial_;
   SerialCounter* counter_;
   ProductionLog& log_;
-  std::string portText_;
-  const CodeImage image_;
   bool waiting_ = false;
-  int good_ = 0;
-  int failed_ = 0;
   bool serialsExhausted_ = false;
 };
 
+void SaySummary(ProductionLine& line, std::chrono::steady_clock::time_point began) {
+  const double hours =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count() / 3600;
+  char perHour[32];
+  std::snprintf(perHour, sizeof perHour, "%.1f", hours > 0 ? line.Good() / hours : 0.0);
+  line.Say("chips done: " + std::to_string(line.Good()) +
+           ", failed: " + std::to_string(line.Failed()) + ", chips per hour: " + perHour + "\n");
+}
+
 }  // namespace
 
-int RunProduction(CliContext& c, Programmer& programmer, const std::optional<SerialSpec>& serial,
-                  SerialCounter* counter, ProductionLog& log, const std::string& portText) {
-  return ProductionRun(c, programmer, serial, counter, log, portText).Run();
+int RunProduction(CliContext& c, const std::vector<ProductionBoard>& boards,
+                  const std::optional<SerialSpec>& serial, SerialCounter* counter,
+                  ProductionLog& log) {
+  const auto began = std::chrono::steady_clock::now();
+  ProductionLine line(c.Out, c.Options.Count);
+  std::vector<std::unique_ptr<BoardRun>> runs;
+  for (const ProductionBoard& board : boards)
+    runs.push_back(std::make_unique<BoardRun>(c, board, line, serial, counter, log));
+  std::vector<std::exception_ptr> errors(runs.size());
+  const auto run = [&](std::size_t i) {
+    try {
+      runs[i]->Run();
+    } catch (...) {
+      errors[i] = std::current_exception();
+      line.End();
+    }
+  };
+  {
+    std::vector<std::jthread> others;
+    for (std::size_t i = 1; i < runs.size(); ++i) others.emplace_back(run, i);
+    if (!runs.empty()) run(0);
+  }
+  SaySummary(line, began);
+  c.Report.Fields.Set("chips_done", line.Good()).Set("chips_failed", line.Failed());
+  // A stop is the one to report; the board's own error otherwise.
+  for (const bool stops : {true, false}) {
+    for (const std::exception_ptr& error : errors) {
+      if (!error) continue;
+      try {
+        std::rethrow_exception(error);
+      } catch (const StoppedError&) {
+        if (stops) throw;
+      } catch (...) {
+        if (!stops) throw;
+      }
+    }
+  }
+  bool exhausted = false;
+  for (const std::unique_ptr<BoardRun>& r : runs) exhausted = exhausted || r->SerialsExhausted();
+  return line.Failed() == 0 && !exhausted ? kExitOK : kExitFailed;
 }
 
 namespace {
 
 int RunProduce(CliContext& c, const std::vector<std::string>& args) {
-  CheckDeviceOptions(c.Options);
+  const std::vector<CliOptions> boardOptions = BoardOptions(c.Options, c.Host);
   if (!c.Options.Serial.empty() && c.Options.LogFile.empty())
     throw UsageError("--serial needs --log FILE: the next serial number is kept beside the log");
   const LoadOutcome loaded = LoadImageFile(c, args[0]);
@@ -304,21 +392,43 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
   int status;
   {
     const StopSignals signals(stop);
-    std::unique_ptr<BoardConnection> board = OpenBoardConnection(c.Options, stop, c.Host);
-    const std::string portText = c.Options.SimState.empty() ? c.Options.PortName : "simulator";
+    // Every board is opened before the first chip, and each is finished whatever ends the run.
+    std::vector<std::unique_ptr<BoardConnection>> connections;
+    std::vector<ProductionBoard> boards;
+    const auto finishAll = [&connections] {
+      std::exception_ptr failed;
+      for (const std::unique_ptr<BoardConnection>& connection : connections) {
+        try {
+          connection->Finish();
+        } catch (...) {
+          if (!failed) failed = std::current_exception();
+        }
+      }
+      connections.clear();
+      if (failed) std::rethrow_exception(failed);
+    };
     try {
-      status = RunProduction(c, board->Programmer(), serial, counter.get(), log, portText);
+      for (const CliOptions& o : boardOptions) {
+        connections.push_back(OpenBoardConnection(o, stop, c.Host));
+        const bool several = boardOptions.size() > 1;
+        boards.push_back({&connections.back()->Programmer(),
+                          !several && !o.SimState.empty() ? "simulator" : o.PortName,
+                          several ? o.PortName + ": " : ""});
+      }
+      status = RunProduction(c, boards, serial, counter.get(), log);
     } catch (...) {
       try {
-        board->Finish();
+        finishAll();
       } catch (...) {
         // The run's own error is the one to report.
       }
       throw;
     }
-    board->Finish();
+    finishAll();
   }
-  if (stop.Requested()) throw StoppedError(stop.Signal());
+  // Ctrl-C ends a run without --count; any other stop is reported as one.
+  if (stop.Requested() && !(c.Options.Count == 0 && stop.Signal() == SIGINT))
+    throw StoppedError(stop.Signal());
   return status;
 }
 

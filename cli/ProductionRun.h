@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "cli/CliCommand.h"
 #include "core/SerialCounter.h"
@@ -36,6 +37,7 @@ class ProductionLog {
   ProductionLog(const ProductionLog&) = delete;
   ProductionLog& operator=(const ProductionLog&) = delete;
 
+  // Whole lines from several boards at once: one write each, which O_APPEND keeps together.
   void Append(const std::string& line) {
     if (fd_ < 0) return;
     std::size_t done = 0;
@@ -52,11 +54,21 @@ class ProductionLog {
   int fd_ = -1;
 };
 
-// For each chip: waits for an empty socket, then for a chip; writes it (with its serial number,
-// taken from counter, when serial is given) and logs it. Returns the exit status: 0 when every
-// chip passed, 1 otherwise. A stop raises StoppedError, except Ctrl-C while a run without
-// --count waits for the socket, which ends the run.
-int RunProduction(CliContext& c, Programmer& programmer, const std::optional<SerialSpec>& serial,
-                  SerialCounter* counter, ProductionLog& log, const std::string& portText);
+// A board of the run: its programmer, opened, and how its lines name it.
+struct ProductionBoard {
+  Programmer* Board = nullptr;
+  std::string PortText;  // the log's port column
+  std::string Prefix;    // before each line it prints: empty for a run of one board, else "lpt2: "
+};
+
+// For each chip, on every board at once (the first in the calling thread, each other in one of
+// its own): waits for an empty socket, then for a chip; writes it (with its serial number, taken
+// from counter, when serial is given) and logs it. --count counts the chips of all boards. Returns
+// the exit status: 0 when every chip passed, 1 otherwise. A stop raises StoppedError, except Ctrl-C
+// while boards of a run without --count wait for the socket, which ends the run; an error of one
+// board ends the run for the others after their chip, and is raised.
+int RunProduction(CliContext& c, const std::vector<ProductionBoard>& boards,
+                  const std::optional<SerialSpec>& serial, SerialCounter* counter,
+                  ProductionLog& log);
 
 }  // namespace kaldo::cli

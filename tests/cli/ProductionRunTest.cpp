@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <map>
+#include <set>
 #include <sstream>
+#include <tuple>
 
 #include "sim/SimulatedPC.h"
 #include "tests/core/TempFolder.h"
@@ -98,7 +101,8 @@ TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
   SerialCounter counter(folder / "log.counter", 7, 1);
   {
     cli::ProductionLog log(folder / "log");
-    EXPECT_EQ(cli::RunProduction(context, programmer, serial, &counter, log, "simulator"), 1);
+    EXPECT_EQ(cli::RunProduction(context, {{&programmer, "simulator", ""}}, serial, &counter, log),
+              1);
   }
   programmer.Close();
 
@@ -137,6 +141,74 @@ TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
   EXPECT_EQ(counter.Peek(), 10u);
   EXPECT_NE(out.str().find("insert chip 5 of 5\n"), std::string::npos) << out.str();
   EXPECT_NE(out.str().find("chips done: 3, failed: 2"), std::string::npos) << out.str();
+}
+
+// Two boards at once share the chip numbers, the serial numbers and the log, each line naming its
+// board, and every good chip holds the number its line gives.
+TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
+  TempFolder folder;
+  Operator first({{kC2051}, {kC2051}, {kC2051}});
+  Operator second({{kC2051}, {kC2051, 0x0011}, {kC2051}});
+  Programmer one(first), two(second);
+  one.Open();
+  two.Open();
+
+  cli::CliOptions options;
+  options.DeviceType = kC2051;
+  options.Count = 6;
+  ProgramState state;
+  state.DeviceType = kC2051;
+  SetDeviceSize(state);
+  std::ostringstream out, err;
+  const HostSystem host;
+  cli::CommandReport report;
+  cli::CliContext context{options, state, out, err, host, report};
+  const std::optional<SerialSpec> serial = ParseSerialSpec("10:ascii4:7");
+  SerialCounter counter(folder / "log.counter", 7, 1);
+  {
+    cli::ProductionLog log(folder / "log");
+    EXPECT_EQ(cli::RunProduction(context, {{&one, "lpt1", "lpt1: "}, {&two, "lpt2", "lpt2: "}},
+                                 serial, &counter, log),
+              1);
+  }
+  one.Close();
+  two.Close();
+
+  const std::vector<std::string> lines = Lines(folder / "log");
+  ASSERT_EQ(lines.size(), 7u) << out.str();
+  std::set<std::string> chipNumbers, serials;
+  std::map<std::string, std::vector<std::string>> serialsOf;  // by port, in the board's order
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    chipNumbers.insert(Field(lines[i], 3));
+    if (Field(lines[i], 7) == "OK") {
+      EXPECT_TRUE(serials.insert(Field(lines[i], 4)).second) << "twice: " << lines[i];
+      serialsOf[Field(lines[i], 1)].push_back(Field(lines[i], 4));
+    } else {
+      EXPECT_EQ(Field(lines[i], 1) + " " + Field(lines[i], 7) + " " + Field(lines[i], 8),
+                "lpt2 failed 0011");
+    }
+  }
+  EXPECT_EQ(chipNumbers, (std::set<std::string>{"1", "2", "3", "4", "5", "6"}));
+  EXPECT_EQ(serials, (std::set<std::string>{"7", "8", "9", "10", "11"}));
+  EXPECT_EQ(counter.Peek(), 12u);
+  for (const auto& [port, op, good] :
+       {std::tuple{"lpt1", &first, std::vector<std::size_t>{0, 1, 2}},
+        std::tuple{"lpt2", &second, std::vector<std::size_t>{0, 2}}}) {
+    SCOPED_TRACE(port);
+    for (std::size_t i = 0; i < good.size() && good[i] < op->TakenOut.size(); ++i) {
+      const std::string held(op->TakenOut[good[i]].memory.begin() + 0x10,
+                             op->TakenOut[good[i]].memory.begin() + 0x14);
+      EXPECT_EQ(std::stoi(held), std::stoi(serialsOf[port].at(i)));
+    }
+  }
+  std::istringstream printed(out.str());
+  for (std::string line; std::getline(printed, line);) {
+    if (line.starts_with("\a")) line.erase(0, 1);
+    if (!line.starts_with("chips done")) {
+      EXPECT_TRUE(line.starts_with("lpt1: ") || line.starts_with("lpt2: ")) << line;
+    }
+  }
+  EXPECT_NE(out.str().find("chips done: 5, failed: 1"), std::string::npos) << out.str();
 }
 
 }  // namespace

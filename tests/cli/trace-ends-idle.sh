@@ -1,9 +1,12 @@
-# trace_ends_idle TRACE: true when a kaldo-cli trace ends with the board idle (control register 7;
-# the last shift-out latched mode 0x81 and released the data outputs), then the timer and port
-# 0x61 put back as the start found them; otherwise prints what is wrong. Reads only the trace's
-# start and its last 30 MB, so a whole-chip write's trace is checked in a moment.
+# trace_ends_idle TRACE [BASE]: true when a kaldo-cli trace ends with the board on the port at
+# hexadecimal BASE (0378 unless given) idle (control register 7; the last shift-out latched mode
+# 0x81 and released the data outputs), then the timer and port 0x61 put back as the start found
+# them; otherwise prints what is wrong. Reads only the trace's start and its last 30 MB, so a
+# whole-chip write's trace is checked in a moment.
 trace_ends_idle() {
-  { head -n 20000 "$1"; echo "--"; tail -c 30000000 "$1" | tail -n +2; } | awk '
+  local base=${2:-0378}
+  { head -n 20000 "$1"; echo "--"; tail -c 30000000 "$1" | tail -n +2; } |
+    awk -v dataPort="$base" -v controlPort="$(printf '%04X' $((0x$base + 2)))" '
     function hex(s, i, v) {
       for (i = 1; i <= length(s); i++) v = v * 16 + index("0123456789ABCDEF", substr(s, i, 1)) - 1
       return v
@@ -12,8 +15,8 @@ trace_ends_idle() {
     !tail && $2 == "R" && $3 == "0061" && found61 == "" { found61 = $4 }
     !tail && $2 == "R" && $3 == "0042" && status == "" { status = hex($4) }
     !tail { next }
-    $2 == "W" && $3 == "037A" { control = $4 }
-    $2 == "W" && $3 == "0378" { data[n++] = hex($4) }
+    $2 == "W" && $3 == controlPort { control = $4 }
+    $2 == "W" && $3 == dataPort { data[n++] = hex($4) }
     $2 == "W" { last[m++] = $3 " " $4 }
     END {
       mode = 0
