@@ -142,7 +142,8 @@ const CliOption kDeviceOptions[] = {
      "lpt2 (0x278), lpt3 (0x3BC), an I/O base 0xBASE (0x100 to 0xFFFD, e.g. 0xD010 for a PCI "
      "card), the kernel's node /dev/parportN or its index N (looked up in "
      "/proc/sys/dev/parport). With --sim: the simulated PC's port, /dev/parport0 (0x378, the "
-     "default) or /dev/parport1 (0xD010, a PCI card); the board is on the port chosen",
+     "default) or /dev/parport1 (0xD010, a PCI card); the board is on the port chosen. produce "
+     "takes it more than once: one board on each port, all at once",
      ApplyPort},
     {"--probe", nullptr,
      "ports: also read each usable port's status register (kaldo-cli writes nothing) and say "
