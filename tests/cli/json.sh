@@ -66,6 +66,7 @@ json "empty socket"       1 no-chip     'r["signature"] == [0xFF, 0xFF] and r["f
 json "no board"           1 no-chip     'r["signature"] == [0xFF, 0xFF, 0xFF]'                  $S --no-board verify a.hex
 json "stuck cell"         1 failed      'r["address"] == 2 and r["read"] == 0xFF and r["expected"] == 0x56' $S --stuck 2 write a.hex
 json "port given"         0 ok          'r["port"] == "/dev/parport1"'                           $S --port /dev/parport1 --device 89c2051 signature
+json "production run"     1 failed      'r["chips_done"] == 2 and r["chips_failed"] == 1 and "chip 3: Program Verify Error" in r["message"]' $S --sim-supply empty,good*2,stuck:2 --count 3 produce a.hex
 
 # Usage errors: the object still comes, with nothing run on a device.
 json "unknown option"     2 usage-error 'r["command"] == "load" and r["device"] is None and r["message"] == "kaldo-cli: unknown option '"'--fast'"'\nTry '"'kaldo-cli --help'"'."' --fast load a.hex
