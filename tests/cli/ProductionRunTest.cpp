@@ -79,35 +79,42 @@ std::string Field(const std::string& line, int n) {
   return field;
 }
 
-TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
-  TempFolder folder;
-  Operator op({{kC2051}, {kC2051}, {kS51}, {kC2051, 0x0001}, {kC2051}});
-  Programmer programmer(op);
-  programmer.Open();
+// A run of `count` AT89C2051 chips with serial numbers from 7 on at 0010, four ASCII digits.
+struct RunSetup {
+  explicit RunSetup(int count) {
+    options.DeviceType = kC2051;
+    options.Count = count;
+    state.DeviceType = kC2051;
+    SetDeviceSize(state);
+  }
+  int Run(const std::vector<cli::ProductionBoard>& boards) {
+    cli::ProductionLog log(folder / "log");
+    return cli::RunProduction(context, boards, serial, &counter, log);
+  }
 
+  TempFolder folder;
   cli::CliOptions options;
-  options.DeviceType = kC2051;
-  options.Count = 5;
   ProgramState state;
-  state.DeviceType = kC2051;
-  SetDeviceSize(state);
-  state.DataBuffer[0] = 0x12;
-  state.DataBuffer[1] = 0x34;
   std::ostringstream out, err;
   const HostSystem host;
   cli::CommandReport report;
   cli::CliContext context{options, state, out, err, host, report};
   const std::optional<SerialSpec> serial = ParseSerialSpec("10:ascii4:7");
-  SerialCounter counter(folder / "log.counter", 7, 1);
-  {
-    cli::ProductionLog log(folder / "log");
-    EXPECT_EQ(cli::RunProduction(context, {{&programmer, "simulator", ""}}, serial, &counter, log),
-              1);
-  }
+  SerialCounter counter{folder / "log.counter", 7, 1};
+};
+
+TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
+  RunSetup run(5);
+  Operator op({{kC2051}, {kC2051}, {kS51}, {kC2051, 0x0001}, {kC2051}});
+  Programmer programmer(op);
+  programmer.Open();
+  run.state.DataBuffer[0] = 0x12;
+  run.state.DataBuffer[1] = 0x34;
+  EXPECT_EQ(run.Run({{&programmer, "simulator", ""}}), 1);
   programmer.Close();
 
-  const std::vector<std::string> lines = Lines(folder / "log");
-  ASSERT_EQ(lines.size(), 6u) << out.str();
+  const std::vector<std::string> lines = Lines(run.folder / "log");
+  ASSERT_EQ(lines.size(), 6u) << run.out.str();
   EXPECT_EQ(lines[0] + "\n", cli::kProductionLogHeader);
   const struct {
     const char* serial;
@@ -138,16 +145,16 @@ TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
     EXPECT_EQ(chip.memory[0], 0x12);
     EXPECT_EQ(std::string(chip.memory.begin() + 0x10, chip.memory.begin() + 0x14), numbers[i]);
   }
-  EXPECT_EQ(counter.Peek(), 10u);
-  EXPECT_NE(out.str().find("insert chip 5 of 5\n"), std::string::npos) << out.str();
-  EXPECT_NE(out.str().find("chips done: 3, failed: 2"), std::string::npos) << out.str();
+  EXPECT_EQ(run.counter.Peek(), 10u);
+  EXPECT_NE(run.out.str().find("insert chip 5 of 5\n"), std::string::npos) << run.out.str();
+  EXPECT_NE(run.out.str().find("chips done: 3, failed: 2"), std::string::npos) << run.out.str();
 }
 
 // Two boards at once share the chip numbers, the serial numbers and the log, each line naming its
 // board, and every good chip holds the number its line gives. Each board takes chips at its own
 // pace: either may write most of them, so each operator has enough for the whole run.
 TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
-  TempFolder folder;
+  RunSetup run(6);
   Operator first(std::vector<Insertion>(6, {kC2051}));
   std::vector<Insertion> secondChips(6, {kC2051});
   secondChips[0].stuckCell = 0x0011;
@@ -155,30 +162,12 @@ TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
   Programmer one(first), two(second);
   one.Open();
   two.Open();
-
-  cli::CliOptions options;
-  options.DeviceType = kC2051;
-  options.Count = 6;
-  ProgramState state;
-  state.DeviceType = kC2051;
-  SetDeviceSize(state);
-  std::ostringstream out, err;
-  const HostSystem host;
-  cli::CommandReport report;
-  cli::CliContext context{options, state, out, err, host, report};
-  const std::optional<SerialSpec> serial = ParseSerialSpec("10:ascii4:7");
-  SerialCounter counter(folder / "log.counter", 7, 1);
-  {
-    cli::ProductionLog log(folder / "log");
-    EXPECT_EQ(cli::RunProduction(context, {{&one, "lpt1", "lpt1: "}, {&two, "lpt2", "lpt2: "}},
-                                 serial, &counter, log),
-              1);
-  }
+  EXPECT_EQ(run.Run({{&one, "lpt1", "lpt1: "}, {&two, "lpt2", "lpt2: "}}), 1);
   one.Close();
   two.Close();
 
-  const std::vector<std::string> lines = Lines(folder / "log");
-  ASSERT_EQ(lines.size(), 7u) << out.str();
+  const std::vector<std::string> lines = Lines(run.folder / "log");
+  ASSERT_EQ(lines.size(), 7u) << run.out.str();
   std::set<std::string> chipNumbers;
   std::set<int> serials;
   std::map<std::string, std::vector<std::string>> resultsOf;  // by port, in the board's order
@@ -203,7 +192,7 @@ TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
   ASSERT_EQ(serials.size(), 5u);
   EXPECT_EQ(*serials.begin(), 7);
   EXPECT_EQ(*serials.rbegin(), 11);
-  EXPECT_EQ(counter.Peek(), 12u);
+  EXPECT_EQ(run.counter.Peek(), 12u);
   for (const auto& [port, op, firstGood] :
        {std::tuple{"lpt1", &first, 0}, std::tuple{"lpt2", &second, 1}}) {
     SCOPED_TRACE(port);
@@ -213,14 +202,14 @@ TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
       EXPECT_EQ(std::stoi(std::string(memory.begin() + 0x10, memory.begin() + 0x14)), numbers[i]);
     }
   }
-  std::istringstream printed(out.str());
+  std::istringstream printed(run.out.str());
   for (std::string line; std::getline(printed, line);) {
     if (line.starts_with("\a")) line.erase(0, 1);
     if (!line.starts_with("chips done")) {
       EXPECT_TRUE(line.starts_with("lpt1: ") || line.starts_with("lpt2: ")) << line;
     }
   }
-  EXPECT_NE(out.str().find("chips done: 5, failed: 1"), std::string::npos) << out.str();
+  EXPECT_NE(run.out.str().find("chips done: 5, failed: 1"), std::string::npos) << run.out.str();
 }
 
 }  // namespace
