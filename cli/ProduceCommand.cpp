@@ -433,7 +433,9 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
 }
 
 const CliOption kProduceOptions[] = {
-    {"--count", "N", "produce: stop after N chips (good or failed); without it, run until Ctrl-C",
+    {"--count", "N",
+     "produce: stop after N chips (good or failed, of all boards together); without it, run "
+     "until Ctrl-C",
      ApplyCount},
     {"--serial", "ADDR:FORM:START[:STEP]",
      "produce: put a serial number into the image at hexadecimal ADDR before each chip, as FORM: "
