@@ -3,6 +3,7 @@
 #pragma once
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -28,8 +29,13 @@ class ProductionLog {
     if (fileName.empty()) return;
     fd_ = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
     if (fd_ < 0) throw InOutErrorFromErrno(errno).About(fileName, "opening");
+    // Two runs that start at once on a new log: only the one that finds it empty under the lock
+    // writes the header.
+    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
+    }
     struct stat st {};
     if (::fstat(fd_, &st) == 0 && st.st_size == 0) Append(kProductionLogHeader);
+    ::flock(fd_, LOCK_UN);
   }
   ~ProductionLog() {
     if (fd_ >= 0) ::close(fd_);
