@@ -9,10 +9,13 @@ fail() { echo "FAIL $1"; failures=$((failures + 1)); }
 printf ':0400000012345678E8\r\n:00000001FF\r\n' >a.hex
 header="time,port,device,chip,serial,signature,crc32,result,address,read,expected,seconds"
 
+# hex_of FILE [OFFSET [LENGTH]]: its bytes (from OFFSET, LENGTH of them) as hex digits.
+hex_of() { od -An -tx1 -v -j "${2:-0}" ${3:+-N "$3"} "$1" | tr -d ' \n'; }
+
 # serial_hex FORM WIDTH NUMBER: the number's bytes as they go into the image, as hex digits.
 serial_hex() {
   case $1 in
-    ascii) printf "%0$2d" "$3" | xxd -p ;;
+    ascii) printf "%0$2d" "$3" | hex_of - ;;
     bcd) printf "%0$(($2 * 2))d" "$3" ;;
     bin-be) printf "%0$(($2 * 2))x" "$3" ;;
     bin-le) printf "%0$(($2 * 2))x" "$3" | fold -w2 | tac | tr -d '\n' ;;
@@ -23,7 +26,7 @@ serial_hex() {
 crc32() { gzip -c "$1" | tail -c8 | head -c4 | od -An -tx4 | tr -d ' ' | tr a-f A-F; }
 
 # byte_at FILE ADDR: the byte at hexadecimal ADDR, as the log gives it.
-byte_at() { xxd -s $((16#$2)) -l 1 -p "$1" | tr a-f A-F; }
+byte_at() { hex_of "$1" $((16#$2)) 1 | tr a-f A-F; }
 
 # split_spec ADDR:FORM:START[:STEP] sets addr, form, width, start and step.
 split_spec() {
@@ -39,7 +42,8 @@ split_spec() {
 # chip_image DEVICE NUMBER OUT: the image with its serial number, as a good chip must hold it.
 chip_image() {
   "$CLI" --device "$1" convert a.hex "$3" >/dev/null
-  serial_hex "$form" "$width" "$2" | xxd -r -p | dd of="$3" bs=1 seek=$((16#$addr)) conv=notrunc status=none
+  printf %b "$(serial_hex "$form" "$width" "$2" | sed 's/../\\x&/g')" |
+    dd of="$3" bs=1 seek=$((16#$addr)) conv=notrunc status=none
 }
 
 # lines_are_whole LOG: the header once, at the top, and twelve fields on every line.
@@ -140,7 +144,7 @@ while IFS=, read -r device chip serial; do
   state=st-a
   [ "$device" = AT89C51 ] && state=st-b
   "$CLI" --sim $state --device "$device" --sim-supplied "$chip" read back.bin >/dev/null
-  [ "$(xxd -s 0x100 -l 4 -p back.bin)" = "$(serial_hex bin-le 4 "$serial")" ] ||
+  [ "$(hex_of back.bin 256 4)" = "$(serial_hex bin-le 4 "$serial")" ] ||
     fail "two at once: $device chip $chip does not hold $serial"
 done < <(awk -F, '$8 == "OK" { print $3 "," $4 "," $5 }' log)
 next=$(sed -n 's/^next //p' log.counter)
@@ -150,20 +154,24 @@ returned=$(sed -n 's/^returned *//p' log.counter | tr ' ' '\n')
 
 # A run that opens a new log while another run holds it (about to write the header itself) waits
 # for it, and then finds the header there: one header, however two runs start.
-rm -f log
-flock log sh -c 'until [ -e go ]; do sleep 0.05; done; echo "$0" >>log' "$header" &
-holder=$!
-until [ -e log ]; do sleep 0.05; done
-"$CLI" --sim st-c --device 89S52 --sim-supply 'empty,C2051' --count 1 --log log produce a.hex >out 2>&1 &
-run=$!
-for _ in $(seq 2400); do  # two minutes at most: a hang, not a verdict
-  grep -q "insert chip" out && break
-  [ "$(cat /proc/$run/wchan 2>/dev/null)" = locks_lock_inode_wait ] && break
-  sleep 0.05
-done
-touch go
-wait $holder
-wait $run
-lines_are_whole log || fail "a new log opened at once: $(cat log)"
+if command -v flock >/dev/null; then
+  rm -f log
+  flock log sh -c 'until [ -e go ]; do sleep 0.05; done; echo "$0" >>log' "$header" &
+  holder=$!
+  until [ -e log ]; do sleep 0.05; done
+  "$CLI" --sim st-c --device 89S52 --sim-supply 'empty,C2051' --count 1 --log log produce a.hex >out 2>&1 &
+  run=$!
+  for _ in $(seq 2400); do  # two minutes at most: a hang, not a verdict
+    grep -q "insert chip" out && break
+    [ "$(cat /proc/$run/wchan 2>/dev/null)" = locks_lock_inode_wait ] && break
+    sleep 0.05
+  done
+  touch go
+  wait $holder
+  wait $run
+  lines_are_whole log || fail "a new log opened at once: $(cat log)"
+else
+  echo "skipped: a new log opened at once (no flock)"
+fi
 
 finish
