@@ -159,6 +159,7 @@ class BoardRun {
         if (!inside) break;
         waiting_ = false;
         const bool good = Program(*chip, *inside);
+        if (serialsExhausted_) break;
         line_.Counted(good);
         if (!good && options_.StopOnFailure) line_.End();
       }
@@ -178,10 +179,7 @@ class BoardRun {
   // False when the run ends first (the serial numbers have run out, or another board ended it).
   bool WaitForEmptySocket() {
     if (serial_ && !serial_->Fits(counter_->Peek())) {
-      Say("The serial numbers have run out: " + std::to_string(counter_->Peek()) +
-          " does not fit.");
-      serialsExhausted_ = true;
-      line_.End();
+      RunOutOfSerials(counter_->Peek());
       return false;
     }
     bool said = false;
@@ -192,6 +190,12 @@ class BoardRun {
       programmer_.Pause(kPollPauseMs);
     }
     return !line_.Ending();
+  }
+
+  void RunOutOfSerials(std::uint64_t number) {
+    Say("The serial numbers have run out: " + std::to_string(number) + " does not fit.");
+    serialsExhausted_ = true;
+    line_.End();
   }
 
   // A chip is taken when two looks in a row find it alike, so that one still being seated is not
@@ -224,6 +228,12 @@ class BoardRun {
     chipImage_ = image_;
     if (serial_) {
       record.Serial = counter_->Take();
+      // Another board or run on the counter may have taken the last numbers since the look before.
+      if (!serial_->Fits(*record.Serial)) {
+        counter_->GiveBack(*record.Serial);
+        RunOutOfSerials(*record.Serial);
+        return false;
+      }
       const std::vector<std::uint8_t> bytes = serial_->Encode(*record.Serial);
       std::copy(bytes.begin(), bytes.end(), chipImage_.begin() + serial_->Address);
     }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <functional>
 #include <map>
 #include <set>
 #include <sstream>
@@ -39,6 +40,8 @@ class Operator : public IoSpace {
     return pc_.read(port);
   }
   std::vector<sim::Chip> TakenOut;
+  // Called as the chip of the list's slot goes into the socket.
+  std::function<void(std::size_t slot)> OnInsert;
 
  private:
   void Follow() {
@@ -52,6 +55,7 @@ class Operator : public IoSpace {
       if (chips_[slot].stuckCell != 0xFFFF) chip.wontProgram.insert(chips_[slot].stuckCell);
       pc_.InsertChip(chip);
       inSocket_ = slot;
+      if (OnInsert) OnInsert(slot);
     } else if (!present && inSocket_ != SIZE_MAX) {
       TakenOut.push_back(*pc_.Socket());
       pc_.RemoveChip();
@@ -79,9 +83,12 @@ std::string Field(const std::string& line, int n) {
   return field;
 }
 
-// A run of `count` AT89C2051 chips with serial numbers from 7 on at 0010, four ASCII digits.
+// A run of `count` AT89C2051 chips with serial numbers from 7 on at 0010, four ASCII digits,
+// unless another serial is given.
 struct RunSetup {
-  explicit RunSetup(int count) {
+  explicit RunSetup(int count, const std::string& serialSpec = "10:ascii4:7")
+      : serial(ParseSerialSpec(serialSpec)),
+        counter(folder / "log.counter", serial->Start, serial->Step) {
     options.DeviceType = kC2051;
     options.Count = count;
     state.DeviceType = kC2051;
@@ -99,8 +106,8 @@ struct RunSetup {
   const HostSystem host;
   cli::CommandReport report;
   cli::CliContext context{options, state, out, err, host, report};
-  const std::optional<SerialSpec> serial = ParseSerialSpec("10:ascii4:7");
-  SerialCounter counter{folder / "log.counter", 7, 1};
+  const std::optional<SerialSpec> serial;
+  SerialCounter counter;
 };
 
 TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
@@ -210,6 +217,36 @@ TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
     }
   }
   EXPECT_NE(run.out.str().find("chips done: 5, failed: 1"), std::string::npos) << run.out.str();
+}
+
+// Another run on the same counter takes the last number that fits while this one waits for its
+// second chip: the chip is left unwritten, its number goes back, and the run ends as one whose
+// numbers ran out.
+TEST(ProductionRun, EndsWhenAnotherRunTookTheLastNumber) {
+  RunSetup run(2, "10:ascii2:98");
+  Operator op({{kC2051}, {kC2051}});
+  SerialCounter other(run.folder / "log.counter", 98, 1);
+  op.OnInsert = [&other](std::size_t slot) {
+    if (slot == 1) {
+      EXPECT_EQ(other.Take(), 99u);
+    }
+  };
+  Programmer programmer(op);
+  programmer.Open();
+  EXPECT_EQ(run.Run({{&programmer, "simulator", ""}}), 1);
+  programmer.Close();
+
+  const std::vector<std::string> lines = Lines(run.folder / "log");
+  ASSERT_EQ(lines.size(), 2u) << run.out.str();
+  EXPECT_EQ(Field(lines[1], 4), "98");
+  EXPECT_NE(run.out.str().find("The serial numbers have run out: 100 does not fit.\n"
+                               "chips done: 1, failed: 0"),
+            std::string::npos)
+      << run.out.str();
+  EXPECT_EQ(run.counter.Peek(), 100u);
+  ASSERT_GE(op.TakenOut.size(), 1u);
+  EXPECT_EQ(std::string(op.TakenOut[0].memory.begin() + 0x10, op.TakenOut[0].memory.begin() + 0x12),
+            "98");
 }
 
 }  // namespace
