@@ -390,7 +390,7 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
                                               serial->Step);
     const std::uint64_t first = counter->Peek();
     const std::uint64_t chips = c.Options.Count > 0 ? c.Options.Count : 1;
-    if ((first > UINT64_MAX - serial->Step * (chips - 1)) ||
+    if (serial->Step > (UINT64_MAX - first) / chips ||
         !serial->Fits(first + serial->Step * (chips - 1))) {
       c.Out << "The serial numbers from " << first << " do not fit " << serial->Width
             << " bytes for " << chips << " chips.\n";

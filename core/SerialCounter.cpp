@@ -156,6 +156,9 @@ std::uint64_t SerialCounter::Take() {
     number = *s.Returned.begin();
     s.Returned.erase(s.Returned.begin());
   } else {
+    if (s.Next > UINT64_MAX - s.Step)
+      throw SerialCounterError("The counter file " + PrintableText(fileName_) +
+                               " has no number after " + std::to_string(s.Next) + ".");
     number = s.Next;
     s.Next += s.Step;
   }

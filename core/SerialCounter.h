@@ -52,7 +52,8 @@ class SerialCounter {
 
   // The number the next Take would hand out, as the file stands now.
   std::uint64_t Peek() const;
-  // Hands out the smallest number handed back, or else the next (and advances it).
+  // Hands out the smallest number handed back, or else the next (and advances it); raises
+  // SerialCounterError when the next has no number after it below 2^64.
   std::uint64_t Take();
   // A number taken that was not used: the next steps back when it was the last handed out.
   void GiveBack(std::uint64_t number);

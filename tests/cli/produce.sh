@@ -14,6 +14,7 @@ usage="\nTry 'kaldo-cli --help'."
 check "serial past the end"   1 "The serial number at 03FE-0401 runs past the device's last address 03FF." '' $S produce a.hex --serial 3FE:bin-le:1 --log l
 check "serial over the image" 1 "The serial number at 0002-0003 would overwrite the image's byte 56 at 0002." '' $S produce a.hex --serial 2:bin-be2:1 --log l
 check "numbers that run out"  1 'The serial numbers from 98 do not fit 2 bytes for 3 chips.' '' $S produce a.hex --serial 10:ascii2:98 --count 3 --log l2
+check "numbers past 2^64"     1 'The serial numbers from 0 do not fit 8 bytes for 2 chips.' '' $S produce a.hex --serial 10:bin-le8:0:9223372036854775808 --count 2 --log l3
 check "data past the device"  1 "The image holds data at 1000-1000, past the AT89C1051's last address 03FF.\nGive the --device the program was built for." '' $S produce high.hex
 check "serial without a log"  2 '' "kaldo-cli: --serial needs --log FILE: the next serial number is kept beside the log$usage" $S produce a.hex --serial 10:bin-le:1
 check "start too large"       2 '' "kaldo-cli: 256 does not fit bin-le1 (largest 255)$usage" $S produce a.hex --serial 10:bin-le1:256 --log l

@@ -97,6 +97,17 @@ TEST(SerialCounter, HandsBackFailedNumbersAndStepsBackFromTheLast) {
   EXPECT_THROW(SerialCounter(folder / "log.counter", 100, 1), SerialCounterError);
 }
 
+TEST(SerialCounter, NeverWrapsPastTheLargestNumber) {
+  TempFolder folder;
+  const std::uint64_t step = std::uint64_t{1} << 63;
+  SerialCounter counter(folder / "c", 0, step);
+  EXPECT_EQ(counter.Take(), 0u);
+  EXPECT_THROW(counter.Take(), SerialCounterError);  // 2^63 has no number after it
+  EXPECT_EQ(counter.Peek(), step);
+  counter.GiveBack(0);
+  EXPECT_EQ(counter.Take(), 0u);
+}
+
 TEST(SerialCounter, RefusesADamagedFile) {
   for (const char* text :
        {"kaldo-cli serial counter\nstart 1\nstep 1\nnext x\nreturned\n", "something else\n",
