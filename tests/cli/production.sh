@@ -66,7 +66,7 @@ produce_case() {
     [[ $item == *\** ]] && n=${item#*\*} item=${item%\**}
     for ((i = 0; i < n; i++)); do items+=("$item"); done
   done
-  local chip=0 next=$start pending="" good=0 failed=0 serial oks=() want byte
+  local chip=0 next=$start pending="" good=0 failed=0 serial oks=() byte
   rm -f st log log.counter
   for item in "${items[@]}"; do
     [ "$item" = empty ] && continue
