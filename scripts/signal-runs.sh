@@ -10,7 +10,8 @@ set -uo pipefail
 CLI=$(realpath "$1")
 RUNS=${2:-200}
 WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+# Only the script itself removes it: bash may run the EXIT trap in a subshell that a signal ends.
+trap '[ "$BASHPID" = "$$" ] && rm -rf "$WORK"' EXIT
 . "$(dirname "$0")/../tests/cli/trace-ends-idle.sh"
 cd "$WORK"
 

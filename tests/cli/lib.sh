@@ -2,7 +2,8 @@
 set -uo pipefail
 CLI=$1
 WORK=$(mktemp -d)
-trap 'rm -rf "$WORK"' EXIT
+# Only the script itself removes it: bash may run the EXIT trap in a subshell that a signal ends.
+trap '[ "$BASHPID" = "$$" ] && rm -rf "$WORK"' EXIT
 failures=0
 
 # check NAME EXIT STDOUT STDERR ARGS... — STDOUT and STDERR are printf formats, matched exactly.

@@ -30,6 +30,10 @@ no_temporaries "concurrent writes"
 # A holder of the file makes the next one wait, and say so after a second.
 hex 7 a.hex
 if command -v flock >/dev/null; then
+  # release: lets the holder go; a test folder removed under the test is said as such.
+  release() {
+    touch release 2>/dev/null || fail "the test's folder $WORK was removed while the test ran"
+  }
   # until_seen WHAT CMD...: waits for CMD to succeed; the bound of two minutes only catches a hang.
   until_seen() {
     local what=$1 end=$((SECONDS + 120))
@@ -42,10 +46,11 @@ if command -v flock >/dev/null; then
       sleep 0.05
     done
   }
-  # Holds the file until `release` appears; returns once it is held.
+  # Holds the file until `release` appears (two minutes at most, should the test's folder go);
+  # returns once it is held.
   hold() {
     rm -f held release
-    flock st sh -c 'touch held; until [ -e release ]; do sleep 0.05; done' &
+    flock st sh -c 'touch held; n=0; until [ -e release ] || [ $n -ge 2400 ]; do sleep 0.05; n=$((n + 1)); done' &
     holder=$!
     until_seen "the holder took the file" test -e held
   }
@@ -54,7 +59,7 @@ if command -v flock >/dev/null; then
   "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
   writer=$!
   until_seen "the waiting message" grep -qF "$waiting" err
-  touch release
+  release
   wait $holder
   wait $writer
   rc=$?
@@ -70,7 +75,7 @@ if command -v flock >/dev/null; then
   wait $waiter
   rc=$?
   [ "$rc" = 130 ] || fail "Ctrl-C while waiting: exit $rc, $(cat out err)"
-  touch release
+  release
   wait $holder
 else
   echo "skipped: waiting (no flock)"
