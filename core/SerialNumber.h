@@ -34,7 +34,7 @@ struct SerialSpec {
   std::vector<std::uint8_t> Encode(std::uint64_t number) const;
 };
 
-// A serial specification that cannot be read.
+// A --serial text (ADDR:FORM:START[:STEP]) that cannot be read.
 class SerialSpecError : public Error {
  public:
   using Error::Error;

@@ -1,4 +1,4 @@
-// Serial numbers: their forms in the image, the specifications refused, where they may go, and
+// Serial numbers: their forms in the image, the --serial texts refused, where they may go, and
 // the counter file that several runs share.
 #include "core/SerialNumber.h"
 
