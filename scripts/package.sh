@@ -12,8 +12,7 @@ build=${KALDO_PACKAGE_BUILD:-build-package}
 
 # The hardening flags Debian builds its own packages with; the build type adds -O3 -DNDEBUG.
 export DEB_BUILD_MAINT_OPTIONS=hardening=+all
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DKALDO_TESTS=OFF -DKALDO_BENCH=OFF \
-  -DCMAKE_INSTALL_PREFIX=/usr \
+cmake --preset package -B "$build" \
   -DCMAKE_CXX_FLAGS="$(dpkg-buildflags --get CPPFLAGS) $(dpkg-buildflags --get CXXFLAGS)" \
   -DCMAKE_EXE_LINKER_FLAGS="$(dpkg-buildflags --get LDFLAGS)" >/dev/null
 cmake --build "$build" -j"$(nproc)"
