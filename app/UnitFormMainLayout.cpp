@@ -18,6 +18,7 @@
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
 #include "core/LptPorts.h"
+#include "core/ProgramInfo.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {
@@ -196,7 +197,7 @@ void TfrmMain::CreateControls() {
 
   stsBar = new TStatusBar(475, {0, kClientHeight - 25, kClientWidth, 25}, Client);
   stsBar->setFont(PixelFont(QStringLiteral("Arial"), 12, true));
-  stsBar->SetPanel(1, QStringLiteral("Ver 3.0"));
+  stsBar->SetPanel(1, QString::fromLatin1(kProgramVersionShort));
 
   lblCmd = readout({460, 312, 90, 18}, PixelFont(QStringLiteral("Arial Narrow"), 13));
   lblAdres = readout({460, 336, 91, 33}, PixelFont(QStringLiteral("Courier New"), 27, true),
