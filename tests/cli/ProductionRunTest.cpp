@@ -5,7 +5,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -248,25 +247,6 @@ TEST(ProductionRun, EndsWhenAnotherRunTookTheLastNumber) {
   ASSERT_GE(op.TakenOut.size(), 1u);
   EXPECT_EQ(std::string(op.TakenOut[0].memory.begin() + 0x10, op.TakenOut[0].memory.begin() + 0x12),
             "98");
-}
-
-// The counter removed while the run waits for its second chip: the run ends with the counter's
-// error before that chip is written, and the first keeps its line and its number.
-TEST(ProductionRun, EndsBeforeTheNextChipWhenItsCounterIsGone) {
-  RunSetup run(2);
-  Operator op({{kC2051}, {kC2051}});
-  op.OnInsert = [&run](std::size_t slot) {
-    if (slot == 1) std::remove((run.folder / "log.counter").c_str());
-  };
-  Programmer programmer(op);
-  programmer.Open();
-  EXPECT_THROW(run.Run({{&programmer, "simulator", ""}}), SerialCounterError);
-  programmer.Close();
-
-  const std::vector<std::string> lines = Lines(run.folder / "log");
-  ASSERT_EQ(lines.size(), 2u) << run.out.str();
-  EXPECT_EQ(Field(lines[1], 4), "7");
-  EXPECT_EQ(run.out.str().find("chip 2:"), std::string::npos) << run.out.str();
 }
 
 }  // namespace

@@ -152,27 +152,5 @@ TEST(LinksAndOwners, AReplacedFileKeepsItsOwnerGroupAndPermissions) {
   EXPECT_EQ(t.Names().size(), 2u);  // no temporary file left
 }
 
-// A run's shared files are regular files: anything else is refused before it is read or written,
-// and a FIFO without a reader does not hold the open up.
-TEST(LinksAndOwners, ASharedFileIsARegularFileOrNothing) {
-  TempFolder t;
-  ASSERT_EQ(::mkfifo((t / "fifo").c_str(), 0666), 0);
-  ::mkdir((t / "folder").c_str(), 0777);
-  ::symlink("fifo", (t / "to-fifo").c_str());
-  for (const std::string& name :
-       {t / "fifo", t / "folder", t / "to-fifo", std::string("/dev/null")}) {
-    for (int flags : {O_RDWR, O_WRONLY | O_APPEND | O_CREAT}) {
-      SCOPED_TRACE(name);
-      try {
-        ::close(OpenRegularFile(name, flags));
-        ADD_FAILURE() << "opened";
-      } catch (const Error& e) {
-        EXPECT_EQ(e.what(),
-                  "'" + name + "' is not a regular file: remove it, or choose another name");
-      }
-    }
-  }
-}
-
 }  // namespace
 }  // namespace kaldo
