@@ -86,9 +86,11 @@ SerialCounterState CounterFromText(const std::string& text) {
       }
     }
   }
-  if (std::getline(in, line)) {
-    throw SerialCounterError("line 6: '" + PrintableText(line.substr(0, 60)) +
-                             "' follows the returned numbers");
+  for (int n = 6; std::getline(in, line); ++n) {
+    if (!Words(line).empty())
+      throw SerialCounterError("line " + std::to_string(n) + ": '" +
+                               PrintableText(line.substr(0, 60)) +
+                               "' follows the returned numbers");
   }
   return s;
 }

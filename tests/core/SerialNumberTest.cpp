@@ -129,8 +129,8 @@ TEST(SerialCounter, RefusesADamagedFile) {
        "line 4: 'next 8' is not a number from 1 in steps of 2"},
       {head + "start 1\nstep 2\nnext 9\nreturned 3 4\n",
        "line 5: 'returned 3 4' holds 4, which is not a number from 1 in steps of 2"},
-      {head + "start 1\nstep 1\nnext 9\nreturned 3\nnext 2\n",
-       "line 6: 'next 2' follows the returned numbers"},
+      {head + "start 1\nstep 1\nnext 9\nreturned 3\n\nnext 2\n",
+       "line 7: 'next 2' follows the returned numbers"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.text);
