@@ -242,7 +242,11 @@ class BoardRun {
     try {
       outcome = programmer_.Run(DeviceCommand::Write, job_);
     } catch (...) {
-      if (record.Serial) counter_->GiveBack(*record.Serial);
+      try {
+        if (record.Serial) counter_->GiveBack(*record.Serial);
+      } catch (...) {
+        // A number not given back is a gap in the numbers; the stop is what the caller needs.
+      }
       record.Serial.reset();
       record.Result = "stopped";
       try {
@@ -289,7 +293,14 @@ class BoardRun {
     else
       line += ",,";
     line += std::string(",") + seconds + "\n";
-    log_.Append(line);
+    try {
+      log_.Append(line);
+    } catch (const Error&) {
+      Say("chip " + std::to_string(record.Number) +
+          ": its line could not be written to the log; add it by hand: " +
+          line.substr(0, line.size() - 1));
+      throw;
+    }
     if (record.Result != "stopped") Say("remove chip " + std::to_string(record.Number), "\a");
   }
 
@@ -378,6 +389,9 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
     return kExitFailed;
   }
   c.State.ProgBits = c.Options.ProgBits;
+  // From here a stop signal ends a wait for the counter's or the log's lock too.
+  StopFlag stop;
+  const StopSignals signals(stop);
   std::optional<SerialSpec> serial;
   std::unique_ptr<SerialCounter> counter;
   if (!c.Options.Serial.empty()) {
@@ -386,8 +400,8 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
       PrintText(c.Out, *problem);
       return kExitFailed;
     }
-    counter = std::make_unique<SerialCounter>(c.Options.LogFile + ".counter", serial->Start,
-                                              serial->Step);
+    counter = std::make_unique<SerialCounter>(CounterFileOf(c.Options.LogFile), serial->Start,
+                                              serial->Step, &stop);
     const std::uint64_t first = counter->Peek();
     const std::uint64_t chips = c.Options.Count > 0 ? c.Options.Count : 1;
     if (serial->Step > (UINT64_MAX - first) / chips ||
@@ -397,11 +411,9 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
       return kExitFailed;
     }
   }
-  ProductionLog log(c.Options.LogFile);
-  StopFlag stop;
+  ProductionLog log(c.Options.LogFile, &stop);
   int status;
   {
-    const StopSignals signals(stop);
     // Every board is opened before the first chip, and each is finished whatever ends the run.
     std::vector<std::unique_ptr<BoardConnection>> connections;
     std::vector<ProductionBoard> boards;

@@ -2,63 +2,17 @@
 // log and its summary.
 #pragma once
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "cli/ProductionLog.h"
 #include "core/SerialCounter.h"
 #include "core/SerialNumber.h"
 #include "device/Programmer.h"
 
 namespace kaldo::cli {
-
-inline constexpr char kProductionLogHeader[] =
-    "time,port,device,chip,serial,signature,crc32,result,address,read,expected,seconds\n";
-
-// One line a chip, appended whole with one write as soon as the chip is done.
-class ProductionLog {
- public:
-  explicit ProductionLog(const std::string& fileName) : fileName_(fileName) {
-    if (fileName.empty()) return;
-    fd_ = ::open(fileName.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw InOutErrorFromErrno(errno).About(fileName, "opening");
-    // Two runs that start at once on a new log: only the one that finds it empty under the lock
-    // writes the header.
-    while (::flock(fd_, LOCK_EX) != 0 && errno == EINTR) {
-    }
-    struct stat st {};
-    if (::fstat(fd_, &st) == 0 && st.st_size == 0) Append(kProductionLogHeader);
-    ::flock(fd_, LOCK_UN);
-  }
-  ~ProductionLog() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  ProductionLog(const ProductionLog&) = delete;
-  ProductionLog& operator=(const ProductionLog&) = delete;
-
-  // Whole lines from several boards at once: one write each, which O_APPEND keeps together.
-  void Append(const std::string& line) {
-    if (fd_ < 0) return;
-    std::size_t done = 0;
-    while (done < line.size()) {
-      const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-      if (n < 0 && errno == EINTR) continue;
-      if (n < 0) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
-      done += static_cast<std::size_t>(n);
-    }
-  }
-
- private:
-  std::string fileName_;
-  int fd_ = -1;
-};
 
 // A board of the run: its programmer, opened, and how its lines name it.
 struct ProductionBoard {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/Convert.h"
+#include "core/RegularFile.h"
 #include "core/TextFile.h"
 
 namespace kaldo {
@@ -48,60 +49,84 @@ SerialCounterState CounterFromText(const std::string& text) {
   SerialCounterState s;
   const char* keys[] = {kHeading, "start", "step", "next", "returned"};
   for (int n = 0; n < 5; ++n) {
-    const auto bad = [&] {
+    const auto bad = [&](const std::string& what) {
       return SerialCounterError("line " + std::to_string(n + 1) + ": '" +
-                                PrintableText(line.substr(0, 60)) + "' is not '" + keys[n] +
-                                " ...'");
+                                PrintableText(line.substr(0, 60)) + "' " + what);
     };
+    const auto notKey = [&] { return bad(std::string("is not '") + keys[n] + " ...'"); };
     if (!std::getline(in, line)) {
       line.clear();
-      throw bad();
+      throw notKey();
     }
     if (n == 0) {
-      if (line != kHeading) throw bad();
+      if (line != kHeading)
+        throw SerialCounterError(std::string("line 1 is not '") + kHeading + "'");
       continue;
     }
     const std::vector<std::string> words = Words(line);
-    if (words.empty() || words[0] != keys[n]) throw bad();
+    if (words.empty() || words[0] != keys[n]) throw notKey();
+    // Every number handed out is start + k * step.
+    const auto inSeries = [&](std::uint64_t value) {
+      return value >= s.Start && (value - s.Start) % s.Step == 0;
+    };
+    const std::string series = "is not a number from " + std::to_string(s.Start) + " in steps of " +
+                               std::to_string(s.Step);
     if (n < 4) {
       std::uint64_t value = 0;
-      if (words.size() != 2 || !Number(words[1], value) || (n == 2 && value == 0)) throw bad();
+      if (words.size() != 2 || !Number(words[1], value) || (n == 2 && value == 0)) throw notKey();
+      if (n == 3 && !inSeries(value)) throw bad(series);
       (n == 1 ? s.Start : n == 2 ? s.Step : s.Next) = value;
     } else {
       for (std::size_t i = 1; i < words.size(); ++i) {
         std::uint64_t value = 0;
-        if (!Number(words[i], value) || value >= s.Next) throw bad();
+        if (!Number(words[i], value)) throw notKey();
+        if (!inSeries(value)) throw bad("holds " + words[i] + ", which " + series);
+        if (value >= s.Next) throw bad("holds " + words[i] + ", which is not below the next");
         s.Returned.insert(value);
       }
     }
+  }
+  for (int n = 6; std::getline(in, line); ++n) {
+    if (!Words(line).empty())
+      throw SerialCounterError("line " + std::to_string(n) + ": '" +
+                               PrintableText(line.substr(0, 60)) +
+                               "' follows the returned numbers");
   }
   return s;
 }
 
 // The file opened and locked; a lock taken on a file that another run has since replaced is let
-// go and taken again on the new one.
+// go and taken again on the new one. A missing file is made when `create` is given, and otherwise
+// leaves fd() at -1.
 class SerialCounter::Lock {
  public:
-  explicit Lock(const std::string& fileName) {
+  Lock(const SerialCounter& counter, bool create) {
+    const std::string& name = counter.fileName_;
     for (;;) {
-      fd_ = ::open(fileName.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-      if (fd_ < 0) throw InOutErrorFromErrno(errno).About(fileName, "opening");
-      while (::flock(fd_, LOCK_EX) != 0) {
-        if (errno != EINTR) {
-          const int e = errno;
-          ::close(fd_);
-          throw InOutErrorFromErrno(e).About(fileName, "locking");
-        }
+      try {
+        fd_ = OpenRegularFile(name, O_RDWR | (create ? O_CREAT : 0));
+      } catch (const InOutError& e) {
+        if (create || e.Code() != kFileNotFound) throw;
+        return;
+      }
+      try {
+        LockExclusive(fd_, name, counter.stop_);
+      } catch (...) {
+        ::close(fd_);
+        throw;
       }
       struct stat held {
       }, named{};
-      if (::fstat(fd_, &held) == 0 && ::stat(fileName.c_str(), &named) == 0 &&
+      if (::fstat(fd_, &held) == 0 && ::stat(name.c_str(), &named) == 0 &&
           held.st_ino == named.st_ino && held.st_dev == named.st_dev)
         return;
       ::close(fd_);
+      fd_ = -1;
     }
   }
-  ~Lock() { ::close(fd_); }
+  ~Lock() {
+    if (fd_ >= 0) ::close(fd_);
+  }
   Lock(const Lock&) = delete;
   Lock& operator=(const Lock&) = delete;
   int fd() const { return fd_; }
@@ -110,65 +135,99 @@ class SerialCounter::Lock {
   int fd_ = -1;
 };
 
-SerialCounter::SerialCounter(std::string fileName, std::uint64_t start, std::uint64_t step)
-    : fileName_(std::move(fileName)), start_(start), step_(step) {
-  const Lock lock(fileName_);
-  const SerialCounterState s = Read(lock.fd());
-  if (s.Start != start_ || s.Step != step_)
-    throw SerialCounterError("The counter file " + PrintableText(fileName_) + " counts from " +
-                             std::to_string(s.Start) + " in steps of " + std::to_string(s.Step) +
-                             ", not from " + std::to_string(start_) + " in steps of " +
-                             std::to_string(step_) + ": give those, or another --log.");
+SerialCounter::SerialCounter(std::string fileName, std::uint64_t start, std::uint64_t step,
+                             const StopFlag* stop)
+    : fileName_(std::move(fileName)), start_(start), step_(step), stop_(stop) {
+  const Lock lock(*this, false);
+  Read(lock);
 }
 
-SerialCounterState SerialCounter::Read(int fd) const {
+SerialCounterError SerialCounter::Problem(const std::string& what) const {
+  return SerialCounterError("The counter file " + PrintableText(fileName_) + " " + what);
+}
+
+SerialCounterState SerialCounter::Read(const Lock& lock) {
+  const SerialCounterState fresh{start_, step_, start_, {}};
+  const char* again =
+      ": set its next above every serial number in the log before the next run, "
+      "so that none is handed out twice";
+  if (lock.fd() < 0) {
+    if (seen_) throw Problem(std::string("is gone") + again);
+    return fresh;
+  }
+  seen_ = true;
   std::string text;
   char buffer[4096];
   for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    const ssize_t n = ::read(lock.fd(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw InOutErrorFromErrno(errno).About(fileName_, "reading");
     if (n == 0) break;
     text.append(buffer, static_cast<std::size_t>(n));
-    if (text.size() > (1 << 20))
-      throw SerialCounterError("The counter file " + PrintableText(fileName_) + " is too long.");
+    if (text.size() > (1 << 20)) throw Problem("is too long");
   }
-  if (text.empty()) return {start_, step_, start_, {}};
+  if (text.empty()) {
+    if (seenText_) throw Problem(std::string("has been emptied") + again);
+    return fresh;
+  }
+  SerialCounterState s;
   try {
-    return CounterFromText(text);
+    s = CounterFromText(text);
   } catch (const SerialCounterError& e) {
-    throw SerialCounterError("The counter file " + PrintableText(fileName_) +
-                             " is damaged: " + e.what());
+    throw Problem(std::string("is damaged: ") + e.what());
   }
+  seenText_ = true;
+  if (s.Start != start_ || s.Step != step_)
+    throw Problem("counts from " + std::to_string(s.Start) + " in steps of " +
+                  std::to_string(s.Step) + ", not from " + std::to_string(start_) +
+                  " in steps of " + std::to_string(step_) + ": give those, or another --log");
+  for (std::uint64_t number : held_) {
+    if (number >= s.Next || s.Returned.count(number) != 0)
+      throw Problem("has moved backwards: it would hand out " + std::to_string(number) +
+                    " again, which this run holds" + again);
+  }
+  return s;
 }
 
-std::uint64_t SerialCounter::Peek() const {
-  const Lock lock(fileName_);
-  const SerialCounterState s = Read(lock.fd());
+void SerialCounter::Write(const SerialCounterState& s) {
+  try {
+    WriteFileReplacing(fileName_, CounterText(s));
+  } catch (const InOutError& e) {
+    throw e.About(fileName_, "writing");
+  }
+  seenText_ = true;
+}
+
+std::uint64_t SerialCounter::Peek() {
+  const std::lock_guard<std::mutex> hold(mutex_);
+  const Lock lock(*this, false);
+  const SerialCounterState s = Read(lock);
   return s.Returned.empty() ? s.Next : *s.Returned.begin();
 }
 
 std::uint64_t SerialCounter::Take() {
-  const Lock lock(fileName_);
-  SerialCounterState s = Read(lock.fd());
+  const std::lock_guard<std::mutex> hold(mutex_);
+  const Lock lock(*this, !seen_);
+  SerialCounterState s = Read(lock);
   std::uint64_t number;
   if (!s.Returned.empty()) {
     number = *s.Returned.begin();
     s.Returned.erase(s.Returned.begin());
   } else {
     if (s.Next > UINT64_MAX - s.Step)
-      throw SerialCounterError("The counter file " + PrintableText(fileName_) +
-                               " has no number after " + std::to_string(s.Next) + ".");
+      throw Problem("has no number after " + std::to_string(s.Next));
     number = s.Next;
     s.Next += s.Step;
   }
-  WriteFileReplacing(fileName_, CounterText(s));
+  Write(s);
+  held_.insert(number);
   return number;
 }
 
 void SerialCounter::GiveBack(std::uint64_t number) {
-  const Lock lock(fileName_);
-  SerialCounterState s = Read(lock.fd());
+  const std::lock_guard<std::mutex> hold(mutex_);
+  const Lock lock(*this, false);
+  SerialCounterState s = Read(lock);
   if (number + s.Step == s.Next) {
     s.Next = number;
     // Numbers handed back just below the next are now simply the next ones again.
@@ -176,7 +235,8 @@ void SerialCounter::GiveBack(std::uint64_t number) {
   } else {
     s.Returned.insert(number);
   }
-  WriteFileReplacing(fileName_, CounterText(s));
+  Write(s);
+  held_.erase(number);
 }
 
 }  // namespace kaldo

@@ -14,14 +14,19 @@
 //
 // It is rewritten whole through a temporary file and a rename, so a crash leaves the old or the
 // new one. A number taken by a run that is killed before it gives it back (kill -9, power loss)
-// is lost: a gap in the numbers, never a number twice.
+// is lost: a gap in the numbers, never a number twice. The file is made by the first number
+// taken; once a run has seen it, finding it gone, emptied, or offering again a number the run
+// holds (moved backwards) ends that run with SerialCounterError rather than hand out a number
+// twice.
 #pragma once
 
 #include <cstdint>
+#include <mutex>
 #include <set>
 #include <string>
 
 #include "core/Errors.h"
+#include "core/StopFlag.h"
 
 namespace kaldo {
 
@@ -41,17 +46,23 @@ struct SerialCounterState {
 };
 
 std::string CounterText(const SerialCounterState& state);
-// Raises SerialCounterError naming the first line that is wrong.
+// Raises SerialCounterError naming the first line that is wrong: one that does not read as it
+// should, a next or returned number that is not start + k * step, a returned one not below the
+// next, and anything after the returned line. A first line that is not the counter's heading is
+// not quoted (the file may be another one entirely).
 SerialCounterState CounterFromText(const std::string& text);
 
 class SerialCounter {
  public:
   // A missing or empty file starts at start. An existing one must have been made with the same
-  // start and step (SerialCounterError otherwise). Nothing is written yet.
-  SerialCounter(std::string fileName, std::uint64_t start, std::uint64_t step);
+  // start and step (SerialCounterError otherwise). Nothing is written or made yet. The file is
+  // opened as OpenRegularFile opens it, and a wait for its lock ends with StoppedError when a
+  // stop is requested on `stop`. Several threads may share one counter.
+  SerialCounter(std::string fileName, std::uint64_t start, std::uint64_t step,
+                const StopFlag* stop = nullptr);
 
   // The number the next Take would hand out, as the file stands now.
-  std::uint64_t Peek() const;
+  std::uint64_t Peek();
   // Hands out the smallest number handed back, or else the next (and advances it); raises
   // SerialCounterError when the next has no number after it below 2^64.
   std::uint64_t Take();
@@ -62,11 +73,19 @@ class SerialCounter {
 
  private:
   class Lock;
-  SerialCounterState Read(int fd) const;
+  // The file as it stands, checked against what this counter has seen and holds.
+  SerialCounterState Read(const Lock& lock);
+  void Write(const SerialCounterState& state);
+  SerialCounterError Problem(const std::string& what) const;
 
   std::string fileName_;
   std::uint64_t start_;
   std::uint64_t step_;
+  const StopFlag* stop_;
+  std::mutex mutex_;       // one thread of the run at a time, as the lock is one run at a time
+  bool seen_ = false;      // the file has existed since this counter was made
+  bool seenText_ = false;  // ... and held numbers
+  std::set<std::uint64_t> held_;  // taken and not given back: on a chip or being written
 };
 
 }  // namespace kaldo

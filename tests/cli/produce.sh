@@ -1,5 +1,5 @@
 # kaldo-cli produce on the simulated PC: what it refuses before the first chip, and how a run ends
-# on a signal while it waits for the socket.
+# on a signal while it waits for the socket or for its counter.
 . "$(dirname "$0")/lib.sh"
 cd "$WORK"
 
@@ -20,7 +20,33 @@ check "serial without a log"  2 '' "kaldo-cli: --serial needs --log FILE: the ne
 check "start too large"       2 '' "kaldo-cli: 256 does not fit bin-le1 (largest 255)$usage" $S produce a.hex --serial 10:bin-le1:256 --log l
 check "no count"              2 '' "kaldo-cli: --count takes a number of chips, 1 or more: '0'$usage" $S produce a.hex --count 0
 check "produce only"          2 '' "kaldo-cli: option '--count' does not apply to the command 'write'$usage" $S write a.hex --count 1
-[ -e l ] && fail "a refused run created its log"
+# The log and its counter are regular files of the user's own, their numbers in the series.
+mkfifo fifo l4.counter
+mkdir l5.counter
+counter() { printf 'kaldo-cli serial counter\nstart %s\nstep 1\nnext %s\nreturned%s\n%b' "$@" >"$c.counter"; }
+c=l6 counter 1000 5 '' ''
+c=l7 counter 1 5 ' 3' 'next 2\n'
+echo "root:secret" >secret
+ln -s secret l8.counter
+notRegular="is not a regular file: remove it, or choose another name."
+check "a FIFO as log"         2 '' "'fifo' $notRegular" $S produce a.hex --serial 10:bin-le:1 --log fifo
+check "a FIFO as counter"     2 '' "'l4.counter' $notRegular" $S produce a.hex --serial 10:bin-le:1 --log l4
+check "a folder as counter"   2 '' "'l5.counter' $notRegular" $S produce a.hex --serial 10:bin-le:1 --log l5
+check "next off the series"   2 '' "The counter file l6.counter is damaged: line 4: 'next 5' is not a number from 1000 in steps of 1." $S produce a.hex --serial 10:bin-le:1000 --log l6
+check "text after returned"   2 '' "The counter file l7.counter is damaged: line 6: 'next 2' follows the returned numbers." $S produce a.hex --serial 10:bin-le:1 --log l7
+check "a link to another file" 2 '' "The counter file l8.counter is damaged: line 1 is not 'kaldo-cli serial counter'." $S produce a.hex --serial 10:bin-le:1 --log l8
+if [ "$(id -u)" = 0 ]; then
+  # Links that another user planted in a folder that everyone may write to, as in /tmp.
+  mkdir -m 1777 shared
+  ln -s ../secret shared/batch.csv
+  ln -s ../new shared/b.counter
+  chown -h 65534 shared/batch.csv shared/b.counter
+  planted="is not followed: it is a link owned by another user in a folder that everyone may write to."
+  check "another's link as log"     2 '' "'shared/batch.csv' $planted" $S produce a.hex --log shared/batch.csv
+  check "another's link as counter" 2 '' "'shared/b.counter' $planted" $S produce a.hex --serial 10:bin-le:1 --log shared/b
+  [ "$(cat secret)" = "root:secret" ] && [ ! -e new ] || fail "a planted link was followed"
+fi
+for f in l l2 l3 l4 l5 l6 l7 l8 fifo.counter; do [ -e $f ] && fail "a refused run left $f"; done
 
 # A run waits for an empty socket, then for a chip; Ctrl-C while a run without --count waits is
 # its normal end. With --count, or another signal, it is 128 + the signal.
@@ -46,5 +72,33 @@ for run in "INT::0" "TERM::143" "INT:--count 2:130"; do
     fail "SIG$signal $count: log $(cat log)"
   [ ! -s log.counter ] || grep -q '^next 1$' log.counter || fail "SIG$signal $count: counter $(cat log.counter)"
 done
+
+# A run that waits for another program's lock on its counter ends on a signal all the same.
+if command -v flock >/dev/null; then
+  rm -f log log.counter go
+  flock log.counter sh -c 'until [ -e go ]; do sleep 0.05; done' &
+  holder=$!
+  until [ -e log.counter ]; do sleep 0.05; done
+  "$CLI" $S --empty-socket produce a.hex --log log --serial 10:bcd2:1 >out.txt 2>err.txt &
+  pid=$!
+  for _ in $(seq 600); do
+    ls -l /proc/$pid/fd 2>/dev/null | grep -q 'log.counter$' && break
+    sleep 0.05
+  done
+  kill -s TERM "$pid"
+  running() { [ -r /proc/$pid/stat ] && ! grep -q ') Z ' /proc/$pid/stat; }
+  for _ in $(seq 600); do  # thirty seconds at most: a hang, not a verdict
+    running || break
+    sleep 0.05
+  done
+  running && fail "a run waiting for the counter's lock goes on after SIGTERM"
+  touch go
+  wait "$holder"
+  wait "$pid"
+  rc=$?
+  [ "$rc" = 143 ] || fail "a run waiting for the counter's lock: exit $rc, $(cat err.txt)"
+else
+  echo "skipped: a run waiting for the counter's lock (no flock)"
+fi
 
 finish

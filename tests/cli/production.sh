@@ -1,6 +1,6 @@
 # Production runs to the end on the simulated PC, the operator feeding good chips and faulty ones:
 # which chips pass, what the log says of each, what the good ones hold, where the counter ends;
-# and two runs at once on one log and one counter.
+# two runs at once on one log and one counter, and one log under two names or past its limit.
 . "$(dirname "$0")/lib.sh"
 cd "$WORK"
 
@@ -152,6 +152,35 @@ returned=$(sed -n 's/^returned *//p' log.counter | tr ' ' '\n')
 [ "$(sort -n <<<"$oks"$'\n'"$returned" | grep .)" = "$(seq 1 $((next - 1)))" ] ||
   fail "two at once: the counter (next $next, returned $returned) does not account for $(echo $oks)"
 
+# One log reached by two names keeps one counter.
+rm -f real.csv real.csv.counter
+ln -s real.csv cur.csv
+for name in real.csv cur.csv; do
+  "$CLI" --sim st-$name --device 89S52 --sim-supply 'empty,good' --count 1 --serial 100:bin-le4:1 \
+    --log $name produce a.hex >out 2>&1 || fail "log $name: $(cat out)"
+done
+[ "$(cut -d, -f5 real.csv | tr '\n' ' ')" = "serial 1 2 " ] && [ ! -e cur.csv.counter ] ||
+  fail "one log, two names: $(cat real.csv; ls)"
+
+# A line that cannot be written whole (here past the file-size limit) is not written at all, and
+# the chip it was for is named with it.
+{
+  echo "$header"
+  head -c 102300 /dev/zero | tr '\0' x
+  echo
+} >full
+cp full full.before
+(
+  ulimit -f 100
+  exec "$CLI" --sim st-full --device 89S52 --sim-supply 'empty,good' --count 1 --log full produce a.hex
+) >out 2>err
+rc=$?
+[ $rc = 2 ] || fail "a full log: exit $rc"
+same "a full log" full full.before
+[ "$(cat err)" = "I/O error 27 writing full: File too large." ] || fail "a full log: stderr $(cat err)"
+grep -q '^chip 1: its line could not be written to the log; add it by hand: .*,1,,.*,OK,,,,[0-9.]*$' out ||
+  fail "a full log: stdout $(cat out)"
+
 # A run that opens a new log while another run holds it (about to write the header itself) waits
 # for it, and then finds the header there: one header, however two runs start.
 if command -v flock >/dev/null; then
@@ -163,7 +192,7 @@ if command -v flock >/dev/null; then
   run=$!
   for _ in $(seq 2400); do  # two minutes at most: a hang, not a verdict
     grep -q "insert chip" out && break
-    [ "$(cat /proc/$run/wchan 2>/dev/null)" = locks_lock_inode_wait ] && break
+    ls -l /proc/$run/fd 2>/dev/null | grep -q '/log$' && break
     sleep 0.05
   done
   touch go

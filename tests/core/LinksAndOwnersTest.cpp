@@ -8,6 +8,7 @@
 
 #include <optional>
 
+#include "core/RegularFile.h"
 #include "core/TextFile.h"
 #include "tests/core/TempFolder.h"
 
@@ -22,14 +23,20 @@ struct stat StatOf(const std::string& name) {
   return st;
 }
 
-// Writes "new" to `name` both ways the program writes files; the error's text, or "written".
-std::string WriteBothWays(const std::string& name, bool replacing) {
+// The ways the program writes files: replaced whole, opened from the start, and kept open for a
+// run (the production log and the serial counter).
+enum class Way { Replacing, Opened, Shared };
+constexpr Way kWays[] = {Way::Replacing, Way::Opened, Way::Shared};
+const char* const kWayNames[] = {", replacing", ", opened", ", shared"};
+
+// Writes "new" to `name` one way; the error's text, or "written".
+std::string WriteOneWay(const std::string& name, Way way) {
   try {
-    if (replacing) {
+    if (way == Way::Replacing) {
       WriteFileReplacing(name, "new");
     } else {
-      const int fd = OpenForWriting(name);
-      const bool whole = ::write(fd, "new", 3) == 3;
+      const int fd = way == Way::Opened ? OpenForWriting(name) : OpenRegularFile(name, O_RDWR);
+      const bool whole = ::ftruncate(fd, 0) == 0 && ::write(fd, "new", 3) == 3;
       ::close(fd);
       if (!whole) return "short write";
     }
@@ -66,8 +73,8 @@ TEST(LinksAndOwners, ALinkInASharedFolderIsFollowedOnlyWhereTheKernelRuleAllows)
       {"a folder that is not sticky", "open/out", kNobody, false, true},
   };
   for (const auto& c : cases) {
-    for (bool replacing : {true, false}) {
-      SCOPED_TRACE(std::string(c.what) + (replacing ? ", replacing" : ", opened"));
+    for (Way way : kWays) {
+      SCOPED_TRACE(std::string(c.what) + kWayNames[static_cast<int>(way)]);
       WriteBytes(victim, "secret");
       ::chmod(victim.c_str(), 0666);
       const std::string link = t / c.link;
@@ -78,7 +85,7 @@ TEST(LinksAndOwners, ALinkInASharedFolderIsFollowedOnlyWhereTheKernelRuleAllows)
       {
         std::optional<WithoutRoot> user;
         if (c.asNobody) user.emplace();
-        outcome = WriteBothWays(link, replacing);
+        outcome = WriteOneWay(link, way);
       }
       if (c.followed) {
         EXPECT_EQ(outcome, "written");
@@ -104,7 +111,7 @@ TEST(LinksAndOwners, AChainStopsAtTheFirstLinkThatMayNotBeFollowed) {
   ::symlink((t / "victim").c_str(), (t / "shared/planted").c_str());
   ::lchown((t / "shared/planted").c_str(), kNobody, kNobody);
   ::symlink("shared/planted", (t / "mine").c_str());
-  EXPECT_EQ(WriteBothWays(t / "mine", true),
+  EXPECT_EQ(WriteOneWay(t / "mine", Way::Shared),
             "'" + t.path() +
                 "/shared/planted' is not followed: it is a link owned by another "
                 "user in a folder that everyone may write to");

@@ -5,7 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -109,15 +111,81 @@ TEST(SerialCounter, NeverWrapsPastTheLargestNumber) {
 }
 
 TEST(SerialCounter, RefusesADamagedFile) {
-  for (const char* text :
-       {"kaldo-cli serial counter\nstart 1\nstep 1\nnext x\nreturned\n", "something else\n",
-        "kaldo-cli serial counter\nstart 1\nstep 0\nnext 5\nreturned\n",
-        "kaldo-cli serial counter\nstart 1\nstep 1\nnext 5\nreturned 7\n",
-        "kaldo-cli serial counter\nstart 1\nstep 1\n"}) {
-    SCOPED_TRACE(text);
+  const std::string head = "kaldo-cli serial counter\n";
+  const struct {
+    std::string text;
+    const char* error;  // after "The counter file F is damaged: "
+  } cases[] = {
+      {head + "start 1\nstep 1\nnext x\nreturned\n", "line 4: 'next x' is not 'next ...'"},
+      // Another file altogether is not quoted.
+      {"root:secret\n", "line 1 is not 'kaldo-cli serial counter'"},
+      {head + "start 1\nstep 0\nnext 5\nreturned\n", "line 3: 'step 0' is not 'step ...'"},
+      {head + "start 1\nstep 1\nnext 5\nreturned 7\n",
+       "line 5: 'returned 7' holds 7, which is not below the next"},
+      {head + "start 1\nstep 1\n", "line 4: '' is not 'next ...'"},
+      {head + "start 1000\nstep 1\nnext 5\nreturned\n",
+       "line 4: 'next 5' is not a number from 1000 in steps of 1"},
+      {head + "start 1\nstep 2\nnext 8\nreturned\n",
+       "line 4: 'next 8' is not a number from 1 in steps of 2"},
+      {head + "start 1\nstep 2\nnext 9\nreturned 3 4\n",
+       "line 5: 'returned 3 4' holds 4, which is not a number from 1 in steps of 2"},
+      {head + "start 1\nstep 1\nnext 9\nreturned 3\n\nnext 2\n",
+       "line 7: 'next 2' follows the returned numbers"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.text);
     TempFolder folder;
-    std::ofstream(folder / "c") << text;
-    EXPECT_THROW(SerialCounter(folder / "c", 1, 1), SerialCounterError);
+    std::ofstream(folder / "c") << c.text;
+    try {
+      SerialCounter(folder / "c", 1, 1);
+      ADD_FAILURE() << "taken";
+    } catch (const SerialCounterError& e) {
+      EXPECT_EQ(e.what(), "The counter file " + folder / "c" + " is damaged: " + c.error);
+    }
+  }
+}
+
+// A counter changed under a run that holds 100 and 101: one that would hand out either again, or
+// is gone or empty, ends the run before another number; another run's numbers are no fault.
+TEST(SerialCounter, StopsWhenTheFileWouldHandOutAHeldNumberAgain) {
+  const std::string head = "kaldo-cli serial counter\nstart 100\nstep 1\n";
+  const struct {
+    const char* what;
+    std::optional<std::string> text;  // none: removed
+    const char* error;                // empty: the run goes on
+  } cases[] = {
+      {"removed", std::nullopt, "is gone"},
+      {"emptied", "", "has been emptied"},
+      {"next moved back", head + "next 101\nreturned\n",
+       "has moved backwards: it would hand out 101"},
+      {"a held number returned", head + "next 102\nreturned 100\n",
+       "has moved backwards: it would hand out 100"},
+      {"another run took more", head + "next 110\nreturned 105\n", ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempFolder folder;
+    const std::string file = folder / "c";
+    SerialCounter counter(file, 100, 1);
+    counter.Take();
+    counter.Take();
+    if (c.text)
+      std::ofstream(file) << *c.text;
+    else
+      std::remove(file.c_str());
+    if (*c.error == '\0') {
+      EXPECT_EQ(counter.Take(), 105u);
+      continue;
+    }
+    for (int call = 0; call < 2; ++call) {
+      try {
+        call == 0 ? counter.Peek() : counter.Take();
+        ADD_FAILURE() << "went on";
+      } catch (const SerialCounterError& e) {
+        EXPECT_EQ(std::string(e.what()).find("The counter file " + file + " " + c.error), 0u)
+            << e.what();
+      }
+    }
   }
 }
 

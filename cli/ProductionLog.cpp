@@ -1,0 +1,91 @@
+#include "cli/ProductionLog.h"
+
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <fcntl.h>
+#include <cerrno>
+
+#include "core/Errors.h"
+#include "core/RegularFile.h"
+#include "core/TextFile.h"
+
+namespace kaldo::cli {
+
+namespace {
+
+// Lets the file's lock go when it leaves its scope.
+class Unlock {
+ public:
+  explicit Unlock(int fd) : fd_(fd) {}
+  ~Unlock() { ::flock(fd_, LOCK_UN); }
+  Unlock(const Unlock&) = delete;
+  Unlock& operator=(const Unlock&) = delete;
+
+ private:
+  int fd_;
+};
+
+}  // namespace
+
+std::string CounterFileOf(const std::string& logFile) {
+  return FollowLinks(logFile) + ".counter";
+}
+
+ProductionLog::ProductionLog(const std::string& fileName, const StopFlag* stop)
+    : fileName_(fileName), stop_(stop) {
+  if (fileName.empty()) return;
+  fd_ = OpenRegularFile(fileName, O_WRONLY | O_APPEND | O_CREAT);
+  try {
+    // Two runs that start at once on a new log: only the one that finds it empty under the lock
+    // writes the header.
+    LockExclusive(fd_, fileName_, stop_);
+    const Unlock unlock(fd_);
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0) throw InOutErrorFromErrno(errno).About(fileName_, "reading");
+    if (st.st_size == 0) AppendLocked(kProductionLogHeader);
+  } catch (...) {
+    ::close(fd_);
+    throw;
+  }
+}
+
+ProductionLog::~ProductionLog() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+void ProductionLog::Append(const std::string& line) {
+  if (fd_ < 0) return;
+  const std::lock_guard<std::mutex> hold(mutex_);
+  LockExclusive(fd_, fileName_, stop_);
+  const Unlock unlock(fd_);
+  AppendLocked(line);
+}
+
+void ProductionLog::AppendLocked(const std::string& line) {
+  // Every run appends under the lock, so the end found here is where this line begins.
+  const off_t begins = ::lseek(fd_, 0, SEEK_END);
+  if (begins < 0) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
+  std::size_t done = 0;
+  while (done < line.size()) {
+    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n > 0) {
+      done += static_cast<std::size_t>(n);
+      continue;
+    }
+    const InOutError failed = InOutErrorFromErrno(n < 0 ? errno : ENOSPC);
+    if (done > 0 && ::ftruncate(fd_, begins) != 0) {
+      throw InOutError(failed.Code(),
+                       std::string(failed.what()) +
+                           "; the part of the line written could not "
+                           "be taken back either",
+                       failed.SystemError())
+          .About(fileName_, "writing");
+    }
+    throw failed.About(fileName_, "writing");
+  }
+}
+
+}  // namespace kaldo::cli

@@ -1,0 +1,1 @@
+kaldo_fuzz(counter LIBS kaldo_core SOURCES CounterFuzz.cpp)
