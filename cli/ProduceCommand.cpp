@@ -398,10 +398,9 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
     }
   }
   ProductionLog log(c.Options.LogFile);
-  StopFlag stop;
+  StopFlag& stop = c.Stop;
   int status;
   {
-    const StopSignals signals(stop);
     // Every board is opened before the first chip, and each is finished whatever ends the run.
     std::vector<std::unique_ptr<BoardConnection>> connections;
     std::vector<ProductionBoard> boards;
@@ -439,6 +438,7 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
   // Ctrl-C ends a run without --count; any other stop is reported as one.
   if (stop.Requested() && !(c.Options.Count == 0 && stop.Signal() == SIGINT))
     throw StoppedError(stop.Signal());
+  stop.Clear();  // the Ctrl-C that ends the run
   return status;
 }
 
