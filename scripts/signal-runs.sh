@@ -52,26 +52,26 @@ for run in $(seq 1 "$RUNS"); do
   choices=${#signals[@]}
   [ $kind = save ] && choices=4
   sent=${signals[RANDOM % choices]}
-  if [ $sent != PIPE ] && ((RANDOM % 4 == 0)); then
+  if [ "$sent" != PIPE ] && ((RANDOM % 4 == 0)); then
     sent="$sent ${signals[RANDOM % 4]}"  # a second one right after
   fi
-  stderr=err
-  if [ $sent = PIPE ]; then
+  stderr=err progress=none
+  if [ "$sent" = PIPE ]; then
     # The progress lines go to a reader that goes away after the delay; what it read is kept.
     mkfifo err.pipe
     timeout "$delay" cat <err.pipe >err &
     reader=$!
-    stderr=err.pipe
+    stderr=err.pipe progress=json
   fi
   if [ $kind = write ]; then
     env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 \
-      --progress json write image.hex >out 2>$stderr &
+      --progress $progress write image.hex >out 2>$stderr &
   else
     env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 \
-      --progress json read out.hex >out 2>$stderr &
+      --progress $progress read out.hex >out 2>$stderr &
   fi
   pid=$!
-  if [ $sent = PIPE ]; then
+  if [ "$sent" = PIPE ]; then
     wait $reader  # gone after the delay
     kill -0 $pid 2>/dev/null && delivered=1 || delivered=0
   else
@@ -97,12 +97,12 @@ for run in $(seq 1 "$RUNS"); do
   if [ $delivered = 0 ]; then
     count[finished before the signal]=$((${count[finished before the signal]:-0} + 1))
     [ $rc = 0 ] || problem "finished before the signal with exit $rc"
-  elif [ $sent = PIPE ] && [ $rc = 0 ]; then
+  elif [ "$sent" = PIPE ] && [ $rc = 0 ]; then
     # Gone after the last progress line: nothing more was written to it.
     count[the reader went after the last line]=$((${count[the reader went after the last line]:-0} + 1))
   elif [ $rc = $((128 + $(kill -l "$first"))) ]; then
     # Stopped by a broken pipe: the message went where the progress lines went, to nobody.
-    if [ $sent = PIPE ] && [ "$(grep -vc '^{"operation"' err)" = 0 ]; then
+    if [ "$sent" = PIPE ] && [ "$(grep -vc '^{"operation"' err)" = 0 ]; then
       count[stopped: the reader of stderr went away]=$((${count[stopped: the reader of stderr went away]:-0} + 1))
     elif [ "$(cat err)" = "Interrupted: the board was reset" ]; then
       count[stopped: 128+N and the message]=$((${count[stopped: 128+N and the message]:-0} + 1))
