@@ -95,8 +95,7 @@ constexpr OutcomeInfo kOutcomes[] = {
     {Outcome::Ok, "ok", "0", "the command succeeded"},
     {Outcome::Failed, "failed", "1",
      "the file or the device failed the command (the message says why: a file format error, a "
-     "byte that is not blank or does not verify); identify: no chip answered, or one with an "
-     "unknown signature; ports: no port can be reached"},
+     "byte that is not blank or does not verify); ports: no port can be reached"},
     {Outcome::WrongChip, "wrong-chip", "1",
      "blank, read, verify, write: the chip answered with another device's signature, or an "
      "unknown one; it was left untouched"},
@@ -107,10 +106,12 @@ constexpr OutcomeInfo kOutcomes[] = {
     {Outcome::Error, "error", "2",
      "an error was raised: a file that cannot be read or written, a field that is not a "
      "number, a damaged state file, a port that cannot be reached; also standard output that "
-     "cannot be written (no JSON then)"},
+     "cannot be written for another reason than a broken pipe (no JSON then)"},
     {Outcome::Stopped, "stopped", "128+N",
-     "stopped by signal N (130 for Ctrl-C, 143 for SIGTERM): a device command stops at its next "
-     "byte and resets the board, a file being saved is completed first"},
+     "stopped by signal N (130 for Ctrl-C, 143 for SIGTERM, 141 for SIGPIPE: the reader of "
+     "stdout or stderr went away): a device command stops at its next byte and resets the "
+     "board, a file being saved is completed first, a file being read is read to its end and "
+     "then nothing more is done"},
 };
 // clang-format on
 static_assert(
@@ -247,8 +248,11 @@ void PrintHelp(std::ostream& out) {
   out << "\nDevices (NAME for --device, any case, with or without a leading AT):\n ";
   for (const DeviceInfo& d : DeviceTable) out << " " << d.PartName;
   out << "\n\nExit status (and the \"outcome\" that --json reports):\n";
-  for (const OutcomeInfo& o : kOutcomes)
-    PrintEntry(out, std::string(o.Status) + "  " + o.Name, o.Meaning);
+  for (const OutcomeInfo& o : kOutcomes) {
+    const std::string identify = IdentifyCases(o.Kind);
+    PrintEntry(out, std::string(o.Status) + "  " + o.Name,
+               o.Meaning + (identify.empty() ? "" : "; identify: " + identify));
+  }
 }
 
 // The version the window shows, and the build's git description when it was built from a git
@@ -346,33 +350,36 @@ struct CommandEnd {
 };
 
 // Runs the command of a command line that was read whole; errors become the status and the text
-// on err. Usage errors go on to the caller.
+// on err. Usage errors go on to the caller. A signal that the command did not stop for ends it
+// all the same, with the signal's status.
 CommandEnd RunCommand(const ParsedCommandLine& parsed, std::ostream& out, std::ostream& err,
-                      const HostSystem& host, CommandReport& report) {
+                      const HostSystem& host, CommandReport& report, StopFlag& stop) {
   const CliOptions& options = parsed.Options;
-  if (options.Help) {
-    PrintHelp(out);
-    return {};
-  }
-  if (options.Version) {
-    PrintVersion(out);
-    report.Fields.Set("version", kProgramVersion)
-        .Set("git", *kBuildDescription ? Json(kBuildDescription) : Json());
-    return {};
-  }
   ProgramState state;
   state.DeviceType = options.DeviceType;
   SetDeviceSize(state);
-  CliContext context{options, state, out, err, host, report};
+  CliContext context{options, state, out, err, host, report, stop};
   try {
-    return {parsed.Command->Run(context, parsed.Arguments), ""};
+    int status = kExitOK;
+    if (options.Help) {
+      PrintHelp(out);
+    } else if (options.Version) {
+      PrintVersion(out);
+      report.Fields.Set("version", kProgramVersion)
+          .Set("git", *kBuildDescription ? Json(kBuildDescription) : Json());
+    } else {
+      status = parsed.Command->Run(context, parsed.Arguments);
+    }
+    if (stop.Signal() > 0 && status <= StopSignals::ExitStatus(0))
+      throw StoppedError(stop.Signal(), kInterruptedEarlyText);
+    return {status, ""};
   } catch (const UsageError&) {
     throw;
   } catch (const StoppedError& e) {
     out.flush();
-    err << kInterruptedText << "\n";
+    err << e.Said() << "\n";
     report.Result = Outcome::Stopped;
-    return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, kInterruptedText};
+    return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, e.Said()};
   } catch (const std::exception& e) {
     out.flush();
     const std::string text = DetailedReportText(e);
@@ -429,6 +436,12 @@ JsonObject ResultObject(const ParsedCommandLine& parsed, const std::vector<std::
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            const HostSystem& host) {
+  StopFlag stop;
+  return RunCli(arguments, out, err, host, stop);
+}
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const HostSystem& host, StopFlag& stop) {
   const auto started = std::chrono::steady_clock::now();
   ParsedCommandLine parsed;
   CommandReport report;
@@ -438,7 +451,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
   try {
     ParseInto(arguments, parsed);
     json = parsed.Options.Json;
-    end = RunCommand(parsed, json ? printed : out, err, host, report);
+    end = RunCommand(parsed, json ? printed : out, err, host, report, stop);
   } catch (const UsageError& e) {
     // Usage errors quote the arguments as they were given.
     end = {kExitError, "kaldo-cli: " + PrintableText(e.what()) + "\nTry 'kaldo-cli --help'."};

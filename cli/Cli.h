@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
+#include "core/StopFlag.h"
 #include "link/PortCheck.h"
 
 namespace kaldo::cli {
@@ -29,5 +30,9 @@ std::string CommandsOfOption(const std::string& option);
 // is ever touched then.
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
            const HostSystem& host = HostSystem());
+// The same, stopped by `stop`: the caller's stop signals raise it from the program's start, so
+// that a signal that comes while the first file is read ends the program as any other does.
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+           const HostSystem& host, StopFlag& stop);
 
 }  // namespace kaldo::cli

@@ -15,6 +15,7 @@
 #include "core/Errors.h"
 #include "core/ImageFile.h"
 #include "core/ProgramState.h"
+#include "core/StopFlag.h"
 #include "link/PortCheck.h"
 
 namespace kaldo {
@@ -114,6 +115,9 @@ struct CliContext {
   std::ostream& Err;
   const HostSystem& Host;  // where the kernel's ports are looked up
   CommandReport& Report;
+  // Raised by the stop signals from the program's start: a command looks at it where it can
+  // stop, and the board's routines at every byte.
+  StopFlag& Stop;
 };
 
 struct CliCommand {
@@ -141,7 +145,8 @@ std::span<const CliCommand> ProduceCommands();
 
 // Blanks the buffer and loads a file into it as the window's Open command does, in the format of
 // --format or of its name, and returns the reader's outcome; a line refused for a reason the
-// outcome text does not give is named on stderr. Raises the errors of the file's reader.
+// outcome text does not give is named on stderr. Raises the errors of the file's reader, and
+// StoppedError when a signal came while it read.
 LoadOutcome LoadImageFile(CliContext& context, const std::string& fileName);
 // Saves the device's code memory to a file in its format, replacing it only when all is written.
 void SaveImageFile(CliContext& context, const std::string& fileName);
@@ -161,5 +166,7 @@ std::string SignatureGuardText(const SocketCheck& check);
 
 // identify: which chip the socket holds.
 int RunIdentify(CliContext& context, const std::vector<std::string>& arguments);
+// What in the socket ends identify with `outcome` ("no chip answered"); empty for none.
+std::string IdentifyCases(Outcome outcome);
 
 }  // namespace kaldo::cli

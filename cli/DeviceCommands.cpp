@@ -79,18 +79,13 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, 
   return outcome;
 }
 
-// Runs `command` (the device part, the saving of its output and its report) while SIGINT, SIGTERM,
-// SIGHUP and SIGQUIT only request a stop: the routines stop at their next byte or wait, a file
-// being saved is completed or left as it was, and the first signal's status is the program's.
+// Runs `command` (the device part, the saving of its output and its report); the stop signals
+// only request a stop: the routines stop at their next byte or wait, a file being saved is
+// completed or left as it was, and the first signal's status is the program's.
 template <typename Command>
-int UnderStopSignals(Command command) {
-  StopFlag stop;
-  int status;
-  {
-    const StopSignals signals(stop);
-    status = command(stop);
-  }
-  ThrowIfStopped(stop);
+int UnderStopSignals(CliContext& c, Command command) {
+  const int status = command(c.Stop);
+  ThrowIfStopped(c.Stop);
   return status;
 }
 
@@ -136,7 +131,7 @@ int Verdict(CliContext& c, const std::optional<CommandOutcome>& outcome) {
 // The device command and the printing of its outcome.
 int RunAndReport(CliContext& c, DeviceCommand command) {
   return UnderStopSignals(
-      [&](StopFlag& stop) { return Verdict(c, RunOnDevice(c, command, stop)); });
+      c, [&](StopFlag& stop) { return Verdict(c, RunOnDevice(c, command, stop)); });
 }
 
 int RunBlank(CliContext& c, const std::vector<std::string>&) {
@@ -146,7 +141,7 @@ int RunBlank(CliContext& c, const std::vector<std::string>&) {
 
 int RunRead(CliContext& c, const std::vector<std::string>& args) {
   CheckDeviceOptions(c.Options);
-  return UnderStopSignals([&](StopFlag& stop) {
+  return UnderStopSignals(c, [&](StopFlag& stop) {
     const std::optional<CommandOutcome> outcome = RunOnDevice(c, DeviceCommand::Read, stop);
     if (!outcome || !outcome->Succeeded()) return Verdict(c, outcome);
     SaveImageFile(c, args[0]);

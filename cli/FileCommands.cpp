@@ -18,12 +18,8 @@ int RunLoad(CliContext& c, const std::vector<std::string>& args) {
 int RunConvert(CliContext& c, const std::vector<std::string>& args) {
   if (!LoadImage(c, args[0])) return kExitFailed;
   // A signal waits for the file to be whole, then ends the program with its status.
-  StopFlag stop;
-  {
-    const StopSignals signals(stop);
-    SaveImageFile(c, args[1]);
-  }
-  return stop.Signal() > 0 ? StopSignals::ExitStatus(stop.Signal()) : kExitOK;
+  SaveImageFile(c, args[1]);
+  return c.Stop.Signal() > 0 ? StopSignals::ExitStatus(c.Stop.Signal()) : kExitOK;
 }
 
 const CliCommand kFileCommands[] = {
@@ -49,6 +45,8 @@ LoadOutcome LoadImageFile(CliContext& c, const std::string& fileName) {
   } catch (const InOutError& e) {
     throw e.About(fileName, "reading");
   }
+  // A signal while the file was read: nothing else is done.
+  if (c.Stop.Signal() > 0) throw StoppedError(c.Stop.Signal(), kInterruptedEarlyText);
   if (!outcome.Detail.empty())
     c.Err << "kaldo-cli: '" << PrintableText(fileName) << "' line " << outcome.Line << ": "
           << outcome.Detail << "\n";

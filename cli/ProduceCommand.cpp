@@ -389,9 +389,8 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
     return kExitFailed;
   }
   c.State.ProgBits = c.Options.ProgBits;
-  // From here a stop signal ends a wait for the counter's or the log's lock too.
-  StopFlag stop;
-  const StopSignals signals(stop);
+  // A stop signal ends a wait for the counter's or the log's lock too.
+  StopFlag& stop = c.Stop;
   std::optional<SerialSpec> serial;
   std::unique_ptr<SerialCounter> counter;
   if (!c.Options.Serial.empty()) {
@@ -451,6 +450,7 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
   // Ctrl-C ends a run without --count; any other stop is reported as one.
   if (stop.Requested() && !(c.Options.Count == 0 && stop.Signal() == SIGINT))
     throw StoppedError(stop.Signal());
+  stop.Clear();  // the Ctrl-C that ends the run
   return status;
 }
 

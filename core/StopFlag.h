@@ -2,12 +2,14 @@
 //
 // The front end owns one StopFlag and hands it to the programmer; the routines look at it at every
 // byte and the waits while they poll, and raise StoppedError. StopSignals turns SIGINT, SIGTERM,
-// SIGHUP and SIGQUIT into such a request for as long as it lives.
+// SIGHUP, SIGQUIT and SIGPIPE (a reader of the program's output that went away) into such a
+// request for as long as it lives.
 #pragma once
 
 #include <atomic>
 #include <csignal>
 #include <cstddef>
+#include <iterator>
 #include <string>
 
 #include "core/Errors.h"
@@ -16,6 +18,8 @@ namespace kaldo {
 
 // What a program stopped by a signal says on stderr once the board is safe again.
 inline constexpr char kInterruptedText[] = "Interrupted: the board was reset";
+// What it says when the signal came before it touched a board, or in a command that has none.
+inline constexpr char kInterruptedEarlyText[] = "Interrupted";
 
 // Set from a signal handler or another thread, read by the thread that drives the board. The
 // first request is kept: a second signal does not change which one stopped the command.
@@ -41,22 +45,27 @@ class StopFlag {
   std::atomic<int> request_{0};
 };
 
-// A device command that stopped on request; the board has been reset when it reaches the caller.
+// A command that stopped on request; a board it used has been reset when it reaches the caller.
+// `said` is what the program tells the user.
 class StoppedError : public Error {
  public:
-  explicit StoppedError(int signal)
+  explicit StoppedError(int signal, const char* said = kInterruptedText)
       : Error(signal > 0 ? "Interrupted by signal " + std::to_string(signal) : "Stopped"),
-        signal_(signal) {}
+        signal_(signal),
+        said_(said) {}
   int Signal() const { return signal_; }
+  const char* Said() const { return said_; }
 
  private:
   int signal_;
+  const char* said_;
 };
 
-// While an object lives, SIGINT, SIGTERM, SIGHUP and SIGQUIT do nothing but request a stop on the
-// flag and, when a descriptor is given, write the signal's number as one byte to it (the write
-// end of a pipe that an event loop watches). A signal that was ignored when the object was made
-// (nohup, a background job of a script) stays ignored. When it goes, the handlers that stood
+// While an object lives, SIGINT, SIGTERM, SIGHUP, SIGQUIT and SIGPIPE do nothing but request a
+// stop on the flag and, when a descriptor is given, write the signal's number as one byte to it
+// (the write end of a pipe that an event loop watches). A signal that was ignored when the object
+// was made (nohup, a background job of a script) stays ignored; an ignored SIGPIPE leaves a
+// broken pipe to the writes, which fail with EPIPE. When it goes, the handlers that stood
 // before come back; unless a signal stopped the program: then later ones do nothing, so that the
 // program ends with the status of the first. One at a time; the flag must outlive it.
 class StopSignals {
@@ -70,8 +79,10 @@ class StopSignals {
   static int ExitStatus(int signal) { return 128 + signal; }
 
  private:
-  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
-  static constexpr std::size_t kSignalCount = 4;
+  // A broken pipe is one too: a write to it then fails with EPIPE, and the stream that made it
+  // stays failed, so that the rest of the output is dropped rather than killing the program.
+  static constexpr int kSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE};
+  static constexpr std::size_t kSignalCount = std::size(kSignals);
   const StopFlag& flag_;
   struct sigaction previous_[kSignalCount];
   bool installed_[kSignalCount] = {};

@@ -5,7 +5,8 @@
 # the run ended first), a log that parses (the header, twelve fields on every line, a known
 # result, a serial number only on an OK line, each one once and held by its chip), a counter at
 # the start plus a step for each OK line with nothing handed back, a summary that counts as the
-# log does, the board idle at the end of the trace and no temporary file.
+# log does, the board idle at the end of the trace and no temporary file. SIGPIPE is not sent but
+# comes as it does in a pipeline: the reader of the run's stdout goes away.
 #
 #   bash scripts/produce-signal-runs.sh build/cli/kaldo-cli [RUNS] [LATEST]
 #
@@ -33,7 +34,7 @@ moments=()
 for ((k = 1; k <= LATEST; k++)); do moments+=("insert chip $k of $chips" "remove chip $k"); done
 ((LATEST == chips)) && moments+=("chips done")
 
-signals=(INT TERM HUP QUIT)
+signals=(INT TERM HUP QUIT PIPE)
 declare -A count
 problems=0
 problem() {
@@ -42,8 +43,8 @@ problem() {
 }
 
 for run in $(seq 1 "$RUNS"); do
-  rm -f st log log.counter out err trace trace.head trace.tail trace.pipe back.bin
-  signal=${signals[RANDOM % 4]}
+  rm -f st log log.counter out err trace trace.head trace.tail trace.pipe back.bin out.pipe
+  signal=${signals[RANDOM % ${#signals[@]}]}
   moment=${moments[RANDOM % ${#moments[@]}]}
   delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.2f", r / 32768 * 3 }')
   start=$((RANDOM * 1000)) step=$((RANDOM % 5 + 1))
@@ -51,17 +52,33 @@ for run in $(seq 1 "$RUNS"); do
   mkfifo trace.pipe
   { head -c 1000000 >trace.head && tail -c 30000000 >trace.tail; } <trace.pipe &
   reader=$!
+  stdout=out
+  if [ $signal = PIPE ]; then
+    # A reader of stdout that keeps the lines up to the moment, and goes the delay after it.
+    mkfifo out.pipe
+    { while IFS= read -r line; do
+        printf '%s\n' "$line" >>out
+        [[ $line =~ $moment([ :]|$) ]] && break
+      done
+      sleep "$delay"; } <out.pipe &
+    lines_reader=$!
+    stdout=out.pipe
+  fi
   env --default-signal=INT,QUIT "$CLI" --sim st --trace trace.pipe --device $device \
     --sim-supply "$supply" --count $chips --serial "200:bin-be4:$start:$step" --log log \
-    produce a.hex >out 2>err &
+    produce a.hex >$stdout 2>err &
   pid=$!
-  end=$((SECONDS + 300))  # a hang, not a verdict
-  until grep -qE "$moment([ :]|\$)" out 2>/dev/null || ! kill -0 $pid 2>/dev/null; do
-    [ $SECONDS -ge $end ] && problem "'$moment' not seen in five minutes" && break
-    sleep 0.05
-  done
-  sleep "$delay"
-  kill -s "$signal" $pid 2>/dev/null
+  if [ $signal = PIPE ]; then
+    wait $lines_reader
+  else
+    end=$((SECONDS + 300))  # a hang, not a verdict
+    until grep -qE "$moment([ :]|\$)" out 2>/dev/null || ! kill -0 $pid 2>/dev/null; do
+      [ $SECONDS -ge $end ] && problem "'$moment' not seen in five minutes" && break
+      sleep 0.05
+    done
+    sleep "$delay"
+    kill -s "$signal" $pid 2>/dev/null
+  fi
   wait $pid
   rc=$?
   wait $reader
@@ -98,6 +115,8 @@ for run in $(seq 1 "$RUNS"); do
     [ "$(sed -n '/^returned/p' log.counter)" = returned ] ||
     problem "the counter, after $oks OK lines from $start in steps of $step: $(cat log.counter)"
   summary=$(tail -1 out)
+  # The lines after the moment went to no one.
+  [ $signal = PIPE ] && [ "$moment" != "chips done" ] ||
   [[ $summary =~ ^chips\ done:\ $oks,\ failed:\ $((ended - oks)),\ chips\ per\ hour:\ [0-9]+\.[0-9]$ ]] ||
     problem "summary '$summary' for $oks OK of $ended"
   trace_ends_idle trace >/dev/null || problem "the trace does not end with the board idle: $(trace_ends_idle trace)"

@@ -3,7 +3,8 @@
 # the exit status 128 + the first signal, the board idle at the end of the trace (control register
 # 0x07, mode bit 7 latched, data outputs released, the timer as it was found), no temporary file,
 # a state file that loads and an output file that is whole or absent. A third of the runs send
-# the signal while the file read is being saved (when its temporary file appears).
+# the signal while the file read is being saved (when its temporary file appears). SIGPIPE is not
+# sent but comes as it does in a pipeline: the reader of the progress lines on stderr goes away.
 #
 #   bash scripts/signal-runs.sh build/cli/kaldo-cli [RUNS]
 set -uo pipefail
@@ -31,7 +32,7 @@ ends_idle() {
   trace_ends_idle trace >/dev/null
 }
 
-signals=(INT TERM HUP QUIT)
+signals=(INT TERM HUP QUIT PIPE)
 declare -A count
 problems=0
 problem() {
@@ -40,28 +41,48 @@ problem() {
 }
 
 for run in $(seq 1 "$RUNS"); do
-  rm -f trace out.hex
-  sent=${signals[RANDOM % 4]}
-  ((RANDOM % 4 == 0)) && sent="$sent ${signals[RANDOM % 4]}"  # a second one right after
+  rm -f trace out.hex err.pipe
   delay=
   case $((run % 3)) in
     0) kind=write delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", r / 32768 * 4.3 }') ;;
     1) kind=read delay=$(awk -v r=$RANDOM 'BEGIN { printf "%.3f", r / 32768 * 0.9 }') ;;
     2) kind=save ;;
   esac
+  # Nothing is written to stderr while the file is saved: no broken pipe then.
+  choices=${#signals[@]}
+  [ $kind = save ] && choices=4
+  sent=${signals[RANDOM % choices]}
+  if [ "$sent" != PIPE ] && ((RANDOM % 4 == 0)); then
+    sent="$sent ${signals[RANDOM % 4]}"  # a second one right after
+  fi
+  stderr=err progress=none
+  if [ "$sent" = PIPE ]; then
+    # The progress lines go to a reader that goes away after the delay; what it read is kept.
+    mkfifo err.pipe
+    timeout "$delay" cat <err.pipe >err &
+    reader=$!
+    stderr=err.pipe progress=json
+  fi
   if [ $kind = write ]; then
-    env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 write image.hex >out 2>err &
+    env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 \
+      --progress $progress write image.hex >out 2>$stderr &
   else
-    env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 read out.hex >out 2>err &
+    env --default-signal=INT,QUIT "$CLI" --sim st --trace trace --device 89C2051 \
+      --progress $progress read out.hex >out 2>$stderr &
   fi
   pid=$!
-  if [ -n "$delay" ]; then
-    sleep "$delay"
+  if [ "$sent" = PIPE ]; then
+    wait $reader  # gone after the delay
+    kill -0 $pid 2>/dev/null && delivered=1 || delivered=0
   else
-    while kill -0 $pid 2>/dev/null && ! compgen -G '.out.hex.tmp*' >/dev/null; do :; done
+    if [ -n "$delay" ]; then
+      sleep "$delay"
+    else
+      while kill -0 $pid 2>/dev/null && ! compgen -G '.out.hex.tmp*' >/dev/null; do :; done
+    fi
+    delivered=0
+    for s in $sent; do kill -s "$s" $pid 2>/dev/null && delivered=1; done
   fi
-  delivered=0
-  for s in $sent; do kill -s "$s" $pid 2>/dev/null && delivered=1; done
   wait $pid
   rc=$?
   first=${sent%% *}
@@ -76,8 +97,14 @@ for run in $(seq 1 "$RUNS"); do
   if [ $delivered = 0 ]; then
     count[finished before the signal]=$((${count[finished before the signal]:-0} + 1))
     [ $rc = 0 ] || problem "finished before the signal with exit $rc"
+  elif [ "$sent" = PIPE ] && [ $rc = 0 ]; then
+    # Gone after the last progress line: nothing more was written to it.
+    count[the reader went after the last line]=$((${count[the reader went after the last line]:-0} + 1))
   elif [ $rc = $((128 + $(kill -l "$first"))) ]; then
-    if [ "$(cat err)" = "Interrupted: the board was reset" ]; then
+    # Stopped by a broken pipe: the message went where the progress lines went, to nobody.
+    if [ "$sent" = PIPE ] && [ "$(grep -vc '^{"operation"' err)" = 0 ]; then
+      count[stopped: the reader of stderr went away]=$((${count[stopped: the reader of stderr went away]:-0} + 1))
+    elif [ "$(cat err)" = "Interrupted: the board was reset" ]; then
       count[stopped: 128+N and the message]=$((${count[stopped: 128+N and the message]:-0} + 1))
     elif [ ! -s err ] && [ ! -e st ]; then
       count[ended before the board was touched]=$((${count[ended before the board was touched]:-0} + 1))

@@ -105,7 +105,8 @@ struct RunSetup {
   std::ostringstream out, err;
   const HostSystem host;
   cli::CommandReport report;
-  cli::CliContext context{options, state, out, err, host, report};
+  StopFlag stop;
+  cli::CliContext context{options, state, out, err, host, report, stop};
   const std::optional<SerialSpec> serial;
   SerialCounter counter;
 };

@@ -77,6 +77,28 @@ rc=$?
 [ -s out.txt ] && fail "identify, SIGINT: stdout $(cat out.txt)"
 trace_ends_idle t.txt || fail "identify, SIGINT: the trace does not end idle"
 
+# A reader that goes away (| head): the write to the broken pipe stops the command as a signal
+# does, with the board idle, the chips saved and SIGPIPE's status, 141. The write's message goes
+# to the pipe with its progress lines; produce's lines go there alone.
+printf ':0400000012345678E8\r\n:00000001FF\r\n' >small.hex
+for name in write produce; do
+  rm -f st t.txt
+  if [ $name = write ]; then
+    device=89C51
+    "$CLI" --sim st --trace t.txt --progress json --device $device write big.hex 2>&1 | head -3 >/dev/null
+  else
+    device=89C1051
+    "$CLI" --sim st --trace t.txt --device $device --sim-supply 'good*3' --count 3 produce small.hex \
+      2>err.txt | head -2 >/dev/null
+  fi
+  rc=${PIPESTATUS[0]}
+  [ "$rc" = 141 ] || fail "$name | head: exit $rc, want 141"
+  [ $name = write ] || [ "$(cat err.txt)" = "Interrupted: the board was reset" ] ||
+    fail "$name | head: stderr $(cat err.txt)"
+  trace_ends_idle t.txt || fail "$name | head: the trace does not end idle"
+  "$CLI" --sim st --device $device signature >/dev/null || fail "$name | head: the state file does not load"
+done
+
 # A signal while a file is saved (the one read, or the one converted to): the file is completed,
 # then the program ends with the first signal's status; nothing is left behind. The file is a pipe
 # whose reader comes only after the signals, so they arrive while the save waits for it.

@@ -103,6 +103,31 @@ assert r["outcome"] == "stopped" and r["exit_status"] == 143 and r["signal"] == 
 assert r["message"] == "Interrupted: the board was reset", r
 ' || fail "stopped: $(cat stop.json)"
 
+# Stopped while the first file is read (a pipe, the rest of it sent only after the signal): the
+# command does nothing more, and the object still comes.
+mkfifo in.pipe
+for command in load "$S write" "$S --sim-supply good --count 1 produce"; do
+  rm -f st
+  # shellcheck disable=SC2086
+  "$CLI" --json $command in.pipe >stop.json 2>err.txt &
+  pid=$!
+  exec 3>in.pipe
+  head -c 5000 zero.hex >&3
+  kill -TERM $pid
+  tail -c +5001 zero.hex >&3
+  exec 3>&-
+  wait $pid
+  rc=$?
+  [ "$rc" = 143 ] && [ "$(cat err.txt)" = Interrupted ] && [ ! -e st ] ||
+    fail "$command, stopped while reading: exit $rc, stderr $(cat err.txt)"
+  python3 -c '
+import json
+r = json.load(open("stop.json"))
+assert r["outcome"] == "stopped" and r["signal"] == 15 and r["message"] == "Interrupted", r
+assert "checksum" not in r, r
+' || fail "$command, stopped while reading: $(cat stop.json)"
+done
+
 # --progress json: one object a line on stderr, the pass's name and its percent.
 "$CLI" $S --device 89c1051 --progress json write a.hex >/dev/null 2>progress.txt || fail "progress write"
 python3 - <<'PY' || fail "progress lines: $(head -3 progress.txt)"

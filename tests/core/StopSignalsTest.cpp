@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <csignal>
 #include <stdexcept>
 
@@ -43,7 +44,7 @@ void (*HandlerOf(int signal))(int) {
 }
 
 TEST(StopSignals, RaiseTheFlagNoteThemselvesAndGiveBackTheEarlierHandlers) {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     SCOPED_TRACE(signal);
     const int other = signal == SIGINT ? SIGTERM : SIGINT;
     const HandlerFor earlier(signal, EarlierHandler), earlierOther(other, EarlierHandler);
@@ -75,7 +76,7 @@ TEST(StopSignals, RaiseTheFlagNoteThemselvesAndGiveBackTheEarlierHandlers) {
 }
 
 TEST(StopSignals, WithoutASignalTheEarlierHandlersComeBack) {
-  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT}) {
+  for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGPIPE}) {
     SCOPED_TRACE(signal);
     const HandlerFor earlier(signal, EarlierHandler);
     StopFlag flag;
@@ -103,6 +104,22 @@ TEST(StopSignals, ASignalIgnoredBeforeStaysIgnored) {
   }
   EXPECT_EQ(HandlerOf(SIGHUP), SIG_IGN);
   EXPECT_EQ(gEarlierHandlerRan, 0);
+}
+
+// A reader that went away: the write fails instead of ending the program, and the run stops.
+TEST(StopSignals, ABrokenPipeFailsTheWriteAndStops) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  close(fds[0]);
+  StopFlag flag;
+  {
+    const StopSignals signals(flag);
+    errno = 0;
+    EXPECT_EQ(write(fds[1], "x", 1), -1);
+    EXPECT_EQ(errno, EPIPE);
+    EXPECT_EQ(flag.Signal(), SIGPIPE);
+  }
+  close(fds[1]);
 }
 
 TEST(StopFlag, KeepsTheFirstRequestUntilCleared) {
