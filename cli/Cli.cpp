@@ -105,9 +105,8 @@ constexpr OutcomeInfo kOutcomes[] = {
      "power or no chip in the socket); nothing was done"},
     {Outcome::UsageError, "usage-error", "2", "the command line is wrong; nothing was run"},
     {Outcome::Error, "error", "2",
-     "an error was raised: a file that cannot be read or written, a field that is not a "
-     "number, a damaged state file, a port that cannot be reached; also standard output that "
-     "cannot be written (no JSON then)"},
+     "an error was raised: a file that cannot be read or written, a damaged state file, a port "
+     "that cannot be reached; also standard output that cannot be written (no JSON then)"},
     {Outcome::Stopped, "stopped", "128+N",
      "stopped by signal N (130 for Ctrl-C, 143 for SIGTERM): a device command stops at its next "
      "byte and resets the board, a file being saved is completed first"},
