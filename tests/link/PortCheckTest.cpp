@@ -89,8 +89,7 @@ TEST(HostSystem, FilesWithoutEndAreReadOnlyInPart) {
   // Sparse files of 1 GiB of zero bytes and no line end; a pipe that nobody writes.
   for (const std::string& name : {port0 + "/modes", port0 + "/devices/active",
                                   m.tree.root() + "/sys/kernel/security/lockdown",
-                                  m.tree.root() + "/proc/modules", m.tree.root() + "/etc/group"})
-  {
+                                  m.tree.root() + "/proc/modules", m.tree.root() + "/etc/group"}) {
     std::filesystem::resize_file(name, 0);
     std::filesystem::resize_file(name, std::uintmax_t{1} << 30);
   }
