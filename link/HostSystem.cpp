@@ -35,18 +35,20 @@ FileStart ReadStart(const std::string& path, std::size_t bound) {
   FileStart start;
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) return start;
-  start.Text.resize(bound);
-  std::size_t size = 0;
-  while (size < bound) {
-    const ssize_t n = ::read(fd, start.Text.data() + size, bound - size);
+  char chunk[4096];
+  while (true) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
-    size += static_cast<std::size_t>(n);
+    const std::size_t room = bound - start.Text.size();
+    start.Text.append(chunk, std::min(room, static_cast<std::size_t>(n)));
+    if (static_cast<std::size_t>(n) > room ||
+        (start.Text.size() == bound && ::read(fd, chunk, 1) > 0)) {
+      start.Whole = false;
+      break;
+    }
   }
-  char more = 0;
-  start.Whole = size < bound || ::read(fd, &more, 1) <= 0;
   ::close(fd);
-  start.Text.resize(size);
   return start;
 }
 
