@@ -67,7 +67,7 @@ std::uint16_t ChosenBase(const CliOptions& o, const HostSystem& host) {
   }
   const std::uint16_t base = ResolvePort(o.PortName, host.Parports());
   if (!host.Root().empty())
-    throw Error("The ports are read from the test tree " + host.Root() +
+    throw Error("The ports are read from the test tree " + PrintableText(host.Root()) +
                 " (KALDO_SYSTEM_ROOT): no real port is touched");
   return base;
 }

@@ -94,8 +94,10 @@ const CliOption kGeneralOptions[] = {
 constexpr OutcomeInfo kOutcomes[] = {
     {Outcome::Ok, "ok", "0", "the command succeeded"},
     {Outcome::Failed, "failed", "1",
-     "the file or the device failed the command (the message says why: a file format error, a "
-     "byte that is not blank or does not verify); ports: no port can be reached"},
+     "the file or the device failed the command (the message says why: a file format error, "
+     "which stderr names with its file, line and reason, a field that is not hexadecimal "
+     "among them; a byte that is not blank or does not verify; a locked chip); ports: no port "
+     "can be reached"},
     {Outcome::WrongChip, "wrong-chip", "1",
      "blank, read, verify, write: the chip answered with another device's signature, or an "
      "unknown one; it was left untouched"},
@@ -104,9 +106,9 @@ constexpr OutcomeInfo kOutcomes[] = {
      "power or no chip in the socket); nothing was done"},
     {Outcome::UsageError, "usage-error", "2", "the command line is wrong; nothing was run"},
     {Outcome::Error, "error", "2",
-     "an error was raised: a file that cannot be read or written, a field that is not a "
-     "number, a damaged state file, a port that cannot be reached; also standard output that "
-     "cannot be written for another reason than a broken pipe (no JSON then)"},
+     "an error was raised: a file that cannot be read or written, a damaged state file, a port "
+     "that cannot be reached; also standard output that cannot be written for another reason "
+     "than a broken pipe (no JSON then)"},
     {Outcome::Stopped, "stopped", "128+N",
      "stopped by signal N (130 for Ctrl-C, 143 for SIGTERM, 141 for SIGPIPE: the reader of "
      "stdout or stderr went away): a device command stops at its next byte and resets the "

@@ -144,9 +144,10 @@ std::span<const CliOption> ProduceOptions();
 std::span<const CliCommand> ProduceCommands();
 
 // Blanks the buffer and loads a file into it as the window's Open command does, in the format of
-// --format or of its name, and returns the reader's outcome; a line refused for a reason the
-// outcome text does not give is named on stderr. Raises the errors of the file's reader, and
-// StoppedError when a signal came while it read.
+// --format or of its name, and returns the reader's outcome. A refused file is named on stderr
+// with its line and the reason; a field that does not convert is refused as "Invalid Hex File
+// Format . . .", as every other fault of the file's text is. Raises the reader's other errors,
+// and StoppedError when a signal came while it read.
 LoadOutcome LoadImageFile(CliContext& context, const std::string& fileName);
 // Saves the device's code memory to a file in its format, replacing it only when all is written.
 void SaveImageFile(CliContext& context, const std::string& fileName);

@@ -1,6 +1,7 @@
 // The commands on files: load and convert, working on the buffer as the window's Open and Save do.
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
+#include "core/HexFile.h"
 #include "core/StopFlag.h"
 
 namespace kaldo::cli {
@@ -44,12 +45,22 @@ LoadOutcome LoadImageFile(CliContext& c, const std::string& fileName) {
     outcome = LoadFileInFormat(c.State, FormatOf(c.Options, fileName));
   } catch (const InOutError& e) {
     throw e.About(fileName, "reading");
+  } catch (const HexFieldError& e) {
+    outcome = LoadOutcome{kInvalidHexFormat, e.Line(), e.what()};
   }
   // A signal while the file was read: nothing else is done.
   if (c.Stop.Signal() > 0) throw StoppedError(c.Stop.Signal(), kInterruptedEarlyText);
-  if (!outcome.Detail.empty())
-    c.Err << "kaldo-cli: '" << PrintableText(fileName) << "' line " << outcome.Line << ": "
-          << outcome.Detail << "\n";
+  const auto where = [&](std::size_t line) {
+    return "kaldo-cli: '" + PrintableText(fileName) + "'" +
+           (line > 0 ? " line " + std::to_string(line) : std::string()) + ": ";
+  };
+  if (outcome.DataAfterEnd > 0 && outcome.DataAfterEnd != outcome.Line)
+    c.Err << where(outcome.DataAfterEnd)
+          << "a data record after the end-of-file record, loaded as the records before it\n";
+  if (!outcome.Loaded()) {
+    c.Err << where(outcome.Line) << outcome.Detail << "\n";
+    if (outcome.Line > 0) c.Report.Fields.Set("line", static_cast<std::int64_t>(outcome.Line));
+  }
   return outcome;
 }
 

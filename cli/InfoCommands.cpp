@@ -54,7 +54,7 @@ int RunDevices(CliContext& c, const std::vector<std::string>&) {
 // status register; a test tree's ports are never read.
 int RunPorts(CliContext& c, const std::vector<std::string>&) {
   if (c.Options.Probe && !c.Host.Root().empty())
-    throw Error("The ports are read from the test tree " + c.Host.Root() +
+    throw Error("The ports are read from the test tree " + PrintableText(c.Host.Root()) +
                 " (KALDO_SYSTEM_ROOT): --probe touches no real port");
   const PortCheckReport report =
       CheckPorts(c.Host, c.Options.Probe ? StatusProbe(ProbeThroughPpdev) : StatusProbe());

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
 #include <vector>
 
 #include "core/Errors.h"
@@ -46,7 +47,10 @@ LoadOutcome LoadBinFile(ProgramState& s) {
 LoadOutcome LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes) {
   const std::size_t stored = std::min<std::size_t>(bytes.size(), s.DeviceSize);
   std::copy_n(bytes.begin(), stored, s.DataBuffer.begin());
-  return LoadOutcome{bytes.size() > s.DeviceSize ? kAddressOutOfRange : kResultOK};
+  if (bytes.size() <= s.DeviceSize) return {};
+  return LoadOutcome{kAddressOutOfRange, 0,
+                     "the file is longer than the device's " + std::to_string(s.DeviceSize) +
+                         " bytes of code memory"};
 }
 
 std::string BinFileBytes(const ProgramState& s) {

@@ -32,6 +32,17 @@ int Field(const std::string& line, std::size_t position, std::size_t length) {
 // What one line says: nothing when the reader goes on with the next line.
 using LineOutcome = std::optional<LoadOutcome>;
 
+// The checksum test of a record whose bytes before the checksum sum to `sum`; then the record must
+// end the line: its checksum's last digit is at 1-based `last`.
+LineOutcome RecordEnd(const std::string& line, unsigned sum, int checksum, std::size_t last) {
+  if ((sum + static_cast<unsigned>(checksum)) % 256 != 0)
+    return LoadOutcome{kDataChecksumError, 0,
+                       "the record's checksum is " + IntToHex(static_cast<unsigned>(checksum), 2) +
+                           ", its bytes call for " + IntToHex((256 - sum % 256) % 256, 2)};
+  if (line.size() > last) return LoadOutcome{kInvalidHexFormat, 0, kTextAfterChecksum};
+  return std::nullopt;
+}
+
 LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t base) {
   const int count = Field(line, 2, 2);
   std::uint64_t address = static_cast<std::uint64_t>(Field(line, 4, 4));
@@ -40,31 +51,48 @@ LineOutcome DataRecord(ProgramState& s, const std::string& line, std::uint64_t b
   std::size_t p = 10;
   for (int i = 0; i < count; ++i) {
     const std::uint64_t full = base + address;
-    if (full >= kBufferSize) return LoadOutcome{kAddressOutOfRange};
+    if (full >= kBufferSize)
+      return LoadOutcome{kAddressOutOfRange, 0,
+                         "a byte for address " + IntToHex(static_cast<std::uint32_t>(full), 4) +
+                             ", past the last address " + IntToHex(kBufferSize - 1, 4)};
     const int value = Field(line, p, 2);
     s.DataBuffer[full] = static_cast<std::uint8_t>(value);
     sum += static_cast<unsigned>(value);
     ++address;
     p += 2;
   }
-  sum += static_cast<unsigned>(Field(line, p, 2));
-  if (sum % 256 != 0) return LoadOutcome{kDataChecksumError};
-  // A second record on the same line would otherwise be lost without a word.
-  if (line.size() > p + 1) return LoadOutcome{kInvalidHexFormat, 0, kTextAfterChecksum};
-  return std::nullopt;
+  return RecordEnd(line, sum, Field(line, p, 2), p + 1);
 }
 
 LineOutcome AddressRecord(const std::string& line, int type, std::uint64_t& base) {
   const int count = Field(line, 2, 2);
   const int address = Field(line, 4, 4);
-  if (count != 2) return LoadOutcome{kInvalidHexFormat};
+  if (count != 2)
+    return LoadOutcome{
+        kInvalidHexFormat, 0,
+        "an extended address record holds " + std::to_string(count) + " bytes, where it takes 2"};
   const int high = Field(line, 10, 2);
   const int low = Field(line, 12, 2);
-  const int checksum = Field(line, 14, 2);
-  const int sum = count + (address >> 8) + (address & 0xFF) + type + high + low + checksum;
-  if (sum % 256 != 0) return LoadOutcome{kDataChecksumError};
+  const unsigned sum =
+      static_cast<unsigned>(count + (address >> 8) + (address & 0xFF) + type + high + low);
+  if (LineOutcome end = RecordEnd(line, sum, Field(line, 14, 2), 15)) return end;
   const std::uint64_t value = static_cast<std::uint64_t>(high * 256 + low);
   base = type == kExtendedSegmentAddress ? value << 4 : value << 16;
+  return std::nullopt;
+}
+
+LineOutcome Record(ProgramState& s, const std::string& line, std::uint64_t& base) {
+  if (line.empty()) return LoadOutcome{kInvalidHexFormat, 0, "the line is empty"};
+  if (line[0] != ':')
+    return LoadOutcome{kInvalidHexFormat, 0, "the line does not begin with the record mark ':'"};
+  const int type = Field(line, 8, 2);
+  if (type == kDataRecord) return DataRecord(s, line, base);
+  if (type == kExtendedSegmentAddress || type == kExtendedLinearAddress)
+    return AddressRecord(line, type, base);
+  if (type > kLastRecordType)
+    return LoadOutcome{kInvalidHexFormat, 0,
+                       "record type " + IntToHex(static_cast<unsigned>(type), 2) +
+                           " is none of Intel HEX's types 00 to 05"};
   return std::nullopt;
 }
 
@@ -74,25 +102,30 @@ LoadOutcome LoadHexLines(ProgramState& s, LineReader& in) {
   std::uint64_t base = 0;
   std::string line;
   std::size_t number = 0;
+  std::size_t endRecord = 0;  // the line of the first end-of-file record
+  std::size_t dataAfterEnd = 0;
   while (!in.Eof()) {
     in.ReadLine(line);
     ++number;
     LineOutcome outcome;
-    if (line.empty() || line[0] != ':') {
-      outcome = LoadOutcome{kInvalidHexFormat};
-    } else {
-      const int type = Field(line, 8, 2);
-      if (type == kDataRecord)
-        outcome = DataRecord(s, line, base);
-      else if (type == kExtendedSegmentAddress || type == kExtendedLinearAddress)
-        outcome = AddressRecord(line, type, base);
+    try {
+      outcome = Record(s, line, base);
+      // Record has converted the type of every line that begins with the mark.
+      const int type = !line.empty() && line[0] == ':' ? Field(line, 8, 2) : -1;
+      if (type == kEndOfFileRecord && !outcome && endRecord == 0) endRecord = number;
+      if (type == kDataRecord && endRecord != 0 && dataAfterEnd == 0) dataAfterEnd = number;
+    } catch (const ConvertError& e) {
+      throw HexFieldError(e.Text(), number);
     }
     if (outcome) {
       outcome->Line = number;
+      outcome->DataAfterEnd = dataAfterEnd;
       return *outcome;
     }
   }
-  return {};
+  LoadOutcome whole;
+  whole.DataAfterEnd = dataAfterEnd;
+  return whole;
 }
 
 LoadOutcome LoadHexFile(ProgramState& s) {

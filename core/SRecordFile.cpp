@@ -67,8 +67,11 @@ class SRecordReader {
     if (b[0] != size - 1) return Invalid("the record's byte count is not its length");
     if (size < addressBytes + 2) return Invalid("the record is too short for its address");
     unsigned sum = 0;
-    for (std::size_t i = 0; i < size; ++i) sum += b[i];
-    if (sum % 256 != 0xFF) return LoadOutcome{kDataChecksumError};
+    for (std::size_t i = 0; i + 1 < size; ++i) sum += b[i];
+    if ((sum + b[size - 1]) % 256 != 0xFF)
+      return LoadOutcome{kDataChecksumError, 0,
+                         "the record's checksum is " + IntToHex(b[size - 1], 2) +
+                             ", its bytes call for " + IntToHex(~sum & 0xFF, 2)};
 
     std::uint64_t address = 0;
     for (std::size_t i = 1; i <= addressBytes; ++i) address = address << 8 | b[i];
@@ -77,7 +80,11 @@ class SRecordReader {
     if (IsDataRecord(type)) {
       ++dataRecords_;
       for (std::size_t i = dataStart; i < dataEnd; ++i, ++address) {
-        if (address >= kBufferSize) return LoadOutcome{kAddressOutOfRange};
+        if (address >= kBufferSize)
+          return LoadOutcome{kAddressOutOfRange, 0,
+                             "a byte for address " +
+                                 IntToHex(static_cast<std::uint32_t>(address), 4) +
+                                 ", past the last address " + IntToHex(kBufferSize - 1, 4)};
         s_.DataBuffer[address] = b[i];
       }
       return std::nullopt;

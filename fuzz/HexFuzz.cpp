@@ -16,6 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   kaldo::LoadOutcome outcome;
   try {
     outcome = kaldo::LoadHexLines(s, in);
+  } catch (const kaldo::HexFieldError& e) {
+    if (e.Line() < 1) std::abort();
+    return 0;
   } catch (const kaldo::Error&) {
     return 0;
   }

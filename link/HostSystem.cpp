@@ -1,10 +1,12 @@
 #include "link/HostSystem.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 
 namespace kaldo {
@@ -15,11 +17,66 @@ namespace fs = std::filesystem;
 
 constexpr char kParportDir[] = "/proc/sys/dev/parport";
 
+// Every file is read only up to a bound, so that a file without a line end, an endless one or a
+// pipe that nobody writes costs no more than that. The kernel's one-line files are far shorter
+// than kOneLineBound; the lists (/etc/passwd, /etc/group, /proc/modules, /proc/self/status) are
+// read up to kListBound.
+constexpr std::size_t kOneLineBound = 1024;
+constexpr std::size_t kListBound = 4 << 20;
+
+// The first `bound` bytes of the file at most, and whether it ended before them. A file that
+// cannot be opened or read reads as empty.
+struct FileStart {
+  std::string Text;
+  bool Whole = true;
+};
+
+FileStart ReadStart(const std::string& path, std::size_t bound) {
+  FileStart start;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return start;
+  char chunk[4096];
+  while (true) {
+    const ssize_t n = ::read(fd, chunk, sizeof chunk);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    const std::size_t room = bound - start.Text.size();
+    start.Text.append(chunk, std::min(room, static_cast<std::size_t>(n)));
+    if (static_cast<std::size_t>(n) > room ||
+        (start.Text.size() == bound && ::read(fd, chunk, 1) > 0)) {
+      start.Whole = false;
+      break;
+    }
+  }
+  ::close(fd);
+  return start;
+}
+
+// The file's lines, without their line ends. A line that the bound cuts is left out: a cut
+// "ann:x:10" must not pass for user 10.
+std::vector<std::string> Lines(const std::string& path, std::size_t bound = kListBound) {
+  const FileStart start = ReadStart(path, bound);
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  while (from < start.Text.size()) {
+    const std::size_t end = start.Text.find('\n', from);
+    if (end == std::string::npos) {
+      if (start.Whole) lines.push_back(start.Text.substr(from));
+      break;
+    }
+    lines.push_back(start.Text.substr(from, end - from));
+    from = end + 1;
+  }
+  return lines;
+}
+
+// The first line without its trailing blanks; "" when the file has none or it is longer than any
+// the kernel writes.
 std::string FirstLine(const std::string& path) {
-  std::ifstream file(path);
-  std::string line;
-  std::getline(file, line);
-  while (!line.empty() && (line.back() == '\n' || line.back() == ' ' || line.back() == '\t'))
+  const std::vector<std::string> lines = Lines(path, kOneLineBound);
+  if (lines.empty()) return {};
+  std::string line = lines.front();
+  while (!line.empty() && (line.back() == ' ' || line.back() == '\t' || line.back() == '\r'))
     line.pop_back();
   return line;
 }
@@ -43,9 +100,7 @@ bool AllDigits(const std::string& text) {
 // /proc/PID/status.
 UserIdentity ReadIdentity(const std::string& statusFile) {
   UserIdentity user;
-  std::ifstream status(statusFile);
-  std::string line;
-  while (std::getline(status, line)) {
+  for (const std::string& line : Lines(statusFile)) {
     std::stringstream in(line);
     std::string key;
     in >> key;
@@ -76,7 +131,7 @@ std::vector<KernelPort> HostSystem::Parports() const {
     const std::string name = it->path().filename().string();
     if (name.size() <= 7 || name.compare(0, 7, "parport") != 0 || !AllDigits(name.substr(7)))
       continue;
-    std::ifstream file(it->path() / "base-addr");
+    std::stringstream file(FirstLine(it->path() / "base-addr"));
     unsigned long base = 0;
     if (!(file >> base)) continue;
     KernelPort port{std::stoi(name.substr(7)), base, FirstLine(it->path() / "modes"), {}, {}};
@@ -125,11 +180,8 @@ std::vector<std::string> HostSystem::UsbPrinters() const {
 }
 
 bool HostSystem::ModuleLoaded(const std::string& name) const {
-  std::ifstream modules(Path("/proc/modules"));
-  std::string line;
-  while (std::getline(modules, line)) {
+  for (const std::string& line : Lines(Path("/proc/modules")))
     if (line.compare(0, name.size() + 1, name + " ") == 0) return true;
-  }
   return false;
 }
 
@@ -143,9 +195,7 @@ std::string HostSystem::Lockdown() const {
 }
 
 std::string HostSystem::UserName() const {
-  std::ifstream passwd(Path("/etc/passwd"));
-  std::string line;
-  while (std::getline(passwd, line)) {
+  for (const std::string& line : Lines(Path("/etc/passwd"))) {
     const std::vector<std::string> f = Fields(line);
     if (f.size() > 2 && f[2] == std::to_string(user_.uid)) return f[0];
   }
@@ -153,9 +203,7 @@ std::string HostSystem::UserName() const {
 }
 
 bool HostSystem::GroupId(const std::string& group, unsigned& gid) const {
-  std::ifstream groups(Path("/etc/group"));
-  std::string line;
-  while (std::getline(groups, line)) {
+  for (const std::string& line : Lines(Path("/etc/group"))) {
     const std::vector<std::string> f = Fields(line);
     if (f.size() > 2 && f[0] == group && AllDigits(f[2])) {
       gid = static_cast<unsigned>(std::stoul(f[2]));
@@ -168,9 +216,7 @@ bool HostSystem::GroupId(const std::string& group, unsigned& gid) const {
 bool HostSystem::ListedInGroup(const std::string& group) const {
   const std::string user = UserName();
   if (user.empty()) return false;
-  std::ifstream groups(Path("/etc/group"));
-  std::string line;
-  while (std::getline(groups, line)) {
+  for (const std::string& line : Lines(Path("/etc/group"))) {
     const std::vector<std::string> f = Fields(line);
     if (f.size() < 4 || f[0] != group) continue;
     std::stringstream members(f[3]);

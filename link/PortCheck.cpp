@@ -60,8 +60,7 @@ std::string OpenLine(const HostSystem& host, const KernelPort& port, bool& can) 
       can = true;
       return "open: yes";
     case NodeAccess::Missing:
-      return "open: no, " + port.Node() +
-             " is missing: the module ppdev is not loaded (\"sudo modprobe ppdev\")";
+      return "open: no, " + port.Node() + " is missing: " + MissingNodeRemedy(host, port.Node());
     case NodeAccess::Denied:
       if (host.ListedInGroup("lp") && !host.HasGroup("lp"))
         return "open: no, you are in the group lp but this login began before you were added: "
@@ -76,7 +75,7 @@ std::string HeldLine(const KernelPort& port) {
   std::string others;
   for (const std::string& d : port.drivers)
     if (d != port.holder && d.compare(0, 5, "ppdev") != 0)
-      others += (others.empty() ? "" : ", ") + d;
+      others += (others.empty() ? "" : ", ") + PrintableText(d);
   if (!port.holder.empty())
     return "held: yes, " + HeldPortText(port.Node(), port.holder).substr(port.Node().size() + 1);
   if (others.empty()) return "held: no";
@@ -88,7 +87,7 @@ std::string DirectLine(const HostSystem& host, bool& can) {
   can = false;
   const std::string lockdown = host.Lockdown();
   if (!lockdown.empty() && lockdown != "none")
-    return "direct port access: no, the kernel is locked down (" + lockdown +
+    return "direct port access: no, the kernel is locked down (" + PrintableText(lockdown) +
            ", as Secure Boot leaves it) and refuses port instructions even to root";
   if (!host.IsRoot()) return "direct port access: no, it needs root (ppdev does not)";
   can = true;
@@ -188,7 +187,7 @@ PortCheckReport CheckPorts(const HostSystem& host, const StatusProbe& probe) {
   }
   for (const KernelPort& port : host.Parports()) {
     out.push_back(port.Node() + "  " + IoAddressText(static_cast<std::uint32_t>(port.base)) +
-                  "  modes " + (port.modes.empty() ? "unknown" : port.modes));
+                  "  modes " + (port.modes.empty() ? "unknown" : PrintableText(port.modes)));
     bool canOpen = false, canDirect = false;
     out.push_back("    " + OpenLine(host, port, canOpen));
     out.push_back("    " + HeldLine(port));

@@ -48,7 +48,8 @@ std::string UsbPrintersText(const std::vector<std::string>& printers) {
          "a PCI or PCIe card";
 }
 
-std::string HeldPortText(const std::string& which, const std::string& holder) {
+std::string HeldPortText(const std::string& which, const std::string& rawHolder) {
+  const std::string holder = PrintableText(rawHolder);
   if (holder.compare(0, 2, "lp") == 0) {
     return which + " is held by the printer driver lp (" + holder +
            "). Stop the print job, or unload the driver with \"sudo rmmod lp\"; to keep it from "
@@ -58,6 +59,16 @@ std::string HeldPortText(const std::string& which, const std::string& holder) {
   return which + " is held by " + holder +
          ": another program has claimed it. Close that program (\"sudo fuser -v /dev/parport*\" "
          "names it), then try again";
+}
+
+std::string MissingNodeRemedy(const HostSystem& host, const std::string& node) {
+  if (!host.ModuleLoaded("ppdev"))
+    return "the module ppdev is not loaded (\"sudo modprobe ppdev\")";
+  const std::size_t digits = node.find_first_of("0123456789");
+  const std::string number = digits == std::string::npos ? "N" : node.substr(digits);
+  return "the module ppdev is loaded, but nothing made the node: \"sudo udevadm trigger\" makes "
+         "it, or \"sudo mknod -m 0660 " +
+         node + " c 99 " + number + " && sudo chgrp lp " + node + "\"";
 }
 
 PpdevIoSpace::PpdevIoSpace(PpdevSystem& system, std::uint16_t portBase, Clock& clock,
@@ -144,7 +155,10 @@ PpdevIoSpace::Device& PpdevIoSpace::open(std::uint16_t base) {
   const int fd = system_.open(path);
   if (fd < 0) {
     const int err = -fd;
-    if (err == ENOENT || err == ENODEV || err == ENXIO) {
+    if (err == ENOENT)
+      throw PpdevError(which + " cannot be opened: " + ErrnoText(err) + ": " +
+                       MissingNodeRemedy(host_, path));
+    if (err == ENODEV || err == ENXIO) {
       throw PpdevError(which + " cannot be opened: " + ErrnoText(err) +
                        ". Load the module ppdev with \"sudo modprobe ppdev\"");
     }

@@ -44,6 +44,9 @@ std::string UsbPrintersText(const std::vector<std::string>& printers);
 // The refusal for a port another driver holds, with what to do about it; which is
 // "/dev/parport0 (the port at 0x0378)".
 std::string HeldPortText(const std::string& which, const std::string& holder);
+// Why the ppdev node of a port is missing and what makes it: the module ppdev is not loaded, or
+// it is and the node was never made (no udev, as in a container).
+std::string MissingNodeRemedy(const HostSystem& host, const std::string& node);
 
 class PpdevIoSpace : public IoSpace {
  public:

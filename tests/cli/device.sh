@@ -38,7 +38,7 @@ check "read .bin"            0 'Data Reading Complete'                     ''   
 same  "read .bin file" img.bin back.bin
 check "read --format bin"    0 'Data Reading Complete'                     ''      $S --device 89c2051 --format bin read back.img
 same  "read --format bin file" img.bin back.img
-check "write too long .bin"  1 'Address out of range . . .'                ''      $S --device 89c1051 write img.bin
+check "write too long .bin"  1 'Address out of range . . .' "kaldo-cli: 'img.bin': the file is longer than the device's 1024 bytes of code memory" $S --device 89c1051 write img.bin
 # An image with data past the device's end is refused unless --force, which leaves that data out.
 printf ':020000001234B8\r\n:041FFC0001020304D7\r\n:00000001FF\r\n' >big.hex
 printf ':01200000558A\r\n:00000001FF\r\n' >past.hex
@@ -49,8 +49,9 @@ check "only past the end"    1 "The image holds data at 2000-2000, past the AT89
 check "forced past the end"  0 'Programming/Verify OK' "kaldo-cli: --force: The image holds data at 1FFC-1FFF, past the AT89C2051's last address 07FF. Its 4 bytes there are left out.
 $forced" $S --device 89c2051 --force write big.hex
 check "fits a larger device" 0 'Programming/Verify OK'                     ''      $S --device 89c52 write big.hex
-check "write bad HEX"        1 'Data Checksum Error . . .'                 ''      $S write sum.hex
-check "verify bad HEX"       1 'Data Checksum Error . . .'                 ''      $S verify sum.hex
+sum="kaldo-cli: 'sum.hex' line 1: the record's checksum is E9, its bytes call for E8"
+check "write bad HEX"        1 'Data Checksum Error . . .'                 "$sum"  $S write sum.hex
+check "verify bad HEX"       1 'Data Checksum Error . . .'                 "$sum"  $S verify sum.hex
 check "write missing file"   2 ''                                          'File not found reading none.hex: No such file or directory.' $S write none.hex
 check "read unwritable"      2 ''                                          'File not found writing no/out.hex: No such file or directory.' $S read no/out.hex
 cp a.hex keep.hex

@@ -57,6 +57,7 @@ done
 
 # Data placed above 0x8000 through an extended address record is refused, not folded down.
 srec_cat full.bin -binary -offset 0x10000 -o high.hex -intel
-check "above the buffer" 1 'Address out of range . . .\nChecksum F000' '' load high.hex
+check "above the buffer" 1 'Address out of range . . .\nChecksum F000' \
+  "kaldo-cli: 'high.hex' line 2: a byte for address 10000, past the last address 7FFF" load high.hex
 
 finish

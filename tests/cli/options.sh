@@ -75,7 +75,8 @@ fi
 
 # Text from a file or an argument is quoted with its control characters escaped.
 printf ':10\033[2J00\r\n' >esc.hex
-check "escape sequence in a field" 2 '' "'\$\\\\x1B[2J' is not a valid integer value." load esc.hex
+check "escape sequence in a field" 1 'Invalid Hex File Format . . .\nChecksum F000' \
+  "kaldo-cli: 'esc.hex' line 1: '\$\\\\x1B[2J' is not a valid integer value" load esc.hex
 check "escape sequence in an argument" 2 '' \
   "kaldo-cli: unknown device '\\\\x1B]0;owned\\\\x07'$usage" --device $'\033]0;owned\007' load a.hex
 check "in a command" 2 '' "kaldo-cli: unknown command 'lo\\\\x0Dad'$usage" $'lo\rad'
@@ -86,9 +87,9 @@ check "in a file name" 2 '' \
 # on stdout, the line on stderr; a write then touches no chip.
 printf ':0100000011EE\r\n:00000001FF\r\n:0100100022CD:0100200033AC\r\n' >two.hex
 check "two records on a line" 1 'Invalid Hex File Format . . .\nChecksum EE35' \
-  "kaldo-cli: 'two.hex' line 3: a data record goes on after its checksum" load two.hex
+  "kaldo-cli: 'two.hex' line 3: the line goes on after the record's checksum" load two.hex
 check "write refused" 1 'Invalid Hex File Format . . .' \
-  "kaldo-cli: 'two.hex' line 3: a data record goes on after its checksum" --sim st2 write two.hex
+  "kaldo-cli: 'two.hex' line 3: the line goes on after the record's checksum" --sim st2 write two.hex
 [ -e st2 ] && fail "write refused: the state file was made"
 printf ':0100000011EE\r\n:0100100022CD\r\n:0100200033AC\r\n' >three.hex
 check "one record a line" 0 'OK\nChecksum ED69' '' load three.hex

@@ -49,6 +49,27 @@ grep -qF 'open: no, you are in the group lp but this login began before you were
 grep -qF 'held: yes, is held by the printer driver lp (lp0). Stop the print job, or unload the driver with "sudo rmmod lp"' held.txt ||
   fail "no lp remedy: $(cat held.txt)"
 
+# Hostile kernel files: 1 GiB without a line end (sparse), escape sequences; ppdev loaded but no
+# node made.
+tree hostile
+h=$WORK/hostile/proc/sys/dev/parport
+endless=("$h/parport0/modes" "$h/parport0/devices/active" "$WORK/hostile/sys/kernel/security/lockdown")
+rm "${endless[@]}" && truncate -s 1G "${endless[@]}"
+printf 'PCSPP\033[2J\n' >"$h/parport1/modes"
+printf '\033]0;owned\007' >"$h/parport1/devices/active"
+printf 'ppdev 24576 0 - Live 0x0\n' >"$WORK/hostile/proc/modules"
+rm "$WORK/hostile/dev/parport1"
+KALDO_SYSTEM_ROOT=$WORK/hostile check "ports, hostile files" 0 '/dev/parport0  0x0378  modes unknown
+    open: yes
+    held: no
+    direct port access: no, it needs root (ppdev does not)
+    usable: yes, through ppdev
+/dev/parport1  0xD010  modes PCSPP\\x1B[2J
+    open: no, /dev/parport1 is missing: the module ppdev is loaded, but nothing made the node: "sudo udevadm trigger" makes it, or "sudo mknod -m 0660 /dev/parport1 c 99 1 && sudo chgrp lp /dev/parport1"
+    held: yes, is held by \\x1B]0;owned\\x07: another program has claimed it. Close that program ("sudo fuser -v /dev/parport*" names it), then try again
+    direct port access: no, it needs root (ppdev does not)
+    usable: no' '' ports
+
 # No parallel-port driver, a USB printer adapter.
 mkdir -p usb/proc/self usb/dev/usb && cp card/proc/self/status usb/proc/self/ && : >usb/dev/usb/lp0
 KALDO_SYSTEM_ROOT=$WORK/usb check "ports, USB only" 1 'No parallel port is known to the kernel: /proc/sys/dev/parport is missing. Load the drivers with "sudo modprobe parport_pc ppdev"

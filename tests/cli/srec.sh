@@ -58,7 +58,8 @@ want="$("$CLI" load 89C51.s19)"
 check "upper-case extension" 0 "$want" '' load upper.S19
 check ".mot" 0 "$want" '' load image.mot
 check "format srec" 0 "$want" '' --format srec load image.txt
-check "a name that says nothing is HEX" 1 "Invalid Hex File Format . . .\nChecksum F000" '' load image.txt
+check "a name that says nothing is HEX" 1 "Invalid Hex File Format . . .\nChecksum F000" \
+  "kaldo-cli: 'image.txt' line 1: the line does not begin with the record mark ':'" load image.txt
 check "hex to srec by format" 0 "$want" '' --format srec convert 89C51.s19 out.img
 same "format srec writes S-records" 89C51.s19 out.img
 
@@ -67,9 +68,11 @@ printf 'S1050000AABB95\r\nS5030002FA\r\n' >count.s19
 check "count record" 1 'Invalid Hex File Format . . .\nChecksum EF67' \
   "kaldo-cli: 'count.s19' line 2: the count record says 2 data records, 1 came before it" load count.s19
 printf 'S1050000AABB95\r\nS1050002CCDD50\r\n' >sum.s19
-check "checksum" 1 'Data Checksum Error . . .\nChecksum EF67' '' load sum.s19
+sum="kaldo-cli: 'sum.s19' line 2: the record's checksum is 50, its bytes call for 4F"
+check "checksum" 1 'Data Checksum Error . . .\nChecksum EF67' "$sum" load sum.s19
 printf 'S2060100001234B2\r\n' >high.s28
-check "above the buffer" 1 'Address out of range . . .\nChecksum F000' '' load high.s28
+check "above the buffer" 1 'Address out of range . . .\nChecksum F000' \
+  "kaldo-cli: 'high.s28' line 1: a byte for address 10000, past the last address 7FFF" load high.s28
 
 # The device commands on the simulated PC.
 S="--sim st --device 89c2051"
@@ -78,6 +81,6 @@ check "verify S19" 0 'Verify OK' '' $S verify 89C1051.s19
 check "read S19" 0 'Data Reading Complete' '' $S read back.s19
 "$CLI" --device 89c2051 convert 89C1051.s19 want.s19 >/dev/null
 same "read S19 file" want.s19 back.s19
-check "verify refused file" 1 'Data Checksum Error . . .' '' $S verify sum.s19
+check "verify refused file" 1 'Data Checksum Error . . .' "$sum" $S verify sum.s19
 
 finish

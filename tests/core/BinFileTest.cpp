@@ -48,7 +48,9 @@ TEST(LoadBinFile, FileLengthAgainstTheDevice) {
     WriteBytes(folder / "in.bin", bytes);
     ProgramState s = ForDevice(c.deviceType);
     s.HexFileName = folder / "in.bin";
-    EXPECT_EQ(LoadBinFile(s).Text, c.result);
+    const LoadOutcome outcome = LoadBinFile(s);
+    EXPECT_EQ(outcome.Text, c.result);
+    EXPECT_EQ(outcome.Detail.empty(), outcome.Loaded());
     // The bytes that fit are stored from address 0; everything after them stays blank.
     const std::size_t stored = std::min<std::size_t>(c.fileSize, s.DeviceSize);
     EXPECT_EQ(std::string(s.DataBuffer.begin(), s.DataBuffer.begin() + stored),

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 
 #include "core/Convert.h"
@@ -38,6 +39,7 @@ struct Loaded {
   ProgramState state;
   LoadOutcome outcome;
   std::string error;  // report text of a raised error
+  std::size_t errorLine = 0;
 };
 
 Loaded LoadText(const std::string& text) {
@@ -48,6 +50,9 @@ Loaded LoadText(const std::string& text) {
   r.state.HexFileName = folder / "in.hex";
   try {
     r.outcome = LoadHexFile(r.state);
+  } catch (const HexFieldError& e) {
+    r.error = ErrorReportText(e);
+    r.errorLine = e.Line();
   } catch (const Error& e) {
     r.error = ErrorReportText(e);
   }
@@ -74,9 +79,15 @@ TEST(LoadHexFile, OutcomesAndStoredBytes) {
       {"only the end record", kEnd + "\r\n", kResultOK, {{0, 0xFF}}},
       {"data after the end record", kEnd + "\r\n" + r1 + "\r\n", kResultOK, {{0x10, 0x40}}},
       {"other types skipped unread",
-       ":FFZZZZ01QQ\r\n:0400000300001234FF\r\n" + r0,
+       ":FFZZZZ01QQ\r\n:0400000300001234FF\r\n:FFZZZZ05\r\n" + r0,
        kResultOK,
        {{0x0F, 0x0F}}},
+      {"a type above 05", Record(6, 0, {1}) + "\r\n" + r0, kInvalidHexFormat, {{0x00, 0xFF}}},
+      {"type FF", ":00000FFFF0\r\n" + r0, kInvalidHexFormat, {{0x00, 0xFF}}},
+      {"a data record after an address record",
+       Record(4, 0, {0, 0}) + r0 + "\r\n",
+       kInvalidHexFormat,
+       {{0x00, 0xFF}}},
       {"text after a data record", r0 + "anything at all\r\n", kInvalidHexFormat, {{0x0F, 0x0F}}},
       {"two data records on one line",
        r0 + r1 + "\r\n",
@@ -93,7 +104,7 @@ TEST(LoadHexFile, OutcomesAndStoredBytes) {
        kDataChecksumError,
        {{0x20, 0x55}}},
       {"text after other records ignored",
-       kEnd + "anything\r\n" + Record(2, 0, {0, 0}) + "xx",
+       kEnd + "anything\r\n" + Record(3, 0, {0, 0, 0, 0}) + "xx",
        kResultOK,
        {}},
       {"count 0, checksum right", ":0000000000\r\n", kResultOK, {}},
@@ -161,11 +172,14 @@ TEST(LoadHexFile, RaisedErrorsKeepResultTextAndStoredBytes) {
       {"one-digit field converts, then nothing", ":010000000", "'$' is not a valid integer value."},
       {"sign in a field", ":01000000-1FF", "'$-1' is not a valid integer value."},
       {"short address record", ":02000004", "'$' is not a valid integer value."},
+      {"third line", Record(0, 0, {1}) + "\r\n" + kEnd + "\r\n:01000000" + "3GFF",
+       "'$3G' is not a valid integer value."},
   };
   for (const auto& c : cases) {
     Loaded r = LoadText(c.text);
     EXPECT_EQ(r.error, c.report) << c.name;
     EXPECT_EQ(r.state.ResultText, "before") << c.name;
+    EXPECT_EQ(r.errorLine, std::count(c.text.begin(), c.text.end(), '\r') + 1) << c.name;
   }
   EXPECT_EQ(LoadText(cases[1].text).state.DataBuffer[0], 1);
   EXPECT_EQ(LoadText(":010000000").state.DataBuffer[0], 0);  // the "0" was stored
@@ -192,27 +206,36 @@ TEST(LoadHexFile, FilesThatCannotBeRead) {
   EXPECT_EQ(s.ResultText, "before");
 }
 
-TEST(LoadHexFile, TheFailingLineIsNamed) {
+TEST(LoadHexFile, TheFailingLineIsNamedWithWhy) {
   const std::string r0 = Record(0, 0, {1});
   const struct {
     const char* name;
     std::string text;
     std::size_t line;
-    bool textAfterChecksum;
+    std::string detail;
+    std::size_t dataAfterEnd;
   } cases[] = {
-      {"whole file", r0 + "\r\n" + kEnd, 0, false},
-      {"second record on line 3", r0 + "\n" + kEnd + "\r\n" + r0 + r0, 3, true},
-      {"blank line 2", r0 + "\r\n\r\n", 2, false},
-      {"checksum on line 1", ":01000000FF01", 1, false},
+      {"whole file", r0 + "\r\n" + kEnd, 0, "", 0},
+      {"second record on line 3", r0 + "\n" + kEnd + "\r\n" + r0 + r0, 3, kTextAfterChecksum, 3},
+      {"data after the end record", kEnd + "\r\n" + kEnd + "\r\n" + r0, 0, "", 3},
+      {"blank line 2", r0 + "\r\n\r\n", 2, "the line is empty", 0},
+      {"no mark", "x" + r0, 1, "the line does not begin with the record mark ':'", 0},
+      {"checksum on line 1", ":01000000FF01", 1,
+       "the record's checksum is 01, its bytes call for 00", 0},
+      {"address record checksum", ":020000040001F8", 1,
+       "the record's checksum is F8, its bytes call for F9", 0},
+      {"address record count", ":03000004000100F8", 1,
+       "an extended address record holds 3 bytes, where it takes 2", 0},
+      {"type 06", r0 + "\r\n:00000006FA", 2, "record type 06 is none of Intel HEX's types 00 to 05",
+       0},
+      {"above the buffer", Record(4, 0, {0, 1}) + "\r\n" + Record(0, 0x10, {1}), 2,
+       "a byte for address 10010, past the last address 7FFF", 0},
   };
   for (const auto& c : cases) {
-    TempFolder folder;
-    WriteBytes(folder / "in.hex", c.text);
-    ProgramState s;
-    s.HexFileName = folder / "in.hex";
-    const LoadOutcome stop = LoadHexFile(s);
+    const LoadOutcome stop = LoadText(c.text).outcome;
     EXPECT_EQ(stop.Line, c.line) << c.name;
-    EXPECT_EQ(stop.Detail, c.textAfterChecksum ? kTextAfterChecksum : "") << c.name;
+    EXPECT_EQ(stop.Detail, c.detail) << c.name;
+    EXPECT_EQ(stop.DataAfterEnd, c.dataAfterEnd) << c.name;
   }
 }
 

@@ -131,8 +131,8 @@ TEST(LoadSRecordFile, OutcomesLinesAndStoredBytes) {
     const LoadOutcome outcome = LoadSRecordFile(s);
     EXPECT_EQ(outcome.Text, c.result) << c.name;
     EXPECT_EQ(outcome.Line, c.line) << c.name;
-    // A format error says why, for the command line.
-    EXPECT_EQ(outcome.Detail.empty(), outcome.Text != kInvalidHexFormat) << c.name;
+    // A refusal says why, for the command line.
+    EXPECT_EQ(outcome.Detail.empty(), outcome.Loaded()) << c.name;
     EXPECT_TRUE(s.ResultText.empty()) << c.name;
     for (const auto& [address, value] : c.bytes)
       EXPECT_EQ(s.DataBuffer[address], value) << c.name << " at " << IntToHex(address, 4);

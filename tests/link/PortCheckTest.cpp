@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -77,6 +78,34 @@ TEST(HostSystem, ReadsThePortsTheirHoldersAndTheUser) {
   EXPECT_EQ(host.Lockdown(), "none");
   EXPECT_EQ(host.User().uid, 1000u);
   EXPECT_EQ(host.Access("/dev/parport9"), NodeAccess::Missing);
+}
+
+TEST(HostSystem, FilesWithoutEndAreReadOnlyInPart) {
+  Machine m;
+  m.User(1000, {1000, static_cast<unsigned>(getegid())});
+  m.tree.file("/proc/modules", "");
+  m.tree.file("/etc/group", "");
+  const std::string port0 = m.tree.root() + "/proc/sys/dev/parport/parport0";
+  // Sparse files of 1 GiB of zero bytes and no line end; a pipe that nobody writes.
+  for (const std::string& name : {port0 + "/modes", port0 + "/devices/active",
+                                  m.tree.root() + "/sys/kernel/security/lockdown",
+                                  m.tree.root() + "/proc/modules", m.tree.root() + "/etc/group"}) {
+    std::filesystem::resize_file(name, 0);
+    std::filesystem::resize_file(name, std::uintmax_t{1} << 30);
+  }
+  const std::string fifo = m.tree.root() + "/proc/sys/dev/parport/parport1/modes";
+  std::filesystem::remove(fifo);
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  const HostSystem host = m.Host();
+  const std::vector<KernelPort> ports = host.Parports();
+  ASSERT_EQ(ports.size(), 2u);
+  EXPECT_EQ(ports[0].modes, "");
+  EXPECT_EQ(ports[0].holder, "");
+  EXPECT_EQ(ports[1].modes, "");
+  EXPECT_EQ(host.Lockdown(), "");
+  EXPECT_FALSE(host.ModuleLoaded("ppdev"));
+  EXPECT_FALSE(host.HasGroup("lp"));
+  EXPECT_EQ(host.User().uid, 1000u);
 }
 
 TEST(HostSystem, NodeAccessFollowsTheModeAndTheGroups) {
@@ -192,6 +221,25 @@ TEST(PortCheck, EachCauseIsNamedWithItsRemedy) {
        {"open: no, /dev/parport0 is missing: the module ppdev is not loaded (\"sudo modprobe "
         "ppdev\")",
         "direct port access: no, the kernel is locked down (integrity"}},
+      {"ppdev loaded, the node missing",
+       [](Machine& m) {
+         m.tree.file("/proc/modules", "parport_pc 40960 0 - Live 0x0\nppdev 24576 0 - Live 0x0\n");
+         std::filesystem::remove(m.tree.root() + "/dev/parport0");
+       },
+       false,
+       {"open: no, /dev/parport0 is missing: the module ppdev is loaded, but nothing made the "
+        "node: "
+        "\"sudo udevadm trigger\" makes it, or \"sudo mknod -m 0660 /dev/parport0 c 99 0 && sudo "
+        "chgrp lp /dev/parport0\""}},
+      {"control characters in the kernel's files",
+       [](Machine& m) {
+         m.Port(0, "888", "PCSPP\x1B[2J", "\x1B]0;owned\x07", {});
+         m.Port(1, "53264", "PCSPP", "none", {"lp\x1B[31m"});
+         m.tree.file("/sys/kernel/security/lockdown", "none [\x1B[5m] x\n");
+       },
+       false,
+       {"modes PCSPP\\x1B[2J", "held: yes, is held by \\x1B]0;owned\\x07: another program",
+        "held: no (lp\\x1B[31m registered", "locked down (\\x1B[5m,"}},
       {"lp holds the port",
        [](Machine& m) {
          m.User(0, {0});
@@ -235,6 +283,7 @@ TEST(PortCheck, EachCauseIsNamedWithItsRemedy) {
     for (const std::string& line : report.Lines) text += line + "\n";
     EXPECT_EQ(report.Usable, c.usable) << text;
     for (const std::string& part : c.said) EXPECT_THAT(text, HasSubstr(part));
+    EXPECT_EQ(text.find('\x1B'), std::string::npos);
   }
 }
 
