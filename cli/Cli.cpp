@@ -96,8 +96,8 @@ constexpr OutcomeInfo kOutcomes[] = {
     {Outcome::Failed, "failed", "1",
      "the file or the device failed the command (the message says why: a file format error, "
      "which stderr names with its file, line and reason, a field that is not hexadecimal "
-     "among them; a byte that is not blank or does not verify; a locked chip); ports: no port "
-     "can be reached"},
+     "among them; a byte that is not blank or does not verify; a locked chip that blank or "
+     "read cannot see into); ports: no port can be reached"},
     {Outcome::WrongChip, "wrong-chip", "1",
      "blank, read, verify, write: the chip answered with another device's signature, or an "
      "unknown one; it was left untouched"},

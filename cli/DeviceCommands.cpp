@@ -38,20 +38,27 @@ void ReportRefusal(CommandReport& report, const SocketCheck& check) {
       .Set("found", found ? Json(FullName(*found)) : Json());
 }
 
-// For --json: the failing byte, or what a signature read found.
+// The numbers of the lock bits among `programBits`.
+JsonArray LockBitNumbers(int programBits) {
+  JsonArray lockBits;
+  for (int bit = 1; bit <= 3; ++bit)
+    if (programBits & (kLockBit1 << (bit - 1))) lockBits.Add(bit);
+  return lockBits;
+}
+
+// For --json: the failing byte, the lock bits of a locked chip, or what a signature read found.
 void ReportOutcome(CommandReport& report, const CommandOutcome& outcome) {
   if (outcome.Result == CommandOutcome::Kind::DeviceFailed) {
     const DeviceFailure& f = outcome.Failure;
     report.Fields.Set("address", f.Address).Set("read", f.DataRead).Set("expected", f.DataExpected);
   }
+  if (outcome.Result == CommandOutcome::Kind::DeviceLocked)
+    report.Fields.Set("lock_bits", LockBitNumbers(outcome.LockBitsFound));
   const SignatureReading& s = outcome.Signature;
   if (outcome.Command != DeviceCommand::Signature || !outcome.Succeeded()) return;
   report.Fields.Set("signature", JsonArray::Of(s.Bytes));
   if (!s.ProgrammedBits) return;
-  JsonArray lockBits;
-  for (int bit = 1; bit <= 3; ++bit)
-    if (*s.ProgrammedBits & (kLockBit1 << (bit - 1))) lockBits.Add(bit);
-  report.Fields.Set("lock_bits", lockBits);
+  report.Fields.Set("lock_bits", LockBitNumbers(*s.ProgrammedBits));
   if (s.FuseByte) report.Fields.Set("fuse", (*s.ProgrammedBits & kIspFuse) != 0);
 }
 
@@ -170,10 +177,15 @@ int RunSignature(CliContext& c, const std::vector<std::string>&) {
 }
 
 const CliCommand kDeviceCommands[] = {
-    {"blank", "", 0, "check that the device's code memory is erased (every byte FF)", RunBlank},
+    {"blank", "", 0,
+     "check that the device's code memory is erased (every byte FF). A chip locked with lock bit "
+     "2 or 3 reads FF too: blank and read then fail on the devices that report their lock bits "
+     "(89S51, 89S52, 89S53, 89S8252, 89C55WD, 89C51RC), and say that it may be locked on the "
+     "others",
+     RunBlank},
     {"read", "OUT", 1,
      "read the device's code memory and save it to OUT (an Intel HEX file, an S-record file, or a "
-     "raw binary image of exactly the device's size)",
+     "raw binary image of exactly the device's size); nothing is saved from a locked chip",
      RunRead},
     {"write", "IN", 1,
      "load IN into a blank image, then erase, program and verify the device; after a verified "

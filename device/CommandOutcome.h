@@ -31,6 +31,12 @@ struct DeviceCommandInfo {
   // command compares with the buffer, the byte expected; null where the command cannot fail.
   const char* FailureHeading;
   bool FailureShowsExpected;
+  // Blank check and read, whose locked chip reads FF at every address: the first line when the
+  // chip's lock bits say it is locked (the bits follow), the line after it, and the line that
+  // follows the success text when every byte read FF but the lock bits could not be read.
+  const char* LockedHeading;
+  const char* LockedReason;
+  const char* LockUnknownNote;
   // Asked when the window is closed while the command runs.
   const char* StopQuestion;
   // Runs the command on a device family's routines; false at the first failing byte.
@@ -60,13 +66,18 @@ struct SignatureReading {
 };
 
 struct CommandOutcome {
-  enum class Kind { Success, DeviceFailed, NoDeviceSelected };
+  enum class Kind { Success, DeviceFailed, DeviceLocked, NoDeviceSelected };
 
   DeviceCommand Command = DeviceCommand::BlankCheck;
   Kind Result = Kind::Success;
   DeviceFailure Failure;          // when DeviceFailed
   SignatureReading Signature;     // after a Signature command that ran
   bool LockBitsSelected = false;  // a successful Write ran with lock bits or fuse to program
+  // Blank check and read, after every byte read FF: the lock bits the chip reported (kLockBit1..3)
+  // when it is locked; or, on a success, that its lock bits could not be read (the device does
+  // not report them, or no chip of its type answered).
+  int LockBitsFound = 0;
+  bool LockUnknown = false;
 
   bool Succeeded() const { return Result == Kind::Success; }
 };
@@ -74,7 +85,8 @@ struct CommandOutcome {
 // The text a front end shows for the outcome: the command's success text (a write adds
 // "\rLock Bits Programmed" when lock bits were selected), the signature report, the failure text
 // ("Blank Check Error @ Address  0123\rData Read  =  5A", and "\rProg Data   =  3C" for verify and
-// write) or the no-device text.
+// write), the locked chip's text, or the no-device text. A blank check or read whose chip may be
+// locked adds a line that says so.
 std::string OutcomeText(const CommandOutcome& outcome);
 
 }  // namespace kaldo

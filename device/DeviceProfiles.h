@@ -104,6 +104,8 @@ struct DeviceFamily {
   bool SignatureFollowsAddressForm;
   // The signature read drops AutoFeed, which puts the programming voltage on the chip.
   bool SignatureRaisesVoltage;
+  // The signature read reports the lock bits too (SignatureReading::ProgrammedBits).
+  bool SignatureReadsLockBits;
 };
 
 // Erase and byte pulses on Strobe: AT89C51, C52, C55.

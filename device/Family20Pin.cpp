@@ -75,6 +75,7 @@ const DeviceFamily kFamily20Pin = {shared_steps::ReadPass,
                                    WriteLockBits,
                                    ReadSignature,
                                    /*SignatureFollowsAddressForm=*/false,
-                                   /*SignatureRaisesVoltage=*/false};
+                                   /*SignatureRaisesVoltage=*/false,
+                                   /*SignatureReadsLockBits=*/false};
 
 }  // namespace kaldo

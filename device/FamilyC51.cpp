@@ -39,6 +39,7 @@ const DeviceFamily kFamilyC51 = {shared_steps::ReadPass,
                                  WriteLockBits,
                                  ReadSignature,
                                  /*SignatureFollowsAddressForm=*/true,
-                                 /*SignatureRaisesVoltage=*/false};
+                                 /*SignatureRaisesVoltage=*/false,
+                                 /*SignatureReadsLockBits=*/false};
 
 }  // namespace kaldo

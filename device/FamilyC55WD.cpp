@@ -34,6 +34,7 @@ const DeviceFamily kFamilyC55WD = {shared_steps::ReadPass,
                                    WriteLockBits,
                                    shared_steps::SignatureWithLockByte,
                                    /*SignatureFollowsAddressForm=*/false,
-                                   /*SignatureRaisesVoltage=*/false};
+                                   /*SignatureRaisesVoltage=*/false,
+                                   /*SignatureReadsLockBits=*/true};
 
 }  // namespace kaldo

@@ -22,6 +22,7 @@ const DeviceFamily kFamilyS51 = {shared_steps::ReadPass,
                                  WriteLockBits,
                                  shared_steps::SignatureWithLockByte,
                                  /*SignatureFollowsAddressForm=*/false,
-                                 /*SignatureRaisesVoltage=*/false};
+                                 /*SignatureRaisesVoltage=*/false,
+                                 /*SignatureReadsLockBits=*/true};
 
 }  // namespace kaldo

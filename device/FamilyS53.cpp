@@ -83,6 +83,7 @@ const DeviceFamily kFamilyS53 = {shared_steps::ReadPass,
                                  WriteLockBits,
                                  ReadSignature,
                                  /*SignatureFollowsAddressForm=*/true,
-                                 /*SignatureRaisesVoltage=*/true};
+                                 /*SignatureRaisesVoltage=*/true,
+                                 /*SignatureReadsLockBits=*/true};
 
 }  // namespace kaldo

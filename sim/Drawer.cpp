@@ -1,7 +1,10 @@
 #include "sim/Drawer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
+
+#include "sim/Supply.h"
 
 namespace kaldo::sim {
 
@@ -154,6 +157,14 @@ Chip ReadBlock(LineCursor& in, int type, bool withCrc, std::string name = {}) {
   return chip;
 }
 
+// The longest block a chip of `size` bytes can have: every row written, the widest numbers.
+std::size_t LargestBlockText(std::size_t size) {
+  constexpr std::string_view kFirst = "chip 12 7 1\n";
+  constexpr std::string_view kRowLine = "0000 \n";
+  constexpr std::string_view kEnd = "end 0000 00000000\n";
+  return kFirst.size() + size / kRow * (kRowLine.size() + 2 * kRow) + kEnd.size();
+}
+
 std::string BlockText(const Chip& chip) {
   char buf[96];
   std::string block;
@@ -199,6 +210,17 @@ bool Drawer::IsDrawerText(std::string_view text) {
   return first == kHeader1 || first == kHeader2;
 }
 
+std::size_t Drawer::LargestText() {
+  std::size_t length = kHeader2.size() + 1;
+  std::size_t largestChip = 0;
+  for (int type = 0; type < kChipTypeCount; ++type) {
+    length += LargestBlockText(SpecOf(type).size);
+    largestChip = std::max<std::size_t>(largestChip, SpecOf(type).size);
+  }
+  length += ("supplied " + std::to_string(kMaxSupply) + "\n").size();
+  return length + kMaxSupply * LargestBlockText(largestChip);
+}
+
 Drawer Drawer::FromText(std::string_view text) {
   LineCursor in(text);
   std::string_view whole;
@@ -215,6 +237,10 @@ Drawer Drawer::FromText(std::string_view text) {
     if (words.size() != 2 || words[0] != "supplied" || words[1].empty() || words[1].size() > 5 ||
         !ParseDecimal(words[1], count) || count == 0)
       throw DrawerTextError(in.Number(), "more follows the last chip's block");
+    if (count > kMaxSupply) {
+      throw DrawerTextError(in.Number(), "more supplied chips than a supply can have (" +
+                                             std::to_string(kMaxSupply) + ")");
+    }
     for (std::uint32_t n = 1; n <= count; ++n) {
       drawer.supplied_.push_back(
           ReadBlock(in, kAnyType, true, "supplied chip " + std::to_string(n)));

@@ -46,6 +46,9 @@ class Drawer {
   static Drawer FromText(std::string_view text);
   // True when the text begins with the first line of a drawer, of any version this reads.
   static bool IsDrawerText(std::string_view text);
+  // The length of the largest text a drawer can have: every byte of every chip programmed, and a
+  // supply of as many chips as a supply can have, each of the largest type.
+  static std::size_t LargestText();
 
  private:
   std::array<Chip, kChipTypeCount> chips_;

@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <random>
 #include <thread>
 
@@ -16,8 +18,8 @@ namespace kaldo::sim {
 
 namespace {
 
-// Far more than the text of a drawer whose chips' every byte is programmed (about 280 KB).
-constexpr std::size_t kLargestDrawerText = 1 << 20;
+// Enough of a file too large for any drawer to tell from its first line whether it is one.
+constexpr std::size_t kFirstLineRead = 64;
 
 bool SameFile(const struct stat& a, const struct stat& b) {
   return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
@@ -135,10 +137,18 @@ void DrawerFile::WaitForHold(const DrawerFileOptions& options) {
 }
 
 void DrawerFile::Load(const DrawerFileOptions& options) {
+  // Whatever the simulator saves it loads again; anything larger is no drawer, and is not read.
+  const std::size_t largest = Drawer::LargestText();
+  struct stat st;
+  if (::fstat(fd_, &st) != 0) throw InOutErrorFromErrno(errno);
+  const bool oversized = static_cast<std::uintmax_t>(st.st_size) > largest;
+  const std::size_t most = oversized ? kFirstLineRead : largest + 1;
   std::string text;
+  text.reserve(std::min(most, static_cast<std::size_t>(st.st_size)));
   char chunk[64 * 1024];
-  while (text.size() <= kLargestDrawerText) {
-    const ssize_t n = ::pread(fd_, chunk, sizeof chunk, static_cast<off_t>(text.size()));
+  while (text.size() < most) {
+    const std::size_t want = std::min(sizeof chunk, most - text.size());
+    const ssize_t n = ::pread(fd_, chunk, want, static_cast<off_t>(text.size()));
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) throw InOutErrorFromErrno(errno);
     if (n == 0) break;
@@ -155,7 +165,7 @@ void DrawerFile::Load(const DrawerFileOptions& options) {
   if (!Drawer::IsDrawerText(text))
     throw Error("'" + name_ + "' is not a state file of the simulated PC" + unchanged);
   if (options.freshChips) return;
-  if (text.size() > kLargestDrawerText) throw damaged("is larger than any drawer of chips");
+  if (oversized || text.size() > largest) throw damaged("is larger than any drawer of chips");
   try {
     drawer_ = Drawer::FromText(text);
   } catch (const DrawerTextError& e) {

@@ -52,6 +52,7 @@ json "write"              0 ok          'r["simulator"] == "st" and r["port"] is
 json "verify"             0 ok          '"address" not in r'                                     $S verify a.hex
 json "failing byte"       1 failed      'r["address"] == 3 and r["read"] == 0x78 and r["expected"] == 0x79 and r["message"] == "'"$verr"'"' $S verify b.hex
 json "blank failing"      1 failed      'r["address"] == 0 and r["read"] == 0x12 and r["expected"] == 0xFF' $S blank
+json "locked chip"        1 failed      'r["lock_bits"] == [1, 2, 3] and "address" not in r and r["message"].startswith("Blank Check Error: the chip is locked")' --sim locked.st --device 89s53 --locked blank
 json "read"               0 ok          'r["checksum"] == 0xED18'                                $S read r.hex
 json "write bad HEX"      1 failed      '"checksum" not in r and r["message"] == "Data Checksum Error . . ."' $S write sum.hex
 json "write missing file" 2 error       'r["message"].startswith("File not found")'              $S write none.hex

@@ -213,15 +213,23 @@ TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
   s53.state.DeviceSize = 2;
   s53.Run(DeviceCommand::BlankCheck);
   EXPECT_TRUE(s53.last.Succeeded());
-  EXPECT_EQ(s53.events.Events(),
-            Expect{}
-                .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
-                                    "C 04", "W 10ms x50",     // ClearAutoFeed
-                                    "L m=67 h=00 l=00 d=00",  // read code byte
-                                    "L m=67 h=00 l=00 d=00", "S", "L m=67 h=00 l=01 d=FF", "S",
-                                    "C 06", "W 55ms x2"})  // SetAutoFeed after the pass
-                .Reset()
-                .e);
+  const Events frame =
+      Expect{}
+          .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
+                              "C 04", "W 10ms x50",     // ClearAutoFeed
+                              "L m=67 h=00 l=00 d=00",  // read code byte
+                              "L m=67 h=00 l=00 d=00", "S", "L m=67 h=00 l=01 d=FF", "S", "C 06",
+                              "W 55ms x2"})  // SetAutoFeed after the pass
+          .Reset()
+          .e;
+  const Events all = s53.events.Events();
+  ASSERT_GE(all.size(), frame.size());
+  EXPECT_EQ(Events(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(frame.size())), frame);
+  // Every byte read FF: then the device's signature read, for its lock bits.
+  DeviceRig signature(5);
+  signature.Run(DeviceCommand::Signature);
+  EXPECT_EQ(Events(all.begin() + static_cast<std::ptrdiff_t>(frame.size()), all.end()),
+            signature.events.Events());
   EXPECT_EQ(s53.display.calls, (std::vector<std::string>{"A 0000"}));
 
   DeviceRig c2051(11);

@@ -180,6 +180,10 @@ TEST_P(Outcome, IsTypedAndGivesTheWindowsTexts) {
   EXPECT_EQ(outcome.Command, c.command);
   EXPECT_EQ(outcome.Result, c.kind);
   EXPECT_EQ(OutcomeText(outcome), c.shown);
+  // A read of a locked chip leaves the buffer as it was.
+  if (c.command == DeviceCommand::Read && c.kind == CommandOutcome::Kind::DeviceLocked) {
+    EXPECT_EQ(rig.state.DataBuffer[0], 0x12);
+  }
   if (c.kind == CommandOutcome::Kind::NoDeviceSelected) {
     EXPECT_EQ(rig.io.LptAccesses(), 0);
   } else {
@@ -189,7 +193,29 @@ TEST_P(Outcome, IsTypedAndGivesTheWindowsTexts) {
 
 const OutcomeCase kOutcomes[] = {
     {"BlankCheckOfAnErasedChip", kC2051, DeviceCommand::BlankCheck, nullptr,
-     CommandOutcome::Kind::Success, "Blank Check O.K"},
+     CommandOutcome::Kind::Success,
+     "Blank Check O.K\rA locked chip reads as blank too, and this one's lock bits could not be "
+     "read."},
+    {"BlankCheckOfAChipThatReportsItsLockBits", kC51RC, DeviceCommand::BlankCheck,
+     [](Rig& r) { r.chip().lockBits = sim::kChipLock1; }, CommandOutcome::Kind::Success,
+     "Blank Check O.K"},
+    {"BlankCheckOfALockedChip", kS52, DeviceCommand::BlankCheck,
+     [](Rig& r) { r.chip().lockBits = 7; }, CommandOutcome::Kind::DeviceLocked,
+     "Blank Check Error: the chip is locked (lock bits 1, 2, 3 programmed)\rIts lock bits make it "
+     "read FF at every address, whatever it holds. A write erases it, lock bits included."},
+    {"ReadOfALockedChip", kS53, DeviceCommand::Read,
+     [](Rig& r) {
+       r.chip().memory[1] = 0x42;
+       r.chip().lockBits = sim::kChipLock3;
+       r.Image({0x12});
+     },
+     CommandOutcome::Kind::DeviceLocked,
+     "Read Error: the chip is locked (lock bit 3 programmed)\rIts lock bits make it read FF at "
+     "every address, whatever it holds: nothing was read."},
+    {"ReadOfAChipThatMayBeLocked", kC51, DeviceCommand::Read, [](Rig& r) { r.chip().lockBits = 7; },
+     CommandOutcome::Kind::Success,
+     "Data Reading Complete\rEvery byte read FF, as a locked chip reads too, and this one's lock "
+     "bits could not be read."},
     {"BlankCheckFindsAByte", kC2051, DeviceCommand::BlankCheck,
      [](Rig& r) { r.chip().memory[3] = 0x5A; }, CommandOutcome::Kind::DeviceFailed,
      "Blank Check Error @ Address  0003\rData Read  =  5A"},

@@ -18,6 +18,10 @@ using namespace kaldo::test;
 namespace {
 
 constexpr int kC51 = 0, kS51 = 3, kS53 = 5, kC2051 = 11;
+// An erased chip of a device that does not report its lock bits: it may be a locked one.
+constexpr const char* kBlankOk =
+    "Blank Check O.K\rA locked chip reads as blank too, and this one's lock bits could not be "
+    "read.";
 
 std::string ReadFile(const QString& path) {
   QFile f(path);
@@ -47,8 +51,7 @@ class MainWindowCommandsTest : public QObject {
       const char* readout;  // the block in progress when the routine ended
     };
     const Step steps[] = {
-        {f.cmdBlankChk, "Blank Checking", "  BLANK CHECK", "Blank Check O.K", MsgIcon::Information,
-         "07FF"},
+        {f.cmdBlankChk, "Blank Checking", "  BLANK CHECK", kBlankOk, MsgIcon::Information, "07FF"},
         {f.cmdWrite, "Verifying", "  WRITE", "Programming/Verify OK", MsgIcon::Information, "07FF"},
         {f.cmdVerify, "Verifying", "  VERIFY", "Verify OK", MsgIcon::Information, "07FF"},
         // Byte 0 now holds 00: the blank check stops in the first block.
@@ -380,7 +383,7 @@ class MainWindowCommandsTest : public QObject {
     QCOMPARE(f.lblCSdata->text(), QString("F800"));
     QVERIFY(!f.lblAdres->isVisibleTo(&f));
     f.cmdBlankChkClick();
-    QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
+    QCOMPARE(rig.messages.Last().Text, QString(kBlankOk));
   }
 
   void startUpLoadsTheRememberedFile() {
@@ -419,7 +422,7 @@ class MainWindowCommandsTest : public QObject {
     rig.probe.DeadTimer = false;
     rig.port.WaitTimeoutNs = timeout;
     QTest::mouseClick(f.cmdBlankChk, Qt::LeftButton);
-    QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
+    QCOMPARE(rig.messages.Last().Text, QString(kBlankOk));
   }
 
   // The settings come first, so the timer is set up and the board first touched through the

@@ -22,6 +22,13 @@ using namespace kaldo::test;
 namespace {
 
 constexpr int kC2051 = 11;
+// An erased chip of a device that does not report its lock bits: it may be a locked one.
+constexpr const char* kBlankOk =
+    "Blank Check O.K\rA locked chip reads as blank too, and this one's lock bits could not be "
+    "read.";
+constexpr const char* kReadAllFF =
+    "Data Reading Complete\rEvery byte read FF, as a locked chip reads too, and this one's lock "
+    "bits could not be read.";
 
 // A window on a simulated PC that takes the time a real one would, with the AT89C2051 chosen.
 struct SlowRig : Rig {
@@ -84,7 +91,7 @@ class MainWindowWorkerTest : public QObject {
     QVERIFY2(ticks >= 2, qPrintable(QString("%1 ticks").arg(ticks)));
     QVERIFY(checksum.paints > 0);
     QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
-    QCOMPARE(rig.messages.Last().Text, QString("Data Reading Complete"));
+    QCOMPARE(rig.messages.Last().Text, QString(kReadAllFF));
     // What the user saw around it stays: the busy display while the board worked, the hourglass
     // gone before the message.
     QVERIFY(rig.probe.BusyAccesses > 0);
@@ -184,7 +191,7 @@ class MainWindowWorkerTest : public QObject {
                                     "program?"));
     QCOMPARE(question.Icon, MsgIcon::Question);
     QCOMPARE(question.Buttons, MsgButtons::YesNo);
-    QCOMPARE(rig.messages.Last().Text, QString("Blank Check O.K"));
+    QCOMPARE(rig.messages.Last().Text, QString(kBlankOk));
     QVERIFY(f.isVisible());
   }
 
@@ -218,7 +225,7 @@ class MainWindowWorkerTest : public QObject {
     QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
     QCOMPARE(rig.messages.Shown[0].Request.Title, QString("  CLOSE"));
     QCOMPARE(rig.messages.Last().Title, QString("  READ"));
-    QCOMPARE(rig.messages.Last().Text, QString("Data Reading Complete"));
+    QCOMPARE(rig.messages.Last().Text, QString(kReadAllFF));
     // The blank chip's bytes are in the buffer and on the grid.
     QCOMPARE(rig.state.DataBuffer[0x10], std::uint8_t{0xFF});
     QCOMPARE(f.strGrid->Cells().Cell(1, 2), QString("FF"));

@@ -2,10 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
 
 #include <atomic>
 #include <thread>
 
+#include "sim/Supply.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo::test {
@@ -138,6 +142,47 @@ TEST(DrawerFile, AFileItCannotTakeStaysAsItWas) {
     EXPECT_EQ(Opening(folder / "missing/chips"), "File not found");
   }
   EXPECT_EQ(ReadBytes(path), good);
+}
+
+// A drawer of full chips with a supply of them (as a run of 24 AT89C51RC leaves it) is loaded
+// again, and so would be a full supply; a byte more than the largest drawer, or a huge file, is
+// refused without being read.
+TEST(DrawerFile, WhatItSavesItLoadsAndNothingLarger) {
+  TempFolder folder;
+  const std::string path = folder / "chips";
+  sim::Drawer full;
+  for (int type = 0; type < sim::kChipTypeCount; ++type)
+    std::fill(full.chip(type).memory.begin(), full.chip(type).memory.end(), 0x00);
+  const std::size_t noSupply = full.ToText().size();
+  sim::Chip largestChip = sim::Chip::Fresh(8);
+  std::fill(largestChip.memory.begin(), largestChip.memory.end(), 0x00);
+  largestChip.lockBits = 7;
+  full.Supplied().assign(1, largestChip);
+  const std::size_t block = full.ToText().size() - noSupply - std::string("supplied 1\n").size();
+  EXPECT_GE(sim::Drawer::LargestText(),
+            noSupply + std::string("supplied 1000\n").size() + sim::kMaxSupply * block);
+
+  full.Supplied().assign(24, largestChip);
+  {
+    DrawerFile file(path, {});
+    file.drawer() = full;
+    file.Save();
+  }
+  {
+    DrawerFile file(path, {});
+    EXPECT_EQ(file.drawer().Supplied(), full.Supplied());
+    EXPECT_EQ(file.drawer().chip(8), full.chip(8));
+  }
+
+  const std::string tooLarge =
+      "'" + path + "' is larger than any drawer of chips; it was left unchanged";
+  for (const off_t size : {static_cast<off_t>(sim::Drawer::LargestText() + 1), off_t{1} << 34}) {
+    ASSERT_EQ(::truncate(path.c_str(), size), 0);  // a hole: no space taken
+    EXPECT_EQ(Opening(path), tooLarge);
+    struct stat st;
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_size, size);
+  }
 }
 
 // Another user's link in a shared sticky folder is not followed to the chips of whoever comes next.

@@ -136,6 +136,8 @@ TEST(Drawer, SuppliedChipsFollowTheDrawerAndAreRefusedWhenDamaged) {
        "line 35: the end line of the supplied chip 1's block does not match the block"},
       {"more after them", text + "end 0000\n",
        "line 38: more follows the last supplied chip's block"},
+      {"more than a supply can have", drawer + "supplied 1001\n" + first + second,
+       "line 32: more supplied chips than a supply can have (1000)"},
   };
   for (const auto& c : cases) EXPECT_EQ(Refusal(c.text), c.reason) << c.what;
 }
