@@ -126,8 +126,11 @@ std::vector<CliOptions> BoardOptions(const CliOptions& o, const HostSystem& host
   return boards;
 }
 
-BoardConnection::BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway)
-    : programmer_(std::move(io)), putAway_(std::move(putAway)) {}
+BoardConnection::BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway,
+                                 std::function<bool()> noChipWillCome)
+    : programmer_(std::move(io)),
+      putAway_(std::move(putAway)),
+      noChipWillCome_(std::move(noChipWillCome)) {}
 
 void BoardConnection::Finish() {
   std::exception_ptr closeFailed;
@@ -148,13 +151,16 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFl
   if (!o.SimState.empty()) {
     std::unique_ptr<sim::SimulatedBench> bench = OpenSimulatedBench(o, stop);
     sim::SimulatedBench* putAway = bench.get();
-    connection = std::make_unique<BoardConnection>(std::move(bench), [putAway, name = o.SimState] {
-      try {
-        putAway->PutAway();
-      } catch (const InOutError& e) {
-        throw e.About(name, "writing");
-      }
-    });
+    connection = std::make_unique<BoardConnection>(
+        std::move(bench),
+        [putAway, name = o.SimState] {
+          try {
+            putAway->PutAway();
+          } catch (const InOutError& e) {
+            throw e.About(name, "writing");
+          }
+        },
+        [putAway] { return putAway->NoChipWillCome(); });
   } else {
     connection = std::make_unique<BoardConnection>(std::make_unique<HardwareIoSpace>(
         base, o.HostClockTimer ? TimerSource::HostClock : TimerSource::Picked));

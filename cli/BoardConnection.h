@@ -16,10 +16,15 @@ namespace kaldo::cli {
 
 class BoardConnection {
  public:
-  // putAway runs after the programmer has closed (the simulated PC's trace and state file).
-  explicit BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway = {});
+  // putAway runs after the programmer has closed (the simulated PC's trace and state file);
+  // noChipWillCome tells when whoever feeds the socket has no chip left (the simulated supply).
+  explicit BoardConnection(std::unique_ptr<IoSpace> io, std::function<void()> putAway = {},
+                           std::function<bool()> noChipWillCome = {});
 
   kaldo::Programmer& Programmer() { return programmer_; }
+  // True once no chip will come to the socket any more: a simulated supply at the end of its
+  // list. Never on a real board, where a person feeds the socket for as long as the run asks.
+  bool NoChipWillCome() const { return noChipWillCome_ && noChipWillCome_(); }
   // After the command, also one that raised: the programmer closes (the timer is put back), then
   // the trace file is completed and the simulated chips, as far as they were written, go back to
   // their state file. Raises on a failed close or save.
@@ -28,6 +33,7 @@ class BoardConnection {
  private:
   kaldo::Programmer programmer_;
   std::function<void()> putAway_;
+  std::function<bool()> noChipWillCome_;
 };
 
 // Raises UsageError for a command line that names no backend, or asks the real port for what

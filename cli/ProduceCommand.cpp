@@ -95,12 +95,15 @@ class ProductionLine {
  public:
   ProductionLine(std::ostream& out, int count) : out_(out), count_(count) {}
 
-  // The next chip's number; none once the run has handed out its count or is ending.
+  // The number of a chip just seated; none once the run has handed out its count or is ending.
   std::optional<int> NextChip() {
     const std::lock_guard<std::mutex> hold(mutex_);
     if (Done()) return std::nullopt;
     return ++handedOut_;
   }
+  // The number the next chip seated on any board takes, unless another is seated first.
+  int NextNumber() const { return handedOut_ + 1; }
+  int HandedOut() const { return handedOut_; }
   bool Done() const { return ending_ || (count_ > 0 && handedOut_ >= count_); }
   // Whole lines, each board's kept together.
   void Say(const std::string& lines) {
@@ -136,6 +139,7 @@ class BoardRun {
       : options_(c.Options),
         image_(c.State.DataBuffer),
         job_(DeviceJob::Of(c.State)),
+        board_(board),
         programmer_(*board.Board),
         portText_(board.PortText),
         prefix_(board.Prefix),
@@ -150,13 +154,15 @@ class BoardRun {
     try {
       while (!line_.Done()) {
         waiting_ = true;
-        if (!WaitForEmptySocket()) break;
-        const std::optional<int> chip = line_.NextChip();
-        if (!chip) break;
-        Say("insert chip " + std::to_string(*chip) +
+        if (!WaitForEmptySocket() || NoChipWillCome()) break;
+        Say("insert chip " + std::to_string(line_.NextNumber()) +
             (line_.Count() > 0 ? " of " + std::to_string(line_.Count()) : ""));
         const std::optional<ChipIdentity> inside = WaitForChip();
         if (!inside) break;
+        // The number is taken only now, so that a board that gets no chip holds none back from
+        // the others; one seated after the others reached the count is left as it is.
+        const std::optional<int> chip = line_.NextChip();
+        if (!chip) break;
         waiting_ = false;
         const bool good = Program(*chip, *inside);
         if (serialsExhausted_) break;
@@ -170,13 +176,24 @@ class BoardRun {
   }
 
   bool SerialsExhausted() const { return serialsExhausted_; }
+  bool RanOutOfChips() const { return ranOutOfChips_; }
 
  private:
   void Say(const std::string& text, const char* before = "") {
     line_.Say(before + prefix_ + text + "\n");
   }
 
-  // False when the run ends first (the serial numbers have run out, or another board ended it).
+  // The board's supply has no chip left: it ends its part of the run (and says so when other
+  // boards may go on).
+  bool NoChipWillCome() {
+    if (ranOutOfChips_ || !board_.NoChipWillCome || !board_.NoChipWillCome()) return ranOutOfChips_;
+    ranOutOfChips_ = true;
+    if (!prefix_.empty() && !line_.Done()) Say("no chip will come to this board any more");
+    return true;
+  }
+
+  // False when the run ends first (the serial numbers have run out, the others reached the count
+  // or ended the run).
   bool WaitForEmptySocket() {
     if (serial_ && !serial_->Fits(counter_->Peek())) {
       RunOutOfSerials(counter_->Peek());
@@ -186,10 +203,10 @@ class BoardRun {
     while (programmer_.LookIntoSocket(options_.DeviceType).Result != ChipIdentity::Kind::NoAnswer) {
       if (!said) Say("remove the chip from the socket");
       said = true;
-      if (line_.Ending()) return false;
+      if (line_.Done()) return false;
       programmer_.Pause(kPollPauseMs);
     }
-    return !line_.Ending();
+    return !line_.Done();
   }
 
   void RunOutOfSerials(std::uint64_t number) {
@@ -199,11 +216,12 @@ class BoardRun {
   }
 
   // A chip is taken when two looks in a row find it alike, so that one still being seated is not
-  // judged by a half reading. None when the run ends first.
+  // judged by a half reading. None when the run ends first, the others reach the count, or no
+  // chip will come.
   std::optional<ChipIdentity> WaitForChip() {
     ChipIdentity last;
     for (;;) {
-      if (line_.Ending()) return std::nullopt;
+      if (line_.Done() || NoChipWillCome()) return std::nullopt;
       programmer_.Pause(kPollPauseMs);
       const ChipIdentity now = programmer_.LookIntoSocket(options_.DeviceType);
       if (now.Result != ChipIdentity::Kind::NoAnswer && now.Result == last.Result &&
@@ -308,6 +326,7 @@ class BoardRun {
   const CodeImage image_;
   CodeImage chipImage_{};
   DeviceJob job_;
+  const ProductionBoard& board_;
   Programmer& programmer_;
   std::string portText_;
   std::string prefix_;
@@ -317,6 +336,7 @@ class BoardRun {
   ProductionLog& log_;
   bool waiting_ = false;
   bool serialsExhausted_ = false;
+  bool ranOutOfChips_ = false;
 };
 
 void SaySummary(ProductionLine& line, std::chrono::steady_clock::time_point began) {
@@ -352,6 +372,20 @@ int RunProduction(CliContext& c, const std::vector<ProductionBoard>& boards,
     for (std::size_t i = 1; i < runs.size(); ++i) others.emplace_back(run, i);
     if (!runs.empty()) run(0);
   }
+  // The supplies ran out before the count, or, without one, on every board.
+  bool allRanOut = !runs.empty();
+  for (const std::unique_ptr<BoardRun>& r : runs) allRanOut = allRanOut && r->RanOutOfChips();
+  const bool shortOfChips = !line.Ending() && line.Count() > 0 && line.HandedOut() < line.Count();
+  if (shortOfChips || (allRanOut && !line.Ending() && line.Count() == 0)) {
+    std::string text = "The supply of chips ran out after " + std::to_string(line.HandedOut());
+    if (line.Count() > 0)
+      text += " of " + std::to_string(line.Count()) +
+              " chips: no more will come. Give --sim-supply a chip for each chip of --count (a "
+              "chip in the socket when the run starts is not written).";
+    else
+      text += " chips: no more will come.";
+    line.Say(text + "\n");
+  }
   SaySummary(line, began);
   c.Report.Fields.Set("chips_done", line.Good()).Set("chips_failed", line.Failed());
   // A stop is the one to report; the board's own error otherwise.
@@ -369,7 +403,7 @@ int RunProduction(CliContext& c, const std::vector<ProductionBoard>& boards,
   }
   bool exhausted = false;
   for (const std::unique_ptr<BoardRun>& r : runs) exhausted = exhausted || r->SerialsExhausted();
-  return line.Failed() == 0 && !exhausted ? kExitOK : kExitFailed;
+  return line.Failed() == 0 && !exhausted && !shortOfChips ? kExitOK : kExitFailed;
 }
 
 namespace {
@@ -432,9 +466,11 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
       for (const CliOptions& o : boardOptions) {
         connections.push_back(OpenBoardConnection(o, stop, c.Host));
         const bool several = boardOptions.size() > 1;
-        boards.push_back({&connections.back()->Programmer(),
+        BoardConnection* connection = connections.back().get();
+        boards.push_back({&connection->Programmer(),
                           !several && !o.SimState.empty() ? "simulator" : o.PortName,
-                          several ? o.PortName + ": " : ""});
+                          several ? o.PortName + ": " : "",
+                          [connection] { return connection->NoChipWillCome(); }});
       }
       status = RunProduction(c, boards, serial, counter.get(), log);
     } catch (...) {

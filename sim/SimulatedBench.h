@@ -81,6 +81,9 @@ class SimulatedBench : public IoSpace {
   // does not hold and for a supply of no chip type.
   void PutInSocket(const SocketContents& contents);
   const SocketContents& InSocket() const { return inSocket_; }
+  // A supply's operator has no chip left to put in (SupplyOperator::Exhausted). Socket contents
+  // without a supply never say so: what the socket holds then stays until the front end changes it.
+  bool NoChipWillCome() const { return supply_ && supply_->Exhausted(); }
 
   // Saves the chips to the drawer file, then completes the trace file: a trace that cannot be
   // written costs the chips nothing. Raises the trace's failure, or else the save's.

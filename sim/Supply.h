@@ -23,7 +23,9 @@
 //     socket to go empty sees the chip leave;
 //   - the socket then stays empty for a moment: at least kMomentNs of simulated time and
 //     kEmptyOperations operations that saw it empty; an "empty" item adds a moment;
-//   - then it holds the next chip; after the last one it stays empty.
+//   - then it holds the next chip; after the last one it stays empty, and says so: from the moment
+//     the socket is empty with no chip left in the list (only "empty" items, or none), no chip
+//     will come.
 // Each chip of the list is numbered from 1 in the list's order ("empty" items have none) and
 // kept, as it was left, with the drawer's chips.
 #pragma once
@@ -75,6 +77,8 @@ class SupplyOperator {
   // The chip the socket holds from the operation starting at nowNs, or null; `last` is what the
   // operation before did to the chip then in the socket.
   Chip* OnOperation(std::uint64_t nowNs, const ChipActivity& last);
+  // The socket is empty and stays so: the list holds no chip after the one taken out last.
+  bool Exhausted() const { return held_ == nullptr && nextChip_ == chips_.size(); }
 
  private:
   void Next(std::uint64_t nowNs);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <fstream>
 #include <functional>
 #include <map>
@@ -12,7 +13,10 @@
 #include <sstream>
 #include <tuple>
 
+#include "cli/Cli.h"
+#include "core/DeviceTable.h"
 #include "sim/SimulatedPC.h"
+#include "sim/Supply.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo::test {
@@ -118,7 +122,7 @@ TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
   programmer.Open();
   run.state.DataBuffer[0] = 0x12;
   run.state.DataBuffer[1] = 0x34;
-  EXPECT_EQ(run.Run({{&programmer, "simulator", ""}}), 1);
+  EXPECT_EQ(run.Run({{&programmer, "simulator", "", {}}}), 1);
   programmer.Close();
 
   const std::vector<std::string> lines = Lines(run.folder / "log");
@@ -170,7 +174,7 @@ TEST(ProductionRun, SeveralBoardsShareNumbersAndLog) {
   Programmer one(first), two(second);
   one.Open();
   two.Open();
-  EXPECT_EQ(run.Run({{&one, "lpt1", "lpt1: "}, {&two, "lpt2", "lpt2: "}}), 1);
+  EXPECT_EQ(run.Run({{&one, "lpt1", "lpt1: ", {}}, {&two, "lpt2", "lpt2: ", {}}}), 1);
   one.Close();
   two.Close();
 
@@ -234,7 +238,7 @@ TEST(ProductionRun, EndsWhenAnotherRunTookTheLastNumber) {
   };
   Programmer programmer(op);
   programmer.Open();
-  EXPECT_EQ(run.Run({{&programmer, "simulator", ""}}), 1);
+  EXPECT_EQ(run.Run({{&programmer, "simulator", "", {}}}), 1);
   programmer.Close();
 
   const std::vector<std::string> lines = Lines(run.folder / "log");
@@ -248,6 +252,119 @@ TEST(ProductionRun, EndsWhenAnotherRunTookTheLastNumber) {
   ASSERT_GE(op.TakenOut.size(), 1u);
   EXPECT_EQ(std::string(op.TakenOut[0].memory.begin() + 0x10, op.TakenOut[0].memory.begin() + 0x12),
             "98");
+}
+
+// A board on a simulated PC whose operator feeds the socket from a supply list, and tells the run
+// when it has no chip left; a list that starts with '?' is fed by someone who never tells.
+struct SuppliedBoard {
+  explicit SuppliedBoard(std::string list)
+      : tells(!list.starts_with("?")),
+        items(sim::ParseSupply(list.substr(tells ? 0 : 1),
+                               [](std::string_view name) { return FindDeviceType(name); })),
+        chips(sim::SupplyChips(items, kC2051)),
+        supply(items, chips) {
+    pc.UseSupplier([this](std::uint64_t nowNs, const sim::ChipActivity& last) {
+      return supply.OnOperation(nowNs, last);
+    });
+    programmer.Open();
+  }
+  cli::ProductionBoard Board(const std::string& port) {
+    cli::ProductionBoard board{&programmer, port, port + ": ", {}};
+    if (tells) board.NoChipWillCome = [this] { return supply.Exhausted(); };
+    return board;
+  }
+
+  const bool tells;
+  sim::SimulatedPC pc;
+  std::vector<sim::SupplyItem> items;
+  std::vector<sim::Chip> chips;
+  sim::SupplyOperator supply;
+  Programmer programmer{pc};
+};
+
+struct SupplyCase {
+  const char* name;
+  std::vector<const char*> supplies;  // one a board
+  int count;
+  std::vector<int> written;  // by each board, whatever the threads' pace
+  int status;
+  const char* said;
+};
+
+class SuppliedRunTest : public testing::TestWithParam<SupplyCase> {};
+
+// Each board ends as soon as it can get no more chips: its supply has none left, or the others
+// reached the count. Supplies that hold the count between them give each board all of its own.
+TEST_P(SuppliedRunTest, EachBoardEndsWhenItCanGetNoMoreChips) {
+  const SupplyCase& c = GetParam();
+  RunSetup run(c.count);
+  std::vector<std::unique_ptr<SuppliedBoard>> boards;
+  std::vector<cli::ProductionBoard> production;
+  for (std::size_t i = 0; i < c.supplies.size(); ++i) {
+    boards.push_back(std::make_unique<SuppliedBoard>(c.supplies[i]));
+    production.push_back(boards.back()->Board("lpt" + std::to_string(i + 1)));
+  }
+  EXPECT_EQ(run.Run(production), c.status) << run.out.str();
+  std::map<std::string, int> written;
+  for (const std::string& line : Lines(run.folder / "log")) written[Field(line, 1)]++;
+  for (std::size_t i = 0; i < c.written.size(); ++i)
+    EXPECT_EQ(written["lpt" + std::to_string(i + 1)], c.written[i]) << i << run.out.str();
+  EXPECT_NE(run.out.str().find(c.said), std::string::npos) << run.out.str();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Supplies, SuppliedRunTest,
+    testing::Values(
+        SupplyCase{"two_boards_exact",
+                   {"empty,good*2", "empty,good*3"},
+                   5,
+                   {2, 3},
+                   0,
+                   "chips done: 5, failed: 0"},
+        SupplyCase{"one_of_two_runs_out",
+                   {"empty,good", "empty,good*3"},
+                   4,
+                   {1, 3},
+                   0,
+                   "lpt1: no chip will come to this board any more\n"},
+        SupplyCase{"two_boards_short",
+                   {"empty,good", "empty,good*2"},
+                   5,
+                   {1, 2},
+                   1,
+                   "ran out after 3 of 5 chips"},
+        // The other board's socket stays empty, and nobody says so: the count ends its wait.
+        SupplyCase{"count_reached_by_the_other",
+                   {"empty,good*2", "?empty"},
+                   2,
+                   {2, 0},
+                   0,
+                   "chips done: 2, failed: 0"}),
+    [](const testing::TestParamInfo<SupplyCase>& param) { return std::string(param.param.name); });
+
+// Production run after production run in one process, each of 20 chips on two boards that hold
+// ten each: every run ends, and each board writes its own ten. KALDO_BOARD_RUNS sets how many
+// (scripts/boards-soak.sh runs 200).
+TEST(ProductionRun, TwoBoardRunsInOneProcessEachEndWithTheirChips) {
+  const char* given = std::getenv("KALDO_BOARD_RUNS");
+  const int runs = given != nullptr ? std::atoi(given) : 2;
+  for (int i = 0; i < runs; ++i) {
+    SCOPED_TRACE("run " + std::to_string(i + 1));
+    TempFolder folder;
+    std::ofstream(folder / "a.hex") << ":0400000012345678E8\n:00000001FF\n";
+    std::ostringstream out, err;
+    ASSERT_EQ(
+        cli::RunCli({"--sim", folder / "st", "--device", "89C2051", "--port", "lpt1", "--port",
+                     "0xd010", "--sim-supply", "empty,good*10", "--count", "20", "--serial",
+                     "7FE:bin-le2:1", "--log", folder / "log", "produce", folder / "a.hex"},
+                    out, err),
+        0)
+        << out.str() << err.str();
+    std::map<std::string, int> written;
+    for (const std::string& line : Lines(folder / "log"))
+      if (Field(line, 7) == "OK") written[Field(line, 1)]++;
+    ASSERT_EQ(written, (std::map<std::string, int>{{"0xd010", 10}, {"lpt1", 10}})) << out.str();
+  }
 }
 
 }  // namespace

@@ -34,4 +34,20 @@ check "both"                2 '' "kaldo-cli: --sim-supply and --sim-supplied exc
   $S --sim-supply good --sim-supplied 1 blank
 check "with a socket fault" 2 '' "kaldo-cli: --sim-supply and --sim-supplied decide what the socket holds: --empty-socket, --socket, --stuck and --locked do not go with them$usage" \
   $S --sim-supply good --locked blank
+
+# A supply that cannot reach --count ends the run with its own message instead of waiting for a
+# chip that will not come (the chip in the socket at the start is taken out unwritten); without
+# --count the run ends where the supply does.
+short='The supply of chips ran out after 1 of 2 chips: no more will come. Give --sim-supply a chip for each chip of --count (a chip in the socket when the run starts is not written).'
+while IFS='|' read -r name want supply count said; do
+  timeout 300 "$CLI" --sim "st-$want" --device 89s52 --sim-supply "$supply" $count produce a.hex >out 2>err
+  rc=$?
+  if [ "$rc" != "$want" ] || ! grep -qxF "$said" out || grep -q 'insert chip 2 of' out; then
+    echo "FAIL $name: exit $rc (want $want): $(cat out err)"
+    failures=$((failures + 1))
+  fi
+done <<EOF
+short of the count|1|good*2|--count 2|$short
+without a count|0|empty,good*2||The supply of chips ran out after 2 chips: no more will come.
+EOF
 finish

@@ -26,7 +26,8 @@ std::vector<sim::SupplyItem> Items(const std::string& list) {
 }
 
 // What the program saw, poll by poll, in runs: "S52*3" (the chip of its device three polls in a
-// row), "none*3", "other*3", and "wrote N" / "failed N" for the chip programmed, counted from 1.
+// row), "none*3", "other*3", "out*3" (none, and the operator says no chip will come), and
+// "wrote N" / "failed N" for the chip programmed, counted from 1.
 struct Producer {
   explicit Producer(const std::string& list)
       : items(Items(list)), chips(sim::SupplyChips(items, kS52)), supply(items, chips) {
@@ -80,7 +81,7 @@ struct Producer {
       if (seen != "none" && !log.empty() && log.back().starts_with("none")) {
         EXPECT_GE(now - emptySince, sim::SupplyOperator::kMomentNs) << "before poll " << i;
       }
-      Log(seen);
+      Log(seen == "none" && supply.Exhausted() ? "out" : seen);
       if (seen == "none") waitingForEmpty = false;
       if (seen == "S52" && !waitingForEmpty) {
         Program();
@@ -110,7 +111,8 @@ class OperatorTest : public testing::TestWithParam<OperatorCase> {};
 // A chip of the device: seen once, programmed, seen twice more (no step of the program between
 // two checks sees it leave), then gone for ten polls of the moment; a chip of another device:
 // twelve polls (no answer from a chip of another group), then the moment; an "empty" item: ten
-// polls more; a locked chip is erased and written.
+// polls more; a locked chip is erased and written. Once the last chip is out, no chip will come,
+// however many "empty" items are left.
 TEST_P(OperatorTest, GivesEachChipOnceAndNeverTakesOneOutWhileItIsProgrammed) {
   const OperatorCase& c = GetParam();
   Producer producer(c.list);
@@ -123,19 +125,22 @@ INSTANTIATE_TEST_SUITE_P(
     testing::Values(OperatorCase{"good_twice",
                                  "good*2",
                                  {"S52*1", "wrote 1", "S52*2", "none*10", "S52*1", "wrote 2",
-                                  "S52*2", "none*32"}},
+                                  "S52*2", "out*32"}},
                     OperatorCase{"wrong_chip_then_empty",
                                  "89C2051,empty,good",
-                                 {"none*32", "S52*1", "wrote 1", "S52*2", "none*13"}},
+                                 {"none*32", "S52*1", "wrote 1", "S52*2", "out*13"}},
                     OperatorCase{"stuck_and_locked",
                                  "stuck:10,locked,good",
                                  {"S52*1", "failed 1", "S52*2", "none*10", "S52*1", "wrote 2",
-                                  "S52*2", "none*10", "S52*1", "wrote 3", "S52*2", "none*19"}},
+                                  "S52*2", "none*10", "S52*1", "wrote 3", "S52*2", "out*19"}},
                     OperatorCase{"same_group_chip",
                                  "89S51,good",
-                                 {"other*12", "none*10", "S52*1", "wrote 1", "S52*2", "none*23"}},
-                    OperatorCase{
-                        "starts_empty", "empty,89S51", {"none*10", "other*12", "none*26"}}),
+                                 {"other*12", "none*10", "S52*1", "wrote 1", "S52*2", "out*23"}},
+                    OperatorCase{"starts_empty", "empty,89S51", {"none*10", "other*12", "out*26"}},
+                    OperatorCase{"empty_items_after_the_last_chip",
+                                 "good,empty*3",
+                                 {"S52*1", "wrote 1", "S52*2", "out*45"}},
+                    OperatorCase{"nothing_but_empty", "empty*2", {"out*48"}}),
     [](const testing::TestParamInfo<OperatorCase>& param) {
       return std::string(param.param.name);
     });
