@@ -57,8 +57,8 @@ std::string BinFileBytes(const ProgramState& s) {
   return std::string(s.DataBuffer.begin(), s.DataBuffer.begin() + s.DeviceSize);
 }
 
-void SaveBinFile(const ProgramState& s) {
-  WriteFileReplacing(s.HexFileName, BinFileBytes(s));
+void SaveBinFile(const ProgramState& s, const FileCalls& files) {
+  WriteFileReplacing(s.HexFileName, BinFileBytes(s), files);
 }
 
 }  // namespace kaldo

@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "core/FileCalls.h"
 #include "core/LoadOutcome.h"
 #include "core/ProgramState.h"
 
@@ -22,6 +23,6 @@ LoadOutcome LoadBinBytes(ProgramState& s, std::span<const std::uint8_t> bytes);
 // DataBuffer[0 .. DeviceSize-1]: exactly DeviceSize bytes.
 std::string BinFileBytes(const ProgramState& s);
 // Writes BinFileBytes to HexFileName, replacing it only once the whole file is written.
-void SaveBinFile(const ProgramState& s);
+void SaveBinFile(const ProgramState& s, const FileCalls& files = SystemFiles());
 
 }  // namespace kaldo

@@ -161,8 +161,8 @@ std::string HexFileText(const ProgramState& s) {
   return text;
 }
 
-void SaveHexFile(const ProgramState& s) {
-  WriteFileReplacing(s.HexFileName, HexFileText(s));
+void SaveHexFile(const ProgramState& s, const FileCalls& files) {
+  WriteFileReplacing(s.HexFileName, HexFileText(s), files);
 }
 
 }  // namespace kaldo

@@ -51,6 +51,6 @@ LoadOutcome LoadHexLines(ProgramState& s, LineReader& in);
 // 16-byte data records over 0 .. DeviceSize-1, then the end-of-file record; CR LF line ends.
 std::string HexFileText(const ProgramState& s);
 // Writes HexFileText to HexFileName, replacing it only once the whole file is written.
-void SaveHexFile(const ProgramState& s);
+void SaveHexFile(const ProgramState& s, const FileCalls& files = SystemFiles());
 
 }  // namespace kaldo

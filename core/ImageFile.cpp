@@ -39,16 +39,16 @@ LoadOutcome LoadFileInFormat(ProgramState& s, FileFormat format) {
   return LoadHexFile(s);
 }
 
-void SaveFileInFormat(const ProgramState& s, FileFormat format) {
+void SaveFileInFormat(const ProgramState& s, FileFormat format, const FileCalls& files) {
   switch (format) {
     case FileFormat::Binary:
-      return SaveBinFile(s);
+      return SaveBinFile(s, files);
     case FileFormat::SRecord:
-      return SaveSRecordFile(s);
+      return SaveSRecordFile(s, files);
     case FileFormat::IntelHex:
       break;
   }
-  SaveHexFile(s);
+  SaveHexFile(s, files);
 }
 
 }  // namespace kaldo

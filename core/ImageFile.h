@@ -5,6 +5,7 @@
 
 #include <string_view>
 
+#include "core/FileCalls.h"
 #include "core/LoadOutcome.h"
 #include "core/ProgramState.h"
 
@@ -20,7 +21,8 @@ FileFormat FormatOfFileName(std::string_view fileName);
 // errors.
 LoadOutcome LoadFileInFormat(ProgramState& s, FileFormat format);
 // The writer of the format: DataBuffer[0 .. DeviceSize-1] to HexFileName, replacing it only once
-// the whole file is written.
-void SaveFileInFormat(const ProgramState& s, FileFormat format);
+// the whole file is written; through `files`.
+void SaveFileInFormat(const ProgramState& s, FileFormat format,
+                      const FileCalls& files = SystemFiles());
 
 }  // namespace kaldo

@@ -166,8 +166,8 @@ std::string SRecordFileText(const ProgramState& s) {
   return text;
 }
 
-void SaveSRecordFile(const ProgramState& s) {
-  WriteFileReplacing(s.HexFileName, SRecordFileText(s));
+void SaveSRecordFile(const ProgramState& s, const FileCalls& files) {
+  WriteFileReplacing(s.HexFileName, SRecordFileText(s), files);
 }
 
 }  // namespace kaldo

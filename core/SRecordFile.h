@@ -28,6 +28,6 @@ LoadOutcome LoadSRecordLines(ProgramState& s, LineReader& in);
 
 std::string SRecordFileText(const ProgramState& s);
 // Writes SRecordFileText to HexFileName, replacing it only once the whole file is written.
-void SaveSRecordFile(const ProgramState& s);
+void SaveSRecordFile(const ProgramState& s, const FileCalls& files = SystemFiles());
 
 }  // namespace kaldo

@@ -48,8 +48,8 @@ std::string ChooseSettingsFolder(const SettingsEnvironment& env,
   return exe;
 }
 
-Settings::Settings(ProgramState& state, std::string folder)
-    : state_(state), folder_(std::move(folder)) {}
+Settings::Settings(ProgramState& state, std::string folder, const FileCalls& files)
+    : state_(state), folder_(std::move(folder)), files_(files) {}
 
 std::string Settings::FileName() const {
   if (!folder_.empty() && folder_.back() == '/') return folder_ + kSettingsFileName;
@@ -101,7 +101,7 @@ std::string SettingsText(const ProgramState& s) {
 
 void Settings::SaveSettings() {
   CreateFolders(folder_);
-  WriteFileReplacing(FileName(), SettingsText(state_));
+  WriteFileReplacing(FileName(), SettingsText(state_), files_);
 }
 
 }  // namespace kaldo

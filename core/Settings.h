@@ -34,7 +34,8 @@ std::string ChooseSettingsFolder(const SettingsEnvironment& env,
 
 class Settings {
  public:
-  Settings(ProgramState& state, std::string folder);
+  // The file is saved through `files`.
+  Settings(ProgramState& state, std::string folder, const FileCalls& files = SystemFiles());
 
   const std::string& Folder() const { return folder_; }
   std::string FileName() const;
@@ -50,6 +51,7 @@ class Settings {
  private:
   ProgramState& state_;
   std::string folder_;
+  const FileCalls& files_;
 };
 
 // The reader keeps this much of each line and one character more: a number line that long is a

@@ -124,29 +124,28 @@ std::string FolderOf(const std::string& fileName) {
   return fileName.substr(0, slash);
 }
 
-int CreateTempFile(const std::string& folder, const std::string& base, std::string& tempName) {
+int CreateTempFile(const FileCalls& calls, const std::string& folder, const std::string& base,
+                   std::string& tempName) {
   std::random_device random;
   for (int attempt = 0;; ++attempt) {
     // Short enough for the folder's name limit, whatever the length of the target's name.
     tempName = folder + "/." + base.substr(0, 200) + ".tmp" + std::to_string(::getpid()) + "_" +
                std::to_string(random());
-    int fd = ::open(tempName.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    const int fd = calls.open(tempName, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0) return fd;
-    if (errno != EEXIST || attempt > 100) throw InOutErrorFromErrno(errno);
+    if (fd != -EEXIST || attempt > 100) throw InOutErrorFromErrno(-fd);
   }
 }
 
 // Writes all of `bytes` from the start of the file; the errno of a failure, or 0. `written` counts
 // the bytes that reached the file.
-int WriteFromStart(int fd, std::string_view bytes, std::size_t& written) {
+int WriteFromStart(const FileCalls& calls, int fd, std::string_view bytes, std::size_t& written) {
   written = 0;
   while (written < bytes.size()) {
-    const ssize_t n =
-        ::pwrite(fd, bytes.data() + written, bytes.size() - written, static_cast<off_t>(written));
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return errno;
-    }
+    const ssize_t n = calls.pwrite(fd, bytes.data() + written, bytes.size() - written,
+                                   static_cast<off_t>(written));
+    if (n == -EINTR) continue;
+    if (n < 0) return static_cast<int>(-n);
     written += static_cast<std::size_t>(n);
   }
   return 0;
@@ -168,14 +167,15 @@ int ReadWhole(int fd, std::string& bytes) {
 }
 
 // Writes everything and closes the file; the errno of the first failure, or 0.
-int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode) {
+int WriteAndClose(const FileCalls& calls, int fd, std::string_view content,
+                  const struct stat* keepMode) {
   int err = 0;
   const char* p = content.data();
   std::size_t left = content.size();
   while (left > 0 && err == 0) {
-    ssize_t n = ::write(fd, p, left);
+    const ssize_t n = calls.write(fd, p, left);
     if (n < 0) {
-      if (errno != EINTR) err = errno;
+      if (n != -EINTR) err = static_cast<int>(-n);
       continue;
     }
     p += n;
@@ -183,49 +183,51 @@ int WriteAndClose(int fd, std::string_view content, const struct stat* keepMode)
   }
   if (err == 0 && keepMode != nullptr && ::fchmod(fd, keepMode->st_mode & 07777) != 0) err = errno;
   // Pipes and terminals cannot be synchronised, and need not be.
-  if (err == 0 && ::fsync(fd) != 0 && errno != EINVAL) err = errno;
-  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0) {
+    const int synced = calls.fsync(fd);
+    if (synced != 0 && synced != -EINVAL) err = -synced;
+  }
+  const int closed = calls.close(fd);
+  if (closed != 0 && err == 0) err = -closed;
   return err;
 }
 
 // A pipe or a device takes the content as it comes.
-void WriteToDevice(const std::string& fileName, std::string_view content) {
-  int fd = ::open(fileName.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
-  if (fd < 0) throw InOutErrorFromErrno(errno);
-  if (int err = WriteAndClose(fd, content, nullptr)) throw InOutErrorFromErrno(err);
+void WriteToDevice(const FileCalls& calls, const std::string& fileName, std::string_view content) {
+  const int fd = calls.open(fileName, O_WRONLY | O_TRUNC | O_CLOEXEC, 0);
+  if (fd < 0) throw InOutErrorFromErrno(-fd);
+  if (int err = WriteAndClose(calls, fd, content, nullptr)) throw InOutErrorFromErrno(err);
 }
 
 // A regular file rewritten where it stands keeps its old bytes in memory until the new ones are on
 // the disk, and gets them back when they are not: a full disk or a file-size limit costs nothing.
-void RewriteInPlace(const std::string& fileName, std::string_view content) {
-  const int fd = ::open(fileName.c_str(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
-  if (fd < 0) throw InOutErrorFromErrno(errno);
+void RewriteInPlace(const FileCalls& calls, const std::string& fileName, std::string_view content) {
+  const int fd = calls.open(fileName, O_RDWR | O_CLOEXEC | O_NOFOLLOW, 0);
+  if (fd < 0) throw InOutErrorFromErrno(-fd);
   std::string old;
   if (int err = ReadWhole(fd, old)) {
-    ::close(fd);
+    calls.close(fd);
     throw InOutErrorFromErrno(err);
   }
   std::size_t written = 0;
   bool shortened = false;  // bytes past the new end are gone
-  int err = WriteFromStart(fd, content, written);
+  int err = WriteFromStart(calls, fd, content, written);
   if (err == 0) {
     shortened = content.size() < old.size();
-    if (::ftruncate(fd, static_cast<off_t>(content.size())) != 0) {
-      err = errno;
-      shortened = false;
-    }
+    err = -calls.ftruncate(fd, static_cast<off_t>(content.size()));
+    if (err != 0) shortened = false;
   }
-  if (err == 0 && ::fsync(fd) != 0) err = errno;
+  if (err == 0) err = -calls.fsync(fd);
   if (err == 0) {
-    if (::close(fd) != 0) throw InOutErrorFromErrno(errno);
+    if (const int closed = calls.close(fd)) throw InOutErrorFromErrno(-closed);
     return;
   }
   const std::size_t changed = shortened ? old.size() : std::min(written, old.size());
   std::size_t restored = 0;
-  int restoreErr = WriteFromStart(fd, std::string_view(old).substr(0, changed), restored);
-  if (restoreErr == 0 && ::ftruncate(fd, static_cast<off_t>(old.size())) != 0) restoreErr = errno;
-  if (restoreErr == 0 && ::fsync(fd) != 0) restoreErr = errno;
-  ::close(fd);
+  int restoreErr = WriteFromStart(calls, fd, std::string_view(old).substr(0, changed), restored);
+  if (restoreErr == 0) restoreErr = -calls.ftruncate(fd, static_cast<off_t>(old.size()));
+  if (restoreErr == 0) restoreErr = -calls.fsync(fd);
+  calls.close(fd);
   const InOutError failure = InOutErrorFromErrno(err);
   if (restoreErr == 0) throw failure;
   throw InOutError(failure.Code(),
@@ -236,11 +238,11 @@ void RewriteInPlace(const std::string& fileName, std::string_view content) {
 }
 
 // After a rename the folder holds the new name; on the disk too once this has run.
-void SyncFolder(const std::string& folder) {
-  const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+void SyncFolder(const FileCalls& calls, const std::string& folder) {
+  const int fd = calls.open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
   if (fd < 0) return;
-  ::fsync(fd);
-  ::close(fd);
+  calls.fsync(fd);
+  calls.close(fd);
 }
 
 }  // namespace
@@ -274,13 +276,15 @@ std::string FollowLinks(std::string fileName) {
   return fileName;
 }
 
-void WriteFileReplacing(const std::string& fileName, std::string_view content) {
+namespace {
+
+void ReplaceFile(const FileCalls& calls, const std::string& fileName, std::string_view content) {
   // Writing through a link replaces the file it points to, not the link.
   const std::string target = FollowLinks(fileName);
   struct stat old;
   const bool existed = ::stat(fileName.c_str(), &old) == 0;
   // A pipe or a device is written as it stands; renaming over it would replace it.
-  if (existed && !S_ISREG(old.st_mode)) return WriteToDevice(fileName, content);
+  if (existed && !S_ISREG(old.st_mode)) return WriteToDevice(calls, fileName, content);
   // A file that may not be written is not replaced either.
   if (existed && ::access(fileName.c_str(), W_OK) != 0) throw InOutErrorFromErrno(errno);
 
@@ -290,11 +294,11 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   std::string tempName;
   int fd;
   try {
-    fd = CreateTempFile(FolderOf(target), base, tempName);
+    fd = CreateTempFile(calls, FolderOf(target), base, tempName);
   } catch (const InOutError& e) {
     // A writable file in a folder that takes no new files is rewritten where it stands.
     if (!existed || e.Code() != kFileAccessDenied) throw;
-    return RewriteInPlace(target, content);
+    return RewriteInPlace(calls, target, content);
   }
   // The new file takes the old one's owner and group; one that cannot have them (another user's
   // file that this user may write) is rewritten where it stands, and so keeps them.
@@ -302,17 +306,28 @@ void WriteFileReplacing(const std::string& fileName, std::string_view content) {
   if (existed && ::fstat(fd, &made) == 0 &&
       (made.st_uid != old.st_uid || made.st_gid != old.st_gid) &&
       ::fchown(fd, old.st_uid, old.st_gid) != 0) {
-    ::close(fd);
+    calls.close(fd);
     ::unlink(tempName.c_str());
-    return RewriteInPlace(target, content);
+    return RewriteInPlace(calls, target, content);
   }
-  int err = WriteAndClose(fd, content, existed ? &old : nullptr);
-  if (err == 0 && ::rename(tempName.c_str(), target.c_str()) != 0) err = errno;
+  int err = WriteAndClose(calls, fd, content, existed ? &old : nullptr);
+  if (err == 0) err = -calls.rename(tempName, target);
   if (err != 0) {
     ::unlink(tempName.c_str());
     throw InOutErrorFromErrno(err);
   }
-  SyncFolder(FolderOf(target));
+  SyncFolder(calls, FolderOf(target));
+}
+
+}  // namespace
+
+void WriteFileReplacing(const std::string& fileName, std::string_view content,
+                        const FileCalls& calls) {
+  try {
+    ReplaceFile(calls, fileName, content);
+  } catch (const InOutError& e) {
+    throw e.About(fileName, "writing");
+  }
 }
 
 int OpenForWriting(const std::string& fileName) {

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
+#include "core/FileCalls.h"
 
 namespace kaldo {
 
@@ -63,8 +64,10 @@ class LineReader {
 // no temporary file behind; a file that may not be written is "File access denied". A pipe or a
 // device, and a writable file in a folder that takes no new files, are written where they stand;
 // such a file gets its old bytes back when the new ones cannot all be written. Links are followed
-// as FollowLinks follows them.
-void WriteFileReplacing(const std::string& fileName, std::string_view content);
+// as FollowLinks follows them. The error names `fileName`. Every write, fsync, close and rename
+// goes through `calls`.
+void WriteFileReplacing(const std::string& fileName, std::string_view content,
+                        const FileCalls& calls = SystemFiles());
 
 // Opens `fileName` for writing from its start, creating it when missing; its links are followed
 // as FollowLinks follows them. Raises InOutError or LinkNotFollowedError.

@@ -58,7 +58,7 @@ int CreateHeld(const std::string& file) {
 }  // namespace
 
 DrawerFile::DrawerFile(const std::string& path, const DrawerFileOptions& options)
-    : name_(PrintableText(path)), file_(FollowLinks(path)) {
+    : name_(PrintableText(path)), file_(FollowLinks(path)), files_(*options.files) {
   Take(options);
   try {
     Load(options);
@@ -174,7 +174,7 @@ void DrawerFile::Load(const DrawerFileOptions& options) {
 }
 
 void DrawerFile::Save() {
-  WriteFileReplacing(file_, drawer_.ToText());
+  WriteFileReplacing(file_, drawer_.ToText(), files_);
   created_ = false;
   LetGo();
 }

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "core/FileCalls.h"
 #include "core/StopFlag.h"
 #include "sim/Drawer.h"
 
@@ -25,6 +26,8 @@ struct DrawerFileOptions {
   std::function<void()> onLongWait;
   // A stop requested while waiting ends the wait with StoppedError.
   const StopFlag* stop = nullptr;
+  // What a save writes the file through.
+  const FileCalls* files = &SystemFiles();
 };
 
 class DrawerFile {
@@ -56,6 +59,7 @@ class DrawerFile {
   std::string file_;  // at the end of its links
   int fd_ = -1;       // open while the file is held
   bool created_ = false;
+  const FileCalls& files_;
   Drawer drawer_;
 };
 

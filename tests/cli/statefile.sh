@@ -56,6 +56,9 @@ if command -v flock >/dev/null; then
   }
   waiting="kaldo-cli: waiting for 'st', which another program is using"
   hold
+  # The job's own redirection empties err only once it runs: emptied here, err cannot show the
+  # last job's message before this one has started.
+  : >err
   "$CLI" --sim st --device 89c2051 write a.hex >out 2>err &
   writer=$!
   until_seen "the waiting message" grep -qF "$waiting" err
@@ -66,6 +69,7 @@ if command -v flock >/dev/null; then
   [ "$rc" = 0 ] && [ "$(cat out)" = "Programming/Verify OK" ] && [ "$(cat err)" = "$waiting" ] ||
     fail "waits for the holder: exit $rc, $(cat out err)"
   hold
+  : >err
   # A background job of a script starts with SIGINT ignored; a user's Ctrl-C comes to a program
   # that takes it. The last run's message must not pass for this one's.
   : >err

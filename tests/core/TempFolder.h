@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/FileCalls.h"
+
 namespace kaldo {
 
 class TempFolder {
@@ -82,6 +84,28 @@ class FileSizeLimit {
   sighandler_t handler_;
   struct rlimit saved_;
   bool set_ = false;
+};
+
+// The system's file calls, but one of them ("write", "fsync", "close" or "rename") fails with
+// `err`; a failing close still lets the descriptor go, as on Linux.
+class FailingFileCall : public SystemFileCalls {
+ public:
+  FailingFileCall(std::string call, int err) : call_(std::move(call)), err_(err) {}
+  ssize_t write(int fd, const void* data, std::size_t size) const override {
+    return call_ == "write" ? -err_ : SystemFileCalls::write(fd, data, size);
+  }
+  int fsync(int fd) const override { return call_ == "fsync" ? -err_ : SystemFileCalls::fsync(fd); }
+  int close(int fd) const override {
+    const int closed = SystemFileCalls::close(fd);
+    return call_ == "close" ? -err_ : closed;
+  }
+  int rename(const std::string& from, const std::string& to) const override {
+    return call_ == "rename" ? -err_ : SystemFileCalls::rename(from, to);
+  }
+
+ private:
+  std::string call_;
+  int err_;
 };
 
 inline void WriteBytes(const std::string& fileName, const std::string& bytes) {

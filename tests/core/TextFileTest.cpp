@@ -9,6 +9,8 @@
 #include "core/Convert.h"
 #include "core/Errors.h"
 #include "core/HexFile.h"
+#include "core/ImageFile.h"
+#include "core/Settings.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {
@@ -181,6 +183,34 @@ TEST(SaveHexFile, OnAFullFileSystemTheOldFileStays) {
     t.ExpectOldFileOnly(inPlace ? "in place" : "through a temporary file");
     ::chmod(t.folder.path().c_str(), 0777);
     ::umount2(t.folder.path().c_str(), MNT_DETACH);
+  }
+}
+
+// A disk error at the end of a save (the new file's fsync or close, or its rename over the old
+// one): the save raises naming the file, and the old file stays whole with nothing beside it.
+TEST(SafeSave, AFailureAtTheEndKeepsTheOldFile) {
+  for (const std::string name : {"Kaldo.set", "a.hex", "a.s19", "a.bin"}) {
+    for (const char* call : {"fsync", "close", "rename"}) {
+      TempFolder folder;
+      const std::string file = folder / name;
+      WriteBytes(file, "old");
+      ProgramState s;
+      SetDeviceSize(s);
+      s.HexFileName = file;
+      const FailingFileCall failing(call, EIO);
+      const std::string what = name + ", " + call;
+      try {
+        if (name == kSettingsFileName)
+          Settings(s, folder.path(), failing).SaveSettings();
+        else
+          SaveFileInFormat(s, FormatOfFileName(file), failing);
+        ADD_FAILURE() << what << ": saved";
+      } catch (const InOutError& e) {
+        EXPECT_EQ(e.FullText(), "I/O error 5 writing " + file + ": Input/output error") << what;
+      }
+      EXPECT_EQ(ReadBytes(file), "old") << what;
+      EXPECT_EQ(folder.Names(), std::vector<std::string>{name}) << what;
+    }
   }
 }
 

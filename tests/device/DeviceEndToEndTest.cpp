@@ -137,6 +137,9 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{3, 1, 1, true,
                  "Signature & Program Bits Info For 89S51\rByte-1         1E\rByte-2         "
                  "51\rByte-3         06\rLock Bit-1    ON\rLock Bit-2    OFF\rLock Bit-3    OFF"},
+        LockCase{3, 4, 4, true,
+                 "Signature & Program Bits Info For 89S51\rByte-1         1E\rByte-2         "
+                 "51\rByte-3         06\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    ON"},
         LockCase{4, 6, 6, true,
                  "Signature & Program Bits Info For 89S52\rByte-1         1E\rByte-2         "
                  "52\rByte-3         06\rLock Bit-1    OFF\rLock Bit-2    ON\rLock Bit-3    ON"},
@@ -152,6 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
         LockCase{8, 1, 1, true,
                  "Signature & Program Bits Info For 89C51RC\rByte-1         1E\rByte-2         "
                  "51\rByte-3         07\rLock Bit-1    ON\rLock Bit-2    OFF\rLock Bit-3    OFF"},
+        LockCase{8, 2, 2, true,
+                 "Signature & Program Bits Info For 89C51RC\rByte-1         1E\rByte-2         "
+                 "51\rByte-3         07\rLock Bit-1    OFF\rLock Bit-2    ON\rLock Bit-3    OFF"},
         LockCase{11, 15, 3, true, "Signature Bytes Info For 89C2051\rByte-1  = 1E\rByte-2  = 21"}),
     [](const auto& instance) {
       return std::string(DeviceTable[instance.param.type].PartName) + "_ProgBits_" +

@@ -100,26 +100,30 @@ TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
   }
 }
 
-TEST_P(EveryPart, EraseNeedsItsFullPulseOrSettleTime) {
+// Refused erases keep the chip's contents; then a proper one clears them.
+TEST_P(EveryPart, EraseNeedsItsFullPulseOrSettleTimeAndInitCleared) {
   const Part& part = GetParam();
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0x00}));
-  {
-    PartOperation op(rig, part);
-    if (part.family == Family::WD) rig.board.ClearInit();
-    op.Mode(op.EraseCode());
-    op.VoltageOn();
-    if (op.SelectInPulses()) {
-      rig.board.PulseSelectIn();
-      for (int i = 0; i < 14; ++i) rig.port.Delay10ms();
-    } else {
-      rig.board.SetStrobe();
-      rig.port.Delay2ms();
-      rig.board.ClearStrobe();
+  for (const bool initSet : {false, true}) {  // false: the pulse or settle time cut short
+    if (initSet && part.family != Family::WD) continue;
+    {
+      PartOperation op(rig, part);
+      if (part.family == Family::WD && !initSet) rig.board.ClearInit();
+      op.Mode(op.EraseCode());
+      op.VoltageOn();
+      if (op.SelectInPulses()) {
+        rig.board.PulseSelectIn();
+        for (int i = 0; i < (initSet ? 16 : 14); ++i) rig.port.Delay10ms();
+      } else {
+        rig.board.SetStrobe();
+        rig.port.Delay2ms();
+        rig.board.ClearStrobe();
+      }
+      op.VoltageOff();
     }
-    op.VoltageOff();
+    EXPECT_EQ(rig.pc.Socket()->memory[0], 0x00) << (initSet ? "Init set" : "cut short");
   }
-  EXPECT_EQ(rig.pc.Socket()->memory[0], 0x00);
   {
     PartOperation op(rig, part);
     op.Erase();

@@ -185,6 +185,32 @@ TEST(DrawerFile, WhatItSavesItLoadsAndNothingLarger) {
   }
 }
 
+// A disk error at the end of a save: the old file stays whole, and held.
+TEST(DrawerFile, ASaveThatFailsAtTheEndKeepsTheOldFile) {
+  TempFolder folder;
+  const std::string path = folder / "chips";
+  WriteChip(path, 8, 0x5A);
+  const std::string good = ReadBytes(path);
+  DrawerFileOptions impatient;
+  impatient.patience = 0ms;
+  for (const char* call : {"fsync", "close", "rename"}) {
+    const FailingFileCall failing(call, EIO);
+    DrawerFileOptions options;
+    options.files = &failing;
+    DrawerFile file(path, options);
+    file.drawer().chip(8).memory[0] = 0x00;
+    try {
+      file.Save();
+      ADD_FAILURE() << call << ": saved";
+    } catch (const InOutError& e) {
+      EXPECT_EQ(e.FullText(), "I/O error 5 writing " + path + ": Input/output error") << call;
+    }
+    EXPECT_EQ(ReadBytes(path), good) << call;
+    EXPECT_EQ(folder.Names(), std::vector<std::string>{"chips"}) << call;
+    EXPECT_NE(Opening(path, impatient), "taken") << call;
+  }
+}
+
 // Another user's link in a shared sticky folder is not followed to the chips of whoever comes next.
 TEST(DrawerFile, ALinkPlantedInASharedFolderIsRefused) {
   if (::geteuid() != 0) GTEST_SKIP() << "giving a link an owner needs root";
