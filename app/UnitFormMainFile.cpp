@@ -141,7 +141,20 @@ void TfrmMain::FormShow() {
 
 // --- File commands -----------------------------------------------------------------------------
 
+bool TfrmMain::MayDropUnsavedWork(const QString& title) {
+  if (unsaved_ == Unsaved::Nothing) return true;
+  const QString what = unsaved_ == Unsaved::Read ? QStringLiteral("what was read from the chip")
+                                                 : QStringLiteral("edits");
+  const MsgAnswer answer = MessageBox(
+      QStringLiteral("The buffer holds %1 that no file has.\rSave the buffer to a file first?")
+          .arg(what),
+      title, MsgIcon::Warning, MsgButtons::SaveDiscardCancel);
+  if (answer == MsgAnswer::Discard) return true;
+  return answer == MsgAnswer::Save && SaveBufferToFile();
+}
+
 void TfrmMain::mnuFileOpenHexClick(QObject*) {
+  if (!MayDropUnsavedWork(QStringLiteral("  OPEN FILE"))) return;
   dlgOpenDialog.InitialDir() = Text(state_.FilePath);
   dlgOpenDialog.FileName().clear();
   if (!dlgOpenDialog.Execute() || dlgOpenDialog.FileName().isEmpty()) return;
@@ -150,6 +163,7 @@ void TfrmMain::mnuFileOpenHexClick(QObject*) {
 
 void TfrmMain::OpenHexFile(const QString& path) {
   state_.HexFileName = path.toStdString();
+  unsaved_ = Unsaved::Nothing;
   if (LoadCurrentFile(*this)) {
     GetFilePath();
     UpdateGridDisp();
@@ -172,7 +186,9 @@ void TfrmMain::dropEvent(QDropEvent* event) {
   const QString path = DroppedFile(event->mimeData());
   if (path.isEmpty()) return;
   event->acceptProposedAction();
-  Command([&] { OpenHexFile(path); });
+  Command([&] {
+    if (MayDropUnsavedWork(QStringLiteral("  OPEN FILE"))) OpenHexFile(path);
+  });
 }
 
 void TfrmMain::cmdOpenFileClick(QObject*) {
@@ -183,20 +199,25 @@ void TfrmMain::sbtOpenFileClick(QObject*) {
   mnuFileOpenHexClick(sbtOpenFile);
 }
 
+void TfrmMain::mnuFileSaveHexClick(QObject*) {
+  SaveBufferToFile();
+}
+
 // The file is written in the format its extension names. The current file changes only when the
 // buffer was written: after "No" to the overwrite question, or a raised error, HexFileName is what
 // it was before.
-void TfrmMain::mnuFileSaveHexClick(QObject*) {
+bool TfrmMain::SaveBufferToFile() {
+  if (!GoOnWithoutDataPastDevice("Save", QStringLiteral("  SAVE FILE"))) return false;
   dlgSaveDialog.InitialDir() = Text(state_.FilePath);
   dlgSaveDialog.FileName().clear();
-  if (!dlgSaveDialog.Execute() || dlgSaveDialog.FileName().isEmpty()) return;
+  if (!dlgSaveDialog.Execute() || dlgSaveDialog.FileName().isEmpty()) return false;
   QString chosen = dlgSaveDialog.FileName();
   if (!FileNamePart(chosen.toStdString()).contains(QLatin1Char('.')))
     chosen += QStringLiteral(".hex");
   if (QFileInfo(chosen).isFile() &&
       MessageBox(QStringLiteral("Over-write exiting file"), QStringLiteral("  SAVE FILE"),
                  MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes)
-    return;
+    return false;
   const std::string previous = state_.HexFileName;
   state_.HexFileName = chosen.toStdString();
   try {
@@ -205,8 +226,10 @@ void TfrmMain::mnuFileSaveHexClick(QObject*) {
     state_.HexFileName = previous;
     throw;
   }
+  unsaved_ = Unsaved::Nothing;
   GetFilePath();
   UpdateHexFilename();
+  return true;
 }
 
 void TfrmMain::cmdSaveFileClick(QObject*) {
@@ -219,6 +242,8 @@ void TfrmMain::sbtSaveFileClick(QObject*) {
 
 void TfrmMain::cmdReloadFileClick(QObject*) {
   if (state_.HexFileName.empty()) return;
+  if (!MayDropUnsavedWork(QStringLiteral("  RELOAD FILE"))) return;
+  unsaved_ = Unsaved::Nothing;
   if (LoadCurrentFile(*this)) {
     UpdateGridDisp();
     RefreshCheckSum();
@@ -240,6 +265,7 @@ void TfrmMain::mnuEditClrBufferClick(QObject*) {
                  MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
     return;
   BlankBuffer(state_);
+  unsaved_ = Unsaved::Nothing;
   GetFilePath();
   state_.HexFileName.clear();
   RefreshCheckSum();
@@ -255,7 +281,9 @@ void TfrmMain::mnuEditEdtBufferClick(QObject*) {
   frmEditBuffer->edtData->setText(Text(IntToHex(state_.DataBuffer[0], 2)));
   frmEditBuffer->exec();
   UpdateGridDisp();
-  if (state_.BufferChanged) ForgetFileIfChecksumMoved(*this);
+  if (!state_.BufferChanged) return;
+  unsaved_ = Unsaved::Edits;
+  ForgetFileIfChecksumMoved(*this);
 }
 
 void TfrmMain::mnuEditFillBufferClick(QObject*) {
@@ -266,6 +294,7 @@ void TfrmMain::mnuEditFillBufferClick(QObject*) {
   frmFillBuffer->exec();
   UpdateGridDisp();
   if (!state_.BufferChanged) return;
+  unsaved_ = Unsaved::Edits;
   ForgetFileIfChecksumMoved(*this);
   MessageBox(QStringLiteral("Data Buffer Filled"), QStringLiteral("  FILL BUFFER"), MsgIcon::None);
 }
@@ -375,12 +404,11 @@ void TfrmMain::ShowMachineCondition(const QString& condition) {
 // close handler then closes the board's session. A failed save is reported once and the program
 // still ends.
 void TfrmMain::mnuFileExitClick(QObject*) {
-  try {
-    SaveProgramSettings();
-  } catch (const std::exception& e) {
-    ShowErrorReport(e);
-    saveFailureReported_ = true;
-  }
+  if (!MayDropUnsavedWork(QStringLiteral("  EXIT"))) return;
+  dropAgreed_ = true;
+  // A failure is asked about here; the close handler then saves again quietly.
+  SaveSettingsOfferingAnotherPlace();
+  exitSavedSettings_ = true;
   RunSessionStep(&Programmer::RestoreDelayTimer);
   close();
 }
