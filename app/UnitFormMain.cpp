@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -288,6 +289,7 @@ void TfrmMain::UpdateGridDisp() {
 }
 
 void TfrmMain::UpdateHexFilename() {
+  cmdReloadFile->setEnabled(!state_.HexFileName.empty());
   if (state_.HexFileName.empty()) {
     stsBar->SetPanel(0, QStringLiteral(" ATMEL 89 Series Flash Programmer"));
     return;
@@ -304,8 +306,27 @@ void TfrmMain::GetFilePath() {
 
 // The item whose port is PortBase carries the mark; none does for a base the menu does not list.
 void TfrmMain::UpdatePort() {
+  const QList<QAction*> items = mnuPortGroup->actions();
+  const bool listed = std::any_of(items.begin(), items.end(), [this](const QAction* item) {
+    return item != mnuPortChosen && item->data().toUInt() == state_.PortBase;
+  });
+  if (!listed && !mnuPortChosen) {
+    mnuPortChosen = new QAction(mnuPort);
+    mnuPortChosen->setCheckable(true);
+    mnuPortGroup->addAction(mnuPortChosen);
+    mnuPort->insertAction(mnuPortOther, mnuPortChosen);
+    connect(mnuPortChosen, &QAction::triggered, this, [this] {
+      mnuPortChosen->setChecked(!mnuPortChosen->isChecked());
+      Command([&] { mnuPortListedClick(mnuPortChosen); });
+    });
+  }
+  if (!listed) {
+    mnuPortChosen->setText(QString::fromLatin1(IoAddressText(state_.PortBase)));
+    mnuPortChosen->setData(static_cast<uint>(state_.PortBase));
+  }
+  if (mnuPortChosen) mnuPortChosen->setVisible(!listed);
   for (QAction* item : mnuPortGroup->actions())
-    item->setChecked(item->data().toUInt() == state_.PortBase);
+    item->setChecked(item->isVisible() && item->data().toUInt() == state_.PortBase);
 }
 
 void TfrmMain::RefreshCheckSum() {

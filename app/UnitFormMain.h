@@ -253,6 +253,8 @@ class TfrmMain : public QMainWindow {
   QAction* mnuPortLPT2 = nullptr;
   QAction* mnuPortLPT3 = nullptr;
   std::vector<QAction*> mnuPortListed;  // the machine's ports at other bases, "parport1  0xD010"
+  // The base chosen by "Other Address..." that no other item has, "0xE800"; null until one is.
+  QAction* mnuPortChosen = nullptr;
   QAction* mnuPortOther = nullptr;
   QActionGroup* mnuPortGroup = nullptr;
   QMenu* mnuHelp = nullptr;

@@ -29,6 +29,7 @@
 #include "dialogs/UnitFormFillBuffer.h"
 #include "dialogs/UnitFormSignature.h"
 #include "dialogs/UnitFormSplash.h"
+#include "link/PortCheck.h"
 
 namespace kaldo {
 
@@ -313,7 +314,7 @@ std::optional<std::uint16_t> CardBase(const QString& typed) {
     digits = digits.mid(1);
   bool ok = false;
   const uint value = digits.toUInt(&ok, 16);
-  if (!ok || digits.size() > 4 || value < kLowestLptBase || value > kHighestCardBase) return {};
+  if (!ok || digits.size() > 4 || !PortBaseProblem(value).empty()) return {};
   return static_cast<std::uint16_t>(value);
 }
 
@@ -321,9 +322,9 @@ std::optional<std::uint16_t> CardBase(const QString& typed) {
 
 void TfrmMain::ChoosePort(QAction* chosen, std::uint16_t base) {
   if (chosen->isChecked()) return;
-  for (QAction* item : mnuPortGroup->actions()) item->setChecked(item == chosen);
   state_.PortBase = base;
   programmer_.SetPort(base);
+  UpdatePort();
 }
 
 void TfrmMain::mnuPortLPT1Click(QObject*) {
@@ -343,22 +344,25 @@ void TfrmMain::mnuPortListedClick(QObject* Sender) {
   if (item) ChoosePort(item, static_cast<std::uint16_t>(item->data().toUInt()));
 }
 
-// Asks for a hexadecimal base; a base an item lists takes that item's mark.
+// Asks for a hexadecimal base; a base an item lists takes that item's mark, any other is shown by
+// an item of its own. A text that is no base is asked for again, as it was typed.
 void TfrmMain::mnuPortOtherClick(QObject*) {
   const QString range =
-      QString::fromLatin1(IoAddressText(kLowestLptBase) + " to " + IoAddressText(kHighestCardBase));
-  const std::optional<QString> typed = messages_.Ask(
-      this, {QStringLiteral("  PORT"),
-             QStringLiteral("I/O base address of the port (hexadecimal, %1):").arg(range),
-             QString::fromLatin1(IoAddressText(state_.PortBase))});
-  if (!typed) return;
-  const std::optional<std::uint16_t> base = CardBase(*typed);
-  if (!base) {
-    MessageBox(QStringLiteral("\"%1\" is not a port address: give a hexadecimal I/O base from %2, "
-                              "e.g. 0xD010")
-                   .arg(typed->trimmed(), range),
-               QStringLiteral("  PORT"), MsgIcon::Error);
-    return;
+      QString::fromLatin1(IoAddressText(kLowestLptBase) + " to " + IoAddressText(kHighestLptBase));
+  QString text = QString::fromLatin1(IoAddressText(state_.PortBase));
+  std::optional<std::uint16_t> base;
+  while (!base) {
+    const std::optional<QString> typed = messages_.Ask(
+        this, {QStringLiteral("  PORT"),
+               QStringLiteral("I/O base address of the port (hexadecimal, %1):").arg(range), text});
+    if (!typed) return;
+    base = CardBase(*typed);
+    if (!base)
+      MessageBox(QStringLiteral("\"%1\" is not a port address: give a hexadecimal I/O base from "
+                                "%2, e.g. 0xD010")
+                     .arg(typed->trimmed(), range),
+                 QStringLiteral("  PORT"), MsgIcon::Error);
+    text = *typed;
   }
   state_.PortBase = *base;
   programmer_.SetPort(*base);

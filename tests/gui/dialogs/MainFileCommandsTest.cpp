@@ -101,6 +101,8 @@ class MainFileCommandsTest : public QObject {
     QCOMPARE(request.DefaultExt, QString("hex"));
     using Filter = std::pair<QString, QString>;
     const std::vector<Filter> filters = {
+        {"All supported files (*.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot *.bin)",
+         "*.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot *.bin"},
         {"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
         {"S-record File (*.s19 *.s28 *.s37 *.srec *.mot)", "*.s19 *.s28 *.s37 *.srec *.mot"},
         {"Binary File (*.bin)", "*.bin"},
@@ -511,6 +513,7 @@ class MainFileCommandsTest : public QObject {
     rig.f().mnuEditFillBuffer->trigger();
     QVERIFY(rig.f().HoldsUnsavedWork());
     rig.state.HexFileName = good.toStdString();  // for Reload
+    rig.f().UpdateHexFilename();
 
     rig.messages.Shown.clear();
     rig.messages.Answers = {MsgAnswer(answer)};
