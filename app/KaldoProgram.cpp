@@ -116,6 +116,8 @@ int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
                               QString::fromStdString(ErrorReportText(e)), MsgIcon::Error});
       status = kStartUpFailed;
     }
+    // The user chose to quit at a question of the start-up: it said so.
+    if (!machine.Io) status = kStartUpFailed;
     if (machine.Io) {
       Programmer programmer(std::move(machine.Io));
       programmer.UseStopFlag(stop);

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "app/KaldoProgram.h"
+#include "app/Seams.h"
 #include "app/SimulatedMachine.h"
 #include "app/SocketMenu.h"
 #include "core/TextFile.h"
@@ -23,7 +24,9 @@ kaldo::SimSpeed SpeedFromEnvironment() {
 int main(int argc, char** argv) {
   kaldo::IgnoreFileSizeSignal();
   return kaldo::RunKaldo(argc, argv, [](kaldo::ProgramState& state, const std::string& folder) {
-    auto machine = std::make_unique<kaldo::SimulatedMachine>(state, folder, SpeedFromEnvironment());
+    kaldo::QtMessageSeam messages;
+    auto machine = kaldo::OpenSimulatedMachine(state, folder, SpeedFromEnvironment(), messages);
+    if (!machine) return kaldo::MachineParts{};
     kaldo::SimulatedMachine& simulated = *machine;
     kaldo::MachinePorts ports{[] { return kaldo::SimulatedMachine::Ports(); },
                               [&simulated] { return simulated.PortCheck(); }};

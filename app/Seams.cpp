@@ -38,19 +38,34 @@ MsgAnswer QtMessageSeam::Show(QWidget* parent, const MessageRequest& request) {
       box.setIcon(QMessageBox::Question);
       break;
   }
-  const bool question = request.Buttons == MsgButtons::YesNo;
-  if (question) {
-    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::No);
-  } else {
-    box.setStandardButtons(QMessageBox::Ok);
+  switch (request.Buttons) {
+    case MsgButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case MsgButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      box.setDefaultButton(QMessageBox::No);
+      box.setEscapeButton(QMessageBox::No);
+      break;
+    case MsgButtons::SaveDiscardCancel:
+      box.setStandardButtons(QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel);
+      box.setDefaultButton(QMessageBox::Save);
+      box.setEscapeButton(QMessageBox::Cancel);
+      break;
   }
   open_.push_back(&box);
   const int answer = box.exec();
   open_.erase(std::find(open_.begin(), open_.end(), &box));
-  if (!question) return MsgAnswer::Ok;
-  return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+  switch (request.Buttons) {
+    case MsgButtons::Ok:
+      return MsgAnswer::Ok;
+    case MsgButtons::YesNo:
+      return answer == QMessageBox::Yes ? MsgAnswer::Yes : MsgAnswer::No;
+    case MsgButtons::SaveDiscardCancel:
+      break;
+  }
+  if (answer == QMessageBox::Save) return MsgAnswer::Save;
+  return answer == QMessageBox::Discard ? MsgAnswer::Discard : MsgAnswer::Cancel;
 }
 
 void QtMessageSeam::Withdraw(QWidget* parent) {

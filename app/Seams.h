@@ -14,9 +14,10 @@ class QWidget;
 namespace kaldo {
 
 enum class MsgIcon { None, Information, Warning, Error, Question };
-// YesNo: No is the default button.
-enum class MsgButtons { Ok, YesNo };
-enum class MsgAnswer { Ok, Yes, No };
+// YesNo: No is the default button. SaveDiscardCancel: Save is; Esc and closing the box are
+// Cancel.
+enum class MsgButtons { Ok, YesNo, SaveDiscardCancel };
+enum class MsgAnswer { Ok, Yes, No, Save, Discard, Cancel };
 
 struct MessageRequest {
   QString Title;
@@ -39,8 +40,8 @@ class MessageSeam {
   // The text typed, or nothing when the question was cancelled.
   virtual std::optional<QString> Ask(QWidget* parent, const TextRequest& request) = 0;
   // Takes back the message box that Show has open over parent, when there is one, as if the
-  // user had answered nothing: that Show returns No for a question. A seam whose Show answers at
-  // once has nothing to take back.
+  // user had answered nothing: that Show returns No for a question, Cancel for Save/Discard/Cancel.
+  // A seam whose Show answers at once has nothing to take back.
   virtual void Withdraw(QWidget* /*parent*/) {}
 };
 

@@ -2,7 +2,13 @@
 
 #include <iostream>
 
+#include <QFile>
+#include <QString>
+
+#include "app/Seams.h"
+#include "app/UnitFormMain.h"
 #include "core/Convert.h"
+#include "core/StopFlag.h"
 #include "core/TextFile.h"
 
 namespace kaldo {
@@ -17,10 +23,10 @@ std::string DrawerFileIn(const std::string& settingsFolder) {
 
 // A file that cannot be taken as it is stops the program before its window opens, with the
 // reason in the error report; a second kaldo-sim gives up after a while instead of waiting unseen.
-sim::DrawerFileOptions DrawerOptions(const std::string& file) {
+sim::DrawerFileOptions DrawerOptions(const std::string& file, const std::string& remedy) {
   using namespace std::chrono_literals;
   sim::DrawerFileOptions options;
-  options.remedy = "Delete it or move it away to start kaldo-sim with fresh chips";
+  options.remedy = remedy;
   options.patience = 5s;
   options.onLongWait = [file] {
     std::cerr << "kaldo-sim: waiting for '" << file << "', which another program is using\n";
@@ -31,10 +37,10 @@ sim::DrawerFileOptions DrawerOptions(const std::string& file) {
 }  // namespace
 
 SimulatedMachine::SimulatedMachine(ProgramState& state, const std::string& settingsFolder,
-                                   SimSpeed speed)
+                                   SimSpeed speed, const std::string& remedy)
     : state_(state),
       drawerFile_(DrawerFileIn(settingsFolder)),
-      bench_(drawerFile_, DrawerOptions(drawerFile_),
+      bench_(drawerFile_, DrawerOptions(drawerFile_, remedy),
              [&state] { return static_cast<int>(state.DeviceType); }) {
   if (speed == SimSpeed::RealTime) pace_ = std::make_unique<RealTimePace>();
 }
@@ -94,6 +100,37 @@ void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
   }
   bench_.PutInSocket(contents);
   inSocket_ = choice;
+}
+
+std::unique_ptr<SimulatedMachine> OpenSimulatedMachine(ProgramState& state,
+                                                       const std::string& settingsFolder,
+                                                       SimSpeed speed, MessageSeam& messages) {
+  try {
+    return std::make_unique<SimulatedMachine>(state, settingsFolder, speed, std::string());
+  } catch (const InOutError&) {
+    throw;
+  } catch (const LinkNotFollowedError&) {
+    throw;
+  } catch (const StoppedError&) {
+    throw;
+  } catch (const Error& e) {
+    const std::string text = ErrorReportText(e);
+    if (text.find("in use by another program") != std::string::npos) throw;
+    const QString file = QString::fromStdString(settingsFolder + "/" + kDrawerFileName);
+    QString kept = file + QStringLiteral(".damaged");
+    for (int n = 2; QFile::exists(kept); ++n) kept = file + QStringLiteral(".damaged-%1").arg(n);
+    const QString question =
+        QString::fromStdString(text) +
+        QStringLiteral("\r\rStart with fresh chips? The file is kept as %1.\rNo: kaldo-sim ends.")
+            .arg(QString::fromStdString(PrintableText(kept.toStdString())));
+    if (messages.Show(nullptr, {QString::fromLatin1(kAppTitle), question, MsgIcon::Warning,
+                                MsgButtons::YesNo}) != MsgAnswer::Yes)
+      return nullptr;
+    if (!QFile::rename(file, kept))
+      throw Error("'" + kept.toStdString() +
+                  "' cannot be made from the chips file; kaldo-sim ends");
+  }
+  return std::make_unique<SimulatedMachine>(state, settingsFolder, speed);
 }
 
 }  // namespace kaldo

@@ -48,9 +48,12 @@ enum class SimSpeed { Fast, RealTime };
 class SimulatedMachine : public IoSpace {
  public:
   // The socket follows state.DeviceType. Raises the drawer file's error when the file cannot be
-  // taken as it is (it is left untouched).
+  // taken as it is (it is left untouched); remedy ends the message of a damaged one.
   SimulatedMachine(ProgramState& state, const std::string& settingsFolder,
-                   SimSpeed speed = SimSpeed::Fast);
+                   SimSpeed speed = SimSpeed::Fast,
+                   const std::string& remedy =
+                       "Delete it or move it away to start kaldo-sim with "
+                       "fresh chips");
   ~SimulatedMachine() override;
   SimulatedMachine(const SimulatedMachine&) = delete;
   SimulatedMachine& operator=(const SimulatedMachine&) = delete;
@@ -86,5 +89,16 @@ class SimulatedMachine : public IoSpace {
   SocketChoice inSocket_;
   std::unique_ptr<RealTimePace> pace_;
 };
+
+class MessageSeam;
+
+// The machine as kaldo-sim opens it. A chips file that cannot be taken as it is (damaged, or no
+// chips file at all) is explained, and the user chooses: start with fresh chips, the file kept
+// beside under another name ("Kaldo.chips.damaged", "Kaldo.chips.damaged-2", ...), or quit. Null
+// when the user quits. Errors that fresh chips would not mend (the file cannot be read, or
+// another program holds it) are raised.
+std::unique_ptr<SimulatedMachine> OpenSimulatedMachine(ProgramState& state,
+                                                       const std::string& settingsFolder,
+                                                       SimSpeed speed, MessageSeam& messages);
 
 }  // namespace kaldo

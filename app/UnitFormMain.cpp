@@ -6,6 +6,7 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QToolButton>
@@ -183,15 +184,66 @@ void TfrmMain::closeEvent(QCloseEvent* event) {
     CloseWhenCommandEnds();
     return;
   }
+  // A signal cannot answer a question: the work goes with the program it stopped.
+  const bool ask =
+      !closed_ && !dropAgreed_ && !closeAfterCommand_ && !programmer_.StopFlagInUse().Requested();
+  // A save that failed keeps the window open, with the work.
+  bool goOn = !ask;
+  if (ask) Guarded([&] { goOn = MayDropUnsavedWork(QStringLiteral("  EXIT")); });
+  if (!goOn) {
+    event->ignore();
+    return;
+  }
   if (!closed_) FormClose();
   event->accept();
 }
 
+bool TfrmMain::SaveSettingsOfferingAnotherPlace() {
+  std::string target = settings_.FileName();
+  for (;;) {
+    try {
+      if (target == settings_.FileName())
+        SaveProgramSettings();
+      else
+        WriteFileReplacing(target, SettingsText(state_));
+      return true;
+    } catch (const std::exception& e) {
+      const auto* io = dynamic_cast<const InOutError*>(&e);
+      const std::string why = ErrorReportText(io ? Error(io->About(target, "writing").FullText())
+                                                 : Error("The settings cannot be written to " +
+                                                         PrintableText(target) + ": " + e.what()));
+      const QString question =
+          FromBytes(why) +
+          QStringLiteral(
+              "\rThe device, program bits, port and file of this run are lost unless "
+              "they are saved. Save them in another file?");
+      if (MessageBox(question, QStringLiteral("  SETTINGS"), MsgIcon::Error, MsgButtons::YesNo) !=
+          MsgAnswer::Yes)
+        return false;
+      FileDialogRequest request;
+      request.Mode = FileDialogRequest::Kind::Save;
+      request.Title = QStringLiteral("Save Settings");
+      request.InitialDir = FromBytes(state_.FilePath);
+      request.FileName = QString::fromLatin1(kSettingsFileName);
+      request.Filters = {{QStringLiteral("Settings File (*.set)"), QStringLiteral("*.set")}};
+      request.DefaultExt = QStringLiteral("set");
+      const std::optional<QString> chosen = fileDialogs_.Run(this, request);
+      if (!chosen || chosen->isEmpty()) return false;
+      target = chosen->toStdString();
+    }
+  }
+}
+
 void TfrmMain::FormClose() {
-  try {
-    SaveProgramSettings();
-  } catch (const std::exception& e) {
-    if (!saveFailureReported_) ShowErrorReport(e);
+  // After Exit's save, or on a signal, which cannot answer, a failure is only reported.
+  if (exitSavedSettings_ || programmer_.StopFlagInUse().Requested()) {
+    try {
+      SaveProgramSettings();
+    } catch (const std::exception& e) {
+      if (!exitSavedSettings_) ShowErrorReport(e);
+    }
+  } else {
+    SaveSettingsOfferingAnotherPlace();
   }
   CloseDevice();
   closed_ = true;
@@ -237,6 +289,7 @@ void TfrmMain::UpdateGridDisp() {
 }
 
 void TfrmMain::UpdateHexFilename() {
+  cmdReloadFile->setEnabled(!state_.HexFileName.empty());
   if (state_.HexFileName.empty()) {
     stsBar->SetPanel(0, QStringLiteral(" ATMEL 89 Series Flash Programmer"));
     return;
@@ -253,8 +306,27 @@ void TfrmMain::GetFilePath() {
 
 // The item whose port is PortBase carries the mark; none does for a base the menu does not list.
 void TfrmMain::UpdatePort() {
+  const QList<QAction*> items = mnuPortGroup->actions();
+  const bool listed = std::any_of(items.begin(), items.end(), [this](const QAction* item) {
+    return item != mnuPortChosen && item->data().toUInt() == state_.PortBase;
+  });
+  if (!listed && !mnuPortChosen) {
+    mnuPortChosen = new QAction(mnuPort);
+    mnuPortChosen->setCheckable(true);
+    mnuPortGroup->addAction(mnuPortChosen);
+    mnuPort->insertAction(mnuPortOther, mnuPortChosen);
+    connect(mnuPortChosen, &QAction::triggered, this, [this] {
+      mnuPortChosen->setChecked(!mnuPortChosen->isChecked());
+      Command([&] { mnuPortListedClick(mnuPortChosen); });
+    });
+  }
+  if (!listed) {
+    mnuPortChosen->setText(QString::fromLatin1(IoAddressText(state_.PortBase)));
+    mnuPortChosen->setData(static_cast<uint>(state_.PortBase));
+  }
+  if (mnuPortChosen) mnuPortChosen->setVisible(!listed);
   for (QAction* item : mnuPortGroup->actions())
-    item->setChecked(item->data().toUInt() == state_.PortBase);
+    item->setChecked(item->isVisible() && item->data().toUInt() == state_.PortBase);
 }
 
 void TfrmMain::RefreshCheckSum() {

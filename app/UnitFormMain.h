@@ -121,8 +121,8 @@ class TfrmMain : public QMainWindow {
   void CreateDialogWindows();
   // Show handler: shows the splash window. Runs on the first show only.
   void FormShow();
-  // Close handler: saves the settings and puts the timer back; a failed save is reported and the
-  // window still closes.
+  // Close handler: saves the settings and puts the timer back; a failed save names the file and
+  // why, and offers another file (a signal's close only reports it). The window still closes.
   void FormClose();
 
   // --- Displays ----------------------------------------------------------------------------------
@@ -155,6 +155,8 @@ class TfrmMain : public QMainWindow {
     if (!commandRunning_) Guarded(std::forward<F>(handler));
   }
   bool CommandRunning() const { return commandRunning_; }
+  // The buffer holds edits or a read that no file has.
+  bool HoldsUnsavedWork() const { return unsaved_ != Unsaved::Nothing; }
   void ShowErrorReport(const std::exception& e);
   // The timer and board steps at the start and the end of the run: an error they raise is shown
   // unless this run has already shown the same report. A port that cannot be reached fails every
@@ -251,6 +253,8 @@ class TfrmMain : public QMainWindow {
   QAction* mnuPortLPT2 = nullptr;
   QAction* mnuPortLPT3 = nullptr;
   std::vector<QAction*> mnuPortListed;  // the machine's ports at other bases, "parport1  0xD010"
+  // The base chosen by "Other Address..." that no other item has, "0xE800"; null until one is.
+  QAction* mnuPortChosen = nullptr;
   QAction* mnuPortOther = nullptr;
   QActionGroup* mnuPortGroup = nullptr;
   QMenu* mnuHelp = nullptr;
@@ -285,6 +289,9 @@ class TfrmMain : public QMainWindow {
   // A program-bits box's click: its bit follows the box, then the panel follows the bits.
   void BoxClick(const QCheckBox* box, int bit);
   void SaveProgramSettings();
+  // Saves the settings at exit. When the file cannot be written, says which file and why, and
+  // offers to save them in another file, as often as the user tries. False when not saved.
+  bool SaveSettingsOfferingAnotherPlace();
   // The item takes the mark from the others and the board's port moves to base; choosing the
   // marked item changes nothing. The board is not reset and nothing is saved until exit.
   void ChoosePort(QAction* chosen, std::uint16_t base);
@@ -316,23 +323,23 @@ class TfrmMain : public QMainWindow {
   CommandOutcome RunDeviceCommand(DeviceCommand command);
   // The same, with the busy display around it.
   CommandOutcome RunBusyCommand(DeviceCommand command);
-  // A blank check that passes, or a read of nothing but FF, is what an empty socket, a missing
-  // board and many a wrong chip give too: such a success is followed, under the same busy
-  // display, by the signature guard's check of the socket for the selected device.
-  struct CheckedOutcome {
-    CommandOutcome Outcome;
-    std::optional<SocketCheck> Socket;  // when the outcome was such a success
-  };
-  CheckedOutcome RunBusyCommandCheckingSocket(DeviceCommand command);
+  // Blank Check, Read, Verify and Write touch the chip only when it answers with the selected
+  // device's signature: the socket is checked first, under the command's busy display, as
+  // kaldo-cli's guard does. When it is refused, the user is told why and may go on anyway (No by
+  // default). Nothing when the command did not run.
+  std::optional<CommandOutcome> RunCheckedCommand(DeviceCommand command);
+  // Why the socket check refused the chip; for a chip that did not answer, the port it was read on.
+  std::string SocketRefusalText(const SocketCheck& check);
   // The command's message box: its outcome text, the information icon on success.
   void ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon);
-  // The same, unless the socket check refused the chip: then why (and `refusedNote` on a line of
-  // its own), with the warning icon.
-  void ShowCheckedOutcome(const CheckedOutcome& checked, MsgIcon failureIcon,
-                          const std::string& refusedNote = {});
-  // Before a write or verify of an image with data past the device's end: asks whether to go on
-  // with the part that fits (No by default). True to go on.
-  bool GoOnWithoutDataPastDevice(DeviceCommand command);
+  // Before a write, verify or save of an image with data past the device's end: asks whether to
+  // go on with the part that fits (No by default). True to go on.
+  bool GoOnWithoutDataPastDevice(const char* verb, const QString& title);
+  // Save's steps; true when the buffer was written to a file.
+  bool SaveBufferToFile();
+  // Before a command that replaces the buffer or ends the program: when the buffer holds work no
+  // file has, asks whether to save it first (Save, Discard or Cancel). True to go on.
+  bool MayDropUnsavedWork(const QString& title);
   // Takes the routines' progress on the worker to the busy display.
   class WorkerProgress;
 
@@ -347,8 +354,13 @@ class TfrmMain : public QMainWindow {
   std::uint16_t shownCheckSum_ = 0;
   bool shown_ = false;
   bool closed_ = false;
-  // Exit already reported a failed settings save; the close handler then tries again quietly.
-  bool saveFailureReported_ = false;
+  // Exit has saved the settings, or asked about a failed save; the close handler saves quietly.
+  bool exitSavedSettings_ = false;
+  // What the buffer holds that no file has: edits (Edit, Fill) or what a read brought.
+  enum class Unsaved { Nothing, Edits, Read };
+  Unsaved unsaved_ = Unsaved::Nothing;
+  // Exit has asked about the unsaved work already; closing does not ask again.
+  bool dropAgreed_ = false;
   // Every text the general error report has shown in this run.
   std::set<std::string> shownReports_;
 

@@ -8,10 +8,17 @@
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
+#include "core/DeviceTable.h"
+#include "link/PortCheck.h"
 
 namespace kaldo {
 
 namespace {
+
+std::string DeviceName(int deviceType) {
+  const DeviceInfo* d = FindDevice(deviceType);
+  return d ? FullName(*d) : std::string();
+}
 
 // What a user does to a window; none of it reaches the window while a device command runs.
 bool IsUserInput(QEvent::Type type) {
@@ -135,21 +142,38 @@ CommandOutcome TfrmMain::RunBusyCommand(DeviceCommand command) {
   return RunDeviceCommand(command);
 }
 
-TfrmMain::CheckedOutcome TfrmMain::RunBusyCommandCheckingSocket(DeviceCommand command) {
-  BusyDisplay busy(*this, CommandInfo(command).BusyText);
+std::string TfrmMain::SocketRefusalText(const SocketCheck& check) {
+  std::string text = SocketCheckText(check);
+  if (check.WrongChip()) {
+    return text + "\rPut an " + DeviceName(check.DeviceType) +
+           " in the socket, or choose the type of the chip that is there.";
+  }
+  const std::vector<KernelPort> ports = ports_.List ? ports_.List() : std::vector<KernelPort>{};
+  return text + "\rPort: " + PortLabel(state_.PortBase, ports) + ".";
+}
+
+std::optional<CommandOutcome> TfrmMain::RunCheckedCommand(DeviceCommand command) {
   const DeviceJob job = DeviceJob::Of(state_);
-  const auto onlyBlank = [&job] {
-    return std::all_of(job.Image->begin(), job.Image->begin() + job.Size,
-                       [](std::uint8_t b) { return b == kBlank; });
-  };
-  CheckedOutcome checked;
-  RunOnWorker(command, [&](ProgressDisplay& progress) {
-    checked.Outcome = programmer_.Run(command, job, &progress);
-    const bool doubtful =
-        checked.Outcome.Succeeded() && (command == DeviceCommand::BlankCheck || onlyBlank());
-    if (doubtful) checked.Socket = programmer_.CheckSocket(job.DeviceType, &progress);
-  });
-  return checked;
+  std::optional<SocketCheck> refused;
+  CommandOutcome outcome;
+  {
+    BusyDisplay busy(*this, CommandInfo(command).BusyText);
+    RunOnWorker(command, [&](ProgressDisplay& progress) {
+      const SocketCheck check = programmer_.CheckSocket(job.DeviceType, &progress);
+      if (check.Passed())
+        outcome = programmer_.Run(command, job, &progress);
+      else
+        refused = check;
+    });
+  }
+  if (!refused) return outcome;
+  const std::string question = SocketRefusalText(*refused) +
+                               "\rNothing was done.\r\rGo on anyway, without this check? Only "
+                               "when you know the chip is the right one.";
+  if (MessageBox(QString::fromStdString(question), QString::fromLatin1(CommandInfo(command).Title),
+                 MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes)
+    return std::nullopt;
+  return RunBusyCommand(command);
 }
 
 void TfrmMain::ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon) {
@@ -158,69 +182,76 @@ void TfrmMain::ShowOutcome(const CommandOutcome& outcome, MsgIcon failureIcon) {
              outcome.Succeeded() ? MsgIcon::Information : failureIcon);
 }
 
-void TfrmMain::ShowCheckedOutcome(const CheckedOutcome& checked, MsgIcon failureIcon,
-                                  const std::string& refusedNote) {
-  if (!checked.Socket || checked.Socket->Passed()) {
-    ShowOutcome(checked.Outcome, failureIcon);
-    return;
-  }
-  std::string text = SocketCheckText(*checked.Socket);
-  if (!refusedNote.empty()) text += "\r" + refusedNote;
-  MessageBox(QString::fromStdString(text),
-             QString::fromLatin1(CommandInfo(checked.Outcome.Command).Title), MsgIcon::Warning);
-}
-
 void TfrmMain::cmdBlankChkClick(QObject*) {
-  ShowCheckedOutcome(RunBusyCommandCheckingSocket(DeviceCommand::BlankCheck), MsgIcon::Warning);
+  if (const auto outcome = RunCheckedCommand(DeviceCommand::BlankCheck))
+    ShowOutcome(*outcome, MsgIcon::Warning);
 }
 
 void TfrmMain::cmdReadClick(QObject*) {
+  if (!MayDropUnsavedWork(QStringLiteral("  READ"))) return;
   const std::array<std::uint8_t, kBufferSize> before = state_.DataBuffer;
   // The buffer now holds device contents, not a file.
   auto showDeviceContents = [this] {
+    unsaved_ = Unsaved::Read;
     GetFilePath();
     state_.HexFileName.clear();
     UpdateHexFilename();
     UpdateGridDisp();
     RefreshCheckSum();
   };
-  CheckedOutcome checked;
+  std::optional<CommandOutcome> outcome;
   try {
-    checked = RunBusyCommandCheckingSocket(DeviceCommand::Read);
+    outcome = RunCheckedCommand(DeviceCommand::Read);
   } catch (...) {
     // A read that lost the port on the way has replaced part of the buffer: the window shows
     // what is in memory before the error is reported.
     if (state_.DataBuffer != before) showDeviceContents();
     throw;
   }
+  if (!outcome) return;
   // Without a device nothing was read, so the buffer and the file name stay.
-  if (checked.Outcome.Succeeded()) showDeviceContents();
-  ShowCheckedOutcome(checked, MsgIcon::Warning, "The buffer holds what was read: every byte FF.");
+  if (outcome->Succeeded()) showDeviceContents();
+  ShowOutcome(*outcome, MsgIcon::Warning);
 }
 
-bool TfrmMain::GoOnWithoutDataPastDevice(DeviceCommand command) {
+bool TfrmMain::GoOnWithoutDataPastDevice(const char* verb, const QString& title) {
   const std::optional<DataPastDevice> past = FindDataPastDevice(state_);
   if (!past) return true;
-  const std::string question = DataPastDeviceText(state_, *past) + "\r" +
-                               (command == DeviceCommand::Write ? "Write" : "Verify") +
+  const std::string question = DataPastDeviceText(state_, *past) + "\r" + verb +
                                " only its bytes 0000-" + IntToHex(state_.DeviceSize - 1u, 4) + "?";
-  return MessageBox(QString::fromLatin1(question), QString::fromLatin1(CommandInfo(command).Title),
-                    MsgIcon::Warning, MsgButtons::YesNo) == MsgAnswer::Yes;
+  return MessageBox(QString::fromLatin1(question), title, MsgIcon::Warning, MsgButtons::YesNo) ==
+         MsgAnswer::Yes;
 }
 
 void TfrmMain::cmdWriteClick(QObject*) {
-  if (!GoOnWithoutDataPastDevice(DeviceCommand::Write)) return;
-  ShowOutcome(RunBusyCommand(DeviceCommand::Write), MsgIcon::Error);
+  if (!GoOnWithoutDataPastDevice("Write", QStringLiteral("  WRITE"))) return;
+  if (const auto outcome = RunCheckedCommand(DeviceCommand::Write))
+    ShowOutcome(*outcome, MsgIcon::Error);
 }
 
 void TfrmMain::cmdVerifyClick(QObject*) {
-  if (!GoOnWithoutDataPastDevice(DeviceCommand::Verify)) return;
-  ShowOutcome(RunBusyCommand(DeviceCommand::Verify), MsgIcon::Warning);
+  if (!GoOnWithoutDataPastDevice("Verify", QStringLiteral("  VERIFY"))) return;
+  if (const auto outcome = RunCheckedCommand(DeviceCommand::Verify))
+    ShowOutcome(*outcome, MsgIcon::Warning);
 }
 
-// Without the busy display and the hourglass.
+// Without the busy display and the hourglass. A signature that is not the device's is no report
+// to show: the chip is identified, and the window says what is in the socket (no chip at all, or
+// another device's) as the check before the other commands does.
 void TfrmMain::cmdSignatureClick(QObject*) {
-  ShowOutcome(RunDeviceCommand(DeviceCommand::Signature), MsgIcon::Information);
+  const DeviceJob job = DeviceJob::Of(state_);
+  CommandOutcome outcome;
+  SocketCheck check;
+  check.DeviceType = job.DeviceType;
+  RunOnWorker(DeviceCommand::Signature, [&](ProgressDisplay& progress) {
+    outcome = programmer_.Run(DeviceCommand::Signature, job, &progress);
+    if (!outcome.Succeeded()) return;
+    check.Verdict = JudgeSignature(check.DeviceType, outcome.Signature.Bytes);
+    if (!check.Passed()) check.Inside = programmer_.Identify(&progress);
+  });
+  if (check.Passed()) return ShowOutcome(outcome, MsgIcon::Information);
+  MessageBox(QString::fromStdString(SocketRefusalText(check)),
+             QString::fromLatin1(CommandInfo(DeviceCommand::Signature).Title), MsgIcon::Warning);
 }
 
 // The window closes once the command has stopped and the board is reset. A signal has stopped it

@@ -29,6 +29,7 @@
 #include "dialogs/UnitFormFillBuffer.h"
 #include "dialogs/UnitFormSignature.h"
 #include "dialogs/UnitFormSplash.h"
+#include "link/PortCheck.h"
 
 namespace kaldo {
 
@@ -141,7 +142,20 @@ void TfrmMain::FormShow() {
 
 // --- File commands -----------------------------------------------------------------------------
 
+bool TfrmMain::MayDropUnsavedWork(const QString& title) {
+  if (unsaved_ == Unsaved::Nothing) return true;
+  const QString what = unsaved_ == Unsaved::Read ? QStringLiteral("what was read from the chip")
+                                                 : QStringLiteral("edits");
+  const MsgAnswer answer = MessageBox(
+      QStringLiteral("The buffer holds %1 that no file has.\rSave the buffer to a file first?")
+          .arg(what),
+      title, MsgIcon::Warning, MsgButtons::SaveDiscardCancel);
+  if (answer == MsgAnswer::Discard) return true;
+  return answer == MsgAnswer::Save && SaveBufferToFile();
+}
+
 void TfrmMain::mnuFileOpenHexClick(QObject*) {
+  if (!MayDropUnsavedWork(QStringLiteral("  OPEN FILE"))) return;
   dlgOpenDialog.InitialDir() = Text(state_.FilePath);
   dlgOpenDialog.FileName().clear();
   if (!dlgOpenDialog.Execute() || dlgOpenDialog.FileName().isEmpty()) return;
@@ -150,6 +164,7 @@ void TfrmMain::mnuFileOpenHexClick(QObject*) {
 
 void TfrmMain::OpenHexFile(const QString& path) {
   state_.HexFileName = path.toStdString();
+  unsaved_ = Unsaved::Nothing;
   if (LoadCurrentFile(*this)) {
     GetFilePath();
     UpdateGridDisp();
@@ -172,7 +187,9 @@ void TfrmMain::dropEvent(QDropEvent* event) {
   const QString path = DroppedFile(event->mimeData());
   if (path.isEmpty()) return;
   event->acceptProposedAction();
-  Command([&] { OpenHexFile(path); });
+  Command([&] {
+    if (MayDropUnsavedWork(QStringLiteral("  OPEN FILE"))) OpenHexFile(path);
+  });
 }
 
 void TfrmMain::cmdOpenFileClick(QObject*) {
@@ -183,20 +200,25 @@ void TfrmMain::sbtOpenFileClick(QObject*) {
   mnuFileOpenHexClick(sbtOpenFile);
 }
 
+void TfrmMain::mnuFileSaveHexClick(QObject*) {
+  SaveBufferToFile();
+}
+
 // The file is written in the format its extension names. The current file changes only when the
 // buffer was written: after "No" to the overwrite question, or a raised error, HexFileName is what
 // it was before.
-void TfrmMain::mnuFileSaveHexClick(QObject*) {
+bool TfrmMain::SaveBufferToFile() {
+  if (!GoOnWithoutDataPastDevice("Save", QStringLiteral("  SAVE FILE"))) return false;
   dlgSaveDialog.InitialDir() = Text(state_.FilePath);
   dlgSaveDialog.FileName().clear();
-  if (!dlgSaveDialog.Execute() || dlgSaveDialog.FileName().isEmpty()) return;
+  if (!dlgSaveDialog.Execute() || dlgSaveDialog.FileName().isEmpty()) return false;
   QString chosen = dlgSaveDialog.FileName();
   if (!FileNamePart(chosen.toStdString()).contains(QLatin1Char('.')))
     chosen += QStringLiteral(".hex");
   if (QFileInfo(chosen).isFile() &&
       MessageBox(QStringLiteral("Over-write exiting file"), QStringLiteral("  SAVE FILE"),
                  MsgIcon::Warning, MsgButtons::YesNo) != MsgAnswer::Yes)
-    return;
+    return false;
   const std::string previous = state_.HexFileName;
   state_.HexFileName = chosen.toStdString();
   try {
@@ -205,8 +227,10 @@ void TfrmMain::mnuFileSaveHexClick(QObject*) {
     state_.HexFileName = previous;
     throw;
   }
+  unsaved_ = Unsaved::Nothing;
   GetFilePath();
   UpdateHexFilename();
+  return true;
 }
 
 void TfrmMain::cmdSaveFileClick(QObject*) {
@@ -219,6 +243,8 @@ void TfrmMain::sbtSaveFileClick(QObject*) {
 
 void TfrmMain::cmdReloadFileClick(QObject*) {
   if (state_.HexFileName.empty()) return;
+  if (!MayDropUnsavedWork(QStringLiteral("  RELOAD FILE"))) return;
+  unsaved_ = Unsaved::Nothing;
   if (LoadCurrentFile(*this)) {
     UpdateGridDisp();
     RefreshCheckSum();
@@ -240,6 +266,7 @@ void TfrmMain::mnuEditClrBufferClick(QObject*) {
                  MsgIcon::Question, MsgButtons::YesNo) != MsgAnswer::Yes)
     return;
   BlankBuffer(state_);
+  unsaved_ = Unsaved::Nothing;
   GetFilePath();
   state_.HexFileName.clear();
   RefreshCheckSum();
@@ -255,7 +282,9 @@ void TfrmMain::mnuEditEdtBufferClick(QObject*) {
   frmEditBuffer->edtData->setText(Text(IntToHex(state_.DataBuffer[0], 2)));
   frmEditBuffer->exec();
   UpdateGridDisp();
-  if (state_.BufferChanged) ForgetFileIfChecksumMoved(*this);
+  if (!state_.BufferChanged) return;
+  unsaved_ = Unsaved::Edits;
+  ForgetFileIfChecksumMoved(*this);
 }
 
 void TfrmMain::mnuEditFillBufferClick(QObject*) {
@@ -266,6 +295,7 @@ void TfrmMain::mnuEditFillBufferClick(QObject*) {
   frmFillBuffer->exec();
   UpdateGridDisp();
   if (!state_.BufferChanged) return;
+  unsaved_ = Unsaved::Edits;
   ForgetFileIfChecksumMoved(*this);
   MessageBox(QStringLiteral("Data Buffer Filled"), QStringLiteral("  FILL BUFFER"), MsgIcon::None);
 }
@@ -284,7 +314,7 @@ std::optional<std::uint16_t> CardBase(const QString& typed) {
     digits = digits.mid(1);
   bool ok = false;
   const uint value = digits.toUInt(&ok, 16);
-  if (!ok || digits.size() > 4 || value < kLowestLptBase || value > kHighestCardBase) return {};
+  if (!ok || digits.size() > 4 || !PortBaseProblem(value).empty()) return {};
   return static_cast<std::uint16_t>(value);
 }
 
@@ -292,9 +322,9 @@ std::optional<std::uint16_t> CardBase(const QString& typed) {
 
 void TfrmMain::ChoosePort(QAction* chosen, std::uint16_t base) {
   if (chosen->isChecked()) return;
-  for (QAction* item : mnuPortGroup->actions()) item->setChecked(item == chosen);
   state_.PortBase = base;
   programmer_.SetPort(base);
+  UpdatePort();
 }
 
 void TfrmMain::mnuPortLPT1Click(QObject*) {
@@ -314,22 +344,25 @@ void TfrmMain::mnuPortListedClick(QObject* Sender) {
   if (item) ChoosePort(item, static_cast<std::uint16_t>(item->data().toUInt()));
 }
 
-// Asks for a hexadecimal base; a base an item lists takes that item's mark.
+// Asks for a hexadecimal base; a base an item lists takes that item's mark, any other is shown by
+// an item of its own. A text that is no base is asked for again, as it was typed.
 void TfrmMain::mnuPortOtherClick(QObject*) {
   const QString range =
-      QString::fromLatin1(IoAddressText(kLowestLptBase) + " to " + IoAddressText(kHighestCardBase));
-  const std::optional<QString> typed = messages_.Ask(
-      this, {QStringLiteral("  PORT"),
-             QStringLiteral("I/O base address of the port (hexadecimal, %1):").arg(range),
-             QString::fromLatin1(IoAddressText(state_.PortBase))});
-  if (!typed) return;
-  const std::optional<std::uint16_t> base = CardBase(*typed);
-  if (!base) {
-    MessageBox(QStringLiteral("\"%1\" is not a port address: give a hexadecimal I/O base from %2, "
-                              "e.g. 0xD010")
-                   .arg(typed->trimmed(), range),
-               QStringLiteral("  PORT"), MsgIcon::Error);
-    return;
+      QString::fromLatin1(IoAddressText(kLowestLptBase) + " to " + IoAddressText(kHighestLptBase));
+  QString text = QString::fromLatin1(IoAddressText(state_.PortBase));
+  std::optional<std::uint16_t> base;
+  while (!base) {
+    const std::optional<QString> typed = messages_.Ask(
+        this, {QStringLiteral("  PORT"),
+               QStringLiteral("I/O base address of the port (hexadecimal, %1):").arg(range), text});
+    if (!typed) return;
+    base = CardBase(*typed);
+    if (!base)
+      MessageBox(QStringLiteral("\"%1\" is not a port address: give a hexadecimal I/O base from "
+                                "%2, e.g. 0xD010")
+                     .arg(typed->trimmed(), range),
+                 QStringLiteral("  PORT"), MsgIcon::Error);
+    text = *typed;
   }
   state_.PortBase = *base;
   programmer_.SetPort(*base);
@@ -375,12 +408,11 @@ void TfrmMain::ShowMachineCondition(const QString& condition) {
 // close handler then closes the board's session. A failed save is reported once and the program
 // still ends.
 void TfrmMain::mnuFileExitClick(QObject*) {
-  try {
-    SaveProgramSettings();
-  } catch (const std::exception& e) {
-    ShowErrorReport(e);
-    saveFailureReported_ = true;
-  }
+  if (!MayDropUnsavedWork(QStringLiteral("  EXIT"))) return;
+  dropAgreed_ = true;
+  // A failure is asked about here; the close handler then saves again quietly.
+  SaveSettingsOfferingAnotherPlace();
+  exitSavedSettings_ = true;
   RunSessionStep(&Programmer::RestoreDelayTimer);
   close();
 }

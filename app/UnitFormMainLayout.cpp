@@ -146,13 +146,13 @@ void TfrmMain::CreateControls() {
   auto check = [this](const QString& caption, int top) {
     auto* c = new QCheckBox(caption, fraProgBits);
     c->setGeometry(14, top, 92, 17);
-    c->setFocusPolicy(Qt::ClickFocus);
+    c->setFocusPolicy(Qt::StrongFocus);
     return c;
   };
-  chkLB1 = check(QStringLiteral(" Lock Bit-1"), 26);
-  chkLB2 = check(QStringLiteral(" Lock Bit-2"), 54);
-  chkLB3 = check(QStringLiteral(" Lock Bit-3"), 82);
-  chkISP = check(QStringLiteral("ISP Fuse"), 110);
+  chkLB1 = check(QStringLiteral(" Lock Bit-&1"), 26);
+  chkLB2 = check(QStringLiteral(" Lock Bit-&2"), 54);
+  chkLB3 = check(QStringLiteral(" Lock Bit-&3"), 82);
+  chkISP = check(QStringLiteral("&ISP Fuse"), 110);
 
   lblCheckSum = label(QStringLiteral("CheckSum"), 419, 229);
   lblCheckSum->setFont(PixelFont(QStringLiteral("Arial"), 13));
@@ -213,7 +213,10 @@ void TfrmMain::CreateControls() {
   setTabOrder(cmdReloadFile, cmdSaveFile);
   setTabOrder(cmdSaveFile, cboType);
   setTabOrder(cboType, strGrid);
-  setTabOrder(strGrid, fraProgBits);
+  setTabOrder(strGrid, chkLB1);
+  setTabOrder(chkLB1, chkLB2);
+  setTabOrder(chkLB2, chkLB3);
+  setTabOrder(chkLB3, chkISP);
   // The window opens with the focus on the first tab stop (its ring: see showEvent).
   cmdOpenFile->setFocus(Qt::TabFocusReason);
 
@@ -228,6 +231,11 @@ void TfrmMain::CreateControls() {
                           {QStringLiteral("All Files (*)"), QStringLiteral("*")}};
     d->Request.DefaultExt = QStringLiteral("hex");
   }
+  // Open shows every file it can read at first.
+  dlgOpenDialog.Request.Filters.insert(
+      dlgOpenDialog.Request.Filters.begin(),
+      {QStringLiteral("All supported files (*.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot *.bin)"),
+       QStringLiteral("*.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot *.bin")});
 }
 
 void TfrmMain::CreateMenu() {

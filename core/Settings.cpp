@@ -56,24 +56,37 @@ std::string Settings::FileName() const {
   return folder_ + "/" + kSettingsFileName;
 }
 
+SettingsLineError::SettingsLineError(const ConvertError& cause, const std::string& fileName,
+                                     int line)
+    : ConvertError(cause), line_(line) {
+  message_ = (fileName.empty() ? std::string("The settings")
+                               : "The settings file " + PrintableText(fileName)) +
+             ", line " + IntToStr(line) + ": " + cause.what() +
+             "\rThe settings from that line on keep the values they had, and the file is written "
+             "anew when the program ends";
+}
+
 namespace {
 
 // A line cut short is never taken for the number its first part spells.
-std::int32_t NumberLine(const std::string& line) {
-  if (line.size() > kLongestSettingsLine) throw ConvertError(line);
-  return StrToInt(line);
+std::int32_t NumberLine(LineReader& in, int number, const std::string& fileName) {
+  std::string line;
+  in.ReadLine(line);
+  try {
+    if (line.size() > kLongestSettingsLine) throw ConvertError(line);
+    return StrToInt(line);
+  } catch (const ConvertError& e) {
+    throw SettingsLineError(e, fileName, number);
+  }
 }
 
 }  // namespace
 
-void ReadSettingsLines(ProgramState& s, LineReader& in) {
+void ReadSettingsLines(ProgramState& s, LineReader& in, const std::string& fileName) {
+  s.DeviceType = NumberLine(in, 1, fileName);
+  s.ProgBits = NumberLine(in, 2, fileName);
+  s.PortBase = static_cast<std::uint16_t>(NumberLine(in, 3, fileName));
   std::string line;
-  in.ReadLine(line);
-  s.DeviceType = NumberLine(line);
-  in.ReadLine(line);
-  s.ProgBits = NumberLine(line);
-  in.ReadLine(line);
-  s.PortBase = static_cast<std::uint16_t>(NumberLine(line));
   in.ReadLine(line);
   s.HexFileName = line.size() > kLongestSettingsLine ? std::string() : line;
 }
@@ -83,7 +96,7 @@ std::optional<LoadOutcome> Settings::LoadSettings() {
   if (!FileExists(fileName)) return std::nullopt;
   {
     LineReader in = LineReader::OpenFile(fileName, kLongestSettingsLine + 1);
-    ReadSettingsLines(state_, in);
+    ReadSettingsLines(state_, in, fileName);
   }
   if (!state_.HexFileName.empty() && FileExists(state_.HexFileName)) {
     // A raw binary image is read as far as the device of the settings reaches.

@@ -32,6 +32,19 @@ bool FolderIsWritable(const std::string& folder);
 std::string ChooseSettingsFolder(const SettingsEnvironment& env,
                                  bool (*isWritable)(const std::string&) = FolderIsWritable);
 
+// A number line of the settings file that does not convert: what() names the file and the line
+// and says that the settings from that line on keep the values they had.
+class SettingsLineError : public ConvertError {
+ public:
+  SettingsLineError(const ConvertError& cause, const std::string& fileName, int line);
+  const char* what() const noexcept override { return message_.c_str(); }
+  int Line() const { return line_; }
+
+ private:
+  std::string message_;
+  int line_;
+};
+
 class Settings {
  public:
   // The file is saved through `files`.
@@ -41,9 +54,9 @@ class Settings {
   std::string FileName() const;
 
   // No file: every variable keeps its value. Otherwise lines 1 to 3 and 4 are read (a line that
-  // does not convert raises ConvertError, the lines before it taken), then the remembered file is
-  // loaded into the buffer in the format its name says, and its outcome returned, when it exists;
-  // HexFileName is emptied when it does not.
+  // does not convert raises SettingsLineError, the lines before it taken), then the remembered file
+  // is loaded into the buffer in the format its name says, and its outcome returned, when it
+  // exists; HexFileName is emptied when it does not.
   std::optional<LoadOutcome> LoadSettings();
   // Creates the folder when it is missing, then replaces the file whole.
   void SaveSettings();
@@ -58,8 +71,9 @@ class Settings {
 // conversion error, and a file name that long names no file (it passes the system's own limit).
 inline constexpr std::size_t kLongestSettingsLine = 4096;
 
-// Reading and writing of the four lines alone.
-void ReadSettingsLines(ProgramState& s, LineReader& in);
+// Reading and writing of the four lines alone. A bad number line raises SettingsLineError naming
+// fileName.
+void ReadSettingsLines(ProgramState& s, LineReader& in, const std::string& fileName = {});
 std::string SettingsText(const ProgramState& s);
 
 }  // namespace kaldo

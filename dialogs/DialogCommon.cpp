@@ -144,6 +144,11 @@ bool HexEntryDialog::eventFilter(QObject* watched, QEvent* event) {
         const QString text = key.text();
         return (key.modifiers() & Qt::AltModifier) && !text.isEmpty() && text.front().isPrint();
       }
+      // Escape closes the window as Cancel does, from any field.
+      if (key.key() == Qt::Key_Escape) {
+        reject();
+        return true;
+      }
       QChar character = *typed;
       FormKeyPress(watched, character);
       return character.isNull();
@@ -158,7 +163,11 @@ bool HexEntryDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void HexEntryDialog::keyPressEvent(QKeyEvent* event) {
-  // Neither window has a default or cancel button: Enter and Escape do nothing here.
+  // Neither window has a default button: Enter does nothing here. Escape is Cancel.
+  if (event->key() == Qt::Key_Escape) {
+    reject();
+    return;
+  }
   if (TypedCharacter(*event)) return;
   QDialog::keyPressEvent(event);
 }

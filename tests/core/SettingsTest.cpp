@@ -42,7 +42,7 @@ TEST(Settings, FileContents) {
     std::string text;
     int deviceType, progBits, portBase;
     const char* hexFileName;  // "=" : the test's HEX file
-    const char* error;        // report text, empty when none
+    const char* error;        // the bad line and its text, empty when none
   } cases[] = {
       {"defaults", "0\r\n0\r\n888\r\n\r\n", 0, 0, 888, "", ""},
       {"lf only", "5\n8\n632\n=\n", 5, 8, 632, "=", ""},
@@ -54,15 +54,14 @@ TEST(Settings, FileContents) {
       {"port kept to 16 bits", "0\r\n0\r\n70000\r\n", 0, 0, 4464, "", ""},
       {"out-of-range values kept", "99\r\n-1\r\n-1\r\n", 99, -1, 65535, "", ""},
       {"hexadecimal text", "$C\r\n$f\r\n$378\r\n", 12, 15, 888, "", ""},
-      {"two lines", "3\r\n4\r\n", 3, 4, 888, "x", "'' is not a valid integer value."},
-      {"trailing blank", "5 \r\n4\r\n", 0, 0, 888, "x", "'5 ' is not a valid integer value."},
-      {"bad port", "2\r\n1\r\nLPT1\r\n=\r\n", 2, 1, 888, "x",
-       "'LPT1' is not a valid integer value."},
-      {"empty file", "", 0, 0, 888, "x", "'' is not a valid integer value."},
+      {"two lines", "3\r\n4\r\n", 3, 4, 888, "x", "3: ''"},
+      {"trailing blank", "5 \r\n4\r\n", 0, 0, 888, "x", "1: '5 '"},
+      {"bad port", "2\r\n1\r\nLPT1\r\n=\r\n", 2, 1, 888, "x", "3: 'LPT1'"},
+      {"empty file", "", 0, 0, 888, "x", "1: ''"},
       {"0x1A ends it",
        "4\r\n0\r\n\x1A"
        "888\r\n",
-       4, 0, 888, "x", "'' is not a valid integer value."},
+       4, 0, 888, "x", "3: ''"},
   };
   for (const auto& c : cases) {
     TempFolder folder;
@@ -80,7 +79,12 @@ TEST(Settings, FileContents) {
     } catch (const Error& e) {
       error = ErrorReportText(e);
     }
-    EXPECT_EQ(error, c.error) << c.name;
+    const std::string expected =
+        *c.error ? "The settings file " + folder / "Kaldo.set" + ", line " + c.error +
+                       " is not a valid integer value\rThe settings from that line on keep the "
+                       "values they had, and the file is written anew when the program ends."
+                 : "";
+    EXPECT_EQ(error, expected) << c.name;
     EXPECT_EQ(s.DeviceType, c.deviceType) << c.name;
     EXPECT_EQ(s.ProgBits, c.progBits) << c.name;
     EXPECT_EQ(s.PortBase, c.portBase) << c.name;

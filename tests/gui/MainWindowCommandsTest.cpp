@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <algorithm>
 #include <tuple>
 
@@ -217,59 +218,93 @@ class MainWindowCommandsTest : public QObject {
     }
   }
 
-  // A blank check that passes and a read of nothing but FF say the same of an empty socket, a
-  // missing board and another device's blank chip: the signature that follows tells them apart.
-  void blankCheckAndReadOfNothingWarnWhenTheChipIsNotThere() {
+  // Each command that touches the chip checks the socket first: only the right chip gets a
+  // success text, and no programming cycle ever reaches another chip.
+  void commandsTouchOnlyTheRightChip() {
     using K = SocketChoice::Kind;
-    const char* noChip =
-        "No chip answered (signature FF FF FF): is the board connected and the chip seated?";
-    const char* wrongChip =
-        "Wrong chip: the socket holds an AT89C51 (1E 51 FF) where the AT89S51 has 1E 51 06.";
-    const char* readNote = "\rThe buffer holds what was read: every byte FF.";
+    const QString noChip = "No chip answered (signature ";
+    const QString wrongChip =
+        "Wrong chip: the socket holds an AT89C51 (1E 51 FF) where the AT89S51 has 1E 51 06.\rPut "
+        "an AT89S51 in the socket, or choose the type of the chip that is there.";
     const struct {
       const char* name;
       SocketChoice socket;
-      const char* blankText;  // the read's is the same, with readNote after a warning
-      MsgIcon icon;
+      bool otherPort;    // LPT-2, where the simulated PC has no port
+      const char* port;  // named by the refusal of a chip that did not answer
     } rows[] = {
-        {"empty socket", {K::Empty}, noChip, MsgIcon::Warning},
-        {"no board", {K::NoBoard}, noChip, MsgIcon::Warning},
-        {"another device's chip", {K::OtherChip, kC51}, wrongChip, MsgIcon::Warning},
-        {"the right blank chip", {}, "Blank Check O.K", MsgIcon::Information},
+        {"empty socket", {K::Empty}, false, "0x0378"},
+        {"no board", {K::NoBoard}, false, "0x0378"},
+        {"port with nothing on it", {}, true, "0x0278"},
+        {"another device's chip", {K::OtherChip, kC51}, false, nullptr},
+        {"the right chip", {}, false, nullptr},
     };
+    const char* successes[] = {"Blank Check O.K", "Data Reading Complete", "Verify OK",
+                               "Programming/Verify OK"};
     for (const auto& r : rows) {
       Rig rig;
-      rig.Show();
       TfrmMain& f = *rig.form;
       f.cboType->setCurrentIndex(kS51);
       rig.machine.PutInSocket(r.socket);
-      const bool warned = r.icon == MsgIcon::Warning;
-      for (QPushButton* button : {f.cmdBlankChk, f.cmdRead}) {
-        const bool read = button == f.cmdRead;
-        rig.state.DataBuffer[0] = 0x12;
+      if (r.otherPort) f.mnuPortLPT2->trigger();
+      rig.machine.Pc().SetEventTracing(true);
+      const bool right = QString(r.name) == "the right chip";
+      QPushButton* buttons[] = {f.cmdBlankChk, f.cmdRead, f.cmdVerify, f.cmdWrite};
+      for (int i = 0; i < 4; ++i) {
+        const QString what = QString(r.name) + ", " + buttons[i]->text();
+        rig.state.DataBuffer[0] = right ? 0xFF : 0x12;
         rig.state.HexFileName = "/work/app.hex";
         rig.messages.Shown.clear();
         rig.probe.Reset();
-        QTest::mouseClick(button, Qt::LeftButton);
-        const QString what = QString(r.name) + (read ? ", read" : ", blank check");
+        QTest::mouseClick(buttons[i], Qt::LeftButton);
         QVERIFY2(rig.messages.Shown.size() == 1, qPrintable(what));
         const MessageRequest& m = rig.messages.Last();
-        QCOMPARE(m.Title, QString(read ? "  READ" : "  BLANK CHECK"));
-        const QString text = !read    ? QString(r.blankText)
-                             : warned ? QString(r.blankText) + readNote
-                                      : QString("Data Reading Complete");
-        QCOMPARE(m.Text, text);
-        QCOMPARE(m.Icon, r.icon);
-        // The signature read ran under the busy display, and left the readouts as they were.
         QCOMPARE(rig.probe.BusyAccesses, rig.probe.Accesses);
-        QCOMPARE(f.lblCmd->text(), QString(read ? "Reading" : "Blank Checking"));
-        // The read's bytes are in the buffer, the file forgotten, whatever the message.
-        if (read) {
-          QCOMPARE(rig.state.DataBuffer[0], std::uint8_t{0xFF});
-          QVERIFY(rig.state.HexFileName.empty());
+        if (right) {
+          QCOMPARE(m.Text, QString(successes[i]));
+          QCOMPARE(m.Icon, MsgIcon::Information);
+          continue;
         }
+        const QString refusal = r.port ? noChip : wrongChip;
+        QVERIFY2(m.Text.startsWith(refusal), qPrintable(what + ": " + m.Text));
+        if (r.port)
+          QVERIFY2(m.Text.contains(QString("\rPort: ") + r.port + ".\r"), qPrintable(m.Text));
+        QVERIFY2(m.Text.contains("Nothing was done."), qPrintable(m.Text));
+        QCOMPARE(m.Icon, MsgIcon::Warning);
+        QCOMPARE(m.Buttons, MsgButtons::YesNo);  // go on anyway: No unless chosen
+        // Nothing read into the buffer, the file not forgotten.
+        QCOMPARE(rig.state.DataBuffer[0], std::uint8_t{0x12});
+        QCOMPARE(rig.state.HexFileName, std::string("/work/app.hex"));
       }
+      rig.messages.Shown.clear();
+      QTest::mouseClick(f.cmdSignature, Qt::LeftButton);
+      const MessageRequest& m = rig.messages.Last();
+      QCOMPARE(m.Icon, right ? MsgIcon::Information : MsgIcon::Warning);
+      if (r.port) {
+        QVERIFY2(m.Text.startsWith(noChip), qPrintable(m.Text));
+        QVERIFY2(m.Text.endsWith(QString("\rPort: ") + r.port + "."), qPrintable(m.Text));
+      } else if (!right) {
+        QVERIFY2(m.Text.startsWith(wrongChip), qPrintable(m.Text));
+      }
+      for (const sim::BoardEvent& e : rig.machine.Pc().Events())
+        QVERIFY2(right || e.kind != sim::EventKind::Cycle || e.op == sim::ChipOp::ReadSignature ||
+                     e.op == sim::ChipOp::ReadCode || e.op == sim::ChipOp::ReadLock ||
+                     e.op == sim::ChipOp::ReadFuse,
+                 qPrintable(QString(r.name) + ": " + QString::fromStdString(e.Text())));
     }
+  }
+
+  // Told that the socket holds another chip, the user may go on anyway.
+  void goingOnAnywayRunsTheCommand() {
+    Rig rig;
+    TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(kS51);
+    rig.machine.PutInSocket({SocketChoice::Kind::OtherChip, kC51});
+    rig.state.DataBuffer[0] = 0x00;
+    rig.messages.Answers = {MsgAnswer::Yes};
+    QTest::mouseClick(f.cmdWrite, Qt::LeftButton);
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
+    QCOMPARE(rig.messages.Last().Title, QString("  WRITE"));
+    QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
   }
 
   void signatureRunsWithoutTheBusyDisplay() {
@@ -371,7 +406,7 @@ class MainWindowCommandsTest : public QObject {
     TfrmMain& f = *rig.form;
     QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
     QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
-    QCOMPARE(rig.messages.Last().Text, QString("'x7' is not a valid integer value."));
+    QVERIFY(rig.messages.Last().Text.contains("/Kaldo.set, line 2: 'x7' is not a valid integer"));
     QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
     // The line before the bad one was taken; the displays, grid and timer were still set up.
     QCOMPARE(f.cboType->currentIndex(), kC2051);
@@ -452,7 +487,7 @@ class MainWindowCommandsTest : public QObject {
     } rows[] = {
         {{}, false, {unreachable}},
         {{}, true, {unreachable}},
-        {{"11", "x", "888", ""}, false, {"'x' is not a valid integer value.", unreachable}},
+        {{"11", "x", "888", ""}, false, {"settings", unreachable}},
     };
     for (const auto& r : rows) {
       Rig rig(r.settings, {}, true);
@@ -463,7 +498,14 @@ class MainWindowCommandsTest : public QObject {
         QCOMPARE(m.Request.Icon, MsgIcon::Error);
         shown << m.Request.Text;
       }
-      QCOMPARE(shown, r.atStart);
+      // A bad settings line: the file, the line, and what becomes of the settings.
+      QStringList atStart = r.atStart;
+      atStart.replaceInStrings(
+          QRegularExpression("^settings$"),
+          "The settings file " + rig.folderPath +
+              "/Kaldo.set, line 2: 'x' is not a valid integer value\rThe settings from that line "
+              "on keep the values they had, and the file is written anew when the program ends.");
+      QCOMPARE(shown, atStart);
       QCOMPARE(rig.probe.Refused, 2);  // the timer and the board were both tried
       QCOMPARE(f.lblCSdata->text(), QString(r.settings.empty() ? "F000" : "F800"));
       QCOMPARE(f.strGrid->Cells().Cell(16, 8), QString("FF"));
@@ -549,21 +591,37 @@ class MainWindowCommandsTest : public QObject {
     QVERIFY(rig.messages.Shown.empty());
   }
 
-  void failedSaveIsReportedOnceAndTheWindowStillCloses() {
-    for (bool byExit : {false, true}) {
-      Rig rig;
-      rig.Show();
-      QVERIFY(QDir(rig.folderPath).mkpath("Kaldo.set/blocked"));  // a folder where the file goes
-      if (byExit)
-        rig.form->mnuFileExit->trigger();
-      else
-        rig.form->close();
-      QVERIFY(!rig.form->isVisible());
-      QCOMPARE(rig.probe.LastTimerCommand, 0xB6);  // the timer is put back all the same
-      QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
-      QCOMPARE(rig.messages.Last().Title, QString(" KALDO"));
-      QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
-    }
+  // Settings that cannot be written at exit: the file and why, then another file if the user
+  // wants one. The question comes once, and the window still closes.
+  void failedSaveNamesTheFileAndOffersAnotherPlace() {
+    for (bool byExit : {false, true})
+      for (bool elsewhere : {false, true}) {
+        Rig rig;
+        rig.Show();
+        QVERIFY(QDir(rig.folderPath).mkpath("Kaldo.set/blocked"));  // a folder where the file goes
+        const QString other = rig.folderPath + "/other.set";
+        if (elsewhere) {
+          rig.messages.Answers = {MsgAnswer::Yes};
+          rig.files.Answers = {other};
+        }
+        if (byExit)
+          rig.form->mnuFileExit->trigger();
+        else
+          rig.form->close();
+        QVERIFY(!rig.form->isVisible());
+        QCOMPARE(rig.probe.LastTimerCommand, 0xB6);  // the timer is put back all the same
+        QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+        const MessageRequest& m = rig.messages.Last();
+        QCOMPARE(m.Title, QString("  SETTINGS"));
+        QCOMPARE(m.Icon, MsgIcon::Error);
+        QCOMPARE(m.Buttons, MsgButtons::YesNo);
+        QVERIFY2(
+            m.Text.contains(rig.folderPath + "/Kaldo.set") && m.Text.contains(": Is a directory"),
+            qPrintable(m.Text));
+        QVERIFY(m.Text.endsWith("Save them in another file?"));
+        QCOMPARE(rig.files.Runs.size(), std::size_t(elsewhere ? 1 : 0));
+        QCOMPARE(ReadFile(other), std::string(elsewhere ? "0\r\n0\r\n888\r\n\r\n" : ""));
+      }
   }
 
   void chipsKeepTheirContentsAcrossRuns() {

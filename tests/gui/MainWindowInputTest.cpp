@@ -182,7 +182,7 @@ class MainWindowInputTest : public QObject {
             qPrintable(
                 QString("%1: %2 of \"%3\" and \"%4\"").arg(program, key, held->second, caption)));
       }
-      QCOMPARE(owners.size(), std::size_t(simulated ? 13 : 12));
+      QCOMPARE(owners.size(), std::size_t(simulated ? 17 : 16));
 
       ShowActive(rig);
       QTest::keyClick(&f, Qt::Key_S, Qt::AltModifier);

@@ -35,8 +35,11 @@ class RecordingMessages : public MessageSeam {
     Shown.push_back({request, Form && Form->stsBar->isVisible(),
                      QApplication::overrideCursor() != nullptr, parent});
     if (RealQuestions && request.Buttons == MsgButtons::YesNo) return real_.Show(parent, request);
-    if (Answers.empty())
+    // Unanswered: No to a question, Discard to the question about unsaved work.
+    if (Answers.empty()) {
+      if (request.Buttons == MsgButtons::SaveDiscardCancel) return MsgAnswer::Discard;
       return request.Buttons == MsgButtons::YesNo ? MsgAnswer::No : MsgAnswer::Ok;
+    }
     MsgAnswer a = Answers.front();
     Answers.pop_front();
     return a;

@@ -82,10 +82,10 @@ class MainWindowTest : public QObject {
         {f.lblCmd, {460, 312, 90, 18}, "", ""},
         {f.lblAdres, {460, 336, 91, 33}, "", ""},
         {f.stsBar, {0, 349, 554, 25}, "", ""},
-        {f.chkLB1, {-1, -1, -1, -1}, " Lock Bit-1", ""},
-        {f.chkLB2, {-1, -1, -1, -1}, " Lock Bit-2", ""},
-        {f.chkLB3, {-1, -1, -1, -1}, " Lock Bit-3", ""},
-        {f.chkISP, {-1, -1, -1, -1}, "ISP Fuse", ""},
+        {f.chkLB1, {-1, -1, -1, -1}, " Lock Bit-&1", ""},
+        {f.chkLB2, {-1, -1, -1, -1}, " Lock Bit-&2", ""},
+        {f.chkLB3, {-1, -1, -1, -1}, " Lock Bit-&3", ""},
+        {f.chkISP, {-1, -1, -1, -1}, "&ISP Fuse", ""},
     };
     for (const Row& r : rows) {
       const QString name = r.w->metaObject()->className() + QString(" ") + Text(r.w);
@@ -154,25 +154,27 @@ class MainWindowTest : public QObject {
     QVERIFY(panels[1]->alignment() & Qt::AlignHCenter);
   }
 
-  void tabOrderRunsThroughTheButtonsThenBoxAndGrid() {
+  void tabOrderRunsThroughTheButtonsThenBoxGridAndProgramBits() {
     Rig rig;
     TfrmMain& f = *rig.form;
+    f.cboType->setCurrentIndex(5);  // AT89S53: every program bit can be chosen
     const std::vector<QWidget*> expected = {
         f.cmdOpenFile,  f.cmdRead,       f.cmdWrite,    f.cmdVerify, f.cmdBlankChk,
-        f.cmdSignature, f.cmdReloadFile, f.cmdSaveFile, f.cboType,   f.strGrid};
+        f.cmdSignature, f.cmdReloadFile, f.cmdSaveFile, f.cboType,   f.strGrid,
+        f.chkLB1,       f.chkLB2,        f.chkLB3,      f.chkISP};
     std::vector<QWidget*> order;
     QWidget* w = f.cmdOpenFile;
     do {
+      // The grid's own parts are not part of the window's order.
       if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(&f) && f.isAncestorOf(w) &&
-          !f.mnuMain->isAncestorOf(w) && w->window() == &f)
+          !f.mnuMain->isAncestorOf(w) && (w == f.strGrid || !f.strGrid->isAncestorOf(w)) &&
+          w->window() == &f)
         order.push_back(w);
       w = w->nextInFocusChain();
     } while (w != f.cmdOpenFile && order.size() < 40);
-    // Only the grid's own parts may follow; they are not part of the window's order.
-    order.resize(std::min(order.size(), expected.size()));
-    QVERIFY(order == expected);
-    for (QCheckBox* c : {f.chkLB1, f.chkLB2, f.chkLB3, f.chkISP})
-      QVERIFY(!(c->focusPolicy() & Qt::TabFocus));
+    QStringList names;
+    for (QWidget* o : order) names << o->metaObject()->className() + QString(":") + Text(o);
+    QVERIFY2(order == expected, qPrintable(names.join(", ")));
   }
 
   void menuHasItsCaptionsShortCutsAndNoMarksButThePort() {

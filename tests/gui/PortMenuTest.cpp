@@ -100,21 +100,23 @@ class PortMenuTest : public QObject {
     QVERIFY(again.messages.Last().Text.contains("Byte-1  = 1E"));
   }
 
+  // The range is the command line's; a base no item has gets a marked item of its own; a
+  // refused text is asked for again as typed.
   void otherAddressTakesAHexadecimalBaseFromTheCardRange() {
     ProcTree proc;
     const struct {
       const char* typed;  // nullptr: cancelled
       int portBase;
-      const char* marked;  // "" no mark
+      const char* marked;
       bool refused;
     } rows[] = {
         {"d010", 0xD010, "parport1  0xD010", false},
         {"0x278", 0x278, "LPT-&2", false},
-        {"0xE800", 0xE800, "", false},
-        {" $3010 ", 0x3010, "", false},
-        {"0x100", 0x100, "", false},
-        {"0xFFF8", 0xFFF8, "", false},
-        {"0xFFF9", 0x378, "LPT-&1", true},
+        {"0xE800", 0xE800, "0xE800", false},
+        {" $3010 ", 0x3010, "0x3010", false},
+        {"0x100", 0x100, "0x0100", false},
+        {"0xFFFD", 0xFFFD, "0xFFFD", false},
+        {"0xFFFE", 0x378, "LPT-&1", true},
         {"0xFF", 0x378, "LPT-&1", true},
         {"0x10000", 0x378, "LPT-&1", true},
         {"lpt1", 0x378, "LPT-&1", true},
@@ -129,21 +131,25 @@ class PortMenuTest : public QObject {
       else
         rig.messages.TextAnswers.push_back(std::nullopt);
       f.mnuPortOther->trigger();
-      QCOMPARE(rig.messages.Asked.size(), std::size_t(1));
+      QCOMPARE(rig.messages.Asked.size(), std::size_t(r.refused ? 2 : 1));
       QCOMPARE(rig.messages.Asked[0].Title, QString("  PORT"));
       QCOMPARE(rig.messages.Asked[0].Label,
-               QString("I/O base address of the port (hexadecimal, 0x0100 to 0xFFF8):"));
+               QString("I/O base address of the port (hexadecimal, 0x0100 to 0xFFFD):"));
       QCOMPARE(rig.messages.Asked[0].Text, QString("0x0378"));
+      if (r.refused) QCOMPARE(rig.messages.Asked[1].Text, QString(r.typed));
       QCOMPARE(rig.state.PortBase, r.portBase);
-      QCOMPARE(Marked(f.mnuPort), *r.marked ? QStringList({r.marked}) : QStringList());
+      QCOMPARE(Marked(f.mnuPort), QStringList({r.marked}));
       QCOMPARE(rig.messages.Shown.size(), std::size_t(r.refused ? 1 : 0));
       if (r.refused) {
         QCOMPARE(rig.messages.Last().Title, QString("  PORT"));
         QCOMPARE(rig.messages.Last().Icon, MsgIcon::Error);
         QVERIFY(rig.messages.Last().Text.endsWith(
-            "\" is not a port address: give a hexadecimal I/O base from 0x0100 to 0xFFF8, e.g. "
+            "\" is not a port address: give a hexadecimal I/O base from 0x0100 to 0xFFFD, e.g. "
             "0xD010"));
       }
+      // Back on LPT-1, the chosen base's item goes.
+      f.mnuPortLPT1->trigger();
+      QCOMPARE(Marked(f.mnuPort), QStringList({"LPT-&1"}));
     }
   }
 

@@ -111,9 +111,9 @@ class SocketMenuTest : public QObject {
       const char* title;
       const char* signatureHas;  // in the Signature command's report
     } rows[] = {
-        {"AT89C4051", " - Socket: AT89C4051", "Byte-2  = 41"},
-        {"&Empty Socket", " - Socket: empty", "Byte-1  = FF"},
-        {"&No Board", " - No board", "Byte-1  = FF"},
+        {"AT89C4051", " - Socket: AT89C4051", "the socket holds an AT89C4051 (1E 41)"},
+        {"&Empty Socket", " - Socket: empty", "No chip answered"},
+        {"&No Board", " - No board", "No chip answered"},
         {"&Locked Chip", " - Socket: locked chip", "Byte-2  = 21"},
     };
     for (const auto& r : rows) {
@@ -207,6 +207,40 @@ class SocketMenuTest : public QObject {
     QVERIFY(rig.messages.Last().Text.contains("Byte-2  = 41"));
     for (int type = 0; type < kDeviceCount; ++type)
       QVERIFY(rig.machine.ChipDrawer().chip(type).wontProgram.empty());
+  }
+
+  // A damaged chips file is explained with the choice of fresh chips or the end of the program;
+  // fresh chips keep the damaged file beside, under a name of its own.
+  void damagedChipsFileOffersFreshChipsOrTheEnd() {
+    for (bool fresh : {false, true}) {
+      QTemporaryDir dir;
+      const QString file = dir.path() + "/Kaldo.chips";
+      ProgramState state;
+      { SimulatedMachine saved(state, dir.path().toStdString()); }
+      QFile cut(file);
+      QVERIFY(cut.open(QIODevice::ReadWrite));
+      const QByteArray whole = cut.readAll();
+      QVERIFY(cut.resize(whole.size() / 2));
+      cut.close();
+      QVERIFY(QFile::copy(file, file + ".damaged"));  // an earlier one, kept
+
+      RecordingMessages messages;
+      messages.Answers = {fresh ? MsgAnswer::Yes : MsgAnswer::No};
+      const std::unique_ptr<SimulatedMachine> machine =
+          OpenSimulatedMachine(state, dir.path().toStdString(), SimSpeed::Fast, messages);
+      QCOMPARE(messages.Shown.size(), std::size_t(1));
+      const MessageRequest& m = messages.Last();
+      QCOMPARE(m.Buttons, MsgButtons::YesNo);
+      QVERIFY2(m.Text.startsWith("'" + file + "' "), qPrintable(m.Text));
+      QVERIFY2(m.Text.endsWith("\r\rStart with fresh chips? The file is kept as " + file +
+                               ".damaged-2.\rNo: kaldo-sim ends."),
+               qPrintable(m.Text));
+      QCOMPARE(machine != nullptr, fresh);
+      QFile kept(fresh ? file + ".damaged-2" : file);
+      QVERIFY(kept.open(QIODevice::ReadOnly));
+      QCOMPARE(kept.readAll(), whole.left(whole.size() / 2));
+      if (fresh) QCOMPARE(machine->ChipDrawer().chip(0).lockBits, 0);
+    }
   }
 
   // The window with its Socket menu open, the menu drawn where it drops down.

@@ -270,16 +270,19 @@ void EditBufferTest::escapeAndEnterElsewhereKeepItOpen() {
   ProgramState state;
   MessageRecorder recorder;
   TfrmEditBuffer dialog(state, recorder.Seam());
-  dialog.show();
   dialog.edtAdr->setText("0005");
   dialog.edtData->setText("12");
+  // Escape closes it as Cancel from wherever the focus is.
   for (QWidget* target :
        {static_cast<QWidget*>(dialog.edtAdr), static_cast<QWidget*>(dialog.edtData),
         static_cast<QWidget*>(dialog.btnOK)}) {
+    dialog.show();
     target->setFocus();
     QTest::keyClick(target, Qt::Key_Escape);
-    QVERIFY(dialog.isVisible());
+    QVERIFY(!dialog.isVisible());
+    QCOMPARE(dialog.result(), int(QDialog::Rejected));
   }
+  dialog.show();
   // Enter on the focused OK button does nothing: the button is not a default button.
   QTest::keyClick(dialog.btnOK, Qt::Key_Return);
   QVERIFY(dialog.isVisible());

@@ -101,6 +101,8 @@ class MainFileCommandsTest : public QObject {
     QCOMPARE(request.DefaultExt, QString("hex"));
     using Filter = std::pair<QString, QString>;
     const std::vector<Filter> filters = {
+        {"All supported files (*.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot *.bin)",
+         "*.hex *.ihx *.s19 *.s28 *.s37 *.srec *.mot *.bin"},
         {"Hex File (*.hex *.ihx)", "*.hex *.ihx"},
         {"S-record File (*.s19 *.s28 *.s37 *.srec *.mot)", "*.s19 *.s28 *.s37 *.srec *.mot"},
         {"Binary File (*.bin)", "*.bin"},
@@ -477,6 +479,95 @@ class MainFileCommandsTest : public QObject {
     QCOMPARE(rig.state.HexFileName.empty(), !fileKept);
     QCOMPARE(rig.Cell(1, 1),
              QString(filledMessage && data == "00" && start == "0000" ? "00" : "FF"));
+  }
+
+  // Edits, then a command that would drop them: it asks first. Cancel keeps the buffer, Discard
+  // drops it, Save writes it to a file and goes on.
+  void unsavedWorkIsAskedAbout_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("answer");
+    for (const char* command : {"Quit", "Exit", "Open", "Read", "Reload"})
+      for (const auto& [name, answer] :
+           {std::pair{"cancel", MsgAnswer::Cancel}, std::pair{"discard", MsgAnswer::Discard},
+            std::pair{"save", MsgAnswer::Save}})
+        QTest::newRow((std::string(command) + ", " + name).c_str())
+            << QString(command) << int(answer);
+  }
+
+  void unsavedWorkIsAskedAbout() {
+    QFETCH(QString, command);
+    QFETCH(int, answer);
+    FileRig rig;
+    rig.Show();
+    const QString good = rig.Path("good.hex"), saved = rig.Path("saved.hex");
+    WriteFile(good, kGoodHex);
+    rig.Open(good);
+    QVERIFY(!rig.f().HoldsUnsavedWork());
+    WhenModal([&] {
+      TfrmFillBuffer& d = *rig.f().frmFillBuffer;
+      d.edtStart->setText("0100");
+      d.edtEnd->setText("010F");
+      d.edtData->setText("55");
+      QTest::mouseClick(d.btnOK, Qt::LeftButton);
+    });
+    rig.f().mnuEditFillBuffer->trigger();
+    QVERIFY(rig.f().HoldsUnsavedWork());
+    rig.state.HexFileName = good.toStdString();  // for Reload
+    rig.f().UpdateHexFilename();
+
+    rig.messages.Shown.clear();
+    rig.messages.Answers = {MsgAnswer(answer)};
+    if (MsgAnswer(answer) == MsgAnswer::Save) rig.files.Answers.push_back(saved);
+    const struct {
+      const char* command;
+      const char* title;
+      std::function<void()> run;
+    } commands[] = {
+        {"Quit", "  EXIT", [&] { rig.f().close(); }},
+        {"Exit", "  EXIT", [&] { rig.f().mnuFileExit->trigger(); }},
+        {"Open", "  OPEN FILE", [&] { rig.Open(good); }},
+        {"Read", "  READ", [&] { QTest::mouseClick(rig.f().cmdRead, Qt::LeftButton); }},
+        {"Reload", "  RELOAD FILE",
+         [&] { QTest::mouseClick(rig.f().cmdReloadFile, Qt::LeftButton); }},
+    };
+    const auto* c = std::find_if(std::begin(commands), std::end(commands),
+                                 [&](const auto& row) { return command == row.command; });
+    c->run();
+
+    QVERIFY(!rig.messages.Shown.empty());
+    const MessageRequest& question = rig.messages.Shown.front().Request;
+    QCOMPARE(question.Title, QString(c->title));
+    QCOMPARE(question.Buttons, MsgButtons::SaveDiscardCancel);
+    QCOMPARE(question.Text,
+             QString("The buffer holds edits that no file has.\rSave the buffer to a file first?"));
+    const bool cancelled = MsgAnswer(answer) == MsgAnswer::Cancel;
+    const bool quits = command == "Quit" || command == "Exit";
+    QCOMPARE(rig.f().isVisible(), cancelled || !quits);
+    // Quitting leaves the buffer as it is; a reload after Save reads the file just saved.
+    const bool kept = cancelled || quits ||
+                      (command == "Reload" && !cancelled && MsgAnswer(answer) == MsgAnswer::Save);
+    QCOMPARE(rig.state.DataBuffer[0x100], std::uint8_t(kept ? 0x55 : 0xFF));
+    if (MsgAnswer(answer) == MsgAnswer::Save)
+      QVERIFY(ReadFile(saved).find(":1001000055555555") != std::string::npos);
+    QCOMPARE(QFile::exists(saved), MsgAnswer(answer) == MsgAnswer::Save);
+  }
+
+  // Data past the chosen device: Save asks as Write does, and No writes nothing.
+  void savePastTheDeviceAsks() {
+    FileRig rig;
+    rig.state.DeviceType = 11;  // AT89C2051, 2 KiB
+    SetDeviceSize(rig.state);
+    rig.state.DataBuffer[0x1F00] = 0x00;
+    rig.files.Answers.push_back(rig.Path("cut.s19"));
+    QTest::mouseClick(rig.f().cmdSaveFile, Qt::LeftButton);
+    QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
+    QCOMPARE(rig.messages.Last().Title, QString("  SAVE FILE"));
+    QCOMPARE(rig.messages.Last().Buttons, MsgButtons::YesNo);
+    QCOMPARE(rig.messages.Last().Text,
+             QString("The image holds data at 1F00-1F00, past the AT89C2051's last address "
+                     "07FF.\rSave only its bytes 0000-07FF?"));
+    QVERIFY(rig.files.Runs.empty());
+    QVERIFY(!QFile::exists(rig.Path("cut.s19")));
   }
 
   void portItems() {
