@@ -69,7 +69,6 @@ if command -v flock >/dev/null; then
   [ "$rc" = 0 ] && [ "$(cat out)" = "Programming/Verify OK" ] && [ "$(cat err)" = "$waiting" ] ||
     fail "waits for the holder: exit $rc, $(cat out err)"
   hold
-  : >err
   # A background job of a script starts with SIGINT ignored; a user's Ctrl-C comes to a program
   # that takes it. The last run's message must not pass for this one's.
   : >err
