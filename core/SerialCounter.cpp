@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <sstream>
 #include <vector>
 
@@ -26,12 +27,11 @@ std::vector<std::string> Words(const std::string& line) {
   return words;
 }
 
+// Decimal digits only, and a value that fits 64 bits.
 bool Number(const std::string& text, std::uint64_t& value) {
-  if (text.empty() || text.size() > 20 || text.find_first_not_of("0123456789") != std::string::npos)
-    return false;
-  errno = 0;
-  value = std::stoull(text);
-  return errno == 0;
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end == text.data() + text.size();
 }
 
 }  // namespace

@@ -120,6 +120,8 @@ TEST(SerialCounter, RefusesADamagedFile) {
       // Another file altogether is not quoted.
       {"root:secret\n", "line 1 is not 'kaldo-cli serial counter'"},
       {head + "start 1\nstep 0\nnext 5\nreturned\n", "line 3: 'step 0' is not 'step ...'"},
+      {head + "start 66666666666666666609\nstep 1\nnext 5\nreturned\n",
+       "line 2: 'start 66666666666666666609' is not 'start ...'"},
       {head + "start 1\nstep 1\nnext 5\nreturned 7\n",
        "line 5: 'returned 7' holds 7, which is not below the next"},
       {head + "start 1\nstep 1\n", "line 4: '' is not 'next ...'"},
