@@ -3,9 +3,10 @@
 //
 // The board's I/O runs on a worker thread of the window's own (DeviceWorker). While a device
 // command runs there, the window goes on painting and answering the desktop, but takes no input:
-// clicks, keys, the wheel and drops on it are refused, and so is every command. Closing it then
-// asks whether to stop the command; stopping resets the board and closes the window. A command
-// that ends while the question is up takes the question away and shows its result.
+// clicks, keys, the wheel and drops on it are refused, and so is every command, and every control
+// that would refuse looks disabled. Closing it then asks whether to stop the command; stopping
+// resets the board and closes the window. A command that ends while the question is up takes the
+// question away and shows its result.
 //
 // Every handler runs guarded: an error it raises is shown by the general error report (the message
 // with "." under the title " KALDO", error icon) and the window carries on.
@@ -342,6 +343,8 @@ class TfrmMain : public QMainWindow {
   bool MayDropUnsavedWork(const QString& title);
   // Takes the routines' progress on the worker to the busy display.
   class WorkerProgress;
+  // While a device command runs, the controls it refuses look disabled.
+  class RefusingLook;
 
   ProgramState& state_;
   Programmer& programmer_;

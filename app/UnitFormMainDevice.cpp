@@ -1,10 +1,20 @@
 // The main window's device commands: the busy display, and the worker that runs each command
 // while the window goes on handling its events but takes no input.
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QScopeGuard>
+#include <QToolButton>
 #include <algorithm>
 #include <array>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
@@ -70,6 +80,52 @@ TfrmMain::BusyDisplay::~BusyDisplay() {
 
 // --- Device commands on the worker --------------------------------------------------------------
 
+// Every button, the device box, the program-bits panel and every menu with its items are disabled
+// for the command; each then gets back the state it had, so that a control disabled for a reason
+// of its own (Reload File without a file, a lock bit the device lacks) stays so. A disabled control
+// gives its focus away, and it comes back with the control. The window's close stays live: it is
+// the way to stop the command.
+class TfrmMain::RefusingLook {
+ public:
+  explicit RefusingLook(TfrmMain& form) {
+    QWidget* focus = QApplication::focusWidget();
+    if (focus && focus->window() == &form) focus_ = focus;
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             form.sbtOpenFile, form.sbtSaveFile, form.sbtAbout, form.cmdRead, form.cmdWrite,
+             form.cmdVerify, form.cmdOpenFile, form.cmdBlankChk, form.cmdSignature,
+             form.cmdReloadFile, form.cmdSaveFile, form.cboType, form.fraProgBits}) {
+      controls_.emplace_back(control, control->isEnabled());
+      control->setEnabled(false);
+    }
+    AddItems(form.mnuMain->actions());
+  }
+
+  ~RefusingLook() {
+    for (const auto& [control, enabled] : controls_) control->setEnabled(enabled);
+    for (const auto& [item, enabled] : items_)
+      if (item) item->setEnabled(enabled);
+    if (focus_ && focus_->isEnabled()) focus_->setFocus(Qt::OtherFocusReason);
+  }
+
+  RefusingLook(const RefusingLook&) = delete;
+  RefusingLook& operator=(const RefusingLook&) = delete;
+
+ private:
+  void AddItems(const QList<QAction*>& items) {
+    for (QAction* item : items) {
+      if (item->isSeparator()) continue;
+      items_.emplace_back(item, item->isEnabled());
+      item->setEnabled(false);
+      if (item->menu()) AddItems(item->menu()->actions());
+    }
+  }
+
+  std::vector<std::pair<QWidget*, bool>> controls_;
+  // A menu the machine added may go while the command runs.
+  std::vector<std::pair<QPointer<QAction>, bool>> items_;
+  QPointer<QWidget> focus_;
+};
+
 class TfrmMain::WorkerProgress : public ProgressDisplay {
  public:
   explicit WorkerProgress(TfrmMain& form) : form_(form) {}
@@ -94,18 +150,21 @@ void TfrmMain::RunOnWorker(DeviceCommand command,
   qApp->installEventFilter(this);
   WorkerProgress progress(*this);
   std::exception_ptr raised;
-  try {
-    worker_.RunWithEvents([&] {
-      // However the command ends, a stop question still up goes before its result is shown:
-      // this note travels ahead of the worker's own note that the job ended.
-      const QScopeGuard ended([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { WithdrawStopQuestion(); }, Qt::QueuedConnection);
+  {
+    const RefusingLook look(*this);
+    try {
+      worker_.RunWithEvents([&] {
+        // However the command ends, a stop question still up goes before its result is shown:
+        // this note travels ahead of the worker's own note that the job ended.
+        const QScopeGuard ended([this] {
+          QMetaObject::invokeMethod(
+              this, [this] { WithdrawStopQuestion(); }, Qt::QueuedConnection);
+        });
+        work(progress);
       });
-      work(progress);
-    });
-  } catch (...) {
-    raised = std::current_exception();
+    } catch (...) {
+      raised = std::current_exception();
+    }
   }
   qApp->removeEventFilter(this);
   commandRunning_ = false;

@@ -42,6 +42,13 @@ class MainWindowCommandsTest : public QObject {
     TfrmMain& f = *rig.form;
     f.cboType->setCurrentIndex(kC2051);
     for (int a = 0; a < 0x800; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a * 3);
+    rig.state.HexFileName = "/work/app.hex";
+    f.UpdateHexFilename();
+    f.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&f));
+    // The box keeps the focus, which a disabled control gives away meanwhile.
+    f.cboType->setFocus();
+    rig.probe.WatchLook = true;
 
     struct Step {
       QPushButton* button;
@@ -62,6 +69,8 @@ class MainWindowCommandsTest : public QObject {
     for (const Step& s : steps) {
       rig.messages.Shown.clear();
       rig.probe.Reset();
+      // Reload File and the lock bit and fuse the AT89C2051 lacks are disabled already.
+      const std::vector<bool> enabled = EnabledStates(f);
       QTest::mouseClick(s.button, Qt::LeftButton);
       QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
       const ShownMessage& m = rig.messages.Shown.front();
@@ -73,6 +82,11 @@ class MainWindowCommandsTest : public QObject {
       QVERIFY(rig.probe.Accesses > 0);
       QCOMPARE(rig.probe.BusyAccesses, rig.probe.Accesses);
       QCOMPARE(rig.probe.HourglassAccesses, rig.probe.Accesses);
+      // Every control the command refused looked disabled, and each is back as it was.
+      QVERIFY(rig.probe.LookChecks > 0);
+      QCOMPARE(rig.probe.DisabledLooks, rig.probe.LookChecks);
+      QVERIFY(EnabledStates(f) == enabled);
+      QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(f.cboType));
       QVERIFY(m.StatusBarVisible && !m.Hourglass);
       QVERIFY(!f.lblCmd->isVisible() && !f.lblAdres->isVisible() && f.stsBar->isVisible());
       QCOMPARE(f.lblCmd->text(), QString(s.busyText));
@@ -313,8 +327,13 @@ class MainWindowCommandsTest : public QObject {
     TfrmMain& f = *rig.form;
     f.cboType->setCurrentIndex(kS53);
     rig.probe.Reset();
+    rig.probe.WatchLook = true;
+    const std::vector<bool> enabled = EnabledStates(f);  // Reload File disabled: no file
     QTest::mouseClick(f.cmdSignature, Qt::LeftButton);
     QVERIFY(rig.probe.Accesses > 0);
+    QVERIFY(rig.probe.LookChecks > 0);
+    QCOMPARE(rig.probe.DisabledLooks, rig.probe.LookChecks);
+    QVERIFY(EnabledStates(f) == enabled);
     QCOMPARE(rig.probe.BusyAccesses, 0L);
     QCOMPARE(rig.probe.HourglassAccesses, 0L);
     QCOMPARE(rig.messages.Last().Title, QString("  SIGNATURE"));

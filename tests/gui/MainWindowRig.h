@@ -2,10 +2,19 @@
 // would show and answer from a queue.
 #pragma once
 
+#include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
+#include <algorithm>
 #include <deque>
 #include <fstream>
 #include <functional>
@@ -87,6 +96,32 @@ class RecordingFileDialogs : public FileDialogSeam {
   std::deque<std::optional<QString>> Answers;  // nothing: the dialog is cancelled
 };
 
+// The controls a running command refuses: the buttons, the device box, the program-bits panel
+// with its boxes, and every menu with its items.
+inline std::vector<QWidget*> RefusingControls(TfrmMain& f) {
+  return {f.sbtOpenFile, f.sbtSaveFile, f.sbtAbout,     f.cmdRead,       f.cmdWrite,    f.cmdVerify,
+          f.cmdOpenFile, f.cmdBlankChk, f.cmdSignature, f.cmdReloadFile, f.cmdSaveFile, f.cboType,
+          f.fraProgBits, f.chkLB1,      f.chkLB2,       f.chkLB3,        f.chkISP};
+}
+inline std::vector<QAction*> RefusingItems(TfrmMain& f) {
+  std::vector<QAction*> items;
+  for (QAction* menu : f.mnuMain->actions()) {
+    items.push_back(menu);
+    if (menu->menu())
+      for (QAction* item : menu->menu()->actions())
+        if (!item->isSeparator()) items.push_back(item);
+  }
+  return items;
+}
+
+// Whether each refusing control and item is enabled, in their order.
+inline std::vector<bool> EnabledStates(TfrmMain& f) {
+  std::vector<bool> states;
+  for (QWidget* w : RefusingControls(f)) states.push_back(w->isEnabled());
+  for (QAction* a : RefusingItems(f)) states.push_back(a->isEnabled());
+  return states;
+}
+
 // The error every access raises while the port cannot be reached.
 inline constexpr char kUnreachableText[] = "The parallel port at 0x0378 cannot be reached";
 
@@ -113,7 +148,7 @@ class ProbeIo : public IoSpace {
     return DeadTimer && port == 0x61 ? static_cast<std::uint8_t>(v & ~0x20) : v;
   }
 
-  void Reset() { Accesses = BusyAccesses = HourglassAccesses = 0; }
+  void Reset() { Accesses = BusyAccesses = HourglassAccesses = LookChecks = DisabledLooks = 0; }
 
   TfrmMain* Form = nullptr;
   int LastTimerCommand = -1;       // 0xB6 once the timer is back in the BIOS's mode 3
@@ -127,6 +162,10 @@ class ProbeIo : public IoSpace {
   int Refused = 0;
   bool DeadTimer = false;
   std::function<void()> OnAccess;  // runs before every access
+  // Looks at the refusing controls now and then: how often, and how often all were disabled.
+  bool WatchLook = false;
+  long LookChecks = 0;
+  long DisabledLooks = 0;
 
  private:
   void Note(std::uint16_t port) {
@@ -144,6 +183,12 @@ class ProbeIo : public IoSpace {
       ++BusyAccesses;
     if (QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor)
       ++HourglassAccesses;
+    // The look is checked on the first access and every 1024th after it: a write makes a
+    // million accesses.
+    if (!WatchLook || Accesses % 1024 != 1) return;
+    ++LookChecks;
+    const std::vector<bool> enabled = EnabledStates(*Form);
+    if (std::find(enabled.begin(), enabled.end(), true) == enabled.end()) ++DisabledLooks;
   }
 
   IoSpace& inner_;
