@@ -313,7 +313,8 @@ class TfrmMain : public QMainWindow {
   // Runs one of the session's start-up or close steps on the worker; its errors are reported
   // once, here.
   void RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&));
-  // The window was closed while a command runs: asks whether to stop it, unless a signal has.
+  // The window was closed while a command runs: asks whether to stop it, naming the step that
+  // runs, unless a signal has stopped it.
   void CloseWhenCommandEnds();
   void WithdrawStopQuestion();
   // Runs `work` on the worker as the device command `command` while events go on being handled
@@ -370,6 +371,8 @@ class TfrmMain : public QMainWindow {
   DeviceWorker worker_;
   bool commandRunning_ = false;
   DeviceCommand runningCommand_ = DeviceCommand::BlankCheck;
+  // The step the worker's progress showed last; empty until the command's first one.
+  std::string runningStep_;
   // The window is to close once the command has stopped (the user chose so, or a signal came).
   bool closeAfterCommand_ = false;
   // The question whether to stop the command is up; the command's end takes it back.

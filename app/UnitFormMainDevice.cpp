@@ -136,7 +136,12 @@ class TfrmMain::WorkerProgress : public ProgressDisplay {
   }
   void ShowCommand(const std::string& text) override {
     QMetaObject::invokeMethod(
-        &form_, [form = &form_, text] { form->UpdateCmdDisp(text); }, Qt::QueuedConnection);
+        &form_,
+        [form = &form_, text] {
+          form->runningStep_ = text;
+          form->UpdateCmdDisp(text);
+        },
+        Qt::QueuedConnection);
   }
 
  private:
@@ -147,6 +152,7 @@ void TfrmMain::RunOnWorker(DeviceCommand command,
                            const std::function<void(ProgressDisplay&)>& work) {
   commandRunning_ = true;
   runningCommand_ = command;
+  runningStep_.clear();
   qApp->installEventFilter(this);
   WorkerProgress progress(*this);
   std::exception_ptr raised;
@@ -320,7 +326,7 @@ void TfrmMain::CloseWhenCommandEnds() {
   bool stop = programmer_.StopFlagInUse().Requested();
   if (!stop) {
     stopQuestionOpen_ = true;
-    stop = MessageBox(QString::fromLatin1(CommandInfo(runningCommand_).StopQuestion),
+    stop = MessageBox(QString::fromStdString(StopQuestionText(runningCommand_, runningStep_)),
                       QStringLiteral("  CLOSE"), MsgIcon::Question,
                       MsgButtons::YesNo) == MsgAnswer::Yes;
     stopQuestionOpen_ = false;

@@ -70,22 +70,20 @@ const std::vector<DeviceCommandInfo> kCommands = {
      "Its lock bits make it read FF at every address, whatever it holds. A write erases it, lock "
      "bits included.",
      "A locked chip reads as blank too, and this one's lock bits could not be read.",
-     "The blank check is still running.\rStop it and close the program?", BlankCheck},
+     nullptr, BlankCheck},
     {DeviceCommand::Read, "read", "  READ", "Reading", "Data Reading Complete", nullptr, false,
      "Read Error: the chip is locked",
      "Its lock bits make it read FF at every address, whatever it holds: nothing was read.",
      "Every byte read FF, as a locked chip reads too, and this one's lock bits could not be read.",
-     "Reading is still running.\rStop it and close the program?", Read},
+     nullptr, Read},
     {DeviceCommand::Verify, "verify", "  VERIFY", "Verifying", "Verify OK",
      "Buffer Verify Error @ Address  ", true, nullptr, nullptr, nullptr,
-     "Verifying is still running.\rStop it and close the program?", Verify},
+     nullptr, Verify},
     {DeviceCommand::Write, "write", "  WRITE", "Programming", "Programming/Verify OK",
      "Program Verify Error @ Address  ", true, nullptr, nullptr, nullptr,
-     "Programming is still running.\rStop it and close the program? The chip is then left partly "
-     "programmed and must be written again.", Write},
+     "The chip is then left unfinished and must be written again.", Write},
     {DeviceCommand::Signature, "signature", "  SIGNATURE", nullptr, nullptr, nullptr, false,
-     nullptr, nullptr, nullptr,
-     "The signature read is still running.\rStop it and close the program?", Signature},
+     nullptr, nullptr, nullptr, nullptr, Signature},
 };
 // clang-format on
 
@@ -97,6 +95,16 @@ const std::vector<DeviceCommandInfo>& DeviceCommandTable() {
 
 const DeviceCommandInfo& CommandInfo(DeviceCommand command) {
   return kCommands[static_cast<std::size_t>(command)];
+}
+
+std::string StopQuestionText(DeviceCommand command, const std::string& step) {
+  const DeviceCommandInfo& info = CommandInfo(command);
+  const std::string question = " is still running.\rStop it and close the program?";
+  if (!step.empty())
+    return step + question + (info.StopLeaves ? std::string(" ") + info.StopLeaves : "");
+  if (!info.BusyText) return "The signature read" + question;
+  return std::string("The check of the chip before ") + info.BusyText + question +
+         " Nothing has been done to the chip yet.";
 }
 
 std::string OutcomeText(const CommandOutcome& outcome) {

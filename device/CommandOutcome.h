@@ -37,8 +37,9 @@ struct DeviceCommandInfo {
   const char* LockedHeading;
   const char* LockedReason;
   const char* LockUnknownNote;
-  // Asked when the window is closed while the command runs.
-  const char* StopQuestion;
+  // What stopping the command leaves of the chip, said after the question whether to stop it;
+  // null when a stop leaves the chip as it was.
+  const char* StopLeaves;
   // Runs the command on a device family's routines; false at the first failing byte.
   bool (*Operation)(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome);
 };
@@ -81,6 +82,12 @@ struct CommandOutcome {
 
   bool Succeeded() const { return Result == Kind::Success; }
 };
+
+// The question asked when the user stops the command, naming the step that runs: `step` is the
+// one the progress showed last ("Programming", "Verifying"), empty before the command's first
+// one, while the chip in the socket is checked. "Verifying is still running.\rStop it and close
+// the program?", and what a stop leaves of the chip.
+std::string StopQuestionText(DeviceCommand command, const std::string& step);
 
 // The text a front end shows for the outcome: the command's success text (a write adds
 // "\rLock Bits Programmed" when lock bits were selected), the signature report, the failure text

@@ -8,9 +8,11 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 #include <QWheelEvent>
+#include <atomic>
 #include <functional>
 
 #include "MainWindowRig.h"
@@ -170,29 +172,71 @@ class MainWindowWorkerTest : public QObject {
     QCOMPARE(step.texts, QStringList({"Programming", "Verifying"}));
   }
 
+  // Closing while a command runs asks whether to stop it, naming the step the busy display
+  // shows, or the check of the socket before it; No lets the command go on to its result.
   void closingWhileTheBoardWorksAsksAndNoGoesOn() {
-    SlowRig rig;
-    rig.Show();
-    TfrmMain& f = *rig.form;
-    rig.FillBuffer();
-    rig.messages.Answers = {MsgAnswer::No};
-    bool asked = false;
-    WhileItRuns([&] { f.cmdBlankChk->click(); },
-                [&] {
-                  if (asked || !f.lblAdres->isVisible()) return;
-                  asked = true;
-                  f.close();
-                });
-    QVERIFY(asked);
-    QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
-    const MessageRequest& question = rig.messages.Shown[0].Request;
-    QCOMPARE(question.Title, QString("  CLOSE"));
-    QCOMPARE(question.Text, QString("The blank check is still running.\rStop it and close the "
-                                    "program?"));
-    QCOMPARE(question.Icon, MsgIcon::Question);
-    QCOMPARE(question.Buttons, MsgButtons::YesNo);
-    QCOMPARE(rig.messages.Last().Text, QString(kBlankOk));
-    QVERIFY(f.isVisible());
+    const struct {
+      const char* name;
+      QPushButton* TfrmMain::*button;
+      // The step and block the busy display shows when the window is closed; none: the worker is
+      // held at the command's first port access until the question was asked.
+      const char* step;
+      const char* block;
+      const char* question;
+      // The command's own message, shown after the question (its text unless null).
+      const char* title;
+      const char* text;
+    } rows[] = {
+        {"blank check", &TfrmMain::cmdBlankChk, "Blank Checking", "01FF",
+         "Blank Checking is still running.\rStop it and close the program?", "  BLANK CHECK",
+         kBlankOk},
+        {"write, verifying", &TfrmMain::cmdWrite, "Verifying", "01FF",
+         "Verifying is still running.\rStop it and close the program? The chip is then left "
+         "unfinished and must be written again.",
+         "  WRITE", "Programming/Verify OK"},
+        {"read, the socket check", &TfrmMain::cmdRead, nullptr, nullptr,
+         "The check of the chip before Reading is still running.\rStop it and close the "
+         "program? Nothing has been done to the chip yet.",
+         "  READ", kReadAllFF},
+        {"signature", &TfrmMain::cmdSignature, nullptr, nullptr,
+         "The signature read is still running.\rStop it and close the program?", "  SIGNATURE",
+         nullptr},
+    };
+    for (const auto& r : rows) {
+      SlowRig rig;
+      rig.Show();
+      TfrmMain& f = *rig.form;
+      rig.FillBuffer();
+      std::atomic<bool> held = false, released = false;
+      if (!r.step) {
+        rig.probe.OnAccess = [&] {
+          if (!held.exchange(true))
+            while (!released) QThread::msleep(1);
+        };
+      }
+      bool asked = false;
+      WhileItRuns([&] { (f.*r.button)->click(); },
+                  [&] {
+                    const bool now =
+                        r.step ? f.lblCmd->text() == r.step && f.lblAdres->text() == r.block
+                               : held.load();
+                    if (asked || !now) return;
+                    asked = true;
+                    f.close();
+                    released = true;
+                  });
+      rig.probe.OnAccess = nullptr;
+      QVERIFY2(asked, r.name);
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(2));
+      const MessageRequest& question = rig.messages.Shown[0].Request;
+      QCOMPARE(question.Title, QString("  CLOSE"));
+      QCOMPARE(question.Text, QString(r.question));
+      QCOMPARE(question.Icon, MsgIcon::Question);
+      QCOMPARE(question.Buttons, MsgButtons::YesNo);
+      QCOMPARE(rig.messages.Last().Title, QString(r.title));
+      if (r.text) QCOMPARE(rig.messages.Last().Text, QString(r.text));
+      QVERIFY(f.isVisible());
+    }
   }
 
   // The user answers nothing before the read ends: the question goes, the read is shown as it
@@ -215,7 +259,7 @@ class MainWindowWorkerTest : public QObject {
     bool asked = false;
     WhileItRuns([&] { f.cmdRead->click(); },
                 [&] {
-                  if (asked || !f.lblAdres->isVisible()) return;
+                  if (asked || f.lblAdres->text() != "01FF") return;
                   asked = true;
                   f.close();
                 });
@@ -253,9 +297,9 @@ class MainWindowWorkerTest : public QObject {
     // The question, and nothing of the write.
     QCOMPARE(rig.messages.Shown.size(), std::size_t(1));
     QCOMPARE(rig.messages.Last().Title, QString("  CLOSE"));
-    QVERIFY(
-        rig.messages.Last().Text.startsWith("Programming is still running.\rStop it and "
-                                            "close the program? The chip is then left"));
+    QCOMPARE(rig.messages.Last().Text,
+             QString("Programming is still running.\rStop it and close the program? The chip is "
+                     "then left unfinished and must be written again."));
     QVERIFY(rig.BoardReset());
     // Stopped while programming: the start of the chip is written, its end never was.
     const sim::Chip& chip = rig.machine.ChipDrawer().chip(kC2051);
