@@ -53,7 +53,7 @@ TfrmMain::TfrmMain(const MainWindowParts& parts, QWidget* parent)
       dlgOpenDialog(FileDialogRequest::Kind::Open, parts.FileDialogs, this),
       dlgSaveDialog(FileDialogRequest::Kind::Save, parts.FileDialogs, this),
       state_(parts.State),
-      programmer_(parts.Device),
+      programmer_(parts.Session),
       settings_(parts.State, parts.SettingsFolder),
       messages_(parts.Messages),
       fileDialogs_(parts.FileDialogs),
@@ -148,7 +148,7 @@ void TfrmMain::InitProgramState() {
   RunSessionStep(&Programmer::Open);
 }
 
-void TfrmMain::CloseDevice() {
+void TfrmMain::CloseSession() {
   RunSessionStep(&Programmer::Close);
 }
 
@@ -245,7 +245,7 @@ void TfrmMain::FormClose() {
   } else {
     SaveSettingsOfferingAnotherPlace();
   }
-  CloseDevice();
+  CloseSession();
   closed_ = true;
 }
 

@@ -87,7 +87,7 @@ struct MachinePorts {
 // What the window works on; one owner creates all of it before the window.
 struct MainWindowParts {
   ProgramState& State;
-  Programmer& Device;          // the board's session: opened by the start-up steps, closed at exit
+  Programmer& Session;         // the board's session: opened by the start-up steps, closed at exit
   std::string SettingsFolder;  // the folder of the settings file
   MessageSeam& Messages;
   FileDialogSeam& FileDialogs;
@@ -109,7 +109,7 @@ class TfrmMain : public QMainWindow {
   ~TfrmMain() override;
 
   ProgramState& State() { return state_; }
-  Programmer& Device() { return programmer_; }
+  Programmer& Session() { return programmer_; }
   MessageSeam& Messages() { return messages_; }
   FileDialogSeam& FileDialogs() { return fileDialogs_; }
   Settings& SettingsFile() { return settings_; }
@@ -179,7 +179,7 @@ class TfrmMain : public QMainWindow {
   void chkISPClick(QObject* Sender = nullptr);
   void strGridTopLeftChanged(QObject* Sender = nullptr);
 
-  // --- Handlers: file, buffer, port and help commands (UnitFormMainFile.cpp) ----------------
+  // --- Handlers: file commands (UnitFormMainFile.cpp) --------------------------------------------
   void mnuFileOpenHexClick(QObject* Sender = nullptr);
   // Open without its dialog, for the file dropped on the window: the same steps and messages.
   void OpenHexFile(const QString& path);
@@ -189,9 +189,14 @@ class TfrmMain : public QMainWindow {
   void cmdSaveFileClick(QObject* Sender = nullptr);
   void sbtSaveFileClick(QObject* Sender = nullptr);
   void cmdReloadFileClick(QObject* Sender = nullptr);
+  void mnuFileExitClick(QObject* Sender = nullptr);
+
+  // --- Handlers: buffer commands (UnitFormMainBuffer.cpp) ----------------------------------------
   void mnuEditClrBufferClick(QObject* Sender = nullptr);
   void mnuEditEdtBufferClick(QObject* Sender = nullptr);
   void mnuEditFillBufferClick(QObject* Sender = nullptr);
+
+  // --- Handlers: port commands and the port check (UnitFormMainPort.cpp) -------------------------
   void mnuPortLPT1Click(QObject* Sender = nullptr);
   void mnuPortLPT2Click(QObject* Sender = nullptr);
   void mnuPortLPT3Click(QObject* Sender = nullptr);
@@ -199,10 +204,11 @@ class TfrmMain : public QMainWindow {
   void mnuPortListedClick(QObject* Sender = nullptr);
   void mnuPortOtherClick(QObject* Sender = nullptr);
   void mnuHelpPortCheckClick(QObject* Sender = nullptr);
+
+  // --- Handlers: help commands (UnitFormMainHelp.cpp) --------------------------------------------
   void mnuHelpAboutClick(QObject* Sender = nullptr);
   void sbtAboutClick(QObject* Sender = nullptr);
   void mnuSignatureClick(QObject* Sender = nullptr);
-  void mnuFileExitClick(QObject* Sender = nullptr);
 
   // --- What the machine adds: the simulated PC's Socket menu -----------------------------------
   // Puts the machine's menu on the menu bar, before Help.
@@ -309,7 +315,7 @@ class TfrmMain : public QMainWindow {
   };
 
   // Closes the board's session: the board idle, the timer put back. Its errors are reported once.
-  void CloseDevice();
+  void CloseSession();
   // Runs one of the session's start-up or close steps on the worker; its errors are reported
   // once, here.
   void RunSessionStep(void (Programmer::*step)(const Programmer::StepFailed&));

@@ -1,4 +1,5 @@
-// The main window's controls and menu: where each one stands, its caption, font, hint and tab stop.
+// The main window's controls and menu: where each one stands, its caption, font, hint and tab stop;
+// the menu the machine adds, and its condition in the title.
 #include <QAction>
 #include <QActionGroup>
 #include <QCheckBox>
@@ -292,6 +293,17 @@ void TfrmMain::CreateMenu() {
   mnuHelpAbout = item(mnuHelp, QStringLiteral("&About"));
   mnuSignature = item(mnuHelp, QStringLiteral("Si&gnature Bytes"));
   mnuHelpPortCheck = item(mnuHelp, QStringLiteral("&Port Check..."));
+}
+
+// --- What the machine adds ----------------------------------------------------------------------
+
+void TfrmMain::AddMachineMenu(QMenu* menu) {
+  mnuMain->insertMenu(mnuHelp->menuAction(), menu);
+}
+
+void TfrmMain::ShowMachineCondition(const QString& condition) {
+  const QString title = QString::fromLatin1(kMainCaption);
+  setWindowTitle(condition.isEmpty() ? title : title + QStringLiteral(" - ") + condition);
 }
 
 }  // namespace kaldo
