@@ -96,29 +96,20 @@ class RecordingFileDialogs : public FileDialogSeam {
   std::deque<std::optional<QString>> Answers;  // nothing: the dialog is cancelled
 };
 
-// The controls a running command refuses: the buttons, the device box, the program-bits panel
-// with its boxes, and every menu with its items.
-inline std::vector<QWidget*> RefusingControls(TfrmMain& f) {
-  return {f.sbtOpenFile, f.sbtSaveFile, f.sbtAbout,     f.cmdRead,       f.cmdWrite,    f.cmdVerify,
-          f.cmdOpenFile, f.cmdBlankChk, f.cmdSignature, f.cmdReloadFile, f.cmdSaveFile, f.cboType,
-          f.fraProgBits, f.chkLB1,      f.chkLB2,       f.chkLB3,        f.chkISP};
-}
-inline std::vector<QAction*> RefusingItems(TfrmMain& f) {
-  std::vector<QAction*> items;
-  for (QAction* menu : f.mnuMain->actions()) {
-    items.push_back(menu);
-    if (menu->menu())
-      for (QAction* item : menu->menu()->actions())
-        if (!item->isSeparator()) items.push_back(item);
-  }
-  return items;
-}
-
-// Whether each refusing control and item is enabled, in their order.
+// Whether each control a running command refuses is enabled: the buttons, the device box, the
+// program-bits panel with its boxes, then every menu with its items.
 inline std::vector<bool> EnabledStates(TfrmMain& f) {
+  const std::vector<QWidget*> controls = {
+      f.sbtOpenFile, f.sbtSaveFile, f.sbtAbout,     f.cmdRead,       f.cmdWrite,    f.cmdVerify,
+      f.cmdOpenFile, f.cmdBlankChk, f.cmdSignature, f.cmdReloadFile, f.cmdSaveFile, f.cboType,
+      f.fraProgBits, f.chkLB1,      f.chkLB2,       f.chkLB3,        f.chkISP};
   std::vector<bool> states;
-  for (QWidget* w : RefusingControls(f)) states.push_back(w->isEnabled());
-  for (QAction* a : RefusingItems(f)) states.push_back(a->isEnabled());
+  for (QWidget* w : controls) states.push_back(w->isEnabled());
+  for (QAction* menu : f.mnuMain->actions()) {
+    states.push_back(menu->isEnabled());
+    for (QAction* item : menu->menu() ? menu->menu()->actions() : QList<QAction*>{})
+      if (!item->isSeparator()) states.push_back(item->isEnabled());
+  }
   return states;
 }
 

@@ -178,27 +178,26 @@ class MainWindowWorkerTest : public QObject {
     const struct {
       const char* name;
       QPushButton* TfrmMain::*button;
-      // The step and block the busy display shows when the window is closed; none: the worker is
-      // held at the command's first port access until the question was asked.
+      // The step the busy display shows when the window is closed, in block 01FF; none: the
+      // worker is held at the command's first port access until the question was asked.
       const char* step;
-      const char* block;
       const char* question;
       // The command's own message, shown after the question (its text unless null).
       const char* title;
       const char* text;
     } rows[] = {
-        {"blank check", &TfrmMain::cmdBlankChk, "Blank Checking", "01FF",
+        {"blank check", &TfrmMain::cmdBlankChk, "Blank Checking",
          "Blank Checking is still running.\rStop it and close the program?", "  BLANK CHECK",
          kBlankOk},
-        {"write, verifying", &TfrmMain::cmdWrite, "Verifying", "01FF",
+        {"write, verifying", &TfrmMain::cmdWrite, "Verifying",
          "Verifying is still running.\rStop it and close the program? The chip is then left "
          "unfinished and must be written again.",
          "  WRITE", "Programming/Verify OK"},
-        {"read, the socket check", &TfrmMain::cmdRead, nullptr, nullptr,
+        {"read, the socket check", &TfrmMain::cmdRead, nullptr,
          "The check of the chip before Reading is still running.\rStop it and close the "
          "program? Nothing has been done to the chip yet.",
          "  READ", kReadAllFF},
-        {"signature", &TfrmMain::cmdSignature, nullptr, nullptr,
+        {"signature", &TfrmMain::cmdSignature, nullptr,
          "The signature read is still running.\rStop it and close the program?", "  SIGNATURE",
          nullptr},
     };
@@ -218,7 +217,7 @@ class MainWindowWorkerTest : public QObject {
       WhileItRuns([&] { (f.*r.button)->click(); },
                   [&] {
                     const bool now =
-                        r.step ? f.lblCmd->text() == r.step && f.lblAdres->text() == r.block
+                        r.step ? f.lblCmd->text() == r.step && f.lblAdres->text() == "01FF"
                                : held.load();
                     if (asked || !now) return;
                     asked = true;
