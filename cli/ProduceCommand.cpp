@@ -138,7 +138,7 @@ class BoardRun {
            const std::optional<SerialSpec>& serial, SerialCounter* counter, ProductionLog& log)
       : options_(c.Options),
         image_(c.State.DataBuffer),
-        job_(DeviceJob::Of(c.State)),
+        job_(JobOf(c.State)),
         board_(board),
         programmer_(*board.Board),
         portText_(board.PortText),
