@@ -1,5 +1,5 @@
 // The pieces of the command-line program: its options, its commands and what a command runs with.
-// Each group of commands (and of options) is a table; Cli.cpp lists the tables.
+// Each group of commands (and of options) is a table; CliTables.cpp lists the tables.
 #pragma once
 
 #include <cstdint>
