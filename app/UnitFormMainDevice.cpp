@@ -25,6 +25,11 @@ namespace kaldo {
 
 namespace {
 
+// A device command's job: the selected device, the buffer and the program bits of the state.
+DeviceJob JobOf(ProgramState& state) {
+  return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
+}
+
 std::string DeviceName(int deviceType) {
   const DeviceInfo* d = FindDevice(deviceType);
   return d ? FullName(*d) : std::string();
@@ -183,7 +188,7 @@ void TfrmMain::RunOnWorker(DeviceCommand command,
 }
 
 CommandOutcome TfrmMain::RunDeviceCommand(DeviceCommand command) {
-  const DeviceJob job = DeviceJob::Of(state_);
+  const DeviceJob job = JobOf(state_);
   CommandOutcome outcome;
   RunOnWorker(command, [&](ProgressDisplay& progress) {
     outcome = programmer_.Run(command, job, &progress);
@@ -218,7 +223,7 @@ std::string TfrmMain::SocketRefusalText(const SocketCheck& check) {
 }
 
 std::optional<CommandOutcome> TfrmMain::RunCheckedCommand(DeviceCommand command) {
-  const DeviceJob job = DeviceJob::Of(state_);
+  const DeviceJob job = JobOf(state_);
   std::optional<SocketCheck> refused;
   CommandOutcome outcome;
   {
@@ -304,7 +309,7 @@ void TfrmMain::cmdVerifyClick(QObject*) {
 // to show: the chip is identified, and the window says what is in the socket (no chip at all, or
 // another device's) as the check before the other commands does.
 void TfrmMain::cmdSignatureClick(QObject*) {
-  const DeviceJob job = DeviceJob::Of(state_);
+  const DeviceJob job = JobOf(state_);
   CommandOutcome outcome;
   SocketCheck check;
   check.DeviceType = job.DeviceType;

@@ -74,6 +74,14 @@ std::uint16_t ChosenBase(const CliOptions& o, const HostSystem& host) {
 
 }  // namespace
 
+void CheckSupplyList(const std::string& list) {
+  try {
+    sim::ParseSupply(list, SupplyDeviceType);
+  } catch (const sim::SupplyListError& e) {
+    throw UsageError(e.what());
+  }
+}
+
 void CheckDeviceOptions(const CliOptions& o) {
   const bool simulated = !o.SimState.empty();
   if (!simulated && !o.RealPort)

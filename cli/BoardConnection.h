@@ -36,6 +36,9 @@ class BoardConnection {
   std::function<bool()> noChipWillCome_;
 };
 
+// Raises UsageError saying what is wrong with a --sim-supply list.
+void CheckSupplyList(const std::string& list);
+
 // Raises UsageError for a command line that names no backend, or asks the real port for what
 // only the simulated PC has.
 void CheckDeviceOptions(const CliOptions& options);

@@ -1,5 +1,5 @@
 // The pieces of the command-line program: its options, its commands and what a command runs with.
-// Each group of commands (and of options) is a table; Cli.cpp lists the tables.
+// Each group of commands (and of options) is a table; CliTables.cpp lists the tables.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include "core/ImageFile.h"
 #include "core/ProgramState.h"
 #include "core/StopFlag.h"
+#include "device/DeviceJob.h"
 #include "link/PortCheck.h"
 
 namespace kaldo {
@@ -29,6 +30,11 @@ inline constexpr int kExitOK = 0;
 inline constexpr int kExitFailed = 1;  // the file or the device said no: a format or device failure
 inline constexpr int kExitError = 2;   // a usage error or a raised error
 // A command stopped by a signal exits with 128 + the signal (StopSignals::ExitStatus).
+
+// A device command's job: the selected device, the buffer and the program bits of the state.
+inline DeviceJob JobOf(ProgramState& state) {
+  return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
+}
 
 // What a command ended with, as --json names it.
 enum class Outcome { Ok, Failed, WrongChip, NoChip, UsageError, Error, Stopped };

@@ -76,7 +76,7 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, 
               CommandInfo(command).BusyText ? c.Options.Progress : ProgressStyle::None;
           const std::unique_ptr<ProgressDisplay> progress =
               MakeProgress(style, StderrIsTerminal(c), c.Err, c.State.DeviceSize);
-          ran = programmer.Run(command, DeviceJob::Of(c.State), progress.get());
+          ran = programmer.Run(command, JobOf(c.State), progress.get());
         } else {
           ReportRefusal(c.Report, programmer.LastSocketCheck());
         }

@@ -4,10 +4,10 @@
 #include <optional>
 #include <string>
 
+#include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
 #include "core/LptPorts.h"
-#include "sim/Supply.h"
 
 namespace kaldo::cli {
 
@@ -110,11 +110,7 @@ void ApplyLocked(CliOptions& o, const std::string&) {
 }
 
 void ApplySimSupply(CliOptions& o, const std::string& value) {
-  try {
-    sim::ParseSupply(value, SupplyDeviceType);
-  } catch (const sim::SupplyListError& e) {
-    throw UsageError(e.what());
-  }
+  CheckSupplyList(value);
   o.SimSupply = value;
 }
 

@@ -3,29 +3,19 @@
 // share.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
 
+#include "core/CodeImage.h"
 #include "core/DeviceTable.h"
 #include "core/LptPorts.h"
 
 namespace kaldo {
 
-inline constexpr int kBufferSize = 32768;  // addresses 0x0000..0x7FFF, the largest device
-inline constexpr int kLastBufferAddress = kBufferSize - 1;
-inline constexpr std::uint8_t kBlank = 0xFF;  // an erased cell reads 0xFF
-
-// ProgBits: bit 0 Lock Bit-1, bit 1 Lock Bit-2, bit 2 Lock Bit-3, bit 3 ISP fuse.
-inline constexpr int kLockBit1 = 0x01;
-inline constexpr int kLockBit2 = 0x02;
-inline constexpr int kLockBit3 = 0x04;
-inline constexpr int kIspFuse = 0x08;
-
 struct ProgramState {
-  std::array<std::uint8_t, kBufferSize> DataBuffer;
+  CodeImage DataBuffer;
   // A Device as its index; a value from the settings file may lie outside the device table and
   // selects none.
   std::int32_t DeviceType = 0;

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/ProgramState.h"
+#include "core/CodeImage.h"
 
 namespace kaldo {
 

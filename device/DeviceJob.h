@@ -2,14 +2,11 @@
 // and fuse a write programs after its verify.
 #pragma once
 
-#include <array>
 #include <cstdint>
 
-#include "core/ProgramState.h"
+#include "core/CodeImage.h"
 
 namespace kaldo {
-
-using CodeImage = std::array<std::uint8_t, kBufferSize>;
 
 struct DeviceJob {
   // A device table index; one outside the table selects no device, and nothing is done.
@@ -19,11 +16,6 @@ struct DeviceJob {
   std::uint16_t Size = 0;
   // kLockBit1..3 and kIspFuse, for a write.
   int ProgramBits = 0;
-
-  // The selected device, the buffer and the program bits of the program state.
-  static DeviceJob Of(ProgramState& state) {
-    return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
-  }
 };
 
 }  // namespace kaldo

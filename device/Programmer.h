@@ -5,7 +5,7 @@
 //   Programmer programmer(std::make_unique<HardwareIoSpace>(base));
 //   programmer.SetPort(base);
 //   programmer.Open();                                   // timer saved, board reset
-//   CommandOutcome o = programmer.Run(DeviceCommand::Write, DeviceJob::Of(state), &display);
+//   CommandOutcome o = programmer.Run(DeviceCommand::Write, job, &display);
 //   programmer.Close();                                  // timer and port 0x61 put back
 //
 // The board is idle between commands: a routine ends with ResetBoard, and one that raises an

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/ProgramState.h"
+#include "core/CodeImage.h"
 #include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
 #include "device/DeviceProfiles.h"

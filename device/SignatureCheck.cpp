@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/ProgramState.h"
+#include "core/DeviceTable.h"
 
 namespace kaldo {
 

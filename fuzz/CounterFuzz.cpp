@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "core/SerialCounter.h"
+#include "production/SerialCounter.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::string text(reinterpret_cast<const char*>(data), size);

@@ -1,1 +1,1 @@
-kaldo_fuzz(counter LIBS kaldo_core SOURCES CounterFuzz.cpp)
+kaldo_fuzz(counter LIBS kaldo_production SOURCES CounterFuzz.cpp)

@@ -38,7 +38,8 @@ struct Program {
   kaldo::DeviceOperations ops{board, display};
 
   kaldo::CommandOutcome Run(kaldo::DeviceCommand command) {
-    return ops.Run(command, kaldo::DeviceJob::Of(state));
+    return ops.Run(command,
+                   {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits});
   }
 };
 

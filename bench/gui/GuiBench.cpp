@@ -121,7 +121,10 @@ void BM_ReadWithoutWindow(benchmark::State& bench) {
   SetDeviceSize(m.state);
   m.programmer.Open();
   NoDisplay display;
-  for (auto _ : bench) m.programmer.Run(DeviceCommand::Read, DeviceJob::Of(m.state), &display);
+  for (auto _ : bench)
+    m.programmer.Run(
+        DeviceCommand::Read,
+        {m.state.DeviceType, &m.state.DataBuffer, m.state.DeviceSize, m.state.ProgBits}, &display);
 }
 BENCHMARK(BM_ReadWithoutWindow)->Unit(benchmark::kMillisecond);
 

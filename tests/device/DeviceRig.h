@@ -17,6 +17,11 @@
 
 namespace kaldo::test {
 
+// A device command's job on the state's device, buffer and program bits.
+inline DeviceJob JobOf(ProgramState& state) {
+  return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
+}
+
 class RecordingDisplay : public ProgressDisplay {
  public:
   void ShowAddress(int address) override {
@@ -58,7 +63,7 @@ struct DeviceRig {
   DeviceOperations ops{board, display};
   CommandOutcome last;  // of the last Run
 
-  DeviceJob job() { return DeviceJob::Of(state); }
+  DeviceJob job() { return JobOf(state); }
   // The command on the rig's buffer, device and program bits.
   CommandOutcome Run(DeviceCommand command) { return last = ops.Run(command, job()); }
 };

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/Convert.h"
+#include "core/DeviceTable.h"
 #include "core/Errors.h"
 #include "core/StopFlag.h"
 #include "device/Programmer.h"

@@ -17,6 +17,7 @@
 #include "core/StopFlag.h"
 #include "link/Port.h"
 #include "sim/SimulatedPC.h"
+#include "tests/device/DeviceRig.h"
 
 namespace kaldo::test {
 namespace {
@@ -153,7 +154,7 @@ struct Rig {
 
   // The command on the rig's buffer, device and program bits.
   CommandOutcome Run(DeviceCommand command, ProgressDisplay* progress = nullptr) {
-    return programmer.Run(command, DeviceJob::Of(state), progress);
+    return programmer.Run(command, JobOf(state), progress);
   }
 };
 
@@ -334,7 +335,7 @@ TEST(Programmer, OpenTakesThePortSetAndSetPortMovesTheNextCommand) {
   EXPECT_EQ(pc.ControlRegister(), 0x07);  // the reset reached the board on 0x278
   programmer.SetPort(kLpt);
   pc.SetTracing(true);
-  programmer.Run(DeviceCommand::Signature, DeviceJob::Of(state));
+  programmer.Run(DeviceCommand::Signature, JobOf(state));
   const std::vector<sim::Access>& accesses = pc.Accesses();
   EXPECT_TRUE(std::any_of(accesses.begin(), accesses.end(),
                           [](const sim::Access& a) { return a.port == kLpt + 2; }));
@@ -360,7 +361,7 @@ TEST(Programmer, OpensAndClosesOnce) {
     programmer.Open();
     EXPECT_EQ(io.Writes(0x43, 0xE8), 1);  // the timer's mode read back
     EXPECT_EQ(io.Writes(kLpt + 2, 0x07), 2);
-    EXPECT_TRUE(programmer.Run(DeviceCommand::Signature, DeviceJob::Of(state)).Succeeded());
+    EXPECT_TRUE(programmer.Run(DeviceCommand::Signature, JobOf(state)).Succeeded());
     io.ClearCounts();
     programmer.Close();
     programmer.Close();

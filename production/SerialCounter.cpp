@@ -1,4 +1,4 @@
-#include "core/SerialCounter.h"
+#include "production/SerialCounter.h"
 
 #include <fcntl.h>
 #include <sys/file.h>

@@ -1,4 +1,4 @@
-#include "core/SerialNumber.h"
+#include "production/SerialNumber.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,6 +1,6 @@
 // Serial numbers: their forms in the image, the --serial texts refused, where they may go, and
 // the counter file that several runs share.
-#include "core/SerialNumber.h"
+#include "production/SerialNumber.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include <set>
 #include <thread>
 
-#include "core/SerialCounter.h"
+#include "production/SerialCounter.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo::test {

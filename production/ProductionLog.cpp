@@ -1,4 +1,4 @@
-#include "cli/ProductionLog.h"
+#include "production/ProductionLog.h"
 
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -11,7 +11,7 @@
 #include "core/RegularFile.h"
 #include "core/TextFile.h"
 
-namespace kaldo::cli {
+namespace kaldo {
 
 namespace {
 
@@ -33,8 +33,9 @@ std::string CounterFileOf(const std::string& logFile) {
   return FollowLinks(logFile) + ".counter";
 }
 
-ProductionLog::ProductionLog(const std::string& fileName, const StopFlag* stop)
-    : fileName_(fileName), stop_(stop) {
+ProductionLog::ProductionLog(const std::string& fileName, const StopFlag* stop,
+                             const FileCalls& calls)
+    : fileName_(fileName), stop_(stop), calls_(calls) {
   if (fileName.empty()) return;
   fd_ = OpenRegularFile(fileName, O_WRONLY | O_APPEND | O_CREAT);
   try {
@@ -46,13 +47,20 @@ ProductionLog::ProductionLog(const std::string& fileName, const StopFlag* stop)
     if (::fstat(fd_, &st) != 0) throw InOutErrorFromErrno(errno).About(fileName_, "reading");
     if (st.st_size == 0) AppendLocked(kProductionLogHeader);
   } catch (...) {
-    ::close(fd_);
+    calls_.close(fd_);
     throw;
   }
 }
 
 ProductionLog::~ProductionLog() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) calls_.close(fd_);
+}
+
+void ProductionLog::Close() {
+  if (fd_ < 0) return;
+  const int closed = calls_.close(fd_);
+  fd_ = -1;
+  if (closed < 0) throw InOutErrorFromErrno(-closed).About(fileName_, "writing");
 }
 
 void ProductionLog::Append(const std::string& line) {
@@ -68,24 +76,30 @@ void ProductionLog::AppendLocked(const std::string& line) {
   const off_t begins = ::lseek(fd_, 0, SEEK_END);
   if (begins < 0) throw InOutErrorFromErrno(errno).About(fileName_, "writing");
   std::size_t done = 0;
+  int failedWith = 0;
   while (done < line.size()) {
-    const ssize_t n = ::write(fd_, line.data() + done, line.size() - done);
-    if (n < 0 && errno == EINTR) continue;
+    const ssize_t n = calls_.write(fd_, line.data() + done, line.size() - done);
+    if (n == -EINTR) continue;
     if (n > 0) {
       done += static_cast<std::size_t>(n);
       continue;
     }
-    const InOutError failed = InOutErrorFromErrno(n < 0 ? errno : ENOSPC);
-    if (done > 0 && ::ftruncate(fd_, begins) != 0) {
-      throw InOutError(failed.Code(),
-                       std::string(failed.what()) +
-                           "; the part of the line written could not "
-                           "be taken back either",
-                       failed.SystemError())
-          .About(fileName_, "writing");
-    }
-    throw failed.About(fileName_, "writing");
+    failedWith = n < 0 ? static_cast<int>(-n) : ENOSPC;
+    break;
   }
+  // A line the disk may not hold is taken back too: the run asks for it to be added by hand.
+  if (failedWith == 0) failedWith = -calls_.fsync(fd_);
+  if (failedWith == 0) return;
+  const InOutError failed = InOutErrorFromErrno(failedWith);
+  if (done > 0 && calls_.ftruncate(fd_, begins) != 0) {
+    throw InOutError(failed.Code(),
+                     std::string(failed.what()) +
+                         "; the part of the line written could not "
+                         "be taken back either",
+                     failed.SystemError())
+        .About(fileName_, "writing");
+  }
+  throw failed.About(fileName_, "writing");
 }
 
-}  // namespace kaldo::cli
+}  // namespace kaldo
