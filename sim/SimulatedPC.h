@@ -69,6 +69,10 @@ class SimulatedPC : public IoSpace {
   // Simulated time since power-on.
   std::uint64_t NowNs() const { return nowNs_; }
   std::uint64_t NowUs() const { return nowNs_ / 1000; }
+  // Moves the clock on to ns when it is behind: a PC whose time follows another clock.
+  void CatchUp(std::uint64_t ns) {
+    if (ns > nowNs_) nowNs_ = ns;
+  }
 
   // Socket. The chip returned stays valid until the socket's chip is replaced.
   Chip& InsertChip(int type);
