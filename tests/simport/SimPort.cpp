@@ -12,9 +12,9 @@
 //
 // The PC has the ports parport0 (0x378) and parport1 (0xD010); the board follows the port the
 // program claims, as it follows the port kaldo-cli --sim selects. Its clock follows the host's
-// monotonic clock (each access takes place at the host's time, and lasts the PC's I/O cycle in
-// host time too), so a program that waits with nanosleep is judged by the chips' timing rules as
-// on hardware. The socket holds the state file's chip of the part in KALDO_SIMPORT_SOCKET
+// monotonic clock (each access takes place at the host's time), so a program that waits with
+// nanosleep is judged by the chips' timing rules as on hardware. The socket holds the state file's
+// chip of the part in KALDO_SIMPORT_SOCKET
 // ("89C2051"), none for "empty" or when unset; KALDO_SIMPORT_BOARD=none takes the board off the
 // port; KALDO_SIMPORT_TRACE names a trace file as kaldo-cli --trace does. KALDO_SIMPORT_MARKER
 // names a file the library creates when it is loaded, so that a caller can prove it is.
@@ -196,7 +196,9 @@ class SimulatedPorts {
       bench_.reset();
       return false;
     }
-    origin_ = HostNs() - bench_->Pc().NowNs();
+    // The PC's time goes on from where the bench has put it, at the host's pace.
+    const std::uint64_t origin = HostNs() - bench_->Pc().NowNs();
+    bench_->Pc().FollowClock([origin] { return HostNs() - origin; });
     return true;
   }
 
@@ -217,26 +219,12 @@ class SimulatedPorts {
     file.claimed = false;
   }
 
-  // An access at the host's time, which then lasts the PC's I/O cycle in host time as well.
-  template <typename Access>
-  auto Timed(Access access) {
-    kaldo::sim::SimulatedPC& pc = bench_->Pc();
-    pc.CatchUp(HostNs() - origin_);
-    auto value = access();
-    while (HostNs() - origin_ < pc.NowNs()) {
-    }
-    return value;
-  }
-
   void WriteRegister(int number, int offset, std::uint8_t value) {
-    Timed([&] {
-      bench_->write(static_cast<std::uint16_t>(Base(number) + offset), value);
-      return 0;
-    });
+    bench_->write(static_cast<std::uint16_t>(Base(number) + offset), value);
   }
 
   std::uint8_t ReadRegister(int number, int offset) {
-    return Timed([&] { return bench_->read(static_cast<std::uint16_t>(Base(number) + offset)); });
+    return bench_->read(static_cast<std::uint16_t>(Base(number) + offset));
   }
 
   // The driver keeps the control register's direction and interrupt bits; the program writes
@@ -331,7 +319,6 @@ class SimulatedPorts {
   // Recursive: the state file's own open and close come back through this library.
   std::recursive_mutex mutex_;
   std::unique_ptr<SimulatedBench> bench_;
-  std::uint64_t origin_ = 0;
   std::map<int, OpenPort> files_;
   std::map<int, int> holders_;  // port number: the descriptor that has claimed it
   std::uint8_t control_[std::size(kaldo::sim::kSimulatedLpts)] = {};
