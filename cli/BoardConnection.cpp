@@ -50,7 +50,8 @@ std::unique_ptr<sim::SimulatedBench> OpenSimulatedBench(const CliOptions& o, con
 }
 
 // The base of --port: on the simulated PC one of its own ports (LPT1 unless given), on the real
-// one whichever the kernel's list names. A test tree is only read: its ports are never touched.
+// one whichever the kernel's list names (a test tree's list: its ports are reached only through
+// the tree's ppdev nodes, never by direct port access).
 std::uint16_t ChosenBase(const CliOptions& o, const HostSystem& host) {
   if (!o.SimState.empty()) {
     if (o.PortName.empty()) return sim::kMainBoardLpt;
@@ -65,11 +66,7 @@ std::uint16_t ChosenBase(const CliOptions& o, const HostSystem& host) {
     }
     return base;
   }
-  const std::uint16_t base = ResolvePort(o.PortName, host.Parports());
-  if (!host.Root().empty())
-    throw Error("The ports are read from the test tree " + PrintableText(host.Root()) +
-                " (KALDO_SYSTEM_ROOT): no real port is touched");
-  return base;
+  return ResolvePort(o.PortName, host.Parports());
 }
 
 }  // namespace
@@ -171,7 +168,7 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFl
         [putAway] { return putAway->NoChipWillCome(); });
   } else {
     connection = std::make_unique<BoardConnection>(std::make_unique<HardwareIoSpace>(
-        base, o.HostClockTimer ? TimerSource::HostClock : TimerSource::Picked));
+        base, host, o.HostClockTimer ? TimerSource::HostClock : TimerSource::Picked));
   }
   connection->Programmer().SetPort(base);
   connection->Programmer().UseStopFlag(stop);

@@ -15,7 +15,8 @@ namespace {
 // The ppdev I/O space together with the system calls and the clock it runs on.
 class LinuxPpdev : public IoSpace {
  public:
-  explicit LinuxPpdev(std::uint16_t portBase) : io_(system_, portBase, clock_) {}
+  LinuxPpdev(std::uint16_t portBase, const HostSystem& host)
+      : system_(host.Root()), io_(system_, portBase, clock_, host) {}
   void write(std::uint16_t port, std::uint8_t value) override { io_.write(port, value); }
   std::uint8_t read(std::uint16_t port) override { return io_.read(port); }
   void selectLpt(std::uint16_t base) override { io_.selectLpt(base); }
@@ -32,16 +33,30 @@ std::string Sentence(std::string text) {
   return text;
 }
 
+// Direct port access on the real system; below a test tree a refusal.
+HardwareIoSpace::Opener DirectOpener(const HostSystem& host) {
+  if (host.Root().empty()) return OpenDirectIo;
+  return [root = PrintableText(host.Root())](std::uint16_t) -> std::unique_ptr<IoSpace> {
+    throw Error("not tried, since the ports are read from the test tree " + root +
+                " (KALDO_SYSTEM_ROOT), where no real port is touched.");
+  };
+}
+
 }  // namespace
 
-std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase) {
-  auto io = std::make_unique<LinuxPpdev>(portBase);
+std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase, const HostSystem& host) {
+  auto io = std::make_unique<LinuxPpdev>(portBase, host);
   io->attach(portBase);
   return io;
 }
 
 HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, TimerSource timer)
-    : HardwareIoSpace(portBase, OpenLinuxPpdev, OpenDirectIo, steadyClock_, timer) {}
+    : HardwareIoSpace(portBase, HostSystem(), timer) {}
+
+HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, const HostSystem& host, TimerSource timer)
+    : HardwareIoSpace(
+          portBase, [host](std::uint16_t base) { return OpenLinuxPpdev(base, host); },
+          DirectOpener(host), steadyClock_, timer) {}
 
 HardwareIoSpace::HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct,
                                  Clock& hostClock, TimerSource timer)

@@ -23,6 +23,7 @@
 
 #include "core/Errors.h"
 #include "link/ClockTimer.h"
+#include "link/HostSystem.h"
 #include "link/IoSpace.h"
 
 namespace kaldo {
@@ -41,6 +42,11 @@ class HardwareIoSpace : public IoSpace {
 
   // ppdev through the Linux system calls, then direct port access.
   explicit HardwareIoSpace(std::uint16_t portBase, TimerSource timer = TimerSource::Picked);
+  // The same on the system below host's root. Below a test tree (KALDO_SYSTEM_ROOT) the port is
+  // reached only through the tree's ppdev node, which a preloaded simulated PC answers; direct
+  // port access is never tried there.
+  HardwareIoSpace(std::uint16_t portBase, const HostSystem& host,
+                  TimerSource timer = TimerSource::Picked);
   // hostClock runs the timer ports when no port could be reached at their first access, or always
   // with TimerSource::HostClock.
   HardwareIoSpace(std::uint16_t portBase, Opener ppdev, Opener direct, Clock& hostClock,
@@ -68,7 +74,9 @@ class HardwareIoSpace : public IoSpace {
   IoSpace* timer_ = nullptr;
 };
 
-// The ppdev opener for the real system: /proc/sys/dev/parport, /dev/parportN, the steady clock.
-std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase);
+// The ppdev opener for the system below host's root: /proc/sys/dev/parport, /dev/parportN, the
+// steady clock.
+std::unique_ptr<IoSpace> OpenLinuxPpdev(std::uint16_t portBase,
+                                        const HostSystem& host = HostSystem());
 
 }  // namespace kaldo

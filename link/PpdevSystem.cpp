@@ -2,18 +2,31 @@
 
 #include <fcntl.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 
+#include "core/Convert.h"
+#include "link/Ppdev.h"
+
 namespace kaldo {
 
 int LinuxPpdevSystem::open(const std::string& path) {
+  const std::string file = root_ + path;
   int fd;
   do {
-    fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
+    fd = ::open(file.c_str(), O_RDWR | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
-  return fd < 0 ? -errno : fd;
+  if (fd < 0) return -errno;
+  struct stat st {};
+  if (!root_.empty() && (::fstat(fd, &st) != 0 || S_ISCHR(st.st_mode))) {
+    ::close(fd);
+    throw PpdevError(PrintableText(file) + " is a device node, and the ports are read from the " +
+                     "test tree " + PrintableText(root_) + " (KALDO_SYSTEM_ROOT), where no real " +
+                     "port is touched. Make the tree's nodes plain files");
+  }
+  return fd;
 }
 
 // A claim may wait for another driver to let go of the port; a signal then interrupts it.

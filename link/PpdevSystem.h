@@ -1,5 +1,6 @@
 // The system calls behind the ppdev backend, as a seam: the program uses the Linux ones, tests a
-// fake that records every call. Each call returns its result or -errno; none throws.
+// fake that records every call. Each call returns its result or -errno; none throws, except that
+// below a test tree a device node is refused with PpdevError.
 #pragma once
 
 #include <string>
@@ -18,9 +19,16 @@ class PpdevSystem {
 
 class LinuxPpdevSystem : public PpdevSystem {
  public:
+  // root "" is the real system. Below a test tree (KALDO_SYSTEM_ROOT) the node is the tree's file,
+  // root + path, which a preloaded simulated PC may answer; a device node there is never opened,
+  // so that no real port is touched.
+  explicit LinuxPpdevSystem(std::string root = {}) : root_(std::move(root)) {}
   int open(const std::string& path) override;
   int ioctl(int fd, unsigned long request, void* arg) override;
   int close(int fd) override;
+
+ private:
+  std::string root_;
 };
 
 }  // namespace kaldo

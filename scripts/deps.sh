@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev fonts-liberation binutils srecord clang libclang-rt-dev clang-format
-  qemu-system-x86 busybox-static cpio "$@")
+  qemu-system-x86 busybox-static cpio python3 "$@")
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")

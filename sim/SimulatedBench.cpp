@@ -76,15 +76,13 @@ SimulatedBench::SimulatedBench(const std::string& drawerFile, const DrawerFileOp
 SimulatedBench::~SimulatedBench() = default;
 
 void SimulatedBench::write(std::uint16_t port, std::uint8_t value) {
-  const std::uint64_t began = pc_.NowNs();
   pc_.write(port, value);
-  if (trace_) trace_->Log({began, port, value, true});
+  if (trace_) trace_->Log({pc_.LastAccessNs(), port, value, true});
 }
 
 std::uint8_t SimulatedBench::read(std::uint16_t port) {
-  const std::uint64_t began = pc_.NowNs();
   const std::uint8_t value = pc_.read(port);
-  if (trace_) trace_->Log({began, port, value, false});
+  if (trace_) trace_->Log({pc_.LastAccessNs(), port, value, false});
   return value;
 }
 

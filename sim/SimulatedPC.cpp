@@ -1,5 +1,7 @@
 #include "sim/SimulatedPC.h"
 
+#include <algorithm>
+
 namespace kaldo::sim {
 
 namespace {
@@ -24,9 +26,15 @@ SimulatedPC::SimulatedPC(const SimOptions& options)
   timer_.SetGate((port61_ & kGate2) != 0, 0);
 }
 
-void SimulatedPC::write(std::uint16_t port, std::uint8_t value) {
-  const std::uint64_t t = nowNs_;
+std::uint64_t SimulatedPC::BeginAccess() {
+  if (followed_) return lastAccessNs_ = nowNs_ = std::max(nowNs_, followed_());
+  lastAccessNs_ = nowNs_;
   nowNs_ += options_.ioCycleNs;
+  return lastAccessNs_;
+}
+
+void SimulatedPC::write(std::uint16_t port, std::uint8_t value) {
+  const std::uint64_t t = BeginAccess();
   if (trace_.accessesOn) trace_.accesses.push_back({t, port, value, true});
   const std::uint16_t offset = static_cast<std::uint16_t>(port - options_.lptBase);
   if (offset == 0) {
@@ -60,8 +68,7 @@ void SimulatedPC::write(std::uint16_t port, std::uint8_t value) {
 }
 
 std::uint8_t SimulatedPC::read(std::uint16_t port) {
-  const std::uint64_t t = nowNs_;
-  nowNs_ += options_.ioCycleNs;
+  const std::uint64_t t = BeginAccess();
   std::uint8_t value = 0xFF;
   const std::uint16_t offset = static_cast<std::uint16_t>(port - options_.lptBase);
   if (port == kPortB) {

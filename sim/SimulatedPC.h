@@ -69,6 +69,12 @@ class SimulatedPC : public IoSpace {
   // Simulated time since power-on.
   std::uint64_t NowNs() const { return nowNs_; }
   std::uint64_t NowUs() const { return nowNs_ / 1000; }
+  // A PC whose time follows another clock (the host's, for a program that waits on that clock):
+  // each access then takes place at now(), or at the access before it if now() is behind that,
+  // and takes no time of its own.
+  void FollowClock(std::function<std::uint64_t()> now) { followed_ = std::move(now); }
+  // When the last access took place.
+  std::uint64_t LastAccessNs() const { return lastAccessNs_; }
 
   // Socket. The chip returned stays valid until the socket's chip is replaced.
   Chip& InsertChip(int type);
@@ -109,8 +115,12 @@ class SimulatedPC : public IoSpace {
 
  private:
   void Seat(Chip* chip);
+  // The time of an access that begins now, the clock moved on past it.
+  std::uint64_t BeginAccess();
 
   SimOptions options_;
+  std::function<std::uint64_t()> followed_;
+  std::uint64_t lastAccessNs_ = 0;
   std::uint64_t nowNs_ = 0;
   Trace trace_;
   Timer2 timer_;

@@ -76,11 +76,23 @@ KALDO_SYSTEM_ROOT=$WORK/usb check "ports, USB only" 1 'No parallel port is known
 /dev/usb/lp0 is a USB printer adapter, which cannot drive a programmer board: it needs a parallel port on the main board or on a PCI or PCIe card
 This machine has only USB printer adapters, none of which can drive a programmer board' '' ports
 
-# --port by node and index is looked up in the kernel's list; a test tree's port is never touched.
-touched="The ports are read from the test tree $WORK/card (KALDO_SYSTEM_ROOT): no real port is touched."
-for name in /dev/parport1 1 0xd010 lpt1; do
-  KALDO_SYSTEM_ROOT=$WORK/card check "port $name" 2 '' "$touched" --port $name signature
+# --port by node and index is looked up in the kernel's list; a test tree's port is reached only
+# through the tree's own node (a plain file here, which answers no port request), never by direct
+# access, and a device node in the tree is not opened.
+untouched() {  # untouched BASE NODE REASON
+  printf 'The parallel port at %s cannot be reached.\nThrough ppdev: %s\nBy direct port access: not tried, since the ports are read from the test tree %s (KALDO_SYSTEM_ROOT), where no real port is touched.' \
+    "$1" "$3" "$WORK/card"
+}
+claim="Cannot claim %s (the port at %s): Inappropriate ioctl for device. Another program or driver may be using the port: close it, and check that the module ppdev is loaded."
+for name in /dev/parport1:0xD010:1 1:0xD010:1 0xd010:0xD010:1 lpt1:0x0378:0; do
+  IFS=: read -r port base n <<<"$name"
+  reason=$(printf "$claim" "/dev/parport$n" "$base")
+  KALDO_SYSTEM_ROOT=$WORK/card check "port $port" 2 '' "$(untouched "$base" "/dev/parport$n" "$reason")" --port "$port" signature
 done
+ln -sf /dev/null "$WORK/card/dev/parport1"
+reason="$WORK/card/dev/parport1 is a device node, and the ports are read from the test tree $WORK/card (KALDO_SYSTEM_ROOT), where no real port is touched. Make the tree's nodes plain files."
+KALDO_SYSTEM_ROOT=$WORK/card check "device node in the tree" 2 '' "$(untouched 0xD010 /dev/parport1 "$reason")" --port 1 signature
+rm "$WORK/card/dev/parport1" && : >"$WORK/card/dev/parport1"
 KALDO_SYSTEM_ROOT=$WORK/card check "no such node" 2 '' 'there is no port /dev/parport4: the ports listed are /dev/parport0 (0x0378), /dev/parport1 (0xD010).' --port /dev/parport4 signature
 KALDO_SYSTEM_ROOT=$WORK/card check "no such index" 2 '' 'there is no port /dev/parport2: the ports listed are /dev/parport0 (0x0378), /dev/parport1 (0xD010).' --port 2 signature
 KALDO_SYSTEM_ROOT=$WORK/card check "probe untouched" 2 '' "The ports are read from the test tree $WORK/card (KALDO_SYSTEM_ROOT): --probe touches no real port." --probe ports
