@@ -15,7 +15,7 @@ namespace kaldo {
 enum class DeviceCommand { BlankCheck, Read, Verify, Write, Signature };
 
 class RoutineContext;
-struct RoutineProfile;
+struct RoutineSet;
 struct CommandOutcome;
 
 // Shown when the selected device type names no device; the board and the buffer are not touched.
@@ -40,7 +40,7 @@ struct DeviceCommandInfo {
   // Asked when the window is closed while the command runs.
   const char* StopQuestion;
   // Runs the command on a device family's routines; false at the first failing byte.
-  bool (*Operation)(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome);
+  bool (*Operation)(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome);
 };
 
 // Every device command, in the order of DeviceCommand.
