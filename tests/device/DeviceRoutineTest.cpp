@@ -253,7 +253,8 @@ TEST(SignatureReport, ErasedChipOfEveryType) {
   for (int type = 0; type < kDeviceCount; ++type) {
     DeviceRig rig(type);
     rig.Run(DeviceCommand::Signature);
-    EXPECT_EQ(OutcomeText(rig.last), kErasedReports[type]) << "type " << type;
+    ASSERT_NE(kErasedReports[type], nullptr) << DeviceTable[type].PartName << " has no report here";
+    EXPECT_EQ(OutcomeText(rig.last), kErasedReports[type]) << DeviceTable[type].PartName;
     EXPECT_EQ(rig.pc.ControlRegister(), 7);
   }
 }

@@ -40,16 +40,24 @@ std::uint32_t Crc32(std::string_view bytes, std::uint32_t crc = 0) {
   return ~crc;
 }
 
-// The same text as version 2 wrote it (no count of chips, no names; the CRCs of the blocks
-// without them), or version 1 (no CRC on the end lines either).
+// The same text as version 2 wrote it (the thirteen chip types there were, no count of chips, no
+// names; the CRCs of the blocks without them), or version 1 (no CRC on the end lines either).
 std::string OlderVersion(const std::string& text, int version) {
+  constexpr int kChipsOfVersion2 = 13;
   std::string out = "kaldo-sim drawer " + std::to_string(version) + "\n";
   std::size_t pos = text.find('\n', text.find('\n') + 1) + 1;  // past "chips N"
   std::uint32_t crc = 0;
+  int chips = 0;
+  bool supplied = false;
   while (pos < text.size()) {
     const std::size_t end = text.find('\n', pos) + 1;
     std::string line = text.substr(pos, end - pos);
     pos = end;
+    supplied = supplied || line.rfind("supplied ", 0) == 0;
+    if (!supplied && line.rfind("chip ", 0) == 0 && ++chips > kChipsOfVersion2) {
+      pos = text.find('\n', text.find("\nend ", pos - 1) + 1) + 1;  // a type added since
+      continue;
+    }
     if (line.rfind("chip ", 0) == 0) {
       line.erase(line.rfind(' '), line.size() - 1 - line.rfind(' '));
       crc = 0;
