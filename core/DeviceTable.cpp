@@ -6,15 +6,19 @@ namespace {
 
 constexpr bool RowsFollowTheirKeys() {
   for (int t = 0; t < kDeviceCount; ++t) {
+    const DeviceRow& row = kDeviceRows[t];
     const DeviceInfo& d = DeviceTable[static_cast<std::size_t>(t)];
-    if (static_cast<int>(d.Id) != t) return false;
-    // A shared routine set belongs to a device that runs its own.
-    if (InfoOf(d.RoutineSet).RoutineSet != d.RoutineSet) return false;
+    if (static_cast<int>(row.Id) != t || d.Id != row.Id) return false;
+    // A parent stands before its variants and is a device of its own.
+    if (row.Parent && (*row.Parent >= row.Id || kDeviceRows[static_cast<int>(*row.Parent)].Parent))
+      return false;
     if (d.SignatureCount != 2 && d.SignatureCount != 3) return false;
+    if (d.Size == 0 || d.Size % 32 != 0) return false;
   }
   return true;
 }
-static_assert(RowsFollowTheirKeys(), "each row of the device table stands at its key's index");
+static_assert(RowsFollowTheirKeys(),
+              "each row of the device table stands at its key's index, a variant after its parent");
 
 char Upper(char c) {
   return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;

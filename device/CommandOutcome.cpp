@@ -14,7 +14,7 @@ namespace {
 // A chip whose lock bit 2 or 3 is programmed reads FF at every address, as an erased one does.
 // After a pass that read nothing else, the devices that report their lock bits are asked for
 // them with their signature, which must be the device's own for the bits to count.
-void JudgeLockBits(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome) {
+void JudgeLockBits(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome) {
   outcome.LockUnknown = true;
   if (!p.Family->SignatureReadsLockBits) return;
   const SignatureReading s = p.Family->ReadSignature(c, p);
@@ -25,14 +25,14 @@ void JudgeLockBits(RoutineContext& c, const RoutineProfile& p, CommandOutcome& o
   outcome.LockBitsFound = *s.ProgrammedBits & (kLockBit1 | kLockBit2 | kLockBit3);
 }
 
-bool BlankCheck(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome) {
+bool BlankCheck(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome) {
   if (!p.Family->Read(c, p, PassUse::BlankTest)) return false;
   JudgeLockBits(c, p, outcome);
   return true;
 }
 
 // The buffer keeps what it held when the chip turns out to be locked.
-bool Read(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome) {
+bool Read(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome) {
   const auto begin = c.job.Image->begin();
   const auto end = begin + c.job.Size;
   const std::vector<std::uint8_t> before(begin, end);
@@ -45,19 +45,19 @@ bool Read(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome) {
   return true;
 }
 
-bool Verify(RoutineContext& c, const RoutineProfile& p, CommandOutcome&) {
+bool Verify(RoutineContext& c, const RoutineSet& p, CommandOutcome&) {
   return p.Family->Read(c, p, PassUse::Compare);
 }
 
 // The lock bits and fuse only after a verified write.
-bool Write(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome) {
+bool Write(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome) {
   if (!p.Family->EraseWriteVerify(c, p)) return false;
   ProgramLockBits(c, p);
   outcome.LockBitsSelected = c.job.ProgramBits != 0;
   return true;
 }
 
-bool Signature(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome) {
+bool Signature(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome) {
   outcome.Signature = p.Family->ReadSignature(c, p);
   return true;
 }

@@ -15,7 +15,7 @@ namespace kaldo {
 enum class DeviceCommand { BlankCheck, Read, Verify, Write, Signature };
 
 class RoutineContext;
-struct RoutineProfile;
+struct RoutineSet;
 struct CommandOutcome;
 
 // Shown when the selected device type names no device; the board and the buffer are not touched.
@@ -41,7 +41,7 @@ struct DeviceCommandInfo {
   // null when a stop leaves the chip as it was.
   const char* StopLeaves;
   // Runs the command on a device family's routines; false at the first failing byte.
-  bool (*Operation)(RoutineContext& c, const RoutineProfile& p, CommandOutcome& outcome);
+  bool (*Operation)(RoutineContext& c, const RoutineSet& p, CommandOutcome& outcome);
 };
 
 // Every device command, in the order of DeviceCommand.

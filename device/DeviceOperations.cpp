@@ -8,7 +8,7 @@ DeviceOperations::DeviceOperations(Board& board, ProgressDisplay& display)
 CommandOutcome DeviceOperations::Run(DeviceCommand command, const DeviceJob& job) {
   CommandOutcome outcome;
   outcome.Command = command;
-  const RoutineProfile* p = FindRoutines(job.DeviceType);
+  const RoutineSet* p = FindRoutineSet(job.DeviceType);
   if (!p) {
     outcome.Result = CommandOutcome::Kind::NoDeviceSelected;
     return outcome;
@@ -23,7 +23,7 @@ CommandOutcome DeviceOperations::Run(DeviceCommand command, const DeviceJob& job
 
 void DeviceOperations::ProgramLockBits(const DeviceJob& job) {
   context_.job = job;
-  if (const RoutineProfile* p = FindRoutines(job.DeviceType))
+  if (const RoutineSet* p = FindRoutineSet(job.DeviceType))
     kaldo::ProgramLockBits(context_, *p);
   else
     board_.ResetBoard();

@@ -20,7 +20,7 @@ struct RoutineWaits {
   Wait ByteC51 = &Port::Delay2ms;             // AT89C51, C52, C55, S53, S8252 byte write
   Wait ByteS51 = &Port::Delay50us;            // AT89S51, S52 byte write
   Wait ByteC55WD = &Port::Delay100us;         // AT89C55WD, C51RC byte write
-  Wait Byte20Pin = &Port::Delay2ms;           // AT89C1051, C1051U, C2051, C4051 byte write
+  Wait ByteC1051 = &Port::Delay2ms;           // AT89C1051, C1051U, C2051, C4051 byte write
   Wait LockStrobe = &Port::Delay2ms;          // one lock bit per Strobe pulse (C51 group, 20-pin)
   Wait LockSelectIn = &Port::Delay50us;       // one lock bit per SelectIn pulse (AT89S51, S52)
   Wait FuseS53 = &Port::Delay10ms;     // ISP fuse byte, a timed Strobe pulse (AT89S53, S8252)
@@ -70,16 +70,16 @@ inline constexpr int kCounterIdle = 0xFE;
 
 struct DeviceFamily;
 
-struct RoutineProfile {
+struct RoutineSet {
   Device Owner;  // the device this routine set is written for; its part name heads the report
   const DeviceFamily* Family;
   int ReadMode;
-  AddressForm Address;
-  // AT89S53, S8252: SetModeBit0 and ClearAutoFeed before the work, SetAutoFeed after it.
-  bool AutoFeedAround;
   RoutineWaits::Wait RoutineWaits::*ByteWait;
+  AddressForm Address = AddressForm::Plain;
+  // AT89S53, S8252: SetModeBit0 and ClearAutoFeed before the work, SetAutoFeed after it.
+  bool AutoFeedAround = false;
   // A 500 ms settle closing each erase cycle (SelectIn families).
-  bool EraseSettles;
+  bool EraseSettles = false;
 
   const char* SignatureName() const { return InfoOf(Owner).PartName; }
 };
@@ -92,20 +92,20 @@ enum class PassUse { Store, BlankTest, Compare };
 // A programming family: its routines, one table filled by one file (device/Family*.cpp).
 struct DeviceFamily {
   // Blank check (BlankTest), read (Store) and verify (Compare); false at the first failing byte.
-  bool (*Read)(RoutineContext& c, const RoutineProfile& p, PassUse use);
+  bool (*Read)(RoutineContext& c, const RoutineSet& p, PassUse use);
   // Erase, write every byte that is not blank, verify; false at the first byte that differs.
-  bool (*EraseWriteVerify)(RoutineContext& c, const RoutineProfile& p);
+  bool (*EraseWriteVerify)(RoutineContext& c, const RoutineSet& p);
   // The lock bits (and the ISP fuse) the program bits select, after a verified write.
-  void (*WriteLockBits)(RoutineContext& c, const RoutineProfile& p);
+  void (*WriteLockBits)(RoutineContext& c, const RoutineSet& p);
   // The signature bytes (and lock and fuse bytes) as read, with the report.
-  SignatureReading (*ReadSignature)(RoutineContext& c, const RoutineProfile& p);
+  SignatureReading (*ReadSignature)(RoutineContext& c, const RoutineSet& p);
   // The signature read sends its addresses in the routine set's address form (the AT89C51 keeps
   // address-high bit 4 set); otherwise it is the same read for every device of the family.
-  bool SignatureFollowsAddressForm;
+  bool SignatureFollowsAddressForm = false;
   // The signature read drops AutoFeed, which puts the programming voltage on the chip.
-  bool SignatureRaisesVoltage;
+  bool SignatureRaisesVoltage = false;
   // The signature read reports the lock bits too (SignatureReading::ProgrammedBits).
-  bool SignatureReadsLockBits;
+  bool SignatureReadsLockBits = false;
 };
 
 // Erase and byte pulses on Strobe: AT89C51, C52, C55.
@@ -117,9 +117,9 @@ extern const DeviceFamily kFamilyS51;
 // SelectIn, Init low while erasing, timed Strobe lock pulses: AT89C55WD, C51RC.
 extern const DeviceFamily kFamilyC55WD;
 // The 20-pin devices: no address pins, an internal address counter: AT89C1051, C2051, C4051.
-extern const DeviceFamily kFamily20Pin;
+extern const DeviceFamily kFamilyC1051;
 
 // The routine set the device table names for DeviceType; null for a type outside the table.
-const RoutineProfile* FindRoutines(int deviceType);
+const RoutineSet* FindRoutineSet(int deviceType);
 
 }  // namespace kaldo

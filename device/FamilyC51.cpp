@@ -7,16 +7,16 @@ namespace {
 
 constexpr std::uint32_t kSignatureAddress = 0x30;
 
-bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+bool EraseWriteVerify(RoutineContext& c, const RoutineSet& p) {
   return shared_steps::StrobeEraseWriteVerify(c, p, false);
 }
 
 // One mode-coded Strobe pulse and 2 ms per lock bit.
-void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+void WriteLockBits(RoutineContext& c, const RoutineSet&) {
   shared_steps::OnePulsePerLockBit(c, WritePulse::Strobe, &RoutineWaits::LockStrobe);
 }
 
-SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
+SignatureReading ReadSignature(RoutineContext& c, const RoutineSet& p) {
   Board& board = c.board;
   board.BeginOperation();
   board.LatchMode(kModeSignatureC51);
@@ -34,12 +34,10 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamilyC51 = {shared_steps::ReadPass,
-                                 EraseWriteVerify,
-                                 WriteLockBits,
-                                 ReadSignature,
-                                 /*SignatureFollowsAddressForm=*/true,
-                                 /*SignatureRaisesVoltage=*/false,
-                                 /*SignatureReadsLockBits=*/false};
+const DeviceFamily kFamilyC51 = {.Read = shared_steps::ReadPass,
+                                 .EraseWriteVerify = EraseWriteVerify,
+                                 .WriteLockBits = WriteLockBits,
+                                 .ReadSignature = ReadSignature,
+                                 .SignatureFollowsAddressForm = true};
 
 }  // namespace kaldo

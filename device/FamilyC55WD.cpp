@@ -6,12 +6,12 @@ namespace kaldo {
 
 namespace {
 
-bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+bool EraseWriteVerify(RoutineContext& c, const RoutineSet& p) {
   return shared_steps::SelectInEraseWriteVerify(c, p, true);
 }
 
 // Init held low, one timed Strobe pulse per lock bit.
-void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+void WriteLockBits(RoutineContext& c, const RoutineSet&) {
   Board& board = c.board;
   board.EnableDataOutputs(false);
   board.BeginOperation();
@@ -29,12 +29,10 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 
 }  // namespace
 
-const DeviceFamily kFamilyC55WD = {shared_steps::ReadPass,
-                                   EraseWriteVerify,
-                                   WriteLockBits,
-                                   shared_steps::SignatureWithLockByte,
-                                   /*SignatureFollowsAddressForm=*/false,
-                                   /*SignatureRaisesVoltage=*/false,
-                                   /*SignatureReadsLockBits=*/true};
+const DeviceFamily kFamilyC55WD = {.Read = shared_steps::ReadPass,
+                                   .EraseWriteVerify = EraseWriteVerify,
+                                   .WriteLockBits = WriteLockBits,
+                                   .ReadSignature = shared_steps::SignatureWithLockByte,
+                                   .SignatureReadsLockBits = true};
 
 }  // namespace kaldo

@@ -6,23 +6,21 @@ namespace kaldo {
 
 namespace {
 
-bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+bool EraseWriteVerify(RoutineContext& c, const RoutineSet& p) {
   return shared_steps::SelectInEraseWriteVerify(c, p, false);
 }
 
 // One mode-coded SelectIn pulse and 50 us per lock bit.
-void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+void WriteLockBits(RoutineContext& c, const RoutineSet&) {
   shared_steps::OnePulsePerLockBit(c, WritePulse::SelectIn, &RoutineWaits::LockSelectIn);
 }
 
 }  // namespace
 
-const DeviceFamily kFamilyS51 = {shared_steps::ReadPass,
-                                 EraseWriteVerify,
-                                 WriteLockBits,
-                                 shared_steps::SignatureWithLockByte,
-                                 /*SignatureFollowsAddressForm=*/false,
-                                 /*SignatureRaisesVoltage=*/false,
-                                 /*SignatureReadsLockBits=*/true};
+const DeviceFamily kFamilyS51 = {.Read = shared_steps::ReadPass,
+                                 .EraseWriteVerify = EraseWriteVerify,
+                                 .WriteLockBits = WriteLockBits,
+                                 .ReadSignature = shared_steps::SignatureWithLockByte,
+                                 .SignatureReadsLockBits = true};
 
 }  // namespace kaldo

@@ -16,12 +16,12 @@ constexpr int kLockBitsRead[3] = {0x04, 0x02, 0x01};
 constexpr int kFuseBitRead = 0x01;
 constexpr std::uint32_t kSignatureAddress = 0x30;
 
-bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+bool EraseWriteVerify(RoutineContext& c, const RoutineSet& p) {
   return shared_steps::StrobeEraseWriteVerify(c, p, true);
 }
 
 // The ISP fuse byte, then the lock bits as one byte; both always written.
-void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+void WriteLockBits(RoutineContext& c, const RoutineSet&) {
   Board& board = c.board;
   const int progBits = c.job.ProgramBits;
   board.SetData((progBits & kIspFuse) ? kFuseByteIsp : kBlank);
@@ -48,7 +48,7 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 }
 
 // Two signature bytes at 0x30 and 0x31, the lock byte under 0x1E, the fuse under 0x5E.
-SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
+SignatureReading ReadSignature(RoutineContext& c, const RoutineSet& p) {
   Board& board = c.board;
   board.BeginOperation();
   board.SetModeBit0();
@@ -78,12 +78,12 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamilyS53 = {shared_steps::ReadPass,
-                                 EraseWriteVerify,
-                                 WriteLockBits,
-                                 ReadSignature,
-                                 /*SignatureFollowsAddressForm=*/true,
-                                 /*SignatureRaisesVoltage=*/true,
-                                 /*SignatureReadsLockBits=*/true};
+const DeviceFamily kFamilyS53 = {.Read = shared_steps::ReadPass,
+                                 .EraseWriteVerify = EraseWriteVerify,
+                                 .WriteLockBits = WriteLockBits,
+                                 .ReadSignature = ReadSignature,
+                                 .SignatureFollowsAddressForm = true,
+                                 .SignatureRaisesVoltage = true,
+                                 .SignatureReadsLockBits = true};
 
 }  // namespace kaldo

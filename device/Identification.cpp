@@ -11,7 +11,7 @@ namespace kaldo {
 namespace {
 
 // The two routine sets read the signature with the same port traffic.
-bool SameSignatureRead(const RoutineProfile& a, const RoutineProfile& b) {
+bool SameSignatureRead(const RoutineSet& a, const RoutineSet& b) {
   return a.Family->ReadSignature == b.Family->ReadSignature &&
          (!a.Family->SignatureFollowsAddressForm || a.Address == b.Address);
 }
@@ -26,9 +26,9 @@ std::string DeviceName(int deviceType) {
 std::vector<SignatureProcedure> SignatureProcedures() {
   std::vector<SignatureProcedure> procedures;
   for (int t = 0; t < kDeviceCount; ++t) {
-    const RoutineProfile& p = *FindRoutines(t);
+    const RoutineSet& p = *FindRoutineSet(t);
     const auto same = [&p](const SignatureProcedure& known) {
-      return SameSignatureRead(*FindRoutines(known.DeviceType), p);
+      return SameSignatureRead(*FindRoutineSet(known.DeviceType), p);
     };
     if (const auto it = std::find_if(procedures.begin(), procedures.end(), same);
         it != procedures.end())

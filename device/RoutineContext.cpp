@@ -28,7 +28,7 @@ void RoutineContext::Wait(RoutineWaits::Wait RoutineWaits::*which) {
   (board.port().*(waits_.*which))();
 }
 
-void RoutineContext::LoadAddress(const RoutineProfile& p, std::uint32_t address) {
+void RoutineContext::LoadAddress(const RoutineSet& p, std::uint32_t address) {
   board.SetAddress(static_cast<int>(address), AddressHigh(p.Address, address));
 }
 
@@ -43,7 +43,7 @@ void RoutineContext::AtByte(std::uint32_t address) {
   if (address != 0 && address % kBlockSize == 0) display.ShowAddress(static_cast<int>(address));
 }
 
-bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
+bool RoutineContext::ReadingPass(const RoutineSet& p, PassUse use) {
   const bool counter = p.Address == AddressForm::Counter;
   for (std::uint32_t a = 0; a < job.Size; ++a) {
     AtByte(a);
@@ -78,7 +78,7 @@ bool RoutineContext::ReadingPass(const RoutineProfile& p, PassUse use) {
   return true;
 }
 
-void RoutineContext::ProgrammingPass(const RoutineProfile& p, WritePulse pulse) {
+void RoutineContext::ProgrammingPass(const RoutineSet& p, WritePulse pulse) {
   const bool counter = p.Address == AddressForm::Counter;
   for (std::uint32_t a = 0; a < job.Size; ++a) {
     AtByte(a);
@@ -101,14 +101,14 @@ void RoutineContext::ProgrammingPass(const RoutineProfile& p, WritePulse pulse) 
   }
 }
 
-bool RoutineContext::VerifyPass(const RoutineProfile& p) {
+bool RoutineContext::VerifyPass(const RoutineSet& p) {
   board.LatchMode(p.ReadMode);
   display.ShowCommand("Verifying");
   display.ShowAddress(0);
   return ReadingPass(p, PassUse::Compare);
 }
 
-bool RoutineContext::ReadRoutine(const RoutineProfile& p, PassUse use) {
+bool RoutineContext::ReadRoutine(const RoutineSet& p, PassUse use) {
   board.EnableDataOutputs(false);
   display.ShowAddress(0);
   if (p.Address == AddressForm::Counter) board.SetAddressHigh(kCounterIdle);
@@ -143,14 +143,14 @@ std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn) {
   return text;
 }
 
-void ProgramLockBits(RoutineContext& c, const RoutineProfile& p) {
+void ProgramLockBits(RoutineContext& c, const RoutineSet& p) {
   p.Family->WriteLockBits(c, p);
   c.board.ResetBoard();
 }
 
 namespace shared_steps {
 
-bool ReadPass(RoutineContext& c, const RoutineProfile& p, PassUse use) {
+bool ReadPass(RoutineContext& c, const RoutineSet& p, PassUse use) {
   return c.ReadRoutine(p, use);
 }
 
@@ -171,7 +171,7 @@ void OnePulsePerLockBit(RoutineContext& c, WritePulse pulse,
   board.SetAutoFeed();
 }
 
-bool StrobeEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool autoFeedAround) {
+bool StrobeEraseWriteVerify(RoutineContext& c, const RoutineSet& p, bool autoFeedAround) {
   Board& board = c.board;
   board.EnableDataOutputs(false);
   c.display.ShowAddress(0);
@@ -201,7 +201,7 @@ constexpr int kEraseCycles = 2;
 constexpr int kEraseSteps = 15;  // 15 x 10 ms after the SelectIn erase pulse
 }  // namespace
 
-bool SelectInEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool eraseClearsInit) {
+bool SelectInEraseWriteVerify(RoutineContext& c, const RoutineSet& p, bool eraseClearsInit) {
   Board& board = c.board;
   Port& port = board.port();
   board.EnableDataOutputs(false);
@@ -238,7 +238,7 @@ bool SelectInEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool e
 // The lock byte: bits 2, 3, 4 are Lock Bit-1, -2, -3, 1 = programmed.
 constexpr int kLockBitsInLockByte[3] = {0x04, 0x08, 0x10};
 
-SignatureReading SignatureWithLockByte(RoutineContext& c, const RoutineProfile& p) {
+SignatureReading SignatureWithLockByte(RoutineContext& c, const RoutineSet& p) {
   Board& board = c.board;
   int bytes[3];
   board.BeginOperation();

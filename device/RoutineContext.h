@@ -29,16 +29,16 @@ class RoutineContext {
 
   // The wait `which` of the routine waits.
   void Wait(RoutineWaits::Wait RoutineWaits::*which);
-  void LoadAddress(const RoutineProfile& p, std::uint32_t address);
+  void LoadAddress(const RoutineSet& p, std::uint32_t address);
   // The shift-out, shift-in and read-back of one byte at the latched mode and address.
   int ReadLatched();
 
   // Blank check, read and verify: the operation frame around one reading pass.
-  bool ReadRoutine(const RoutineProfile& p, PassUse use);
+  bool ReadRoutine(const RoutineSet& p, PassUse use);
   // Writes every byte of the buffer that is not blank, with the pulse and the device's wait.
-  void ProgrammingPass(const RoutineProfile& p, WritePulse pulse);
+  void ProgrammingPass(const RoutineSet& p, WritePulse pulse);
   // Latches the read mode, shows "Verifying" and compares the device with the buffer.
-  bool VerifyPass(const RoutineProfile& p);
+  bool VerifyPass(const RoutineSet& p);
 
   // For each lock bit selected in the program bits, in the order lock bit 1, 2, 3: its mode code
   // latched, then `pulse`.
@@ -57,7 +57,7 @@ class RoutineContext {
   void AtByte(std::uint32_t address);
   // Reads addresses 0 .. DeviceSize-1 through the latched mode; false at the first failing byte
   // (kept in failure). 20-pin devices step their address counter after every byte that passes.
-  bool ReadingPass(const RoutineProfile& p, PassUse use);
+  bool ReadingPass(const RoutineSet& p, PassUse use);
 
   const RoutineWaits& waits_;
 };
@@ -72,7 +72,7 @@ int LockBitsOn(int lockByte, const int (&bits)[3], bool setMeansOn);
 std::string LockBitLines(int lockByte, const int (&bits)[3], bool setMeansOn);
 
 // The lock bits (and fuse) of the job's program bits by the family's routine, then the board reset.
-void ProgramLockBits(RoutineContext& c, const RoutineProfile& p);
+void ProgramLockBits(RoutineContext& c, const RoutineSet& p);
 
 // The lock bits a 40-pin device can select, in the order they are written.
 inline constexpr int kLockBits40[3] = {kLockBit1, kLockBit2, kLockBit3};
@@ -80,7 +80,7 @@ inline constexpr int kLockBits40[3] = {kLockBit1, kLockBit2, kLockBit3};
 // Steps that two families share.
 namespace shared_steps {
 // Blank check, read and verify as every family has them so far: RoutineContext::ReadRoutine.
-bool ReadPass(RoutineContext& c, const RoutineProfile& p, PassUse use);
+bool ReadPass(RoutineContext& c, const RoutineSet& p, PassUse use);
 // The 40-pin lock bits one mode-coded pulse each, followed by `wait` (AT89C51 group: Strobe and
 // 2 ms; AT89S51 group: SelectIn and 50 us).
 void OnePulsePerLockBit(RoutineContext& c, WritePulse pulse,
@@ -88,12 +88,12 @@ void OnePulsePerLockBit(RoutineContext& c, WritePulse pulse,
 // The 40-pin Strobe family's erase, write and verify (AT89C51 group, AT89S53 group). With
 // `autoFeedAround`, AutoFeed drops before the erase code is latched and rises again only after a
 // verify pass without mismatch; otherwise it drops after the erase code and rises after the writes.
-bool StrobeEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool autoFeedAround);
+bool StrobeEraseWriteVerify(RoutineContext& c, const RoutineSet& p, bool autoFeedAround);
 // The SelectIn family's two erase cycles, writes and verify (AT89S51 group, AT89C55WD group);
 // `eraseClearsInit`: Init held low in each erase cycle.
-bool SelectInEraseWriteVerify(RoutineContext& c, const RoutineProfile& p, bool eraseClearsInit);
+bool SelectInEraseWriteVerify(RoutineContext& c, const RoutineSet& p, bool eraseClearsInit);
 // Three signature bytes at 0x000, 0x100, 0x200 under mode 0x02, then the lock byte under 0x3A.
-SignatureReading SignatureWithLockByte(RoutineContext& c, const RoutineProfile& p);
+SignatureReading SignatureWithLockByte(RoutineContext& c, const RoutineSet& p);
 }  // namespace shared_steps
 
 }  // namespace kaldo

@@ -9,7 +9,9 @@
 #include <QShowEvent>
 #include <array>
 #include <cstring>
+#include <string_view>
 
+#include "core/DeviceTable.h"
 #include "core/ProgramInfo.h"
 #include "dialogs/DialogCommon.h"
 
@@ -19,16 +21,31 @@ namespace {
 
 // The texts are scrambled while the program is compiled, so only the scrambled bytes are stored.
 template <std::size_t N>
-consteval std::array<std::uint8_t, N> Scrambled(const char (&text)[N]) {
+consteval std::array<std::uint8_t, N> ScrambledUpTo(const char* text) {
   std::array<std::uint8_t, N> stored{};
-  for (std::size_t i = 0; i + 1 < N; ++i) {
+  for (std::size_t i = 0; i + 1 < N && text[i] != 0; ++i) {
     stored[i] = static_cast<std::uint8_t>(static_cast<unsigned char>(text[i]) + kAboutScramble);
     if (stored[i] == 0) throw "a character scrambles to the end mark";
   }
   return stored;
 }
+template <std::size_t N>
+consteval std::array<std::uint8_t, N> Scrambled(const char (&text)[N]) {
+  return ScrambledUpTo<N>(text);
+}
 
-constexpr auto kAbout1 = Scrambled("Programs 13 AT89 devices");
+// "Programs 13 AT89 devices", counting the device table's rows.
+consteval std::array<char, 32> ProgramsLine() {
+  std::array<char, 32> line{};
+  std::size_t n = 0;
+  for (char c : std::string_view("Programs ")) line[n++] = c;
+  int unit = 1;
+  while (unit * 10 <= kDeviceCount) unit *= 10;
+  for (; unit > 0; unit /= 10) line[n++] = static_cast<char>('0' + kDeviceCount / unit % 10);
+  for (char c : std::string_view(" AT89 devices")) line[n++] = c;
+  return line;
+}
+constexpr auto kAbout1 = ScrambledUpTo<32>(ProgramsLine().data());
 constexpr auto kAbout2 = Scrambled("through a PC parallel port");
 constexpr auto kAbout3 = Scrambled("Built for Linux with Qt 6");
 constexpr auto kAbout4 = Scrambled("KALDO Flash Programmer");

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "core/DeviceTable.h"
+
 namespace kaldo::sim {
 
 namespace {
@@ -10,110 +12,100 @@ namespace {
 constexpr std::uint32_t kUs = 1000;
 constexpr std::uint32_t kMs = 1000 * kUs;
 
+constexpr bool SameText(const char* a, const char* b) {
+  for (; *a != 0 || *b != 0; ++a, ++b)
+    if (*a != *b) return false;
+  return true;
+}
+
+// The chips' table and the program's device table, written apart, name the same chips in the same
+// order with the same sizes and signatures.
+constexpr bool ChipsMatchTheDeviceTable() {
+  if (kChipTypeCount != kDeviceCount) return false;
+  for (int t = 0; t < kChipTypeCount; ++t) {
+    const ChipSpec& chip = kChipSpecs[t];
+    const DeviceInfo& device = DeviceTable[static_cast<std::size_t>(t)];
+    if (chip.name[0] != 'A' || chip.name[1] != 'T' || !SameText(chip.name + 2, device.PartName))
+      return false;
+    if (chip.size != device.Size || chip.signatureCount != device.SignatureCount) return false;
+    for (int i = 0; i < chip.signatureCount; ++i)
+      if (chip.signature[i] != device.Signature[static_cast<std::size_t>(i)]) return false;
+  }
+  return true;
+}
+static_assert(ChipsMatchTheDeviceTable(),
+              "the simulator's chips and the device table name the same chips in the same order, "
+              "with the same sizes and signatures");
+
+}  // namespace
+
 // Mode register bits 1-6 as the chips decode them (40-pin: bit 1 always 1, bit 2 P3.3, bit 3
 // P2.7, bit 4 P2.6, bit 5 P3.6, bit 6 P3.7; 20-pin: bit 1 P3.3, bits 2 and 4 P3.5/P3.7, bit 3
 // P3.4). The timings are the shortest pulse and settle time each part accepts.
 
 // AT89C51, C52, C55: Strobe pulses; a 10 ms erase pulse; 2 ms per byte and lock bit.
-const ChipFamily kFamilyC5x{
-    "AT89C51/C52/C55",
-    {{0x66, ChipOp::ReadCode}, {0x06, ChipOp::ReadSignature}},
-    {{0x16, ChipOp::Erase, PulseLine::Strobe, 10 * kMs, 0, false, false},
-     {0x6E, ChipOp::WriteByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
-     {0x7E, ChipOp::WriteLock1, PulseLine::Strobe, 0, 2 * kMs, false, false},
-     {0x1E, ChipOp::WriteLock2, PulseLine::Strobe, 0, 2 * kMs, false, false},
-     {0x36, ChipOp::WriteLock3, PulseLine::Strobe, 0, 2 * kMs, false, false}},
-    false,
-    LockFormat::None,
-    false,
-    false};
+const ChipFamily kChipFamilyC51{
+    .name = "AT89C51/C52/C55",
+    .reads = {{0x66, ChipOp::ReadCode}, {0x06, ChipOp::ReadSignature}},
+    .cycles = {{0x16, ChipOp::Erase, PulseLine::Strobe, 10 * kMs, 0, false, false},
+               {0x6E, ChipOp::WriteByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
+               {0x7E, ChipOp::WriteLock1, PulseLine::Strobe, 0, 2 * kMs, false, false},
+               {0x1E, ChipOp::WriteLock2, PulseLine::Strobe, 0, 2 * kMs, false, false},
+               {0x36, ChipOp::WriteLock3, PulseLine::Strobe, 0, 2 * kMs, false, false}}};
 
 // AT89S51, S52: SelectIn pulses; 150 ms after the erase pulse; 50 us per byte and lock bit.
-const ChipFamily kFamilyS5x{
-    "AT89S51/S52",
-    {{0x62, ChipOp::ReadCode}, {0x02, ChipOp::ReadSignature}, {0x3A, ChipOp::ReadLock}},
-    {{0x16, ChipOp::Erase, PulseLine::SelectIn, 0, 150 * kMs, false, false},
-     {0x6E, ChipOp::WriteByte, PulseLine::SelectIn, 0, 50 * kUs, true, false},
-     {0x7E, ChipOp::WriteLock1, PulseLine::SelectIn, 0, 50 * kUs, false, false},
-     {0x1E, ChipOp::WriteLock2, PulseLine::SelectIn, 0, 50 * kUs, false, false},
-     {0x36, ChipOp::WriteLock3, PulseLine::SelectIn, 0, 50 * kUs, false, false}},
-    false,
-    LockFormat::SetBitsFrom2,
-    false,
-    true};
+const ChipFamily kChipFamilyS51{
+    .name = "AT89S51/S52",
+    .reads = {{0x62, ChipOp::ReadCode}, {0x02, ChipOp::ReadSignature}, {0x3A, ChipOp::ReadLock}},
+    .cycles = {{0x16, ChipOp::Erase, PulseLine::SelectIn, 0, 150 * kMs, false, false},
+               {0x6E, ChipOp::WriteByte, PulseLine::SelectIn, 0, 50 * kUs, true, false},
+               {0x7E, ChipOp::WriteLock1, PulseLine::SelectIn, 0, 50 * kUs, false, false},
+               {0x1E, ChipOp::WriteLock2, PulseLine::SelectIn, 0, 50 * kUs, false, false},
+               {0x36, ChipOp::WriteLock3, PulseLine::SelectIn, 0, 50 * kUs, false, false}},
+    .lockFormat = LockFormat::SetBitsFrom2,
+    .signatureAtPages = true};
 
 // AT89S53, S8252: every access needs the programming voltage; lock bits and ISP fuse are written
 // as data bytes.
-const ChipFamily kFamilyS53{
-    "AT89S53/S8252",
-    {{0x66, ChipOp::ReadCode},
-     {0x06, ChipOp::ReadSignature},
-     {0x1E, ChipOp::ReadLock},
-     {0x5E, ChipOp::ReadFuse}},
-    {{0x16, ChipOp::Erase, PulseLine::Strobe, 10 * kMs, 0, false, false},
-     {0x6E, ChipOp::WriteByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
-     {0x36, ChipOp::WriteLockByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
-     {0x4E, ChipOp::WriteFuse, PulseLine::Strobe, 10 * kMs, 0, true, false}},
-    true,
-    LockFormat::ClearedBitsFrom2Down,
-    false,
-    false};
+const ChipFamily kChipFamilyS53{
+    .name = "AT89S53/S8252",
+    .reads = {{0x66, ChipOp::ReadCode},
+              {0x06, ChipOp::ReadSignature},
+              {0x1E, ChipOp::ReadLock},
+              {0x5E, ChipOp::ReadFuse}},
+    .cycles = {{0x16, ChipOp::Erase, PulseLine::Strobe, 10 * kMs, 0, false, false},
+               {0x6E, ChipOp::WriteByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
+               {0x36, ChipOp::WriteLockByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
+               {0x4E, ChipOp::WriteFuse, PulseLine::Strobe, 10 * kMs, 0, true, false}},
+    .readsNeedProgrammingVoltage = true,
+    .lockFormat = LockFormat::ClearedBitsFrom2Down};
 
 // AT89C55WD, C51RC: SelectIn for erase and bytes (100 us), Strobe pulses of 100 us for the lock
 // bits; erase and lock bits need Init cleared.
-const ChipFamily kFamilyWD{
-    "AT89C55WD/C51RC",
-    {{0x62, ChipOp::ReadCode}, {0x02, ChipOp::ReadSignature}, {0x3A, ChipOp::ReadLock}},
-    {{0x16, ChipOp::Erase, PulseLine::SelectIn, 0, 150 * kMs, false, true},
-     {0x6E, ChipOp::WriteByte, PulseLine::SelectIn, 0, 99 * kUs, true, false},
-     {0x7E, ChipOp::WriteLock1, PulseLine::Strobe, 99 * kUs, 0, false, true},
-     {0x1E, ChipOp::WriteLock2, PulseLine::Strobe, 99 * kUs, 0, false, true},
-     {0x36, ChipOp::WriteLock3, PulseLine::Strobe, 99 * kUs, 0, false, true}},
-    false,
-    LockFormat::SetBitsFrom2,
-    false,
-    true};
+const ChipFamily kChipFamilyC55WD{
+    .name = "AT89C55WD/C51RC",
+    .reads = {{0x62, ChipOp::ReadCode}, {0x02, ChipOp::ReadSignature}, {0x3A, ChipOp::ReadLock}},
+    .cycles = {{0x16, ChipOp::Erase, PulseLine::SelectIn, 0, 150 * kMs, false, true},
+               {0x6E, ChipOp::WriteByte, PulseLine::SelectIn, 0, 99 * kUs, true, false},
+               {0x7E, ChipOp::WriteLock1, PulseLine::Strobe, 99 * kUs, 0, false, true},
+               {0x1E, ChipOp::WriteLock2, PulseLine::Strobe, 99 * kUs, 0, false, true},
+               {0x36, ChipOp::WriteLock3, PulseLine::Strobe, 99 * kUs, 0, false, true}},
+    .lockFormat = LockFormat::SetBitsFrom2,
+    .signatureAtPages = true};
 
 // AT89C1051, C1051U, C2051, C4051.
-const ChipFamily kFamily20Pin{
-    "AT89C1051/C2051/C4051",
-    {{0x14, ChipOp::ReadCode}, {0x00, ChipOp::ReadSignature}},
-    {{0x02, ChipOp::Erase, PulseLine::Strobe, 10 * kMs, 0, false, false},
-     {0x1C, ChipOp::WriteByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
-     {0x1E, ChipOp::WriteLock1, PulseLine::Strobe, 0, 2 * kMs, false, false},
-     {0x0A, ChipOp::WriteLock2, PulseLine::Strobe, 0, 2 * kMs, false, false}},
-    false,
-    LockFormat::None,
-    true,
-    false};
-
-// The chips' own table, kept apart from the program's device table and mode codes on purpose: the
-// simulator shares no constants with the code it tests, so a wrong value in one of them fails the
-// tests instead of passing in both.
-// Address-high wiring: A8-A11 on bits 0-3 (AT89C51: bit 4 must be 1), A12 on bit 4, A13 on bit 5,
-// A14 on bit 6 (AT89C55) or bit 7 (AT89C55WD, C51RC).
-const ChipSpec kSpecs[] = {
-    {"AT89C51", 0x1000, {0x1E, 0x51, 0xFF}, 3, &kFamilyC5x, 0x0F, 0x00, 0x10},
-    {"AT89C52", 0x2000, {0x1E, 0x52, 0xFF}, 3, &kFamilyC5x, 0x1F, 0x00, 0x00},
-    {"AT89C55", 0x5000, {0x1E, 0x55, 0xFF}, 3, &kFamilyC5x, 0x7F, 0x00, 0x00},
-    {"AT89S51", 0x1000, {0x1E, 0x51, 0x06}, 3, &kFamilyS5x, 0x0F, 0x00, 0x00},
-    {"AT89S52", 0x2000, {0x1E, 0x52, 0x06}, 3, &kFamilyS5x, 0x1F, 0x00, 0x00},
-    {"AT89S53", 0x3000, {0x1E, 0x53, 0xFF}, 2, &kFamilyS53, 0x3F, 0x00, 0x00},
-    {"AT89S8252", 0x2800, {0x1E, 0x72, 0xFF}, 2, &kFamilyS53, 0x3F, 0x00, 0x00},
-    {"AT89C55WD", 0x5000, {0x1E, 0x55, 0x06}, 3, &kFamilyWD, 0x3F, 0x80, 0x00},
-    {"AT89C51RC", 0x8000, {0x1E, 0x51, 0x07}, 3, &kFamilyWD, 0x3F, 0x80, 0x00},
-    {"AT89C1051", 0x0400, {0x1E, 0x11, 0xFF}, 2, &kFamily20Pin, 0, 0, 0},
-    {"AT89C1051U", 0x0400, {0x1E, 0x12, 0xFF}, 2, &kFamily20Pin, 0, 0, 0},
-    {"AT89C2051", 0x0800, {0x1E, 0x21, 0xFF}, 2, &kFamily20Pin, 0, 0, 0},
-    {"AT89C4051", 0x1000, {0x1E, 0x41, 0xFF}, 2, &kFamily20Pin, 0, 0, 0},
-};
-static_assert(std::size(kSpecs) == kChipTypeCount, "kChipTypeCount counts the chips of kSpecs");
-
-}  // namespace
+const ChipFamily kChipFamilyC1051{
+    .name = "AT89C1051/C2051/C4051",
+    .reads = {{0x14, ChipOp::ReadCode}, {0x00, ChipOp::ReadSignature}},
+    .cycles = {{0x02, ChipOp::Erase, PulseLine::Strobe, 10 * kMs, 0, false, false},
+               {0x1C, ChipOp::WriteByte, PulseLine::Strobe, 0, 2 * kMs, true, false},
+               {0x1E, ChipOp::WriteLock1, PulseLine::Strobe, 0, 2 * kMs, false, false},
+               {0x0A, ChipOp::WriteLock2, PulseLine::Strobe, 0, 2 * kMs, false, false}},
+    .twentyPin = true};
 
 const ChipSpec& SpecOf(int type) {
   if (type < 0 || type >= kChipTypeCount) type = 0;
-  return kSpecs[type];
+  return kChipSpecs[type];
 }
 
 const char* ChipOpName(ChipOp op) {

@@ -3,13 +3,11 @@
 #pragma once
 
 #include <cstdint>
+#include <iterator>
 #include <set>
 #include <vector>
 
 namespace kaldo::sim {
-
-// The chip types, numbered in the device list's order: one for each row of the chips' table.
-inline constexpr int kChipTypeCount = 13;
 
 // Lock bits as the chip keeps them (1 = programmed).
 inline constexpr int kChipLock1 = 0x01;
@@ -81,24 +79,122 @@ struct ChipFamily {
   const char* name;
   std::vector<ReadSpec> reads;
   std::vector<CycleSpec> cycles;
-  bool readsNeedProgrammingVoltage;
-  LockFormat lockFormat;
-  bool twentyPin;         // no address pins: internal address counter, data bus bit-reversed
-  bool signatureAtPages;  // signature at 0x000, 0x100, 0x200 (else at 0x30, 0x31, 0x32)
+  bool readsNeedProgrammingVoltage = false;
+  LockFormat lockFormat = LockFormat::None;
+  bool twentyPin = false;  // no address pins: internal address counter, data bus bit-reversed
+  bool signatureAtPages = false;  // signature at 0x000, 0x100, 0x200 (else at 0x30, 0x31, 0x32)
 };
+
+// The families, named after their first chip: C51 (AT89C51, C52, C55), S51 (S51, S52), S53 (S53,
+// S8252), C55WD (C55WD, C51RC), C1051 (the 20-pin C1051, C1051U, C2051, C4051).
+extern const ChipFamily kChipFamilyC51;
+extern const ChipFamily kChipFamilyS51;
+extern const ChipFamily kChipFamilyS53;
+extern const ChipFamily kChipFamilyC55WD;
+extern const ChipFamily kChipFamilyC1051;
 
 struct ChipSpec {
   const char* name;
   std::uint16_t size;
-  std::uint8_t signature[3];
+  std::uint8_t signature[3];  // unused ones 0xFF
   int signatureCount;
   const ChipFamily* family;
   // 40-pin address form: address-high bits that carry A8 upward, the bit that carries A14 when
   // it is not in that run, and bits that must be 1. Any other address-high bit must be 0.
-  std::uint8_t highAddressBits;
-  std::uint8_t a14Bit;
-  std::uint8_t highRequiredBits;
+  std::uint8_t highAddressBits = 0;
+  std::uint8_t a14Bit = 0;
+  std::uint8_t highRequiredBits = 0;
 };
+
+// The chips' own table, one row per chip type in the device list's order (a new chip goes at the
+// end: the chips file keeps them by index). It is written from the data sheets apart from the
+// program's device table and mode codes on purpose: the simulator shares no constants with the
+// code it tests, so a wrong value in one of them fails the tests instead of passing in both; the
+// build only holds the two tables to the same chips, sizes and signatures.
+// Address-high wiring: A8-A11 on bits 0-3 (AT89C51: bit 4 must be 1), A12 on bit 4, A13 on bit 5,
+// A14 on bit 6 (AT89C55) or bit 7 (AT89C55WD, C51RC).
+inline constexpr ChipSpec kChipSpecs[] = {
+    {.name = "AT89C51",
+     .size = 0x1000,
+     .signature = {0x1E, 0x51, 0xFF},
+     .signatureCount = 3,
+     .family = &kChipFamilyC51,
+     .highAddressBits = 0x0F,
+     .highRequiredBits = 0x10},
+    {.name = "AT89C52",
+     .size = 0x2000,
+     .signature = {0x1E, 0x52, 0xFF},
+     .signatureCount = 3,
+     .family = &kChipFamilyC51,
+     .highAddressBits = 0x1F},
+    {.name = "AT89C55",
+     .size = 0x5000,
+     .signature = {0x1E, 0x55, 0xFF},
+     .signatureCount = 3,
+     .family = &kChipFamilyC51,
+     .highAddressBits = 0x7F},
+    {.name = "AT89S51",
+     .size = 0x1000,
+     .signature = {0x1E, 0x51, 0x06},
+     .signatureCount = 3,
+     .family = &kChipFamilyS51,
+     .highAddressBits = 0x0F},
+    {.name = "AT89S52",
+     .size = 0x2000,
+     .signature = {0x1E, 0x52, 0x06},
+     .signatureCount = 3,
+     .family = &kChipFamilyS51,
+     .highAddressBits = 0x1F},
+    {.name = "AT89S53",
+     .size = 0x3000,
+     .signature = {0x1E, 0x53, 0xFF},
+     .signatureCount = 2,
+     .family = &kChipFamilyS53,
+     .highAddressBits = 0x3F},
+    {.name = "AT89S8252",
+     .size = 0x2800,
+     .signature = {0x1E, 0x72, 0xFF},
+     .signatureCount = 2,
+     .family = &kChipFamilyS53,
+     .highAddressBits = 0x3F},
+    {.name = "AT89C55WD",
+     .size = 0x5000,
+     .signature = {0x1E, 0x55, 0x06},
+     .signatureCount = 3,
+     .family = &kChipFamilyC55WD,
+     .highAddressBits = 0x3F,
+     .a14Bit = 0x80},
+    {.name = "AT89C51RC",
+     .size = 0x8000,
+     .signature = {0x1E, 0x51, 0x07},
+     .signatureCount = 3,
+     .family = &kChipFamilyC55WD,
+     .highAddressBits = 0x3F,
+     .a14Bit = 0x80},
+    {.name = "AT89C1051",
+     .size = 0x0400,
+     .signature = {0x1E, 0x11, 0xFF},
+     .signatureCount = 2,
+     .family = &kChipFamilyC1051},
+    {.name = "AT89C1051U",
+     .size = 0x0400,
+     .signature = {0x1E, 0x12, 0xFF},
+     .signatureCount = 2,
+     .family = &kChipFamilyC1051},
+    {.name = "AT89C2051",
+     .size = 0x0800,
+     .signature = {0x1E, 0x21, 0xFF},
+     .signatureCount = 2,
+     .family = &kChipFamilyC1051},
+    {.name = "AT89C4051",
+     .size = 0x1000,
+     .signature = {0x1E, 0x41, 0xFF},
+     .signatureCount = 2,
+     .family = &kChipFamilyC1051},
+};
+
+// The chip types, numbered in the device list's order.
+inline constexpr int kChipTypeCount = static_cast<int>(std::size(kChipSpecs));
 
 const ChipSpec& SpecOf(int type);
 

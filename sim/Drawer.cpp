@@ -12,6 +12,12 @@ namespace {
 
 constexpr std::string_view kHeader1 = "kaldo-sim drawer 1";
 constexpr std::string_view kHeader2 = "kaldo-sim drawer 2";
+constexpr std::string_view kHeader3 = "kaldo-sim drawer 3";
+// Versions 1 and 2 were written while there were thirteen chip types, and always hold them all.
+constexpr int kChipsOfVersion2 = 13;
+static_assert(kChipTypeCount >= kChipsOfVersion2, "chip types are added, never taken away");
+// A chip's name as version 3 writes it on its block's first line.
+constexpr std::size_t kLongestName = 16;
 constexpr int kRow = 32;
 
 std::uint16_t Sum(const Chip& chip) {
@@ -100,26 +106,44 @@ class LineCursor {
   int number_ = 0;
 };
 
+bool IsChipName(std::string_view name) {
+  if (name.empty() || name.size() > kLongestName) return false;
+  for (char c : name)
+    if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) return false;
+  return true;
+}
+
 // Reads the block of the chip of `type`, which must come next; of any type for kAnyType, `name`
-// naming it in the messages.
+// naming it in the messages. Version 3 names the chip on the block's first line: a chip of a
+// type past the table is one a newer program knows.
 constexpr int kAnyType = -1;
-Chip ReadBlock(LineCursor& in, int type, bool withCrc, std::string name = {}) {
-  if (name.empty()) name = SpecOf(type).name;
+Chip ReadBlock(LineCursor& in, int type, int version, std::string name = {}) {
+  if (name.empty())
+    name = type < kChipTypeCount ? SpecOf(type).name : "chip of type " + std::to_string(type);
   if (in.AtEnd()) throw DrawerTextError(in.Number() + 1, "the file ends before the " + name);
   std::string_view whole;
   std::string_view line = in.Next(whole);
   std::vector<std::string_view> words = Words(line);
+  const std::size_t firstLineWords = version >= 3 ? 5 : 4;
+  if (version >= 3 && words.size() == firstLineWords && words[0] == "chip" &&
+      IsChipName(words[4])) {
+    std::uint32_t given = 0;
+    if (!words[1].empty() && words[1].size() <= 3 && ParseDecimal(words[1], given) &&
+        given >= static_cast<std::uint32_t>(kChipTypeCount) &&
+        (type == kAnyType || given == static_cast<std::uint32_t>(type)))
+      throw UnknownChipError(in.Number(), std::string(words[4]));
+  }
   if (type == kAnyType && words.size() >= 2) {
     for (int t = 0; t < kChipTypeCount; ++t)
       if (words[1] == std::to_string(t)) type = t;
   }
-  if (words[0] != "chip" || words.size() < 2 || type == kAnyType ||
+  if (words[0] != "chip" || words.size() < 2 || type == kAnyType || type >= kChipTypeCount ||
       words[1] != std::to_string(type))
     throw DrawerTextError(in.Number(), "the block of the " + name + " should begin here");
   Chip chip = Chip::Fresh(type);
   int fuse = 0;
-  if (words.size() != 4 || !ParseDigit(words[2], 7, chip.lockBits) ||
-      !ParseDigit(words[3], 1, fuse)) {
+  if (words.size() != firstLineWords || !ParseDigit(words[2], 7, chip.lockBits) ||
+      !ParseDigit(words[3], 1, fuse) || (version >= 3 && words[4] != SpecOf(type).name)) {
     throw DrawerTextError(in.Number(), "the first line of the " + name + "'s block is damaged");
   }
   chip.ispFuse = fuse != 0;
@@ -147,6 +171,7 @@ Chip ReadBlock(LineCursor& in, int type, bool withCrc, std::string name = {}) {
     crc = Crc32(whole, crc);
   }
   std::uint32_t sum = 0, storedCrc = 0;
+  const bool withCrc = version >= 2;
   const bool endLineWhole =
       withCrc ? words.size() == 3 && ParseHex(words[2], 8, storedCrc) : words.size() == 2;
   if (!endLineWhole || !ParseHex(words[1], 4, sum) || sum != Sum(chip) ||
@@ -159,16 +184,18 @@ Chip ReadBlock(LineCursor& in, int type, bool withCrc, std::string name = {}) {
 
 // The longest block a chip of `size` bytes can have: every row written, the widest numbers.
 std::size_t LargestBlockText(std::size_t size) {
-  constexpr std::string_view kFirst = "chip 12 7 1\n";
+  const std::size_t first =
+      ("chip " + std::to_string(kChipTypeCount - 1) + " 7 1 \n").size() + kLongestName;
   constexpr std::string_view kRowLine = "0000 \n";
   constexpr std::string_view kEnd = "end 0000 00000000\n";
-  return kFirst.size() + size / kRow * (kRowLine.size() + 2 * kRow) + kEnd.size();
+  return first + size / kRow * (kRowLine.size() + 2 * kRow) + kEnd.size();
 }
 
 std::string BlockText(const Chip& chip) {
   char buf[96];
   std::string block;
-  std::snprintf(buf, sizeof buf, "chip %d %d %d\n", chip.type, chip.lockBits, chip.ispFuse ? 1 : 0);
+  std::snprintf(buf, sizeof buf, "chip %d %d %d %s\n", chip.type, chip.lockBits,
+                chip.ispFuse ? 1 : 0, SpecOf(chip.type).name);
   block += buf;
   for (std::size_t row = 0; row < chip.memory.size(); row += kRow) {
     bool blank = true;
@@ -191,12 +218,17 @@ std::string BlockText(const Chip& chip) {
 DrawerTextError::DrawerTextError(int line, const std::string& what)
     : Error("line " + std::to_string(line) + ": " + what), line_(line) {}
 
+UnknownChipError::UnknownChipError(int line, const std::string& chipName)
+    : DrawerTextError(line, "the file holds chips for " + chipName +
+                                ", which this KALDO does not know: a newer KALDO wrote it"),
+      chipName_(chipName) {}
+
 Drawer::Drawer() {
   for (int type = 0; type < kChipTypeCount; ++type) chips_[type] = Chip::Fresh(type);
 }
 
 std::string Drawer::ToText() const {
-  std::string text = std::string(kHeader2) + "\n";
+  std::string text = std::string(kHeader3) + "\nchips " + std::to_string(chips_.size()) + "\n";
   for (const Chip& chip : chips_) text += BlockText(chip);
   if (!supplied_.empty()) {
     text += "supplied " + std::to_string(supplied_.size()) + "\n";
@@ -207,11 +239,12 @@ std::string Drawer::ToText() const {
 
 bool Drawer::IsDrawerText(std::string_view text) {
   const std::string_view first = text.substr(0, text.find('\n'));
-  return first == kHeader1 || first == kHeader2;
+  return first == kHeader1 || first == kHeader2 || first == kHeader3;
 }
 
 std::size_t Drawer::LargestText() {
-  std::size_t length = kHeader2.size() + 1;
+  std::size_t length =
+      kHeader3.size() + ("\nchips " + std::to_string(kChipTypeCount) + "\n").size();
   std::size_t largestChip = 0;
   for (int type = 0; type < kChipTypeCount; ++type) {
     length += LargestBlockText(SpecOf(type).size);
@@ -225,11 +258,20 @@ Drawer Drawer::FromText(std::string_view text) {
   LineCursor in(text);
   std::string_view whole;
   const std::string_view header = in.Next(whole);
-  if (header != kHeader1 && header != kHeader2)
-    throw DrawerTextError(1, "this is not the first line of a drawer");
+  const int version = header == kHeader1 ? 1 : header == kHeader2 ? 2 : header == kHeader3 ? 3 : 0;
+  if (version == 0) throw DrawerTextError(1, "this is not the first line of a drawer");
+  // The chips of the types the file holds; a type added since it was written starts fresh.
+  std::uint32_t chips = kChipsOfVersion2;
+  if (version >= 3) {
+    if (in.AtEnd()) throw DrawerTextError(2, "the file ends before the count of its chips");
+    const std::vector<std::string_view> words = Words(in.Next(whole));
+    if (words.size() != 2 || words[0] != "chips" || words[1].empty() || words[1].size() > 3 ||
+        !ParseDecimal(words[1], chips) || chips == 0)
+      throw DrawerTextError(2, "the count of the file's chips is damaged");
+  }
   Drawer drawer;
-  for (int type = 0; type < kChipTypeCount; ++type)
-    drawer.chips_[type] = ReadBlock(in, type, header == kHeader2);
+  for (int type = 0; type < static_cast<int>(chips); ++type)
+    drawer.chips_[static_cast<std::size_t>(type)] = ReadBlock(in, type, version);
   if (!in.AtEnd()) {
     const std::string_view line = in.Next(whole);
     const std::vector<std::string_view> words = Words(line);
@@ -243,7 +285,7 @@ Drawer Drawer::FromText(std::string_view text) {
     }
     for (std::uint32_t n = 1; n <= count; ++n) {
       drawer.supplied_.push_back(
-          ReadBlock(in, kAnyType, true, "supplied chip " + std::to_string(n)));
+          ReadBlock(in, kAnyType, std::max(version, 2), "supplied chip " + std::to_string(n)));
     }
     if (!in.AtEnd()) {
       in.Next(whole);

@@ -168,6 +168,11 @@ void DrawerFile::Load(const DrawerFileOptions& options) {
   if (oversized || text.size() > largest) throw damaged("is larger than any drawer of chips");
   try {
     drawer_ = Drawer::FromText(text);
+  } catch (const UnknownChipError& e) {
+    throw Error("'" + name_ + "' holds chips for " + e.ChipName() +
+                ", which this KALDO does not know" + unchanged +
+                ". Use it with the newer KALDO that wrote it" +
+                (options.remedy.empty() ? "" : ". " + options.remedy));
   } catch (const DrawerTextError& e) {
     throw damaged(e.what());
   }

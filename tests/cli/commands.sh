@@ -69,7 +69,10 @@ grep -q $'^:100000001234FFFFFFFFFFFFFFFFFFFFFFFFFFFFB8\r$' short.hex ||
 
 # The devices the program knows, and its version.
 "$CLI" devices >devices.txt || { echo "FAIL devices exit"; failures=$((failures + 1)); }
-[ "$(wc -l <devices.txt)" = 13 ] || { echo "FAIL devices: $(wc -l <devices.txt) lines"; failures=$((failures + 1)); }
+# A line for each device that --help names.
+known=$("$CLI" --help | sed -n '/^Devices (/{n;p;}' | wc -w)
+[ "$(wc -l <devices.txt)" = "$known" ] && [ "$known" -gt 1 ] ||
+  { echo "FAIL devices: $(wc -l <devices.txt) lines for $known devices"; failures=$((failures + 1)); }
 for line in '89C51      4096 bytes  lock bits 1,2,3  ISP fuse no   signature 1E 51 FF' \
   '89S8252   10240 bytes  lock bits 1,2,3  ISP fuse yes  signature 1E 72' \
   '89C1051U   1024 bytes  lock bits 1,2    ISP fuse no   signature 1E 12'; do

@@ -88,16 +88,23 @@ fi
 # Damaged files: refused with the file and the line, and left as they were; --sim-reset is the
 # user's way out.
 "$CLI" --sim good.st --device 89c51rc write a.hex >/dev/null
-awk 'NR == 19 { $2 = "1234567A" substr($2, 9) } { print }' good.st >flipped.st
-head -c $(($(head -19 good.st | wc -c) - 10)) good.st >cut.st
+row=$(grep -n '^0000 ' good.st | head -1 | cut -d: -f1)  # the AT89C51RC's, the only chip written
+awk -v row="$row" 'NR == row { $2 = "1234567A" substr($2, 9) } { print }' good.st >flipped.st
+head -c $(($(head -"$row" good.st | wc -c) - 10)) good.st >cut.st
+# A chip past this program's table, and the count that holds it, as a newer program writes them.
+chips=$(sed -n 's/^chips //p' good.st)
+sed "2s/.*/chips $((chips + 1))/" good.st >newer.st
+printf 'chip %d 0 1 AT89XYZ\nend 0000 00000000\n' "$chips" >>newer.st
 remedy="it was left unchanged. Run again with --sim-reset to start from fresh chips, or delete the file."
-check "a changed byte" 2 '' "'flipped.st' line 20: the end line of the AT89C51RC's block does not match the block; $remedy" \
+check "a changed byte" 2 '' "'flipped.st' line $((row + 1)): the end line of the AT89C51RC's block does not match the block; $remedy" \
   --sim flipped.st signature
-check "cut short" 2 '' "'cut.st' line 19: the file ends in the middle of this line; $remedy" \
+check "cut short" 2 '' "'cut.st' line $row: the file ends in the middle of this line; $remedy" \
   --sim cut.st signature
 : >empty.st
 check "an empty file" 2 '' "'empty.st' is empty: its chips are lost; $remedy" --sim empty.st signature
-for f in flipped cut empty; do
+check "a newer program's" 2 '' "'newer.st' holds chips for AT89XYZ, which this KALDO does not know; it was left unchanged. Use it with the newer KALDO that wrote it. Run again with --sim-reset to start from fresh chips, or delete the file." \
+  --sim newer.st signature
+for f in flipped cut empty newer; do
   cp $f.st $f.keep
   "$CLI" --sim $f.st --device 89c51rc write a.hex >/dev/null 2>&1
   same "$f: left unchanged by a write" $f.st $f.keep
@@ -108,10 +115,14 @@ for f in flipped empty; do
 done
 check "reset needs --sim" 2 '' "kaldo-cli: --sim-reset needs --sim\nTry 'kaldo-cli --help'." --port lpt1 --sim-reset blank
 
-# A file of version 1 (no CRC on its end lines) is read and saved as version 2.
-sed -e '1s/2$/1/' -e 's/^\(end ....\) ........$/\1/' good.st >old.st
+# A file of version 1 (the thirteen chip types there were, no count, no names, no CRC on its end
+# lines) is read and saved as version 3.
+awk 'NR == 1 { print "kaldo-sim drawer 1"; next } NR == 2 { next }
+  /^chip / { skip = $2 >= 13; if (!skip) print $1, $2, $3, $4; next }
+  skip { skip = !/^end /; next }
+  /^end / { print $1, $2; next } { print }' good.st >old.st
 check "version 1 file" 0 'Verify OK' '' --sim old.st --device 89c51rc verify a.hex
-[ "$(head -1 old.st)" = "kaldo-sim drawer 2" ] || fail "version 1 file: not saved again"
+[ "$(head -1 old.st)" = "kaldo-sim drawer 3" ] || fail "version 1 file: not saved again"
 
 # Only a regular file, or a missing one, holds chips.
 mkfifo fifo

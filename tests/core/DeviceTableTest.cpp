@@ -22,14 +22,14 @@ TEST(Checksum, BlankBufferPerDevice) {
 
 TEST(Checksum, BytesAboveDeviceSizeDoNotCountAndSurviveASwitch) {
   ProgramState s;
-  s.DeviceType = 8;
+  s.DeviceType = DeviceTypeOf(Device::AT89C51RC);
   SetDeviceSize(s);
   s.DataBuffer[0x7FFF] = 0x00;
   const std::uint16_t before = BufferChecksum(s);
-  s.DeviceType = 0;
+  s.DeviceType = DeviceTypeOf(Device::AT89C51);
   SetDeviceSize(s);
   EXPECT_EQ(BufferChecksum(s), 0xF000);
-  s.DeviceType = 8;
+  s.DeviceType = DeviceTypeOf(Device::AT89C51RC);
   SetDeviceSize(s);
   EXPECT_EQ(BufferChecksum(s), before);
 }
@@ -62,7 +62,7 @@ TEST(DataPastDevice, FoundOnlyPastTheDevicesEnd) {
     EXPECT_EQ(past->Bytes, c.bytes);
   }
   ProgramState s;
-  s.DeviceType = 11;
+  s.DeviceType = DeviceTypeOf(Device::AT89C2051);
   SetDeviceSize(s);
   EXPECT_EQ(DataPastDeviceText(s, {0x2000, 0x3376, 5}),
             "The image holds data at 2000-3376, past the AT89C2051's last address 07FF.");

@@ -256,7 +256,7 @@ TEST(LoadHexFile, LinesAcrossTheReadChunks) {
 
 TEST(HexFileText, Layout) {
   ProgramState s;
-  s.DeviceType = 9;
+  s.DeviceType = DeviceTypeOf(Device::AT89C1051);
   SetDeviceSize(s);
   const std::string text = HexFileText(s);
   EXPECT_EQ(text.substr(0, 45), ":10000000FFFFFFFFFFFFFFFFFFFFFFFFFFFFFFFF00\r\n");
@@ -267,7 +267,7 @@ TEST(HexFileText, Layout) {
   s.DeviceSize = 0;
   EXPECT_EQ(HexFileText(s), ":00000001FF\r\n");
 
-  s.DeviceType = 0;
+  s.DeviceType = DeviceTypeOf(Device::AT89C51);
   SetDeviceSize(s);
   s.DataBuffer[0x0FFF] = 0x00;
   s.DataBuffer[0x1000] = 0x00;  // above the device: not written
@@ -337,7 +337,7 @@ std::string SaveReportAsUser(ProgramState& s) {
 TEST(SaveHexFile, LinksPipesAndReadOnlyFiles) {
   TempFolder folder;
   ProgramState s;
-  s.DeviceType = 9;
+  s.DeviceType = DeviceTypeOf(Device::AT89C1051);
   SetDeviceSize(s);
   const std::string text = HexFileText(s);
 
@@ -404,7 +404,7 @@ TEST(SaveHexFile, AFailureHalfWayLeavesTheOldFile) {
   WriteBytes(name, old);
 
   ProgramState s;
-  s.DeviceType = 8;
+  s.DeviceType = DeviceTypeOf(Device::AT89C51RC);
   SetDeviceSize(s);
   s.HexFileName = name;
   s.ResultText = "before";

@@ -146,7 +146,7 @@ TEST(LoadSRecordFile, OutcomesLinesAndStoredBytes) {
 
 TEST(SRecordFileText, Layout) {
   ProgramState s;
-  s.DeviceType = 9;  // AT89C1051, 1 KiB
+  s.DeviceType = DeviceTypeOf(Device::AT89C1051);  // 1 KiB
   SetDeviceSize(s);
   const std::string text = SRecordFileText(s);
   const std::string header = "S00800004B414C444F8C\r\n";
@@ -159,7 +159,7 @@ TEST(SRecordFileText, Layout) {
   s.DeviceSize = 0;
   EXPECT_EQ(SRecordFileText(s), header + "S5030000FC\r\nS9030000FC\r\n");
 
-  s.DeviceType = 0;  // AT89C51, 4 KiB: nothing above it is written
+  s.DeviceType = DeviceTypeOf(Device::AT89C51);  // 4 KiB: nothing above it is written
   SetDeviceSize(s);
   s.DataBuffer[0x1000] = 0x00;
   s.DataBuffer[0x1001] = 0x00;

@@ -16,7 +16,7 @@ TEST(Settings, SavedStateComesBackWithItsFile) {
   WriteBytes(hex, ":0100100042AD\r\n:00000001FF\r\n");
   {
     ProgramState s;
-    s.DeviceType = 6;
+    s.DeviceType = DeviceTypeOf(Device::AT89S8252);
     s.ProgBits = 2;
     s.PortBase = 0x3BC;
     s.HexFileName = hex;
@@ -273,7 +273,7 @@ TEST(ChooseSettingsFolder, AFileHeldInAReadOnlyFolderIsKeptThere) {
   ::chmod((exe / "Kaldo.set").c_str(), 0666);
   ::chmod(exe.path().c_str(), 0555);
   ProgramState s;
-  s.DeviceType = 3;
+  s.DeviceType = DeviceTypeOf(Device::AT89S51);
   {
     WithoutRoot user;
     ASSERT_TRUE(user.ok());

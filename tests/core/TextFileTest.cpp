@@ -118,7 +118,7 @@ struct InPlaceSave {
 
   InPlaceSave() {
     WriteBytes(name, old);
-    state.DeviceType = 8;
+    state.DeviceType = DeviceTypeOf(Device::AT89C51RC);
     SetDeviceSize(state);
     state.HexFileName = name;
     state.ResultText = "before";

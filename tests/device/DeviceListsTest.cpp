@@ -38,7 +38,7 @@ TEST(DeviceLists, TheProgramTheSimulatorAndItsTestsListTheSameDevices) {
     EXPECT_EQ(signature, std::vector<std::uint8_t>(part.signature.begin(),
                                                    part.signature.begin() + device.SignatureCount));
     // Every device is served by a family's routines.
-    const RoutineProfile* routines = FindRoutines(type);
+    const RoutineSet* routines = FindRoutineSet(type);
     ASSERT_NE(routines, nullptr);
     EXPECT_NE(routines->Family, nullptr);
   }

@@ -46,6 +46,8 @@ struct DeviceRig {
     board.ResetBoard();
     events.Clear();
   }
+  explicit DeviceRig(Device device, std::uint32_t ioCycleNs = kSlowBusNs)
+      : DeviceRig(DeviceTypeOf(device), ioCycleNs) {}
   sim::Chip& chip() { return *pc.Socket(); }
 
   static sim::SimOptions Options(std::uint32_t ioCycleNs) {

@@ -17,7 +17,7 @@ using Events = std::vector<std::string>;
 // ---- progress calls --------------------------------------------------------------------------
 
 TEST(Progress, TwentyPinPassesUpdateTheReadoutEvery256Addresses) {
-  DeviceRig rig(9);  // 1024 bytes
+  DeviceRig rig(Device::AT89C1051);  // 1024 bytes
   rig.events.recording = false;
   rig.Run(DeviceCommand::BlankCheck);
   EXPECT_EQ(rig.display.calls, (Calls{"A 0000", "A 0100", "A 0200", "A 0300"}));
@@ -29,7 +29,7 @@ TEST(Progress, TwentyPinPassesUpdateTheReadoutEvery256Addresses) {
 }
 
 TEST(Progress, LargestDeviceReadsTo7FFF) {
-  DeviceRig rig(8);
+  DeviceRig rig(Device::AT89C51RC);
   rig.events.recording = false;
   rig.chip().memory[0x7FFF] = 0x5A;
   rig.Run(DeviceCommand::Read);
@@ -39,7 +39,7 @@ TEST(Progress, LargestDeviceReadsTo7FFF) {
 }
 
 TEST(Progress, FailureAtAddressZeroLeavesOneReadoutUpdate) {
-  for (int type : {0, 9}) {
+  for (Device type : {Device::AT89C51, Device::AT89C1051}) {
     DeviceRig rig(type);
     rig.events.recording = false;
     rig.chip().memory[0] = 0x00;
@@ -60,7 +60,7 @@ Events AddressLatches(const Events& events) {
 }
 
 struct AddressCase {
-  int type;
+  Device type;
   int address;
   const char* latches;  // address-high and address-low as latched
 };
@@ -78,19 +78,22 @@ TEST_P(AddressForms, ReadSendsTheDevicesAddressHighByte) {
       << latches[static_cast<std::size_t>(c.address)];
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Devices, AddressForms,
-    ::testing::Values(AddressCase{0, 0x0000, "h=10 l=00"}, AddressCase{0, 0x0ABC, "h=1A l=BC"},
-                      AddressCase{1, 0x1ABC, "h=1A l=BC"}, AddressCase{2, 0x4ABC, "h=4A l=BC"},
-                      AddressCase{7, 0x4ABC, "h=8A l=BC"}, AddressCase{8, 0x3FFF, "h=3F l=FF"},
-                      AddressCase{8, 0x4123, "h=81 l=23"}, AddressCase{8, 0x7FFF, "h=BF l=FF"}),
-    [](const auto& instance) {
-      return std::string(DeviceTable[instance.param.type].PartName) + "_at_" +
-             IntToHex(static_cast<std::uint32_t>(instance.param.address), 4);
-    });
+INSTANTIATE_TEST_SUITE_P(Devices, AddressForms,
+                         ::testing::Values(AddressCase{Device::AT89C51, 0x0000, "h=10 l=00"},
+                                           AddressCase{Device::AT89C51, 0x0ABC, "h=1A l=BC"},
+                                           AddressCase{Device::AT89C52, 0x1ABC, "h=1A l=BC"},
+                                           AddressCase{Device::AT89C55, 0x4ABC, "h=4A l=BC"},
+                                           AddressCase{Device::AT89C55WD, 0x4ABC, "h=8A l=BC"},
+                                           AddressCase{Device::AT89C51RC, 0x3FFF, "h=3F l=FF"},
+                                           AddressCase{Device::AT89C51RC, 0x4123, "h=81 l=23"},
+                                           AddressCase{Device::AT89C51RC, 0x7FFF, "h=BF l=FF"}),
+                         [](const auto& instance) {
+                           return std::string(InfoOf(instance.param.type).PartName) + "_at_" +
+                                  IntToHex(static_cast<std::uint32_t>(instance.param.address), 4);
+                         });
 
 TEST(AddressForms, TwentyPinReadStepsTheCounterAfterEveryByte) {
-  DeviceRig rig(11);
+  DeviceRig rig(Device::AT89C2051);
   rig.Run(DeviceCommand::Read);
   const Events e = rig.events.Events();
   EXPECT_EQ(std::count(e.begin(), e.end(), "S"), 2048);
@@ -107,12 +110,13 @@ TEST(FailurePath, OnlyTheResetFollowsTheFailingByte) {
   const Events reset = {"L m=01 h=00 l=00 d=00", "C 07",     "C 07", "W 55ms x2",
                         "L m=81 h=00 l=00 d=00", "W 55ms x2"};
   struct Case {
-    int type;
+    Device type;
     DeviceCommand command;
   };
   using enum DeviceCommand;
-  for (const Case& c : {Case{5, BlankCheck}, Case{6, Verify}, Case{5, Write}, Case{9, BlankCheck},
-                        Case{11, Verify}, Case{12, Write}}) {
+  for (const Case& c : {Case{Device::AT89S53, BlankCheck}, Case{Device::AT89S8252, Verify},
+                        Case{Device::AT89S53, Write}, Case{Device::AT89C1051, BlankCheck},
+                        Case{Device::AT89C2051, Verify}, Case{Device::AT89C4051, Write}}) {
     DeviceRig rig(c.type);
     rig.chip().wontProgram.insert(0x0005);
     rig.chip().memory[0x0005] = 0x00;  // not blank, and not what the buffer holds
@@ -121,7 +125,7 @@ TEST(FailurePath, OnlyTheResetFollowsTheFailingByte) {
     EXPECT_EQ(rig.last.Failure.Address, 0x0005);
     Events e = rig.events.Events();
     const auto lastRead = std::find(e.rbegin(), e.rend(), "S").base();
-    EXPECT_EQ(Events(lastRead, e.end()), reset) << "type " << c.type;
+    EXPECT_EQ(Events(lastRead, e.end()), reset) << InfoOf(c.type).PartName;
   }
 }
 
@@ -147,7 +151,7 @@ TEST(UnknownDevice, DispatchersTouchNeitherBoardNorBuffer) {
 
 struct WaitCase {
   const char* name;
-  int type;
+  Device device;
   RoutineWaits::Wait RoutineWaits::*wait;
   RoutineWaits::Wait shorter;
 };
@@ -156,7 +160,7 @@ class ShortenedWait : public ::testing::TestWithParam<WaitCase> {};
 
 TEST_P(ShortenedWait, WriteFailsUntilTheWaitIsRestored) {
   const WaitCase& c = GetParam();
-  DeviceRig rig(c.type, DeviceRig::kPcBusNs);
+  DeviceRig rig(c.device, DeviceRig::kPcBusNs);
   rig.events.recording = false;
   rig.chip().memory[0] = 0x00;  // old contents that only a good erase clears
   for (int a = 0; a < 0x100; ++a) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a | 0x80);
@@ -174,18 +178,19 @@ TEST_P(ShortenedWait, WriteFailsUntilTheWaitIsRestored) {
 
 INSTANTIATE_TEST_SUITE_P(
     Waits, ShortenedWait,
-    ::testing::Values(WaitCase{"AT89C51_byte", 0, &RoutineWaits::ByteC51, &Port::Delay100us},
-                      WaitCase{"AT89S53_byte", 5, &RoutineWaits::ByteC51, &Port::Delay50us},
-                      WaitCase{"AT89C55WD_byte", 7, &RoutineWaits::ByteC55WD, &Port::Delay50us},
-                      WaitCase{"AT89C2051_byte", 11, &RoutineWaits::Byte20Pin, &Port::Delay100us},
-                      WaitCase{"AT89C52_erase", 1, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
-                      WaitCase{"AT89C4051_erase", 12, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
-                      WaitCase{"AT89S51_erase", 3, &RoutineWaits::EraseSelectInStep,
-                               &Port::Delay50us}),
+    ::testing::Values(
+        WaitCase{"AT89C51_byte", Device::AT89C51, &RoutineWaits::ByteC51, &Port::Delay100us},
+        WaitCase{"AT89S53_byte", Device::AT89S53, &RoutineWaits::ByteC51, &Port::Delay50us},
+        WaitCase{"AT89C55WD_byte", Device::AT89C55WD, &RoutineWaits::ByteC55WD, &Port::Delay50us},
+        WaitCase{"AT89C2051_byte", Device::AT89C2051, &RoutineWaits::ByteC1051, &Port::Delay100us},
+        WaitCase{"AT89C52_erase", Device::AT89C52, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
+        WaitCase{"AT89C4051_erase", Device::AT89C4051, &RoutineWaits::EraseStrobe, &Port::Delay2ms},
+        WaitCase{"AT89S51_erase", Device::AT89S51, &RoutineWaits::EraseSelectInStep,
+                 &Port::Delay50us}),
     [](const auto& instance) { return std::string(instance.param.name); });
 
 TEST(ShortenedWait, LockBitPulseCutShortLeavesTheChipUnlocked) {
-  DeviceRig rig(0, DeviceRig::kPcBusNs);
+  DeviceRig rig(Device::AT89C51, DeviceRig::kPcBusNs);
   rig.state.ProgBits = kLockBit1;
   rig.ops.Waits.LockStrobe = &Port::Delay50us;
   rig.ops.ProgramLockBits(rig.job());
@@ -198,7 +203,7 @@ TEST(ShortenedWait, LockBitPulseCutShortLeavesTheChipUnlocked) {
 // ---- the AT89C1051 and C1051U share every routine ---------------------------------------------
 
 TEST(SharedRoutines, C1051AndC1051USendTheSame) {
-  DeviceRig a(9), b(10);
+  DeviceRig a(Device::AT89C1051), b(Device::AT89C1051U);
   for (DeviceRig* r : {&a, &b}) {
     for (int i = 0; i < 1024; i += 3) r->state.DataBuffer[i] = static_cast<std::uint8_t>(i);
     r->state.ProgBits = 3;
@@ -248,7 +253,8 @@ TEST(SignatureReport, ErasedChipOfEveryType) {
   for (int type = 0; type < kDeviceCount; ++type) {
     DeviceRig rig(type);
     rig.Run(DeviceCommand::Signature);
-    EXPECT_EQ(OutcomeText(rig.last), kErasedReports[type]) << "type " << type;
+    ASSERT_NE(kErasedReports[type], nullptr) << DeviceTable[type].PartName << " has no report here";
+    EXPECT_EQ(OutcomeText(rig.last), kErasedReports[type]) << DeviceTable[type].PartName;
     EXPECT_EQ(rig.pc.ControlRegister(), 7);
   }
 }
@@ -257,7 +263,7 @@ TEST(SignatureReport, ErasedChipOfEveryType) {
 
 struct AbsentCase {
   const char* name;
-  int type;
+  Device type;
   std::function<void(DeviceRig&)> fault;
   DeviceCommand command;
   const char* text;
@@ -290,22 +296,23 @@ constexpr const char* kBlankMayBeLocked =
 INSTANTIATE_TEST_SUITE_P(
     Faults, AbsentHardware,
     ::testing::Values(
-        AbsentCase{"no_board_blank", 0, kNoBoard, kBlank, kBlankMayBeLocked},
+        AbsentCase{"no_board_blank", Device::AT89C51, kNoBoard, kBlank, kBlankMayBeLocked},
         // The lock byte of no chip reads as every lock bit programmed: it does not count.
-        AbsentCase{"no_board_blank_S51", 3, kNoBoard, kBlank, kBlankMayBeLocked},
-        AbsentCase{"no_board_write", 4, kNoBoard, kWrite,
+        AbsentCase{"no_board_blank_S51", Device::AT89S51, kNoBoard, kBlank, kBlankMayBeLocked},
+        AbsentCase{"no_board_write", Device::AT89S52, kNoBoard, kWrite,
                    "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
-        AbsentCase{"no_board_signature_S51", 3, kNoBoard, kSignature,
+        AbsentCase{"no_board_signature_S51", Device::AT89S51, kNoBoard, kSignature,
                    "Signature & Program Bits Info For 89S51\rByte-1         FF\rByte-2         "
                    "FF\rByte-3         FF\rLock Bit-1    ON\rLock Bit-2    ON\rLock Bit-3    ON"},
-        AbsentCase{"no_board_signature_S53", 5, kNoBoard, kSignature,
+        AbsentCase{"no_board_signature_S53", Device::AT89S53, kNoBoard, kSignature,
                    "Signature & Program Bits Info For 89S53\rByte-1          FF\rByte-2          "
                    "FF\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF\rISP Bit         "
                    "OFF"},
-        AbsentCase{"empty_socket_blank", 9, kEmptySocket, kBlank, kBlankMayBeLocked},
-        AbsentCase{"empty_socket_write", 12, kEmptySocket, kWrite,
+        AbsentCase{"empty_socket_blank", Device::AT89C1051, kEmptySocket, kBlank,
+                   kBlankMayBeLocked},
+        AbsentCase{"empty_socket_write", Device::AT89C4051, kEmptySocket, kWrite,
                    "Program Verify Error @ Address  0010\rData Read  =  FF\rProg Data   =  12"},
-        AbsentCase{"empty_socket_signature", 0, kEmptySocket, kSignature,
+        AbsentCase{"empty_socket_signature", Device::AT89C51, kEmptySocket, kSignature,
                    "Signature Bytes Info For 89C51\rByte-1  = FF\rByte-2  = FF\rByte-3  = FF"}),
     [](const auto& instance) { return std::string(instance.param.name); });
 

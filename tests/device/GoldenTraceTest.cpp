@@ -43,8 +43,8 @@ Events ProgramFourBytes(DeviceRig& rig) {
   return rig.events.Events();
 }
 
-TEST(GoldenTrace, FamilyAOnAt89C51) {
-  DeviceRig rig(0);
+TEST(GoldenTrace, FamilyC51OnAt89C51) {
+  DeviceRig rig(Device::AT89C51);
   Events want =
       Expect{}
           .Begin(kIdleLatch)({kIdleLatch,
@@ -83,8 +83,8 @@ TEST(GoldenTrace, FamilyAOnAt89C51) {
   EXPECT_EQ(ProgramFourBytes(rig), want);
 }
 
-TEST(GoldenTrace, FamilyBOnAt89C55WD) {
-  DeviceRig rig(7);
+TEST(GoldenTrace, FamilyC55WDOnAt89C55WD) {
+  DeviceRig rig(Device::AT89C55WD);
   Expect x;
   for (int cycle = 0; cycle < 2; ++cycle) {
     x.Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
@@ -128,21 +128,22 @@ TEST(GoldenTrace, FamilyBOnAt89C55WD) {
   EXPECT_EQ(ProgramFourBytes(rig), x.e);
 }
 
-// The members of family B differ in the erase cycles (Init cleared or not, a 500 ms settle after
-// each or not) and in the wait after each byte: the events up to the first byte written.
-struct FamilyBCase {
+// The S51 and C55WD families, whose pulses come on SelectIn, differ in the erase cycles (Init
+// cleared or not, a 500 ms settle after each or not) and in the wait after each byte: the events up
+// to the first byte written.
+struct SelectInCase {
   const char* name;
-  int deviceType;
+  Device device;
   bool clearsInit;
   bool settles;
   const char* byteWait;
 };
 
-class FamilyBMembers : public ::testing::TestWithParam<FamilyBCase> {};
+class SelectInFamilies : public ::testing::TestWithParam<SelectInCase> {};
 
-TEST_P(FamilyBMembers, EraseCyclesAndByteWait) {
-  const FamilyBCase& c = GetParam();
-  DeviceRig rig(c.deviceType);
+TEST_P(SelectInFamilies, EraseCyclesAndByteWait) {
+  const SelectInCase& c = GetParam();
+  DeviceRig rig(c.device);
   // Control register with AutoFeed (02) and Init (04) as the cycle leaves them; Strobe is low.
   const auto control = [&](int bits) {
     return "C " + IntToHex(static_cast<std::uint32_t>(c.clearsInit ? bits & ~0x04 : bits), 2);
@@ -164,17 +165,18 @@ TEST_P(FamilyBMembers, EraseCyclesAndByteWait) {
   EXPECT_EQ(got, x.e);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, FamilyBMembers,
-                         ::testing::Values(FamilyBCase{"AT89S51", 3, false, true, "W 50us"},
-                                           FamilyBCase{"AT89S52", 4, false, true, "W 50us"},
-                                           FamilyBCase{"AT89C55WD", 7, true, true, "W 100us"},
-                                           FamilyBCase{"AT89C51RC", 8, true, false, "W 100us"}),
-                         [](const auto& instance) { return std::string(instance.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    All, SelectInFamilies,
+    ::testing::Values(SelectInCase{"AT89S51", Device::AT89S51, false, true, "W 50us"},
+                      SelectInCase{"AT89S52", Device::AT89S52, false, true, "W 50us"},
+                      SelectInCase{"AT89C55WD", Device::AT89C55WD, true, true, "W 100us"},
+                      SelectInCase{"AT89C51RC", Device::AT89C51RC, true, false, "W 100us"}),
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 // The 20-pin devices count addresses themselves and the count wraps at the end of the chip, so the
 // routine walks the whole chip: 1024 addresses of an AT89C1051 holding the same two bytes.
-TEST(GoldenTrace, FamilyCOnAt89C1051) {
-  DeviceRig rig(9);
+TEST(GoldenTrace, FamilyC1051OnAt89C1051) {
+  DeviceRig rig(Device::AT89C1051);
   rig.state.DataBuffer[0] = kImage[0];
   rig.state.DataBuffer[2] = kImage[2];
   // Bytes travel bit-reversed: 0x12 goes out as 0x48, 0x34 as 0x2C.
@@ -209,7 +211,7 @@ TEST(GoldenTrace, FamilyCOnAt89C1051) {
 
 // The reading frame shared by blank check, read and verify, on two bytes of an erased chip.
 TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
-  DeviceRig s53(5);
+  DeviceRig s53(Device::AT89S53);
   s53.state.DeviceSize = 2;
   s53.Run(DeviceCommand::BlankCheck);
   EXPECT_TRUE(s53.last.Succeeded());
@@ -226,13 +228,13 @@ TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
   ASSERT_GE(all.size(), frame.size());
   EXPECT_EQ(Events(all.begin(), all.begin() + static_cast<std::ptrdiff_t>(frame.size())), frame);
   // Every byte read FF: then the device's signature read, for its lock bits.
-  DeviceRig signature(5);
+  DeviceRig signature(Device::AT89S53);
   signature.Run(DeviceCommand::Signature);
   EXPECT_EQ(Events(all.begin() + static_cast<std::ptrdiff_t>(frame.size()), all.end()),
             signature.events.Events());
   EXPECT_EQ(s53.display.calls, (std::vector<std::string>{"A 0000"}));
 
-  DeviceRig c2051(11);
+  DeviceRig c2051(Device::AT89C2051);
   c2051.state.DeviceSize = 2;
   c2051.Run(DeviceCommand::Read);
   EXPECT_EQ(c2051.events.Events(), Expect{}
@@ -249,7 +251,7 @@ TEST(GoldenTrace, ReadFrameOfTheAt89S53AndThe20PinDevices) {
 // the board events and the report they make.
 struct SignatureCase {
   const char* name;
-  int deviceType;
+  Device device;
   std::vector<std::uint8_t> answers;  // as shifted in; the 20-pin devices' arrive bit-reversed
   Events want;                        // empty: only the report is compared
   const char* report;
@@ -259,7 +261,7 @@ class SignatureProcedures : public ::testing::TestWithParam<SignatureCase> {};
 
 TEST_P(SignatureProcedures, BoardSeesTheStepsAndTheReportShowsTheAnswers) {
   const SignatureCase& c = GetParam();
-  DeviceRig rig(c.deviceType);
+  DeviceRig rig(c.device);
   rig.events.answers.assign(c.answers.begin(), c.answers.end());
   rig.Run(DeviceCommand::Signature);
   if (!c.want.empty()) {
@@ -275,7 +277,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         SignatureCase{
             "AT89C51",
-            0,
+            Device::AT89C51,
             {0x1E, 0x51, 0xFF},
             Expect{}
                 .Begin(kIdleLatch)({"L m=07 h=00 l=00 d=00", "L m=07 h=10 l=30 d=00", "S",
@@ -285,7 +287,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Signature Bytes Info For 89C51\rByte-1  = 1E\rByte-2  = 51\rByte-3  = FF"},
         SignatureCase{
             "AT89C52",
-            1,
+            Device::AT89C52,
             {0x1E, 0x52, 0xFF},
             Expect{}
                 .Begin(kIdleLatch)({"L m=07 h=00 l=00 d=00", "L m=07 h=00 l=30 d=00", "S",
@@ -295,7 +297,7 @@ INSTANTIATE_TEST_SUITE_P(
             "Signature Bytes Info For 89C52\rByte-1  = 1E\rByte-2  = 52\rByte-3  = FF"},
         SignatureCase{
             "AT89S51",
-            3,
+            Device::AT89S51,
             {0x1E, 0x51, 0x06, 0x04},
             Expect{}
                 .Begin(kIdleLatch)({"L m=03 h=00 l=00 d=00", "L m=03 h=00 l=00 d=00", "S",
@@ -308,7 +310,7 @@ INSTANTIATE_TEST_SUITE_P(
             "51\rByte-3         06\rLock Bit-1    ON\rLock Bit-2    OFF\rLock Bit-3    OFF"},
         SignatureCase{
             "AT89S53",
-            5,
+            Device::AT89S53,
             {0x1E, 0x53, 0x06, 0x00},
             Expect{}
                 .Begin(kIdleLatch)({kIdleLatch, "W 55ms x2",  // SetModeBit0
@@ -325,7 +327,7 @@ INSTANTIATE_TEST_SUITE_P(
             "53\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    ON\rISP Bit         ON"},
         SignatureCase{
             "AT89C1051U",
-            10,
+            Device::AT89C1051U,
             {0x78, 0x48},  // 1E and 12, bit-reversed
             Expect{}
                 .Begin("L m=01 h=FE l=00 d=00")(
@@ -338,28 +340,28 @@ INSTANTIATE_TEST_SUITE_P(
         // count.
         SignatureCase{
             "AT89S52_other_bits_set",
-            4,
+            Device::AT89S52,
             {0x1E, 0x52, 0x06, 0xE3},
             {},
             "Signature & Program Bits Info For 89S52\rByte-1         1E\rByte-2         "
             "52\rByte-3         06\rLock Bit-1    OFF\rLock Bit-2    OFF\rLock Bit-3    OFF"},
         SignatureCase{
             "AT89C51RC_all_locked",
-            8,
+            Device::AT89C51RC,
             {0x1E, 0x51, 0x07, 0x1C},
             {},
             "Signature & Program Bits Info For 89C51RC\rByte-1         1E\rByte-2         "
             "51\rByte-3         07\rLock Bit-1    ON\rLock Bit-2    ON\rLock Bit-3    ON"},
         SignatureCase{
             "AT89S8252_all_programmed",
-            6,
+            Device::AT89S8252,
             {0x1E, 0x72, 0xF8, 0xFE},
             {},
             "Signature & Program Bits Info For 89S8252\rByte-1          1E\rByte-2          "
             "72\rLock Bit-1    ON\rLock Bit-2    ON\rLock Bit-3    ON\rISP Bit         ON"},
         SignatureCase{
             "AT89S8252_lock_bit_2_only",
-            6,
+            Device::AT89S8252,
             {0x1E, 0x72, 0x05, 0x01},
             {},
             "Signature & Program Bits Info For 89S8252\rByte-1          1E\rByte-2          "
@@ -368,7 +370,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 struct LockCase {
   const char* name;
-  int deviceType;
+  Device device;
   int progBits;
   Events want;
 };
@@ -377,7 +379,7 @@ class LockSequences : public ::testing::TestWithParam<LockCase> {};
 
 TEST_P(LockSequences, BoardSeesTheSteps) {
   const LockCase& c = GetParam();
-  DeviceRig rig(c.deviceType);
+  DeviceRig rig(c.device);
   rig.state.ProgBits = c.progBits;
   rig.events.Clear();
   rig.ops.ProgramLockBits(rig.job());
@@ -437,10 +439,11 @@ const Events kNone = Expect{}({"L m=81 h=00 l=00 d=00", "C 07", "C 07", "W 55ms 
                                "L m=81 h=00 l=00 d=00", "W 55ms x2"})
                          .e;
 
-// The AT89S53 variant of family A: AutoFeed drops before the erase code is latched and rises only
-// after a verify pass without mismatch; the lock-bit step then writes both of its bytes.
-TEST(GoldenTrace, FamilyAOnAt89S53) {
-  DeviceRig rig(5);
+// The S53 family, the C51 family's steps with AutoFeed around them: AutoFeed drops before the erase
+// code is latched and rises only after a verify pass without mismatch; the lock-bit step then
+// writes both of its bytes.
+TEST(GoldenTrace, FamilyS53OnAt89S53) {
+  DeviceRig rig(Device::AT89S53);
   Events want = Expect{}
                     .Begin(kIdleLatch)({kIdleLatch,
                                         "W 55ms x2",  // SetModeBit0
@@ -476,17 +479,18 @@ TEST(GoldenTrace, FamilyAOnAt89S53) {
   EXPECT_EQ(ProgramFourBytes(rig), want);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, LockSequences,
-                         ::testing::Values(LockCase{"L1_AT89C51", 0, 7, kL1Strobe},
-                                           LockCase{"L1_AT89C55", 2, 7, kL1Strobe},
-                                           LockCase{"L1_AT89S52", 4, 5, kL1SelectIn},
-                                           LockCase{"L2_AT89S53", 5, 13, kL2},
-                                           LockCase{"L2_AT89S8252_nothing_selected", 6, 0, kL2None},
-                                           LockCase{"L3_AT89C51RC", 8, 2, kL3},
-                                           LockCase{"L4_AT89C4051", 12, 15, kL4},
-                                           LockCase{"L4_AT89C1051U", 10, 15, kL4},
-                                           LockCase{"unknown_type", kDeviceCount, 7, kNone}),
-                         [](const auto& instance) { return std::string(instance.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    All, LockSequences,
+    ::testing::Values(LockCase{"L1_AT89C51", Device::AT89C51, 7, kL1Strobe},
+                      LockCase{"L1_AT89C55", Device::AT89C55, 7, kL1Strobe},
+                      LockCase{"L1_AT89S52", Device::AT89S52, 5, kL1SelectIn},
+                      LockCase{"L2_AT89S53", Device::AT89S53, 13, kL2},
+                      LockCase{"L2_AT89S8252_nothing_selected", Device::AT89S8252, 0, kL2None},
+                      LockCase{"L3_AT89C51RC", Device::AT89C51RC, 2, kL3},
+                      LockCase{"L4_AT89C4051", Device::AT89C4051, 15, kL4},
+                      LockCase{"L4_AT89C1051U", Device::AT89C1051U, 15, kL4},
+                      LockCase{"unknown_type", static_cast<Device>(kDeviceCount), 7, kNone}),
+    [](const auto& instance) { return std::string(instance.param.name); });
 
 }  // namespace
 }  // namespace kaldo::test

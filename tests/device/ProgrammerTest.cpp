@@ -22,12 +22,12 @@
 namespace kaldo::test {
 namespace {
 
-constexpr int kC51 = 0;
-constexpr int kS51 = 3;
-constexpr int kS52 = 4;
-constexpr int kS53 = 5;
-constexpr int kC51RC = 8;
-constexpr int kC2051 = 11;
+constexpr int kC51 = DeviceTypeOf(Device::AT89C51);
+constexpr int kS51 = DeviceTypeOf(Device::AT89S51);
+constexpr int kS52 = DeviceTypeOf(Device::AT89S52);
+constexpr int kS53 = DeviceTypeOf(Device::AT89S53);
+constexpr int kC51RC = DeviceTypeOf(Device::AT89C51RC);
+constexpr int kC2051 = DeviceTypeOf(Device::AT89C2051);
 constexpr int kNoDevice = kDeviceCount;
 constexpr std::uint16_t kLpt = 0x378;
 
@@ -517,12 +517,12 @@ TEST_P(CutShort, AtAnyPointLeavesTheBoardIdleAndTheTimerAsFound) {
 }
 
 const CutShortCase kCutShortCases[] = {
-    {"FamilyAOnAt89C51", kC51, DeviceCommand::Write, 16, 0},
-    {"FamilyAAndLockBitsOnAt89C51", kC51, DeviceCommand::Write, 16, kLockBit1 | kLockBit3},
-    {"FamilyAAndFuseAndLockByteOnAt89S53", kS53, DeviceCommand::Write, 16, 0x0F},
-    {"FamilyBOnAt89S52", kS52, DeviceCommand::Write, 16, 0},
-    {"FamilyBAndLockBitsOnAt89C51RC", kC51RC, DeviceCommand::Write, 16, kLockBit2},
-    {"FamilyCAndLockBitsOnAt89C2051", kC2051, DeviceCommand::Write, 0xFFFF, kLockBit1},
+    {"FamilyC51OnAt89C51", kC51, DeviceCommand::Write, 16, 0},
+    {"FamilyC51AndLockBitsOnAt89C51", kC51, DeviceCommand::Write, 16, kLockBit1 | kLockBit3},
+    {"FamilyS53AndFuseAndLockByteOnAt89S53", kS53, DeviceCommand::Write, 16, 0x0F},
+    {"FamilyS51OnAt89S52", kS52, DeviceCommand::Write, 16, 0},
+    {"FamilyC55WDAndLockBitsOnAt89C51RC", kC51RC, DeviceCommand::Write, 16, kLockBit2},
+    {"FamilyC1051AndLockBitsOnAt89C2051", kC2051, DeviceCommand::Write, 0xFFFF, kLockBit1},
     {"ReadOfAt89C51", kC51, DeviceCommand::Read, 0xFFFF, 0},
     {"ReadOfAt89C2051", kC2051, DeviceCommand::Read, 0xFFFF, 0},
     {"SignatureOfAt89S53", kS53, DeviceCommand::Signature, 0xFFFF, 0},

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {
@@ -31,8 +33,10 @@ TEST(SimulatedMachine, ADamagedChipsFileStopsTheStartAndIsKept) {
   } catch (const Error& e) {
     report = e.what();
   }
-  EXPECT_EQ(report, "'" + folder / "Kaldo.chips" +
-                        "' line 4: the end line of the AT89C51's block does not match the block; "
+  const long endLine =
+      1 + std::count(damaged.begin(), damaged.begin() + damaged.find("\nend "), '\n') + 1;
+  EXPECT_EQ(report, "'" + folder / "Kaldo.chips" + "' line " + std::to_string(endLine) +
+                        ": the end line of the AT89C51's block does not match the block; "
                         "it was left unchanged. Delete it or move it away to start kaldo-sim "
                         "with fresh chips");
   EXPECT_EQ(ReadBytes(folder / "Kaldo.chips"), damaged);

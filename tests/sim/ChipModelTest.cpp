@@ -18,7 +18,7 @@ std::string PartName(const testing::TestParamInfo<Part>& info) {
 // Addresses that exercise every address line of the part: the ends, each high bit on its own.
 std::vector<int> ProbeAddresses(const Part& p) {
   std::vector<int> out{0, 1, p.size - 1};
-  if (p.family == Family::Pin20) return {0, 1, 2, 0x3F, p.size - 1};
+  if (p.family == Family::C1051) return {0, 1, 2, 0x3F, p.size - 1};
   for (int bit = 8; (1 << bit) < p.size; ++bit) out.push_back((1 << bit) | 0x5A);
   return out;
 }
@@ -82,7 +82,7 @@ TEST_P(EveryPart, AWriteWithoutItsConditionsDoesNotTake) {
       const bool selectIn = op.SelectInPulses() != (what == "other pulse line");
       selectIn ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
       if (what == "wait too short") {
-        if (part.family == Family::WD) rig.port.Delay50us();
+        if (part.family == Family::C55WD) rig.port.Delay50us();
       } else {
         (rig.port.*op.ByteWait())();
       }
@@ -106,10 +106,10 @@ TEST_P(EveryPart, EraseNeedsItsFullPulseOrSettleTimeAndInitCleared) {
   SimRig rig;
   rig.pc.InsertChip(sim::Chip::WithContents(part.type, {0x00}));
   for (const bool initSet : {false, true}) {  // false: the pulse or settle time cut short
-    if (initSet && part.family != Family::WD) continue;
+    if (initSet && part.family != Family::C55WD) continue;
     {
       PartOperation op(rig, part);
-      if (part.family == Family::WD && !initSet) rig.board.ClearInit();
+      if (part.family == Family::C55WD && !initSet) rig.board.ClearInit();
       op.Mode(op.EraseCode());
       op.VoltageOn();
       if (op.SelectInPulses()) {
@@ -138,19 +138,19 @@ TEST_P(EveryPart, SignatureBytes) {
   PartOperation op(rig, part);
   std::vector<std::uint8_t> read;
   switch (part.family) {
-    case Family::C5x:
+    case Family::C51:
     case Family::S53:
       for (int a = 0x30; a < 0x30 + static_cast<int>(part.signature.size()); ++a) {
         read.push_back(static_cast<std::uint8_t>(op.ReadByte(a, 0x06)));
       }
       break;
-    case Family::S5x:
-    case Family::WD:
+    case Family::S51:
+    case Family::C55WD:
       for (int page = 0; page < 3; ++page) {
         read.push_back(static_cast<std::uint8_t>(op.ReadByte(page << 8, 0x02)));
       }
       break;
-    case Family::Pin20:
+    case Family::C1051:
       for (int i = 0; i < 2; ++i) read.push_back(static_cast<std::uint8_t>(op.ReadByte(i, 0x00)));
       break;
   }
@@ -210,16 +210,16 @@ TEST(LockBits, PulsedOneByOneOrAsADataByte) {
     rig.pc.InsertChip(c.type);
     {
       PartOperation op(rig, part);
-      if (part.family == Family::WD) rig.board.ClearInit();
+      if (part.family == Family::C55WD) rig.board.ClearInit();
       op.VoltageOn();
       for (int code : c.codes) {
         op.Mode(code);
-        if (part.family == Family::WD) {
+        if (part.family == Family::C55WD) {
           rig.board.SetStrobe();
           rig.port.Delay100us();
           rig.board.ClearStrobe();
         } else {
-          part.family == Family::S5x ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
+          part.family == Family::S51 ? rig.board.PulseSelectIn() : rig.board.PulseStrobe();
           (rig.port.*op.ByteWait())();
         }
       }

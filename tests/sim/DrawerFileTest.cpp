@@ -88,16 +88,28 @@ TEST(DrawerFile, AFileItCannotTakeStaysAsItWas) {
   std::string flipped = good;
   flipped[flipped.find("\n0000 5A") + 6] = 'B';
   const std::string remedy = "Start afresh";
+  // The line of chip 8's row, and the same chips with a type past the table after them.
+  const int row =
+      2 + static_cast<int>(std::count(
+              good.begin(), good.begin() + static_cast<long>(good.find("\n0000 5A")), '\n'));
+  const std::string count = std::to_string(sim::kChipTypeCount);
+  std::string newer = good + "chip " + count + " 0 1 AT89XYZ\nend 0000 00000000\n";
+  newer.replace(newer.find("\nchips ") + 7, count.size(), std::to_string(sim::kChipTypeCount + 1));
   const struct {
     const char* what;
     std::string bytes;
     std::string refusal;
   } cases[] = {
       {"a flipped digit", flipped,
-       "line 20: the end line of the AT89C51RC's block does not match the block; it was left "
-       "unchanged. Start afresh"},
+       "line " + std::to_string(row + 1) +
+           ": the end line of the AT89C51RC's block does not match the block; it was left "
+           "unchanged. Start afresh"},
       {"cut short", good.substr(0, good.find("\n0000 5A") + 10),
-       "line 19: the file ends in the middle of this line; it was left unchanged. Start afresh"},
+       "line " + std::to_string(row) +
+           ": the file ends in the middle of this line; it was left unchanged. Start afresh"},
+      {"written by a newer program", newer,
+       "holds chips for AT89XYZ, which this KALDO does not know; it was left unchanged. Use it "
+       "with the newer KALDO that wrote it. Start afresh"},
       {"a HEX file", ":00000001FF\r\n",
        "is not a state file of the simulated PC; it was left unchanged"},
       {"empty", "", "is empty: its chips are lost; it was left unchanged. Start afresh"},

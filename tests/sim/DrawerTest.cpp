@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+
+#include "core/Convert.h"
 
 #include "tests/sim/SimRig.h"
 
@@ -27,25 +30,77 @@ void ExpectSameChips(const Drawer& got, const Drawer& want, const std::string& w
   for (int t = 0; t < sim::kChipTypeCount; ++t) EXPECT_EQ(got.chip(t), want.chip(t)) << what << t;
 }
 
-// The same text as version 1 wrote it: no CRC on the end lines.
-std::string Version1(std::string text) {
-  text.replace(0, text.find('\n'), "kaldo-sim drawer 1");
-  for (std::size_t end = text.find("\nend "); end != std::string::npos;
-       end = text.find("\nend ", end + 1))
-    text.erase(end + 9, 9);
-  return text;
+// CRC-32 as the drawer writes it on its end lines.
+std::uint32_t Crc32(std::string_view bytes, std::uint32_t crc = 0) {
+  crc = ~crc;
+  for (char c : bytes) {
+    crc ^= static_cast<unsigned char>(c);
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return ~crc;
 }
 
-TEST(Drawer, TextKeepsEveryChipAndReadsVersion1) {
+// The same text as version 2 wrote it (the thirteen chip types there were, no count of chips, no
+// names; the CRCs of the blocks without them), or version 1 (no CRC on the end lines either).
+std::string OlderVersion(const std::string& text, int version) {
+  constexpr int kChipsOfVersion2 = 13;
+  std::string out = "kaldo-sim drawer " + std::to_string(version) + "\n";
+  std::size_t pos = text.find('\n', text.find('\n') + 1) + 1;  // past "chips N"
+  std::uint32_t crc = 0;
+  int chips = 0;
+  bool supplied = false;
+  while (pos < text.size()) {
+    const std::size_t end = text.find('\n', pos) + 1;
+    std::string line = text.substr(pos, end - pos);
+    pos = end;
+    supplied = supplied || line.rfind("supplied ", 0) == 0;
+    if (!supplied && line.rfind("chip ", 0) == 0 && ++chips > kChipsOfVersion2) {
+      pos = text.find('\n', text.find("\nend ", pos - 1) + 1) + 1;  // a type added since
+      continue;
+    }
+    if (line.rfind("chip ", 0) == 0) {
+      line.erase(line.rfind(' '), line.size() - 1 - line.rfind(' '));
+      crc = 0;
+    }
+    if (line.rfind("end ", 0) == 0) {
+      line.resize(8);
+      if (version >= 2) line += " " + IntToHex(crc, 8);
+      line += "\n";
+    }
+    crc = Crc32(line, crc);
+    out += line;
+  }
+  return out;
+}
+
+// The line at which `find` stands in `text`, counted from 1.
+int LineOf(const std::string& text, const std::string& find) {
+  const std::size_t pos = text.find(find);
+  return 1 +
+         static_cast<int>(std::count(text.begin(), text.begin() + static_cast<long>(pos), '\n'));
+}
+
+TEST(Drawer, TextKeepsEveryChipAndReadsOlderVersions) {
   const std::string text = Filled().ToText();
-  EXPECT_EQ(text.substr(0, text.find('\n')), "kaldo-sim drawer 2");
-  EXPECT_NE(text.find("\nchip 8 3 1\n4000 5A"), std::string::npos);
-  ExpectSameChips(Drawer::FromText(text), Filled(), "version 2, chip ");
-  const std::string old = Version1(text);
-  EXPECT_EQ(old.size(), text.size() - sim::kChipTypeCount * std::string(" 0123ABCD").size());
-  ExpectSameChips(Drawer::FromText(old), Filled(), "version 1, chip ");
-  EXPECT_TRUE(Drawer::IsDrawerText(old));
+  EXPECT_EQ(text.substr(0, text.find('\n')), "kaldo-sim drawer 3");
+  EXPECT_NE(text.find("\nchips " + std::to_string(sim::kChipTypeCount) + "\n"), std::string::npos);
+  EXPECT_NE(text.find("\nchip 8 3 1 AT89C51RC\n4000 5A"), std::string::npos);
+  ExpectSameChips(Drawer::FromText(text), Filled(), "version 3, chip ");
+  for (int version : {1, 2}) {
+    const std::string old = OlderVersion(text, version);
+    ExpectSameChips(Drawer::FromText(old), Filled(), "version " + std::to_string(version));
+    EXPECT_TRUE(Drawer::IsDrawerText(old));
+  }
   EXPECT_FALSE(Drawer::IsDrawerText(":00000001FF\r\n"));
+
+  // Written before the last chip type was added: it starts fresh, the others are kept.
+  const std::size_t lastBlock = text.rfind("chip " + std::to_string(sim::kChipTypeCount - 1) + " ");
+  std::string before = text.substr(0, lastBlock);
+  before.replace(before.find("\nchips ") + 7, std::to_string(sim::kChipTypeCount).size(),
+                 std::to_string(sim::kChipTypeCount - 1));
+  Drawer expected = Filled();
+  expected.chip(sim::kChipTypeCount - 1) = sim::Chip::Fresh(sim::kChipTypeCount - 1);
+  ExpectSameChips(Drawer::FromText(before), expected, "one type fewer, chip ");
 }
 
 // The line a damaged text is refused at, and why.
@@ -72,33 +127,60 @@ TEST(Drawer, ADamagedTextIsRefusedAtItsLine) {
   const std::string endLine = "the end line of the AT89C51RC's block does not match the block";
   const std::string badRow = "a row of the AT89C51's block is damaged";
   const std::string cut = "the file ends in the middle of this line";
+  const int row4000 = LineOf(good, "4000 5A");
+  const int endOf8 = LineOf(good.substr(good.find("4000 5A")), "end ") + row4000 - 1;
+  const int lines = LineOf(good + "x", "x") - 1;
+  const std::string count = std::to_string(sim::kChipTypeCount);
+  // A type past the table, as a newer program writes it.
+  const std::string newer = "chip " + count + " 0 1 AT89XYZ\nend 0000 00000000\n";
+  std::string withNewer = good + newer;
+  withNewer.replace(withNewer.find("\nchips ") + 7, count.size(),
+                    std::to_string(sim::kChipTypeCount + 1));
   const struct {
     const char* what;
     std::string text;
     int line;
     std::string reason;
   } cases[] = {
-      {"a data digit", with("4000 5A", 5, "6"), 22, endLine},
-      {"a row moved", with("4000 5A", 0, "6"), 22, endLine},
-      {"a lock bit", with("chip 8 3", 7, "1"), 22, endLine},
-      {"a row out of order", with("4000 5A", 0, "7FE0"), 21,
+      {"a data digit", with("4000 5A", 5, "6"), endOf8, endLine},
+      {"a row moved", with("4000 5A", 0, "6"), endOf8, endLine},
+      {"a lock bit", with("chip 8 3", 7, "1"), endOf8, endLine},
+      {"a row out of order", with("4000 5A", 0, "7FE0"), row4000 + 1,
        "a row of the AT89C51RC's block is damaged"},
-      {"a row beyond the chip", insertBefore("end ", "1000" + row.substr(4)), 4, badRow},
-      {"a row twice", insertBefore("end ", row + row), 4, badRow},
-      {"a short row", insertBefore("end ", "0000 00\n"), 4, badRow},
-      {"chips swapped", with("chip 8 3 1", 5, "9"), 19,
+      {"a row beyond the chip", insertBefore("end ", "1000" + row.substr(4)), LineOf(good, "end "),
+       badRow},
+      {"a row twice", insertBefore("end ", row + row), LineOf(good, "end "), badRow},
+      {"a short row", insertBefore("end ", "0000 00\n"), LineOf(good, "end "), badRow},
+      {"chips swapped", with("chip 8 3 1", 5, "9"), LineOf(good, "chip 8 "),
        "the block of the AT89C51RC should begin here"},
-      {"a chip line", with("chip 3 0 1", 9, "2"), 9,
+      {"a chip line", with("chip 3 0 1", 9, "2"), LineOf(good, "chip 3 "),
        "the first line of the AT89S51's block is damaged"},
-      {"cut inside a row", good.substr(0, good.find("4000 5A") + 20), 20, cut},
-      {"cut after a row", good.substr(0, good.find("\n", good.find("4000 5A")) + 1), 21,
+      {"a chip's name", with("chip 3 0 1 AT89S51", 17, "2"), LineOf(good, "chip 3 "),
+       "the first line of the AT89S51's block is damaged"},
+      {"the count of chips", with("\nchips ", 1, "chip "), 2,
+       "the count of the file's chips is damaged"},
+      {"a chip more than counted",
+       std::string(good).replace(good.find("\nchips ") + 7, count.size(), "1"),
+       LineOf(good, "chip 1 "), "more follows the last chip's block"},
+      {"a chip fewer than counted", withNewer.substr(0, withNewer.size() - newer.size()), lines + 1,
+       "the file ends before the chip of type " + count},
+      {"a chip a newer program knows", withNewer, lines + 1,
+       "the file holds chips for AT89XYZ, which this KALDO does not know: a newer KALDO wrote it"},
+      {"cut inside a row", good.substr(0, good.find("4000 5A") + 20), row4000, cut},
+      {"cut after a row", good.substr(0, good.find("\n", good.find("4000 5A")) + 1), row4000 + 1,
        "the file ends inside the AT89C51RC's block"},
-      {"cut between blocks", good.substr(0, chip8), 19, "the file ends before the AT89C51RC"},
-      {"the last line end cut", good.substr(0, good.size() - 1), 31, cut},
-      {"more after the last chip", good + "end 0000\n", 32, "more follows the last chip's block"},
+      {"cut between blocks", good.substr(0, chip8), LineOf(good, "chip 8 "),
+       "the file ends before the AT89C51RC"},
+      {"the last line end cut", good.substr(0, good.size() - 1), lines, cut},
+      {"more after the last chip", good + "end 0000\n", lines + 1,
+       "more follows the last chip's block"},
       {"another header", "hello\n" + good.substr(good.find('\n') + 1), 1,
        "this is not the first line of a drawer"},
-      {"version 1, a data digit", Version1(with("4000 5A", 5, "6")), 22, endLine},
+      {"version 2, a data digit", OlderVersion(with("4000 5A", 5, "6"), 2), endOf8 - 1, endLine},
+      {"version 1, a data digit", OlderVersion(with("4000 5A", 5, "6"), 1), endOf8 - 1, endLine},
+      {"version 2, cut between blocks",
+       OlderVersion(good, 2).substr(0, OlderVersion(good, 2).find("chip 8 ")),
+       LineOf(good, "chip 8 ") - 1, "the file ends before the AT89C51RC"},
   };
   for (const auto& c : cases)
     EXPECT_EQ(Refusal(c.text), "line " + std::to_string(c.line) + ": " + c.reason) << c.what;
@@ -120,24 +202,37 @@ TEST(Drawer, SuppliedChipsFollowTheDrawerAndAreRefusedWhenDamaged) {
   const std::string drawer = text.substr(0, section);
   const std::string first = text.substr(section + 11, text.rfind("chip 11") - section - 11);
   const std::string second = text.substr(text.rfind("chip 11"));
+  const int after = LineOf(drawer + "x", "x");
+  const std::size_t firstData = first.find('\n') + 6;
+  auto at = [&](int line, const std::string& what) {
+    return "line " + std::to_string(line) + ": " + what;
+  };
   const struct {
     const char* what;
     std::string text;
     std::string reason;
   } cases[] = {
-      {"no chip", drawer + "supplied 0\n", "line 32: more follows the last chip's block"},
+      {"no chip", drawer + "supplied 0\n", at(after, "more follows the last chip's block")},
       {"a count in letters", drawer + "supplied two\n" + first + second,
-       "line 32: more follows the last chip's block"},
+       at(after, "more follows the last chip's block")},
       {"a chip missing", drawer + "supplied 3\n" + first + second,
-       "line 38: the file ends before the supplied chip 3"},
-      {"a type outside the table", drawer + "supplied 2\n" + first + "chip 13 7 1\n",
-       "line 36: the block of the supplied chip 2 should begin here"},
-      {"a changed byte", drawer + "supplied 1\n" + first.substr(0, 16) + "5" + first.substr(17),
-       "line 35: the end line of the supplied chip 1's block does not match the block"},
+       at(after + 6, "the file ends before the supplied chip 3")},
+      {"a type outside the table",
+       drawer + "supplied 2\n" + first + "chip " + std::to_string(sim::kChipTypeCount) + " 7 1\n",
+       at(after + 4, "the block of the supplied chip 2 should begin here")},
+      {"a type a newer program knows",
+       drawer + "supplied 2\n" + first + "chip " + std::to_string(sim::kChipTypeCount) +
+           " 0 1 AT89XYZ\nend 0000 00000000\n",
+       at(after + 4,
+          "the file holds chips for AT89XYZ, which this KALDO does not know: a newer KALDO wrote "
+          "it")},
+      {"a changed byte",
+       drawer + "supplied 1\n" + first.substr(0, firstData) + "5" + first.substr(firstData + 1),
+       at(after + 3, "the end line of the supplied chip 1's block does not match the block")},
       {"more after them", text + "end 0000\n",
-       "line 38: more follows the last supplied chip's block"},
+       at(after + 6, "more follows the last supplied chip's block")},
       {"more than a supply can have", drawer + "supplied 1001\n" + first + second,
-       "line 32: more supplied chips than a supply can have (1000)"},
+       at(after, "more supplied chips than a supply can have (1000)")},
   };
   for (const auto& c : cases) EXPECT_EQ(Refusal(c.text), c.reason) << c.what;
 }

@@ -11,7 +11,7 @@
 
 namespace kaldo::test {
 
-enum class Family { C5x, S5x, S53, WD, Pin20 };
+enum class Family { C51, S51, S53, C55WD, C1051 };
 
 // The parts as their data sheets give them (independent of the simulator's own table).
 struct Part {
@@ -24,19 +24,19 @@ struct Part {
 
 inline const std::vector<Part>& Parts() {
   static const std::vector<Part> parts = {
-      {"AT89C51", 0, Family::C5x, 0x1000, {0x1E, 0x51, 0xFF}},
-      {"AT89C52", 1, Family::C5x, 0x2000, {0x1E, 0x52, 0xFF}},
-      {"AT89C55", 2, Family::C5x, 0x5000, {0x1E, 0x55, 0xFF}},
-      {"AT89S51", 3, Family::S5x, 0x1000, {0x1E, 0x51, 0x06}},
-      {"AT89S52", 4, Family::S5x, 0x2000, {0x1E, 0x52, 0x06}},
+      {"AT89C51", 0, Family::C51, 0x1000, {0x1E, 0x51, 0xFF}},
+      {"AT89C52", 1, Family::C51, 0x2000, {0x1E, 0x52, 0xFF}},
+      {"AT89C55", 2, Family::C51, 0x5000, {0x1E, 0x55, 0xFF}},
+      {"AT89S51", 3, Family::S51, 0x1000, {0x1E, 0x51, 0x06}},
+      {"AT89S52", 4, Family::S51, 0x2000, {0x1E, 0x52, 0x06}},
       {"AT89S53", 5, Family::S53, 0x3000, {0x1E, 0x53}},
       {"AT89S8252", 6, Family::S53, 0x2800, {0x1E, 0x72}},
-      {"AT89C55WD", 7, Family::WD, 0x5000, {0x1E, 0x55, 0x06}},
-      {"AT89C51RC", 8, Family::WD, 0x8000, {0x1E, 0x51, 0x07}},
-      {"AT89C1051", 9, Family::Pin20, 0x0400, {0x1E, 0x11}},
-      {"AT89C1051U", 10, Family::Pin20, 0x0400, {0x1E, 0x12}},
-      {"AT89C2051", 11, Family::Pin20, 0x0800, {0x1E, 0x21}},
-      {"AT89C4051", 12, Family::Pin20, 0x1000, {0x1E, 0x41}},
+      {"AT89C55WD", 7, Family::C55WD, 0x5000, {0x1E, 0x55, 0x06}},
+      {"AT89C51RC", 8, Family::C55WD, 0x8000, {0x1E, 0x51, 0x07}},
+      {"AT89C1051", 9, Family::C1051, 0x0400, {0x1E, 0x11}},
+      {"AT89C1051U", 10, Family::C1051, 0x0400, {0x1E, 0x12}},
+      {"AT89C2051", 11, Family::C1051, 0x0800, {0x1E, 0x21}},
+      {"AT89C4051", 12, Family::C1051, 0x1000, {0x1E, 0x41}},
   };
   return parts;
 }
@@ -66,15 +66,15 @@ class PartOperation {
   }
   ~PartOperation() { b_.ResetBoard(); }
 
-  bool Pin20() const { return p_.family == Family::Pin20; }
-  bool SelectInPulses() const { return p_.family == Family::S5x || p_.family == Family::WD; }
+  bool Pin20() const { return p_.family == Family::C1051; }
+  bool SelectInPulses() const { return p_.family == Family::S51 || p_.family == Family::C55WD; }
 
   int ReadCode() const {
     switch (p_.family) {
-      case Family::S5x:
-      case Family::WD:
+      case Family::S51:
+      case Family::C55WD:
         return 0x62;
-      case Family::Pin20:
+      case Family::C1051:
         return 0x14;
       default:
         return 0x66;
@@ -83,8 +83,8 @@ class PartOperation {
   int WriteCode() const { return Pin20() ? 0x1C : 0x6E; }
   int EraseCode() const { return Pin20() ? 0x02 : 0x16; }
   void (Port::*ByteWait() const)() {
-    if (p_.family == Family::S5x) return &Port::Delay50us;
-    if (p_.family == Family::WD) return &Port::Delay100us;
+    if (p_.family == Family::S51) return &Port::Delay50us;
+    if (p_.family == Family::C55WD) return &Port::Delay100us;
     return &Port::Delay2ms;
   }
 
@@ -104,7 +104,7 @@ class PartOperation {
     }
     int high = a >> 8;
     if (p_.type == 0) high |= 0x10;
-    if (p_.family == Family::WD && (high & 0x40)) high = (high & ~0x40) | 0x80;
+    if (p_.family == Family::C55WD && (high & 0x40)) high = (high & ~0x40) | 0x80;
     b_.SetAddress(a, high);
   }
   void Step() {
@@ -113,7 +113,7 @@ class PartOperation {
   }
 
   void Erase() {
-    if (p_.family == Family::WD) b_.ClearInit();
+    if (p_.family == Family::C55WD) b_.ClearInit();
     Mode(EraseCode());
     VoltageOn();
     if (SelectInPulses()) {
@@ -125,7 +125,7 @@ class PartOperation {
       b_.ClearStrobe();
     }
     VoltageOff();
-    if (p_.family == Family::WD) b_.SetInit();
+    if (p_.family == Family::C55WD) b_.SetInit();
   }
 
   // Programs a byte with the part's own pulse, under the voltage the caller switched on.

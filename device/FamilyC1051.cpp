@@ -8,7 +8,7 @@ namespace {
 
 constexpr int kSelectableLockBits[2] = {kLockBit1, kLockBit2};
 
-bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
+bool EraseWriteVerify(RoutineContext& c, const RoutineSet& p) {
   Board& board = c.board;
   board.EnableDataOutputs(false);
   c.display.ShowAddress(0);
@@ -36,7 +36,7 @@ bool EraseWriteVerify(RoutineContext& c, const RoutineProfile& p) {
 }
 
 // One mode-coded Strobe pulse and 2 ms per lock bit.
-void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
+void WriteLockBits(RoutineContext& c, const RoutineSet&) {
   Board& board = c.board;
   board.SetModeBit0();
   board.SetAddressHigh(kCounterIdle);
@@ -51,7 +51,7 @@ void WriteLockBits(RoutineContext& c, const RoutineProfile&) {
 }
 
 // Two bytes from the address counter under mode 0x00.
-SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
+SignatureReading ReadSignature(RoutineContext& c, const RoutineSet& p) {
   Board& board = c.board;
   board.SetAddressHigh(kCounterIdle);
   board.BeginOperation();
@@ -70,12 +70,9 @@ SignatureReading ReadSignature(RoutineContext& c, const RoutineProfile& p) {
 
 }  // namespace
 
-const DeviceFamily kFamily20Pin = {shared_steps::ReadPass,
-                                   EraseWriteVerify,
-                                   WriteLockBits,
-                                   ReadSignature,
-                                   /*SignatureFollowsAddressForm=*/false,
-                                   /*SignatureRaisesVoltage=*/false,
-                                   /*SignatureReadsLockBits=*/false};
+const DeviceFamily kFamilyC1051 = {.Read = shared_steps::ReadPass,
+                                   .EraseWriteVerify = EraseWriteVerify,
+                                   .WriteLockBits = WriteLockBits,
+                                   .ReadSignature = ReadSignature};
 
 }  // namespace kaldo
