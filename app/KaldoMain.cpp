@@ -2,7 +2,7 @@
 #include <cstdlib>
 
 #include "app/KaldoProgram.h"
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 #include "link/Backend.h"
 #include "link/PortCheck.h"
 

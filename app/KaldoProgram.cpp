@@ -10,7 +10,7 @@
 #include "app/Seams.h"
 #include "app/UnitFormMain.h"
 #include "core/Errors.h"
-#include "core/Settings.h"
+#include "core/formats/Settings.h"
 #include "device/Programmer.h"
 
 namespace kaldo {

@@ -12,8 +12,8 @@
 #include <string>
 
 #include "app/UnitFormMain.h"
-#include "core/ProgramState.h"
-#include "core/StopFlag.h"
+#include "core/model/ProgramState.h"
+#include "core/system/StopFlag.h"
 #include "link/IoSpace.h"
 
 namespace kaldo {

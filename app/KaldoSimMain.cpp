@@ -9,7 +9,7 @@
 #include "app/Seams.h"
 #include "app/SimulatedMachine.h"
 #include "app/SocketMenu.h"
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include "app/Seams.h"
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
-#include "core/StopFlag.h"
-#include "core/TextFile.h"
+#include "core/system/StopFlag.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 
@@ -40,14 +40,14 @@ SimulatedMachine::SimulatedMachine(ProgramState& state, const std::string& setti
                                    SimSpeed speed, const std::string& remedy)
     : state_(state),
       drawerFile_(DrawerFileIn(settingsFolder)),
-      bench_(drawerFile_, DrawerOptions(drawerFile_, remedy),
+      setup_(drawerFile_, DrawerOptions(drawerFile_, remedy),
              [&state] { return static_cast<int>(state.DeviceType); }) {
   if (speed == SimSpeed::RealTime) pace_ = std::make_unique<RealTimePace>();
 }
 
 SimulatedMachine::~SimulatedMachine() {
   try {
-    bench_.PutAway();
+    setup_.PutAway();
   } catch (const std::exception& e) {
     std::cerr << "kaldo-sim: the chips could not be saved to " << drawerFile_ << ": "
               << ErrorReportText(e) << "\n";
@@ -66,7 +66,7 @@ std::vector<std::string> SimulatedMachine::PortCheck() const {
         p.Node() + "  " + IoAddressText(static_cast<std::uint32_t>(p.base)) + "  " +
         (p.base == sim::kMainBoardLpt ? "simulated LPT1 on the main board" : "simulated PCI card"));
   }
-  lines.push_back("The board is on " + PortLabel(bench_.Pc().BoardBase(), ports) + ".");
+  lines.push_back("The board is on " + PortLabel(setup_.Pc().BoardBase(), ports) + ".");
   if (FindPortAt(ports, state_.PortBase) == nullptr) {
     lines.push_back("The port chosen, " + IoAddressText(state_.PortBase) +
                     ", is none of the simulated PC's: nothing answers there.");
@@ -98,7 +98,7 @@ void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
       contents.spare = true;
       break;
   }
-  bench_.PutInSocket(contents);
+  setup_.PutInSocket(contents);
   inSocket_ = choice;
 }
 

@@ -18,10 +18,10 @@
 #include <string>
 
 #include "app/RealTimePace.h"
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 #include "link/IoSpace.h"
 #include "link/PortCheck.h"
-#include "sim/SimulatedBench.h"
+#include "sim/SimulatedSetup.h"
 
 namespace kaldo {
 
@@ -59,15 +59,15 @@ class SimulatedMachine : public IoSpace {
   SimulatedMachine& operator=(const SimulatedMachine&) = delete;
 
   void write(std::uint16_t port, std::uint8_t value) override {
-    bench_.write(port, value);
-    if (pace_) pace_->Keep(bench_.Pc().NowNs());
+    setup_.write(port, value);
+    if (pace_) pace_->Keep(setup_.Pc().NowNs());
   }
   std::uint8_t read(std::uint16_t port) override {
-    const std::uint8_t value = bench_.read(port);
-    if (pace_) pace_->Keep(bench_.Pc().NowNs());
+    const std::uint8_t value = setup_.read(port);
+    if (pace_) pace_->Keep(setup_.Pc().NowNs());
     return value;
   }
-  void selectLpt(std::uint16_t base) override { bench_.selectLpt(base); }
+  void selectLpt(std::uint16_t base) override { setup_.selectLpt(base); }
 
   // The PC's ports, as a kernel would list them.
   static std::vector<KernelPort> Ports();
@@ -78,14 +78,14 @@ class SimulatedMachine : public IoSpace {
   void PutInSocket(const SocketChoice& choice);
   const SocketChoice& InSocket() const { return inSocket_; }
 
-  sim::SimulatedPC& Pc() { return bench_.Pc(); }
-  sim::Drawer& ChipDrawer() { return bench_.ChipDrawer(); }
+  sim::SimulatedPC& Pc() { return setup_.Pc(); }
+  sim::Drawer& ChipDrawer() { return setup_.ChipDrawer(); }
   const std::string& DrawerFile() const { return drawerFile_; }
 
  private:
   ProgramState& state_;
   std::string drawerFile_;
-  sim::SimulatedBench bench_;
+  sim::SimulatedSetup setup_;
   SocketChoice inSocket_;
   std::unique_ptr<RealTimePace> pace_;
 };

@@ -15,7 +15,7 @@
 
 #include "core/Convert.h"
 #include "core/Errors.h"
-#include "core/LptPorts.h"
+#include "core/model/LptPorts.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {

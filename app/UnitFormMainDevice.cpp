@@ -18,7 +18,7 @@
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "link/PortCheck.h"
 
 namespace kaldo {

@@ -13,7 +13,7 @@
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
-#include "core/ImageFile.h"
+#include "core/formats/ImageFile.h"
 
 namespace kaldo {
 

@@ -18,8 +18,8 @@
 #include "app/Pictures.h"
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
-#include "core/LptPorts.h"
 #include "core/ProgramInfo.h"
+#include "core/model/LptPorts.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {

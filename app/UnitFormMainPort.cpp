@@ -5,7 +5,7 @@
 
 #include "app/UnitFormMain.h"
 #include "core/Convert.h"
-#include "core/LptPorts.h"
+#include "core/model/LptPorts.h"
 #include "link/PortCheck.h"
 
 namespace kaldo {

@@ -5,9 +5,9 @@
 #include <iostream>
 
 #include "core/Convert.h"
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "link/Backend.h"
-#include "sim/SimulatedBench.h"
+#include "sim/SimulatedSetup.h"
 
 namespace kaldo::cli {
 
@@ -29,7 +29,7 @@ sim::DrawerFileOptions StateFileOptions(const CliOptions& o, const StopFlag& sto
 
 // The simulated PC with the chips of the state file, the faults of the command line given to the
 // chip in the socket itself (a lock is kept in the file until the chip is erased).
-std::unique_ptr<sim::SimulatedBench> OpenSimulatedBench(const CliOptions& o, const StopFlag& stop) {
+std::unique_ptr<sim::SimulatedSetup> OpenSimulatedSetup(const CliOptions& o, const StopFlag& stop) {
   sim::SocketContents contents;
   contents.chipType = o.SocketType >= 0 ? o.SocketType : o.DeviceType;
   contents.empty = o.EmptySocket;
@@ -38,15 +38,15 @@ std::unique_ptr<sim::SimulatedBench> OpenSimulatedBench(const CliOptions& o, con
   contents.locked = o.Locked;
   if (!o.SimSupply.empty()) contents.supply = sim::ParseSupply(o.SimSupply, SupplyDeviceType);
   contents.supplied = o.SimSupplied;
-  std::unique_ptr<sim::SimulatedBench> bench;
+  std::unique_ptr<sim::SimulatedSetup> setup;
   try {
-    bench = std::make_unique<sim::SimulatedBench>(
+    setup = std::make_unique<sim::SimulatedSetup>(
         o.SimState, StateFileOptions(o, stop), [type = o.DeviceType] { return type; }, o.TraceFile);
   } catch (const InOutError& e) {
     throw e.About(o.SimState, "opening");
   }
-  bench->PutInSocket(contents);
-  return bench;
+  setup->PutInSocket(contents);
+  return setup;
 }
 
 // The base of --port: on the simulated PC one of its own ports (LPT1 unless given), on the real
@@ -154,10 +154,10 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFl
   std::unique_ptr<BoardConnection> connection;
   const std::uint16_t base = ChosenBase(o, host);
   if (!o.SimState.empty()) {
-    std::unique_ptr<sim::SimulatedBench> bench = OpenSimulatedBench(o, stop);
-    sim::SimulatedBench* putAway = bench.get();
+    std::unique_ptr<sim::SimulatedSetup> setup = OpenSimulatedSetup(o, stop);
+    sim::SimulatedSetup* putAway = setup.get();
     connection = std::make_unique<BoardConnection>(
-        std::move(bench),
+        std::move(setup),
         [putAway, name = o.SimState] {
           try {
             putAway->PutAway();

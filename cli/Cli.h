@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "cli/CliCommand.h"
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 #include "link/PortCheck.h"
 
 namespace kaldo::cli {

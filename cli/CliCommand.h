@@ -13,9 +13,9 @@
 #include "cli/Json.h"
 #include "cli/Progress.h"
 #include "core/Errors.h"
-#include "core/ImageFile.h"
-#include "core/ProgramState.h"
-#include "core/StopFlag.h"
+#include "core/formats/ImageFile.h"
+#include "core/model/ProgramState.h"
+#include "core/system/StopFlag.h"
 #include "device/DeviceJob.h"
 #include "link/PortCheck.h"
 

@@ -1,8 +1,8 @@
 #include "cli/CliTables.h"
 
 #include "cli/Cli.h"
-#include "core/DeviceTable.h"
-#include "core/StopFlag.h"
+#include "core/model/DeviceTable.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo::cli {
 

@@ -10,8 +10,8 @@
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
-#include "core/HexFile.h"
-#include "core/StopFlag.h"
+#include "core/formats/HexFile.h"
+#include "core/system/StopFlag.h"
 #include "device/CommandOutcome.h"
 #include "device/Identification.h"
 

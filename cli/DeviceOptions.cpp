@@ -7,7 +7,7 @@
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
-#include "core/LptPorts.h"
+#include "core/model/LptPorts.h"
 
 namespace kaldo::cli {
 

@@ -1,8 +1,8 @@
 // The commands on files: load and convert, working on the buffer as the window's Open and Save do.
 #include "cli/CliCommand.h"
 #include "core/Convert.h"
-#include "core/HexFile.h"
-#include "core/StopFlag.h"
+#include "core/formats/HexFile.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo::cli {
 

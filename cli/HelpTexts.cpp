@@ -4,8 +4,8 @@
 
 #include "cli/CliCommand.h"
 #include "cli/CliTables.h"
-#include "core/DeviceTable.h"
 #include "core/ProgramInfo.h"
+#include "core/model/DeviceTable.h"
 
 namespace kaldo::cli {
 

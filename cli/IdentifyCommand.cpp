@@ -5,7 +5,7 @@
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
 #include "cli/Json.h"
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo::cli {
 

@@ -10,7 +10,7 @@
 
 #include "cli/BoardConnection.h"
 #include "cli/CliCommand.h"
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 #include "production/ProductionRun.h"
 #include "production/SerialCounter.h"
 #include "production/SerialNumber.h"

@@ -9,7 +9,7 @@
 #include "cli/HelpTexts.h"
 #include "core/Convert.h"
 #include "core/ProgramInfo.h"
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo::cli {
 

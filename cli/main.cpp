@@ -8,8 +8,8 @@
 
 #include "cli/Cli.h"
 #include "cli/CliCommand.h"
-#include "core/StopFlag.h"
-#include "core/TextFile.h"
+#include "core/system/StopFlag.h"
+#include "core/system/TextFile.h"
 
 int main(int argc, char** argv) {
   kaldo::IgnoreFileSizeSignal();

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "core/CodeImage.h"
+#include "core/model/CodeImage.h"
 
 namespace kaldo {
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "core/CodeImage.h"
+#include "core/model/CodeImage.h"
 
 namespace kaldo {
 

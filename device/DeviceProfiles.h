@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "device/CommandOutcome.h"
 #include "link/Port.h"
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "core/Convert.h"
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "device/DeviceProfiles.h"
 
 namespace kaldo {

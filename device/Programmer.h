@@ -25,7 +25,7 @@
 #include <functional>
 #include <memory>
 
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 #include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
 #include "device/Identification.h"

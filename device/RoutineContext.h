@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "core/CodeImage.h"
+#include "core/model/CodeImage.h"
 #include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
 #include "device/DeviceProfiles.h"

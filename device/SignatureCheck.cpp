@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 
 namespace kaldo {
 

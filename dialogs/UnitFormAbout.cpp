@@ -11,8 +11,8 @@
 #include <cstring>
 #include <string_view>
 
-#include "core/DeviceTable.h"
 #include "core/ProgramInfo.h"
+#include "core/model/DeviceTable.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {

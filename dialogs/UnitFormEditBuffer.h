@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 #include "dialogs/DialogCommon.h"
 
 class QFrame;

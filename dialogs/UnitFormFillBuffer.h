@@ -1,7 +1,7 @@
 // The Fill Buffer dialog: set an address range of the buffer to one byte value.
 #pragma once
 
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 #include "dialogs/DialogCommon.h"
 
 class QFrame;

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/Convert.h"
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "dialogs/DialogCommon.h"
 
 namespace kaldo {

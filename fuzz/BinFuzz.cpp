@@ -8,7 +8,7 @@
 #include <span>
 #include <string>
 
-#include "core/BinFile.h"
+#include "core/formats/BinFile.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/Errors.h"
-#include "core/HexFile.h"
+#include "core/formats/HexFile.h"
 #include "fuzz/LoadOutcomeCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "core/LoadOutcome.h"
+#include "core/formats/LoadOutcome.h"
 
 namespace kaldo::fuzz {
 

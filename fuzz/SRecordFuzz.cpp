@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "core/SRecordFile.h"
+#include "core/formats/SRecordFile.h"
 #include "fuzz/LoadOutcomeCheck.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -16,7 +16,7 @@
 #include <string_view>
 
 #include "core/Errors.h"
-#include "core/Settings.h"
+#include "core/formats/Settings.h"
 
 namespace {
 

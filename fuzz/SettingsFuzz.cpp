@@ -4,7 +4,7 @@
 #include <string_view>
 
 #include "core/Errors.h"
-#include "core/Settings.h"
+#include "core/formats/Settings.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   kaldo::ProgramState s;

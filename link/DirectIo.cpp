@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "core/Convert.h"
-#include "core/LptPorts.h"
+#include "core/model/LptPorts.h"
 #include "link/LinkErrors.h"
 #include "link/PcPorts.h"
 

@@ -1,5 +1,5 @@
 // The PC's fixed I/O ports that the delay timer uses: counter 2 of the 8254 interval timer and
-// the system control port. The LPT bases are in core/LptPorts.h.
+// the system control port. The LPT bases are in core/model/LptPorts.h.
 #pragma once
 
 #include <cstdint>

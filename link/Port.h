@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <functional>
 
-#include "core/LptPorts.h"
-#include "core/StopFlag.h"
+#include "core/model/LptPorts.h"
+#include "core/system/StopFlag.h"
 #include "link/IoSpace.h"
 #include "link/PcPorts.h"
 

@@ -4,7 +4,7 @@
 #include <cctype>
 
 #include "core/Convert.h"
-#include "core/LptPorts.h"
+#include "core/model/LptPorts.h"
 #include "link/ClockTimer.h"
 #include "link/Ppdev.h"
 #include "link/PpdevSystem.h"

@@ -8,7 +8,7 @@
 #include <system_error>
 
 #include "core/Convert.h"
-#include "core/LptPorts.h"
+#include "core/model/LptPorts.h"
 #include "link/PcPorts.h"
 
 namespace kaldo {

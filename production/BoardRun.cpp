@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "core/Convert.h"
-#include "core/DeviceTable.h"
 #include "core/Errors.h"
+#include "core/model/DeviceTable.h"
 #include "production/Crc32.h"
 
 namespace kaldo {

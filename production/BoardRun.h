@@ -7,7 +7,7 @@
 #include <optional>
 #include <string>
 
-#include "core/CodeImage.h"
+#include "core/model/CodeImage.h"
 #include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
 #include "device/Identification.h"

@@ -8,8 +8,8 @@
 #include <cerrno>
 
 #include "core/Errors.h"
-#include "core/RegularFile.h"
-#include "core/TextFile.h"
+#include "core/system/RegularFile.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 

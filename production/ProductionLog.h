@@ -4,8 +4,8 @@
 #include <mutex>
 #include <string>
 
-#include "core/FileCalls.h"
-#include "core/StopFlag.h"
+#include "core/system/FileCalls.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo {
 

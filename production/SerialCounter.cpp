@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "core/Convert.h"
-#include "core/RegularFile.h"
-#include "core/TextFile.h"
+#include "core/system/RegularFile.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 

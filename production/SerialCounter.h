@@ -26,7 +26,7 @@
 #include <string>
 
 #include "core/Errors.h"
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo {
 

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 
 namespace kaldo {
 

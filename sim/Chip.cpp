@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 
 namespace kaldo::sim {
 

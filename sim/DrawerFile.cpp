@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "core/Convert.h"
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo::sim {
 

@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "core/FileCalls.h"
-#include "core/StopFlag.h"
+#include "core/system/FileCalls.h"
+#include "core/system/StopFlag.h"
 #include "sim/Drawer.h"
 
 namespace kaldo::sim {

@@ -6,7 +6,7 @@ namespace kaldo::sim {
 
 namespace {
 // The simulated PC decodes its ports with its own constants, never link/PcPorts.h or
-// core/LptPorts.h: a wrong address there must fail the tests, not pass in both.
+// core/model/LptPorts.h: a wrong address there must fail the tests, not pass in both.
 constexpr std::uint16_t kCounter2 = 0x42;
 constexpr std::uint16_t kTimerControl = 0x43;
 constexpr std::uint16_t kPortB = 0x61;

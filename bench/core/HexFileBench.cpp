@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <string>
 
-#include "core/HexFile.h"
-#include "core/SRecordFile.h"
+#include "core/formats/HexFile.h"
+#include "core/formats/SRecordFile.h"
 
 namespace kaldo {
 namespace {

@@ -5,7 +5,7 @@
 
 #include <random>
 
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 #include "device/DeviceOperations.h"
 #include "link/Board.h"
 #include "link/Port.h"

@@ -1,4 +1,4 @@
-#include "core/BinFile.h"
+#include "core/formats/BinFile.h"
 
 #include <gtest/gtest.h>
 

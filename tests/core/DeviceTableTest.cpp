@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 
 namespace kaldo {
 namespace {

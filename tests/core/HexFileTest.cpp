@@ -10,7 +10,7 @@
 
 #include "core/Convert.h"
 #include "core/Errors.h"
-#include "core/HexFile.h"
+#include "core/formats/HexFile.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {

@@ -8,8 +8,8 @@
 
 #include <optional>
 
-#include "core/RegularFile.h"
-#include "core/TextFile.h"
+#include "core/system/RegularFile.h"
+#include "core/system/TextFile.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {

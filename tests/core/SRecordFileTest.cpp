@@ -1,11 +1,11 @@
-#include "core/SRecordFile.h"
+#include "core/formats/SRecordFile.h"
 
 #include <gtest/gtest.h>
 
 #include <map>
 
 #include "core/Convert.h"
-#include "core/ImageFile.h"
+#include "core/formats/ImageFile.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {

@@ -3,8 +3,8 @@
 #include <unistd.h>
 
 #include "core/Errors.h"
-#include "core/HexFile.h"
-#include "core/Settings.h"
+#include "core/formats/HexFile.h"
+#include "core/formats/Settings.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {

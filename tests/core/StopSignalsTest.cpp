@@ -10,7 +10,7 @@
 #include <csignal>
 #include <stdexcept>
 
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo {
 namespace {

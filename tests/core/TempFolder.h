@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "core/FileCalls.h"
+#include "core/system/FileCalls.h"
 
 namespace kaldo {
 

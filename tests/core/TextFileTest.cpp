@@ -1,4 +1,4 @@
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
@@ -8,9 +8,9 @@
 
 #include "core/Convert.h"
 #include "core/Errors.h"
-#include "core/HexFile.h"
-#include "core/ImageFile.h"
-#include "core/Settings.h"
+#include "core/formats/HexFile.h"
+#include "core/formats/ImageFile.h"
+#include "core/formats/Settings.h"
 #include "tests/core/TempFolder.h"
 
 namespace kaldo {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <vector>
 
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "device/DeviceProfiles.h"
 #include "sim/Chip.h"
 #include "tests/sim/SimRig.h"

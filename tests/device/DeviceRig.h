@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/Convert.h"
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 #include "device/DeviceOperations.h"
 #include "link/Board.h"
 #include "link/Port.h"

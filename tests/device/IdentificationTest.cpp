@@ -8,9 +8,9 @@
 #include <string>
 
 #include "core/Convert.h"
-#include "core/DeviceTable.h"
 #include "core/Errors.h"
-#include "core/StopFlag.h"
+#include "core/model/DeviceTable.h"
+#include "core/system/StopFlag.h"
 #include "device/Programmer.h"
 #include "sim/SimulatedPC.h"
 

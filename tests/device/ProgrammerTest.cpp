@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 #include "link/Port.h"
 #include "sim/SimulatedPC.h"
 #include "tests/device/DeviceRig.h"

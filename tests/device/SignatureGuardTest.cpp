@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "core/ProgramState.h"
+#include "core/model/ProgramState.h"
 #include "device/Programmer.h"
 #include "device/SignatureCheck.h"
 #include "sim/SimulatedPC.h"

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "core/DeviceTable.h"
-#include "core/ProgramState.h"
+#include "core/model/DeviceTable.h"
+#include "core/model/ProgramState.h"
 #include "device/Programmer.h"
 #include "link/Port.h"
 #include "sim/SimulatedPC.h"

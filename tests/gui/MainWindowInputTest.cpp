@@ -22,7 +22,7 @@
 
 #include "MainWindowRig.h"
 #include "app/SocketMenu.h"
-#include "core/HexFile.h"
+#include "core/formats/HexFile.h"
 
 using namespace kaldo;
 using namespace kaldo::test;

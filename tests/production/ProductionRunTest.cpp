@@ -13,7 +13,7 @@
 #include <sstream>
 #include <tuple>
 
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "sim/SimulatedPC.h"
 #include "sim/Supply.h"
 #include "tests/core/TempFolder.h"

@@ -44,13 +44,13 @@
 #include <mutex>
 #include <string>
 
-#include "core/DeviceTable.h"
 #include "core/Errors.h"
-#include "sim/SimulatedBench.h"
+#include "core/model/DeviceTable.h"
+#include "sim/SimulatedSetup.h"
 
 namespace {
 
-using kaldo::sim::SimulatedBench;
+using kaldo::sim::SimulatedSetup;
 using kaldo::sim::SocketContents;
 
 template <typename Fn>
@@ -117,13 +117,13 @@ class SimulatedPorts {
  public:
   ~SimulatedPorts() {
     std::lock_guard lock(mutex_);
-    if (bench_) PutAway();
+    if (setup_) PutAway();
   }
 
   int Open(int number, int flags) {
     std::lock_guard lock(mutex_);
     if (number >= static_cast<int>(std::size(kaldo::sim::kSimulatedLpts))) return Fail(ENXIO);
-    if (!bench_ && !TakeBench()) return Fail(EIO);
+    if (!setup_ && !TakeBench()) return Fail(EIO);
     // A descriptor of the process's own for the port: an empty memory file.
     const int fd = memfd_create("kaldo-simport", (flags & O_CLOEXEC) != 0 ? MFD_CLOEXEC : 0);
     if (fd < 0) return -1;
@@ -143,7 +143,7 @@ class SimulatedPorts {
     if (it == files_.end()) return 0;
     Release(it->second, fd);
     files_.erase(it);
-    if (files_.empty() && bench_ && !PutAway()) return Fail(EIO);
+    if (files_.empty() && setup_ && !PutAway()) return Fail(EIO);
     return 0;
   }
 
@@ -188,29 +188,29 @@ class SimulatedPorts {
       options.onLongWait = [state] {
         Complain(std::string("waiting for ") + state + ", which another program is using");
       };
-      bench_ = std::make_unique<SimulatedBench>(
+      setup_ = std::make_unique<SimulatedSetup>(
           state, options, [type = contents.chipType] { return type; }, trace ? trace : "");
-      bench_->PutInSocket(contents);
+      setup_->PutInSocket(contents);
     } catch (const std::exception& e) {
       Complain(std::string(state) + ": " + e.what());
-      bench_.reset();
+      setup_.reset();
       return false;
     }
-    // The PC's time goes on from where the bench has put it, at the host's pace.
-    const std::uint64_t origin = HostNs() - bench_->Pc().NowNs();
-    bench_->Pc().FollowClock([origin] { return HostNs() - origin; });
+    // The PC's time goes on from where the setup has put it, at the host's pace.
+    const std::uint64_t origin = HostNs() - setup_->Pc().NowNs();
+    setup_->Pc().FollowClock([origin] { return HostNs() - origin; });
     return true;
   }
 
   bool PutAway() {
     bool saved = true;
     try {
-      bench_->PutAway();
+      setup_->PutAway();
     } catch (const std::exception& e) {
       Complain(e.what());
       saved = false;
     }
-    bench_.reset();
+    setup_.reset();
     return saved;
   }
 
@@ -220,11 +220,11 @@ class SimulatedPorts {
   }
 
   void WriteRegister(int number, int offset, std::uint8_t value) {
-    bench_->write(static_cast<std::uint16_t>(Base(number) + offset), value);
+    setup_->write(static_cast<std::uint16_t>(Base(number) + offset), value);
   }
 
   std::uint8_t ReadRegister(int number, int offset) {
-    return bench_->read(static_cast<std::uint16_t>(Base(number) + offset));
+    return setup_->read(static_cast<std::uint16_t>(Base(number) + offset));
   }
 
   // The driver keeps the control register's direction and interrupt bits; the program writes
@@ -247,7 +247,7 @@ class SimulatedPorts {
         if (holders_.count(file.number)) return -EBUSY;
         holders_[file.number] = fd;
         file.claimed = file.registered = true;
-        bench_->selectLpt(Base(file.number));
+        setup_->selectLpt(Base(file.number));
         return 0;
       }
       case PPEXCL:
@@ -318,7 +318,7 @@ class SimulatedPorts {
 
   // Recursive: the state file's own open and close come back through this library.
   std::recursive_mutex mutex_;
-  std::unique_ptr<SimulatedBench> bench_;
+  std::unique_ptr<SimulatedSetup> setup_;
   std::map<int, OpenPort> files_;
   std::map<int, int> holders_;  // port number: the descriptor that has claimed it
   std::uint8_t control_[std::size(kaldo::sim::kSimulatedLpts)] = {};

@@ -9,7 +9,7 @@
 #include <cstring>
 
 #include "../gui/MainWindowRig.h"
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 #include "link/Backend.h"
 
 namespace kaldo::test {

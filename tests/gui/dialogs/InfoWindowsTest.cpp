@@ -10,8 +10,8 @@
 #include <QTimerEvent>
 #include <cstring>
 
-#include "core/DeviceTable.h"
-#include "core/ProgramState.h"
+#include "core/model/DeviceTable.h"
+#include "core/model/ProgramState.h"
 #include "dialogs/UnitFormAbout.h"
 #include "dialogs/UnitFormSignature.h"
 #include "dialogs/UnitFormSplash.h"

@@ -13,10 +13,10 @@
 #include <functional>
 
 #include "../MainWindowRig.h"
-#include "core/BinFile.h"
-#include "core/HexFile.h"
-#include "core/ImageFile.h"
-#include "core/SRecordFile.h"
+#include "core/formats/BinFile.h"
+#include "core/formats/HexFile.h"
+#include "core/formats/ImageFile.h"
+#include "core/formats/SRecordFile.h"
 #include "dialogs/UnitFormAbout.h"
 #include "dialogs/UnitFormEditBuffer.h"
 #include "dialogs/UnitFormFillBuffer.h"

@@ -1,4 +1,4 @@
-#include "core/BinFile.h"
+#include "core/formats/BinFile.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 

@@ -1,4 +1,4 @@
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

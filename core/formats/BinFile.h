@@ -7,9 +7,9 @@
 #include <span>
 #include <string>
 
-#include "core/FileCalls.h"
-#include "core/LoadOutcome.h"
-#include "core/ProgramState.h"
+#include "core/formats/LoadOutcome.h"
+#include "core/model/ProgramState.h"
+#include "core/system/FileCalls.h"
 
 namespace kaldo {
 

@@ -1,4 +1,4 @@
-#include "core/RegularFile.h"
+#include "core/system/RegularFile.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "core/Convert.h"
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 

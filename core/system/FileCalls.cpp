@@ -1,4 +1,4 @@
-#include "core/FileCalls.h"
+#include "core/system/FileCalls.h"
 
 #include <fcntl.h>
 #include <stdio.h>

@@ -1,4 +1,4 @@
-#include "core/Settings.h"
+#include "core/formats/Settings.h"
 
 #include <unistd.h>
 
@@ -7,7 +7,7 @@
 
 #include "core/Convert.h"
 #include "core/Errors.h"
-#include "core/ImageFile.h"
+#include "core/formats/ImageFile.h"
 
 namespace kaldo {
 

@@ -1,11 +1,11 @@
-#include "core/ImageFile.h"
+#include "core/formats/ImageFile.h"
 
 #include <algorithm>
 #include <cctype>
 
-#include "core/BinFile.h"
-#include "core/HexFile.h"
-#include "core/SRecordFile.h"
+#include "core/formats/BinFile.h"
+#include "core/formats/HexFile.h"
+#include "core/formats/SRecordFile.h"
 
 namespace kaldo {
 

@@ -6,9 +6,9 @@
 #include <string>
 
 #include "core/Errors.h"
-#include "core/LoadOutcome.h"
-#include "core/ProgramState.h"
-#include "core/TextFile.h"
+#include "core/formats/LoadOutcome.h"
+#include "core/model/ProgramState.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 

@@ -1,4 +1,4 @@
-#include "core/DeviceTable.h"
+#include "core/model/DeviceTable.h"
 
 namespace kaldo {
 

@@ -7,9 +7,9 @@
 #include <optional>
 #include <string>
 
-#include "core/LoadOutcome.h"
-#include "core/ProgramState.h"
-#include "core/TextFile.h"
+#include "core/formats/LoadOutcome.h"
+#include "core/model/ProgramState.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo {
 

@@ -1,4 +1,4 @@
-#include "sim/SimulatedBench.h"
+#include "sim/SimulatedSetup.h"
 
 #include <gtest/gtest.h>
 
@@ -12,7 +12,7 @@
 namespace kaldo::test {
 namespace {
 
-using sim::SimulatedBench;
+using sim::SimulatedSetup;
 using sim::SocketContents;
 
 constexpr int kC2051 = 11;
@@ -20,9 +20,9 @@ constexpr int kC4051 = 12;
 constexpr int kS52 = 4;
 constexpr int kAllLocked = sim::kChipLock1 | sim::kChipLock2 | sim::kChipLock3;
 
-// One operation's start and end on the bench, as a program's routine brackets it.
-void RunOperation(SimulatedBench& bench, std::uint16_t base = sim::kMainBoardLpt) {
-  Port port(bench);
+// One operation's start and end on the setup, as a program's routine brackets it.
+void RunOperation(SimulatedSetup& setup, std::uint16_t base = sim::kMainBoardLpt) {
+  Port port(setup);
   port.SetPortBase(base);
   Board board(port);
   board.ResetBoard();
@@ -49,25 +49,25 @@ TEST_P(SocketContentsTest, DecideTheChipItsFaultsAndWhatTheDrawerKeeps) {
   const std::string file = folder / "chips";
   int selected = kC2051;
   {
-    SimulatedBench bench(file, {}, [&] { return selected; });
+    SimulatedSetup setup(file, {}, [&] { return selected; });
     SocketContents contents;
     if (c.contents) c.contents(contents);
-    bench.PutInSocket(contents);
-    EXPECT_EQ(bench.Pc().BoardPresent(), contents.boardPresent);
-    sim::Chip* chip = bench.Pc().Socket();
+    setup.PutInSocket(contents);
+    EXPECT_EQ(setup.Pc().BoardPresent(), contents.boardPresent);
+    sim::Chip* chip = setup.Pc().Socket();
     if (c.typeInSocket < 0) {
       EXPECT_EQ(chip, nullptr);
     } else {
       ASSERT_NE(chip, nullptr);
       EXPECT_EQ(chip->type, c.typeInSocket);
-      EXPECT_EQ(chip == &bench.ChipDrawer().chip(c.typeInSocket), !c.spare);
+      EXPECT_EQ(chip == &setup.ChipDrawer().chip(c.typeInSocket), !c.spare);
       EXPECT_EQ(chip->lockBits, c.locked ? kAllLocked : 0);
       EXPECT_EQ(chip->wontProgram, c.stuck);
       chip->memory[0] = 0x00;  // what the program leaves in it
     }
     selected = kC4051;
-    RunOperation(bench);
-    chip = bench.Pc().Socket();
+    RunOperation(setup);
+    chip = setup.Pc().Socket();
     if (c.followsSelection) {
       ASSERT_NE(chip, nullptr);
       EXPECT_EQ(chip->type, kC4051);
@@ -76,7 +76,7 @@ TEST_P(SocketContentsTest, DecideTheChipItsFaultsAndWhatTheDrawerKeeps) {
     } else {
       EXPECT_EQ(chip ? chip->type : -1, c.typeInSocket);
     }
-    bench.PutAway();
+    setup.PutAway();
   }
   sim::DrawerFile kept(file, {});
   for (int type : {kC2051, kC4051, kS52}) {
@@ -90,7 +90,7 @@ TEST_P(SocketContentsTest, DecideTheChipItsFaultsAndWhatTheDrawerKeeps) {
 
 // clang-format off
 INSTANTIATE_TEST_SUITE_P(
-    Bench, SocketContentsTest,
+    Setup, SocketContentsTest,
     testing::Values(
         //         name                 contents                                                 type    spare  follows locked stuck   kept
         SocketCase{"SelectedChip",      {},                                                      kC2051, false, true,  false, {},     false},
@@ -107,51 +107,51 @@ INSTANTIATE_TEST_SUITE_P(
     [](const testing::TestParamInfo<SocketCase>& param) { return std::string(param.param.name); });
 // clang-format on
 
-TEST(SimulatedBench, TracesEveryAccessToItsFileAndFollowsThePortsItHas) {
+TEST(SimulatedSetup, TracesEveryAccessToItsFileAndFollowsThePortsItHas) {
   TempFolder folder;
-  SimulatedBench bench(
+  SimulatedSetup setup(
       folder / "chips", {}, [] { return kC2051; }, folder / "trace");
-  bench.Pc().SetTracing(true);
-  RunOperation(bench, sim::kCardLpt);
-  EXPECT_EQ(bench.Pc().BoardBase(), sim::kCardLpt);
-  bench.selectLpt(0x278);  // none of the PC's: the board stays
-  EXPECT_EQ(bench.Pc().BoardBase(), sim::kCardLpt);
+  setup.Pc().SetTracing(true);
+  RunOperation(setup, sim::kCardLpt);
+  EXPECT_EQ(setup.Pc().BoardBase(), sim::kCardLpt);
+  setup.selectLpt(0x278);  // none of the PC's: the board stays
+  EXPECT_EQ(setup.Pc().BoardBase(), sim::kCardLpt);
   std::ostringstream expected;
-  bench.Pc().WriteTrace(expected);
+  setup.Pc().WriteTrace(expected);
   ASSERT_FALSE(expected.str().empty());
-  bench.PutAway();
+  setup.PutAway();
   EXPECT_EQ(ReadBytes(folder / "trace"), expected.str());
 }
 
 // The supply's chips go to the drawer file as the program left them, replace an earlier supply's
 // and come back one by one by their number.
-TEST(SimulatedBench, KeepsTheSuppliedChipsAndPutsOneBack) {
+TEST(SimulatedSetup, KeepsTheSuppliedChipsAndPutsOneBack) {
   TempFolder folder;
   const std::string file = folder / "chips";
   const auto supply = [&](const std::string& list) {
-    SimulatedBench bench(file, {}, [] { return kS52; });
+    SimulatedSetup setup(file, {}, [] { return kS52; });
     SocketContents contents;
     contents.supply = sim::ParseSupply(
         list, [](std::string_view name) { return name == "89C2051" ? kC2051 : -1; });
-    bench.PutInSocket(contents);
-    EXPECT_EQ(bench.Pc().Socket(), nullptr) << "before the first operation";
-    RunOperation(bench);
-    ASSERT_NE(bench.Pc().Socket(), nullptr);
-    bench.Pc().Socket()->memory[5] = 0x00;
-    bench.PutAway();
+    setup.PutInSocket(contents);
+    EXPECT_EQ(setup.Pc().Socket(), nullptr) << "before the first operation";
+    RunOperation(setup);
+    ASSERT_NE(setup.Pc().Socket(), nullptr);
+    setup.Pc().Socket()->memory[5] = 0x00;
+    setup.PutAway();
   };
   supply("good,89C2051,good,good");
   supply("locked,89C2051");
   const auto supplied = [&](int number) {
-    SimulatedBench bench(file, {}, [] { return kC4051; });
+    SimulatedSetup setup(file, {}, [] { return kC4051; });
     SocketContents contents;
     contents.supplied = number;
-    bench.PutInSocket(contents);
-    RunOperation(bench);
-    const sim::Chip* chip = bench.Pc().Socket();
-    EXPECT_EQ(chip, &bench.ChipDrawer().Supplied().at(static_cast<std::size_t>(number - 1)));
+    setup.PutInSocket(contents);
+    RunOperation(setup);
+    const sim::Chip* chip = setup.Pc().Socket();
+    EXPECT_EQ(chip, &setup.ChipDrawer().Supplied().at(static_cast<std::size_t>(number - 1)));
     sim::Chip copy = *chip;
-    bench.PutAway();
+    setup.PutAway();
     return copy;
   };
   sim::Chip first = sim::Chip::Fresh(kS52);
@@ -159,11 +159,11 @@ TEST(SimulatedBench, KeepsTheSuppliedChipsAndPutsOneBack) {
   first.lockBits = kAllLocked;
   EXPECT_EQ(supplied(1), first);
   EXPECT_EQ(supplied(2), sim::Chip::Fresh(kC2051));
-  SimulatedBench bench(file, {}, [] { return kC4051; });
+  SimulatedSetup setup(file, {}, [] { return kC4051; });
   SocketContents third;
   third.supplied = 3;
   try {
-    bench.PutInSocket(third);
+    setup.PutInSocket(third);
     ADD_FAILURE() << "a third chip taken";
   } catch (const Error& e) {
     EXPECT_STREQ(e.what(), "there is no supplied chip 3: the state file keeps 2");

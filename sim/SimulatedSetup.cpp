@@ -1,4 +1,4 @@
-#include "sim/SimulatedBench.h"
+#include "sim/SimulatedSetup.h"
 
 #include <unistd.h>
 
@@ -8,13 +8,13 @@
 #include <utility>
 
 #include "core/Errors.h"
-#include "core/TextFile.h"
+#include "core/system/TextFile.h"
 
 namespace kaldo::sim {
 
 // The trace written as the accesses happen, so that a whole-chip write needs no memory for its
 // millions of accesses: one FormatAccess line each.
-class SimulatedBench::TraceFile {
+class SimulatedSetup::TraceFile {
  public:
   explicit TraceFile(const std::string& fileName) : fileName_(fileName), fd_(Open(fileName)) {}
   ~TraceFile() {
@@ -64,7 +64,7 @@ class SimulatedBench::TraceFile {
   int failure_ = 0;
 };
 
-SimulatedBench::SimulatedBench(const std::string& drawerFile, const DrawerFileOptions& options,
+SimulatedSetup::SimulatedSetup(const std::string& drawerFile, const DrawerFileOptions& options,
                                SelectedType selectedType, const std::string& traceFile)
     : chips_(drawerFile, options),
       drawer_(chips_.drawer()),
@@ -73,25 +73,25 @@ SimulatedBench::SimulatedBench(const std::string& drawerFile, const DrawerFileOp
   PutInSocket({});
 }
 
-SimulatedBench::~SimulatedBench() = default;
+SimulatedSetup::~SimulatedSetup() = default;
 
-void SimulatedBench::write(std::uint16_t port, std::uint8_t value) {
+void SimulatedSetup::write(std::uint16_t port, std::uint8_t value) {
   pc_.write(port, value);
   if (trace_) trace_->Log({pc_.LastAccessNs(), port, value, true});
 }
 
-std::uint8_t SimulatedBench::read(std::uint16_t port) {
+std::uint8_t SimulatedSetup::read(std::uint16_t port) {
   const std::uint8_t value = pc_.read(port);
   if (trace_) trace_->Log({pc_.LastAccessNs(), port, value, false});
   return value;
 }
 
-void SimulatedBench::selectLpt(std::uint16_t base) {
+void SimulatedSetup::selectLpt(std::uint16_t base) {
   for (std::uint16_t own : kSimulatedLpts)
     if (own == base) pc_.MoveBoard(base);
 }
 
-void SimulatedBench::PutInSocket(const SocketContents& contents) {
+void SimulatedSetup::PutInSocket(const SocketContents& contents) {
   if (!contents.supply.empty() || contents.supplied > 0) {
     PutSupplyInSocket(contents);
     return;
@@ -119,7 +119,7 @@ void SimulatedBench::PutInSocket(const SocketContents& contents) {
   inSocket_ = contents;
 }
 
-void SimulatedBench::PutSupplyInSocket(const SocketContents& contents) {
+void SimulatedSetup::PutSupplyInSocket(const SocketContents& contents) {
   std::vector<Chip>& supplied = drawer_.Supplied();
   if (contents.supplied > 0) {
     if (static_cast<std::size_t>(contents.supplied) > supplied.size()) {
@@ -145,7 +145,7 @@ void SimulatedBench::PutSupplyInSocket(const SocketContents& contents) {
   inSocket_ = contents;
 }
 
-void SimulatedBench::PutAway() {
+void SimulatedSetup::PutAway() {
   std::exception_ptr saveFailed;
   try {
     chips_.Save();

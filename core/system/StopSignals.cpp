@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <stdexcept>
 
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo {
 

@@ -2,10 +2,10 @@
 // of the PC's ports, in its socket whatever the front end puts there, and, when a trace file is
 // named, every port access written to that file as it happens.
 //
-//   SimulatedBench bench(path, options, [&] { return selectedType; });
-//   bench.PutInSocket(contents);                          // from the next operation on
-//   ... the program's operations on `bench`, an IoSpace ...
-//   bench.PutAway();                                      // chips saved, trace completed
+//   SimulatedSetup setup(path, options, [&] { return selectedType; });
+//   setup.PutInSocket(contents);                          // from the next operation on
+//   ... the program's operations on `setup`, an IoSpace ...
+//   setup.PutAway();                                      // chips saved, trace completed
 //
 // The PC has two parallel ports (kSimulatedLpts); the board starts on LPT1 and follows the port
 // the program selects, and stays where it is when a port the PC lacks is chosen (nothing answers
@@ -59,18 +59,18 @@ struct SocketContents {
   bool operator==(const SocketContents&) const = default;
 };
 
-class SimulatedBench : public IoSpace {
+class SimulatedSetup : public IoSpace {
  public:
   using SelectedType = std::function<int()>;
 
   // Takes the drawer file and loads its chips (raising DrawerFile's errors), then creates the
   // trace file when one is named (raising an InOutError about it). selectedType tells the type
-  // the program selects; whatever it reads must outlive the bench.
-  SimulatedBench(const std::string& drawerFile, const DrawerFileOptions& options,
+  // the program selects; whatever it reads must outlive the setup.
+  SimulatedSetup(const std::string& drawerFile, const DrawerFileOptions& options,
                  SelectedType selectedType, const std::string& traceFile = {});
-  ~SimulatedBench() override;
-  SimulatedBench(const SimulatedBench&) = delete;
-  SimulatedBench& operator=(const SimulatedBench&) = delete;
+  ~SimulatedSetup() override;
+  SimulatedSetup(const SimulatedSetup&) = delete;
+  SimulatedSetup& operator=(const SimulatedSetup&) = delete;
 
   void write(std::uint16_t port, std::uint8_t value) override;
   std::uint8_t read(std::uint16_t port) override;

@@ -8,9 +8,9 @@
 #include <optional>
 #include <string>
 
-#include "core/CodeImage.h"
-#include "core/DeviceTable.h"
-#include "core/LptPorts.h"
+#include "core/model/CodeImage.h"
+#include "core/model/DeviceTable.h"
+#include "core/model/LptPorts.h"
 
 namespace kaldo {
 

@@ -1,4 +1,4 @@
-#include "core/HexFile.h"
+#include "core/formats/HexFile.h"
 
 #include <cstdint>
 #include <optional>

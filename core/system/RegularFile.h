@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "core/StopFlag.h"
+#include "core/system/StopFlag.h"
 
 namespace kaldo {
 

@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "core/FileCalls.h"
-#include "core/LoadOutcome.h"
-#include "core/ProgramState.h"
+#include "core/formats/LoadOutcome.h"
+#include "core/model/ProgramState.h"
+#include "core/system/FileCalls.h"
 
 namespace kaldo {
 

@@ -1,4 +1,4 @@
-#include "core/SRecordFile.h"
+#include "core/formats/SRecordFile.h"
 
 #include <array>
 #include <cstdint>

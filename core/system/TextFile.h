@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "core/Errors.h"
-#include "core/FileCalls.h"
+#include "core/system/FileCalls.h"
 
 namespace kaldo {
 
