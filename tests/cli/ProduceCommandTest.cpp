@@ -10,24 +10,10 @@
 
 #include "cli/Cli.h"
 #include "tests/core/TempFolder.h"
+#include "tests/production/LogLines.h"
 
 namespace kaldo::test {
 namespace {
-
-std::vector<std::string> Lines(const std::string& fileName) {
-  std::ifstream in(fileName);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// Field `n` of a CSV line.
-std::string Field(const std::string& line, int n) {
-  std::stringstream in(line);
-  std::string field;
-  for (int i = 0; i <= n; ++i) std::getline(in, field, ',');
-  return field;
-}
 
 // Production run after production run in one process, each of 20 chips on two boards that hold
 // ten each: every run ends, and each board writes its own ten. KALDO_BOARD_RUNS sets how many

@@ -17,6 +17,7 @@
 #include "sim/SimulatedPC.h"
 #include "sim/Supply.h"
 #include "tests/core/TempFolder.h"
+#include "tests/production/LogLines.h"
 
 namespace kaldo::test {
 namespace {
@@ -70,21 +71,6 @@ class Operator : public IoSpace {
   std::vector<Insertion> chips_;
   std::size_t inSocket_ = SIZE_MAX;
 };
-
-std::vector<std::string> Lines(const std::string& fileName) {
-  std::ifstream in(fileName);
-  std::vector<std::string> lines;
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-// Field `n` of a CSV line.
-std::string Field(const std::string& line, int n) {
-  std::stringstream in(line);
-  std::string field;
-  for (int i = 0; i <= n; ++i) std::getline(in, field, ',');
-  return field;
-}
 
 // A run of `count` AT89C2051 chips with serial numbers from 7 on at 0010, four ASCII digits,
 // unless another serial is given.
