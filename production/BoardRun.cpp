@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/Convert.h"
+#include "core/Crc32.h"
 #include "core/Errors.h"
 #include "core/model/DeviceTable.h"
-#include "production/Crc32.h"
 
 namespace kaldo {
 

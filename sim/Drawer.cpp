@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "core/Crc32.h"
 #include "sim/Supply.h"
 
 namespace kaldo::sim {
@@ -24,16 +25,6 @@ std::uint16_t Sum(const Chip& chip) {
   std::uint16_t sum = 0;
   for (std::uint8_t b : chip.memory) sum = static_cast<std::uint16_t>(sum + b);
   return sum;
-}
-
-// CRC-32 as zip and PNG have it (reflected polynomial 0xEDB88320), continued from `crc`.
-std::uint32_t Crc32(std::string_view bytes, std::uint32_t crc = 0) {
-  crc = ~crc;
-  for (char c : bytes) {
-    crc ^= static_cast<unsigned char>(c);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
 }
 
 int HexDigit(char c) {

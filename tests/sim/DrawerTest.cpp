@@ -7,6 +7,7 @@
 #include <fstream>
 
 #include "core/Convert.h"
+#include "core/Crc32.h"
 
 #include "tests/sim/SimRig.h"
 
@@ -28,16 +29,6 @@ Drawer Filled() {
 
 void ExpectSameChips(const Drawer& got, const Drawer& want, const std::string& what) {
   for (int t = 0; t < sim::kChipTypeCount; ++t) EXPECT_EQ(got.chip(t), want.chip(t)) << what << t;
-}
-
-// CRC-32 as the drawer writes it on its end lines.
-std::uint32_t Crc32(std::string_view bytes, std::uint32_t crc = 0) {
-  crc = ~crc;
-  for (char c : bytes) {
-    crc ^= static_cast<unsigned char>(c);
-    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
-  }
-  return ~crc;
 }
 
 // The same text as version 2 wrote it (the thirteen chip types there were, no count of chips, no
