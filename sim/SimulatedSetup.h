@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,6 +27,7 @@
 #include "link/IoSpace.h"
 #include "sim/Drawer.h"
 #include "sim/DrawerFile.h"
+#include "sim/IspConnection.h"
 #include "sim/SimulatedPC.h"
 #include "sim/Supply.h"
 
@@ -55,6 +57,10 @@ struct SocketContents {
   std::vector<SupplyItem> supply;
   // From 1: that chip of the drawer file's supply, with its own type, instead of the drawer's.
   int supplied = 0;
+  // Set: the port holds this in-system programming cable, and the target board at its end holds
+  // the chip the socket would hold (the same chip object: what one writes the other reads).
+  // None: the programmer board.
+  std::optional<IspConnection> isp;
 
   bool operator==(const SocketContents&) const = default;
 };
