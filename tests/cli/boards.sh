@@ -56,7 +56,7 @@ done
 for run in ":0" "--count 4:130"; do
   count=${run%:*}
   want=${run#*:}
-  rm -f t.*
+  rm -f t.* out  # the wait below must see this run's own lines
   env --default-signal=INT "$CLI" $S $TWO --empty-socket --trace t produce a.hex $count >out 2>err &
   pid=$!
   for _ in $(seq 2400); do

@@ -55,7 +55,7 @@ for run in "INT::0" "TERM::143" "INT:--count 2:130"; do
   rest=${run#*:}
   count=${rest%:*}
   want=${rest#*:}
-  rm -f log log.counter
+  rm -f log log.counter out.txt  # the wait below must see this run's own words
   env --default-signal=INT,QUIT "$CLI" $S --empty-socket produce a.hex $count --log log --serial 10:bcd2:1 >out.txt 2>err.txt &
   pid=$!
   for _ in $(seq 600); do

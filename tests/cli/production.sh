@@ -184,7 +184,7 @@ grep -q '^chip 1: its line could not be written to the log; add it by hand: .*,1
 # A run that opens a new log while another run holds it (about to write the header itself) waits
 # for it, and then finds the header there: one header, however two runs start.
 if command -v flock >/dev/null; then
-  rm -f log
+  rm -f log out
   flock log sh -c 'until [ -e go ]; do sleep 0.05; done; echo "$0" >>log' "$header" &
   holder=$!
   until [ -e log ]; do sleep 0.05; done
