@@ -32,6 +32,7 @@ class BoardRun {
   struct ChipRecord;
 
   void Say(const std::string& text, const char* before = "");
+  void Tell(ChipEvent::Step step, int chip, ChipEvent event = {});
   bool NoChipWillCome();
   bool WaitForEmptySocket();
   void RunOutOfSerials(std::uint64_t number);
