@@ -87,8 +87,8 @@ class TStatusBar : public QWidget {
 struct MachinePorts {
   std::function<std::vector<KernelPort>()> List;
   std::function<std::vector<std::string>()> Check;
-  std::string LogName;
-  std::function<bool()> NoChipWillCome;
+  std::string LogName = {};
+  std::function<bool()> NoChipWillCome = {};
 };
 
 // A device command's job: the selected device, the buffer and the program bits of the state.

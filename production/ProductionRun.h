@@ -47,9 +47,9 @@ struct ChipEvent {
   const ProductionBoard* Board = nullptr;
   int Chip = 0;
   int Count = 0;  // of the run; 0: no limit
-  std::optional<std::uint64_t> Serial;
-  CommandOutcome Outcome;
-  ChipIdentity Inside;
+  std::optional<std::uint64_t> Serial = {};
+  CommandOutcome Outcome = {};
+  ChipIdentity Inside = {};
   // The run's counts once this step is taken.
   int Good = 0;
   int Failed = 0;
