@@ -110,7 +110,8 @@ bool BoardRun::WaitForEmptySocket() {
   while (programmer_.LookIntoSocket(job_.DeviceType).Result != ChipIdentity::Kind::NoAnswer) {
     if (!said) {
       Say("remove the chip from the socket");
-      Tell(ChipEvent::Step::RemoveFirst, 0);
+      // After a chip of the run, its Remove has said so already.
+      if (!toldRemove_) Tell(ChipEvent::Step::RemoveFirst, 0);
     }
     said = true;
     if (line_.Done()) return false;
@@ -244,6 +245,7 @@ void BoardRun::Finish(ChipRecord& record, std::chrono::steady_clock::time_point 
   if (record.Result != "stopped") {
     Say("remove chip " + std::to_string(record.Number), "\a");
     Tell(ChipEvent::Step::Remove, record.Number);
+    toldRemove_ = true;
   }
 }
 

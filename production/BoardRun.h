@@ -50,6 +50,7 @@ class BoardRun {
   SerialCounter* counter_;
   ProductionLog& log_;
   bool waiting_ = false;
+  bool toldRemove_ = false;
   bool serialsExhausted_ = false;
   bool ranOutOfChips_ = false;
 };
