@@ -28,6 +28,7 @@ TfrmProductionSetup::TfrmProductionSetup(const ProgramState& state, MessageSeam&
                                          FileDialogSeam& fileDialogs, QWidget* parent)
     : QDialog(parent), state_(state), messages_(messages), fileDialogs_(fileDialogs) {
   setWindowTitle(QStringLiteral("Production Run"));
+  setMinimumWidth(480);
   auto* layout = new QVBoxLayout(this);
 
   auto* count = new QHBoxLayout;
@@ -58,15 +59,18 @@ TfrmProductionSetup::TfrmProductionSetup(const ProgramState& state, MessageSeam&
   spnSerialWidth->setSuffix(QStringLiteral(" bytes"));
   form->addWidget(cboSerialForm);
   form->addWidget(spnSerialWidth);
-  serial->addRow(QStringLiteral("&Form:"), form);
+  auto* formLabel = new QLabel(QStringLiteral("F&orm:"), fraSerial);
+  formLabel->setBuddy(cboSerialForm);
+  serial->addRow(formLabel, form);
   edtSerialStart = new QLineEdit(QStringLiteral("1"), fraSerial);
   serial->addRow(QStringLiteral("S&tart:"), edtSerialStart);
   edtSerialStep = new QLineEdit(QStringLiteral("1"), fraSerial);
   serial->addRow(QStringLiteral("Ste&p:"), edtSerialStep);
-  lblSerialPreview = new QLabel(fraSerial);
-  lblSerialPreview->setWordWrap(true);
-  serial->addRow(QStringLiteral("Next chip:"), lblSerialPreview);
   layout->addWidget(fraSerial);
+  // Outside the group, so that a refusal that is not the serial number's stands out too.
+  lblSerialPreview = new QLabel(this);
+  lblSerialPreview->setWordWrap(true);
+  layout->addWidget(lblSerialPreview);
 
   auto* log = new QHBoxLayout;
   log->addWidget(new QLabel(QStringLiteral("&Log file:"), this));
@@ -143,7 +147,9 @@ ProductionChoices TfrmProductionSetup::Choices() const {
 void TfrmProductionSetup::UpdatePreview() {
   const ProductionCheck check = CheckProductionRun(Choices(), state_);
   const bool refused = check.Problem.has_value();
-  QString text = QString::fromStdString(refused ? *check.Problem : NextSerialText(check));
+  QString text = QString::fromStdString(
+      refused ? *check.Problem
+              : (check.Serial ? "The next chip gets " + NextSerialText(check) : std::string()));
   text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
   lblSerialPreview->setText(text);
   lblSerialPreview->setStyleSheet(refused ? QStringLiteral("color: #b00000")

@@ -219,7 +219,9 @@ class ProductionRunTest : public QObject {
       const char* shown;
       bool refused;
     } rows[] = {
-        {{5, "0010:bcd2:1234:1", log, false}, "0010: 12 34 (serial 1234)", false},
+        {{5, "0010:bcd2:1234:1", log, false},
+         "The next chip gets 0010: 12 34 (serial 1234)",
+         false},
         {{0, "07FF:ascii3:5:2", log, true},
          "The serial number at 07FF-0801 runs past the device's last address 07FF.",
          true},
@@ -248,7 +250,8 @@ class ProductionRunTest : public QObject {
     SerialCounter(log + ".counter", 1234, 1).Take();
     TfrmProductionSetup setup(rig.state, rig.messages, rig.files);
     setup.SetChoices({5, "0010:bcd2:1234:1", log, false});
-    QCOMPARE(setup.lblSerialPreview->text(), QString("0010: 12 35 (serial 1235)"));
+    QCOMPARE(setup.lblSerialPreview->text(),
+             QString("The next chip gets 0010: 12 35 (serial 1235)"));
   }
 
   // The last choices stay in the settings file after its four lines, which a settings file
