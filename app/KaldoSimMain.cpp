@@ -29,7 +29,8 @@ int main(int argc, char** argv) {
     if (!machine) return kaldo::MachineParts{};
     kaldo::SimulatedMachine& simulated = *machine;
     kaldo::MachinePorts ports{[] { return kaldo::SimulatedMachine::Ports(); },
-                              [&simulated] { return simulated.PortCheck(); }};
+                              [&simulated] { return simulated.PortCheck(); }, "simulator",
+                              [&simulated] { return simulated.NoChipWillCome(); }};
     return kaldo::MachineParts{
         std::move(machine), std::move(ports),
         [&simulated](kaldo::TfrmMain& window) { kaldo::AddSocketMenu(window, simulated); }};

@@ -1,6 +1,7 @@
 #include "app/SimulatedMachine.h"
 
 #include <iostream>
+#include <string_view>
 
 #include <QFile>
 #include <QString>
@@ -96,6 +97,13 @@ void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
     case Kind::LockedChip:
       contents.locked = true;
       contents.spare = true;
+      break;
+    case Kind::Supply:
+      // Device names as --sim-supply takes them: "AT89S51", "89S51" or "S51".
+      contents.supply = sim::ParseSupply(choice.Supply, [](std::string_view name) {
+        const int type = FindDeviceType(name);
+        return type >= 0 ? type : FindDeviceType("89" + std::string(name));
+      });
       break;
   }
   setup_.PutInSocket(contents);

@@ -7,7 +7,8 @@
 // whichever of them the program selects, and stays where it is when a port the PC lacks is chosen
 // (nothing answers there).
 //
-// The Socket menu gives the socket something else, to show what a fault looks like (PutInSocket).
+// The Socket menu gives the socket something else, to show what a fault looks like, or a supply of
+// chips for a production run (PutInSocket).
 // A faulty chip is a spare: a copy of the drawer's chip made when the fault is chosen, so the chips
 // in the drawer never take a fault home. At real-time speed the simulated PC takes the time a real
 // one would.
@@ -36,10 +37,12 @@ struct SocketChoice {
     NoBoard,       // no board on the port (the socket as for SelectedChip)
     StuckCell,     // a spare of the selected type whose Cell will not program
     LockedChip,    // a spare of the selected type with lock bits 1 to 3 programmed
+    Supply,        // chip after chip of the list Supply, as kaldo-cli --sim-supply takes it
   };
   Kind What = Kind::SelectedChip;
   int ChipType = 0;
   std::uint16_t Cell = 0;
+  std::string Supply = {};
   bool operator==(const SocketChoice&) const = default;
 };
 
@@ -74,8 +77,11 @@ class SimulatedMachine : public IoSpace {
   // The port check's report on them: which port the board is on.
   std::vector<std::string> PortCheck() const;
 
-  // From the next operation on (not while one runs).
+  // From the next operation on (not while one runs). A supply list that means nothing raises
+  // sim::SupplyListError, and the socket stays as it was.
   void PutInSocket(const SocketChoice& choice);
+  // The supply has no chip left for the socket.
+  bool NoChipWillCome() const { return setup_.NoChipWillCome(); }
   const SocketChoice& InSocket() const { return inSocket_; }
 
   sim::SimulatedPC& Pc() { return setup_.Pc(); }

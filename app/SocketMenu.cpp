@@ -39,6 +39,8 @@ class SocketMenu : public QMenu {
     addSeparator();
     stuckCell_ = Item(this, QStringLiteral("A Cell That &Will Not Program..."), {Kind::StuckCell});
     Item(this, QStringLiteral("&Locked Chip"), {Kind::LockedChip});
+    addSeparator();
+    Item(this, QStringLiteral("&Supply..."), {Kind::Supply});
     ShowChoice();
   }
 
@@ -79,6 +81,25 @@ class SocketMenu : public QMenu {
       choice.Cell = static_cast<std::uint16_t>(address);
       lastCell_ = choice.Cell;
     }
+    if (choice.What == Kind::Supply) {
+      const std::optional<QString> typed = window_.Messages().Ask(
+          &window_, {QStringLiteral("  SOCKET"),
+                     QStringLiteral("Chips to feed the socket with, one after another "
+                                    "(good, empty, 89S51, stuck:ADDR, locked, ITEM*N):"),
+                     lastSupply_});
+      if (!typed) return;
+      choice.Supply = typed->trimmed().toStdString();
+      try {
+        machine_.PutInSocket(choice);
+      } catch (const sim::SupplyListError& e) {
+        window_.MessageBox(
+            QString::fromStdString(e.what()) + QStringLiteral("; the socket was left as it was."),
+            QStringLiteral("  SOCKET"), MsgIcon::Warning);
+        return;
+      }
+      lastSupply_ = typed->trimmed();
+      return;
+    }
     machine_.PutInSocket(choice);
   }
 
@@ -103,6 +124,7 @@ class SocketMenu : public QMenu {
   std::vector<Entry> entries_;
   QAction* stuckCell_ = nullptr;
   std::uint16_t lastCell_ = 0;
+  QString lastSupply_ = QStringLiteral("good*9,stuck:0100,89S51,empty,good*9");
 };
 
 }  // namespace
@@ -121,6 +143,8 @@ QString SocketCondition(const SocketChoice& choice) {
       return QStringLiteral("Socket: cell %1 will not program").arg(HexAddress(choice.Cell));
     case Kind::LockedChip:
       return QStringLiteral("Socket: locked chip");
+    case Kind::Supply:
+      return QStringLiteral("Socket: supply ") + QString::fromStdString(choice.Supply);
   }
   return {};
 }

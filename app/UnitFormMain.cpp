@@ -115,6 +115,7 @@ void TfrmMain::ConnectHandlers() {
 
   onMenu(mnuFileOpenHex, &TfrmMain::mnuFileOpenHexClick);
   onMenu(mnuFileSaveHex, &TfrmMain::mnuFileSaveHexClick);
+  onMenu(mnuFileProductionRun, &TfrmMain::mnuFileProductionRunClick);
   onMenu(mnuFileExit, &TfrmMain::mnuFileExitClick);
   onMenu(mnuEditClrBuffer, &TfrmMain::mnuEditClrBufferClick);
   onMenu(mnuEditEdtBuffer, &TfrmMain::mnuEditEdtBufferClick);
@@ -205,7 +206,7 @@ bool TfrmMain::SaveSettingsOfferingAnotherPlace() {
       if (target == settings_.FileName())
         SaveProgramSettings();
       else
-        WriteFileReplacing(target, SettingsText(state_));
+        WriteFileReplacing(target, SettingsText(state_, settings_.Keys()));
       return true;
     } catch (const std::exception& e) {
       const auto* io = dynamic_cast<const InOutError*>(&e);

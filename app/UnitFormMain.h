@@ -54,6 +54,8 @@ class TfrmSplash;
 class TfrmEditBuffer;
 class TfrmFillBuffer;
 class TfrmSignature;
+class TfrmProductionRun;
+struct ProductionChoices;
 
 // Title of the application: the task-bar entry and the general error report.
 inline constexpr const char* kAppTitle = " KALDO";
@@ -79,10 +81,20 @@ class TStatusBar : public QWidget {
 
 // The machine's ports for the Port menu and the port check of the Help menu: the kernel's for the
 // real port, the simulated PC's for the simulated one. Either may be missing (no list, no check).
+// A production run's log names the board's port by LogName, or else by the port's label; it
+// ends early once NoChipWillCome says so (a simulated supply with no chip left; missing: a person
+// feeds the socket).
 struct MachinePorts {
   std::function<std::vector<KernelPort>()> List;
   std::function<std::vector<std::string>()> Check;
+  std::string LogName = {};
+  std::function<bool()> NoChipWillCome = {};
 };
+
+// A device command's job: the selected device, the buffer and the program bits of the state.
+inline DeviceJob JobOf(ProgramState& state) {
+  return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
+}
 
 // What the window works on; one owner creates all of it before the window.
 struct MainWindowParts {
@@ -191,6 +203,14 @@ class TfrmMain : public QMainWindow {
   void cmdReloadFileClick(QObject* Sender = nullptr);
   void mnuFileExitClick(QObject* Sender = nullptr);
 
+  // --- Production runs (UnitFormMainProduction.cpp) ----------------------------------------------
+  // Asks for the run's choices, remembers them in the settings and runs it.
+  void mnuFileProductionRunClick(QObject* Sender = nullptr);
+  // A run of the loaded image on chip after chip, as kaldo-cli produce runs it, shown in
+  // frmProductionRun while the window takes no input. A run the choices do not allow is refused
+  // with the reason.
+  void ProductionRun(const ProductionChoices& choices);
+
   // --- Handlers: buffer commands (UnitFormMainBuffer.cpp) ----------------------------------------
   void mnuEditClrBufferClick(QObject* Sender = nullptr);
   void mnuEditEdtBufferClick(QObject* Sender = nullptr);
@@ -250,6 +270,7 @@ class TfrmMain : public QMainWindow {
   QMenu* mnuFile = nullptr;
   QAction* mnuFileOpenHex = nullptr;
   QAction* mnuFileSaveHex = nullptr;
+  QAction* mnuFileProductionRun = nullptr;
   QAction* mnuFileExit = nullptr;
   QMenu* mnuEdit = nullptr;
   QAction* mnuEditClrBuffer = nullptr;
@@ -278,6 +299,8 @@ class TfrmMain : public QMainWindow {
   TfrmEditBuffer* frmEditBuffer = nullptr;
   TfrmFillBuffer* frmFillBuffer = nullptr;
   TfrmSignature* frmSignature = nullptr;
+  // The window of the production run that runs or ran last; null before the first.
+  QPointer<TfrmProductionRun> frmProductionRun;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -323,6 +346,8 @@ class TfrmMain : public QMainWindow {
   // runs, unless a signal has stopped it.
   void CloseWhenCommandEnds();
   void WithdrawStopQuestion();
+  // The production run's Stop and close: asks, and stops the run on Yes.
+  void AskToStopProduction();
   // Runs `work` on the worker as the device command `command` while events go on being handled
   // and input is refused. When the window was closed meanwhile, it closes now and StoppedError is
   // raised: the command's outcome is not shown.
@@ -383,6 +408,9 @@ class TfrmMain : public QMainWindow {
   bool closeAfterCommand_ = false;
   // The question whether to stop the command is up; the command's end takes it back.
   bool stopQuestionOpen_ = false;
+  // A production run is what runs; the user has stopped it.
+  bool productionRunning_ = false;
+  bool productionStopped_ = false;
 };
 
 }  // namespace kaldo

@@ -25,10 +25,9 @@ namespace kaldo {
 
 namespace {
 
-// A device command's job: the selected device, the buffer and the program bits of the state.
-DeviceJob JobOf(ProgramState& state) {
-  return {state.DeviceType, &state.DataBuffer, state.DeviceSize, state.ProgBits};
-}
+constexpr char kProductionCloseQuestion[] =
+    "The production run is still running.\rStop it and close the program? The chip being "
+    "written is then left unfinished, logged as stopped, and its serial number given back.";
 
 std::string DeviceName(int deviceType) {
   const DeviceInfo* d = FindDevice(deviceType);
@@ -331,9 +330,11 @@ void TfrmMain::CloseWhenCommandEnds() {
   bool stop = programmer_.StopFlagInUse().Requested();
   if (!stop) {
     stopQuestionOpen_ = true;
-    stop = MessageBox(QString::fromStdString(StopQuestionText(runningCommand_, runningStep_)),
-                      QStringLiteral("  CLOSE"), MsgIcon::Question,
-                      MsgButtons::YesNo) == MsgAnswer::Yes;
+    const std::string question = productionRunning_
+                                     ? std::string(kProductionCloseQuestion)
+                                     : StopQuestionText(runningCommand_, runningStep_);
+    stop = MessageBox(QString::fromStdString(question), QStringLiteral("  CLOSE"),
+                      MsgIcon::Question, MsgButtons::YesNo) == MsgAnswer::Yes;
     stopQuestionOpen_ = false;
   }
   if (stop) {

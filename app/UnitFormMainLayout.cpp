@@ -250,6 +250,9 @@ void TfrmMain::CreateMenu() {
   mnuFileSaveHex = item(mnuFile, QStringLiteral("&Save Hex File"));
   mnuFileSaveHex->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
   mnuFile->addSeparator();
+  mnuFileProductionRun = item(mnuFile, QStringLiteral("&Production Run..."));
+  mnuFileProductionRun->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+  mnuFile->addSeparator();
   mnuFileExit = item(mnuFile, QStringLiteral("E&xit"));
   mnuFileExit->setShortcuts({QKeySequence(Qt::Key_F10), QKeySequence(Qt::CTRL | Qt::Key_Q)});
 

@@ -78,12 +78,9 @@ int RunProduce(CliContext& c, const std::vector<std::string>& args) {
     }
     counter = std::make_unique<SerialCounter>(CounterFileOf(c.Options.LogFile), serial->Start,
                                               serial->Step, &stop);
-    const std::uint64_t first = counter->Peek();
-    const std::uint64_t chips = c.Options.Count > 0 ? c.Options.Count : 1;
-    if (serial->Step > (UINT64_MAX - first) / chips ||
-        !serial->Fits(first + serial->Step * (chips - 1))) {
-      c.Out << "The serial numbers from " << first << " do not fit " << serial->Width
-            << " bytes for " << chips << " chips.\n";
+    if (const std::optional<std::string> problem =
+            SerialRangeProblem(*serial, counter->Peek(), c.Options.Count)) {
+      PrintText(c.Out, *problem);
       return kExitFailed;
     }
   }

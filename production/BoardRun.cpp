@@ -61,6 +61,7 @@ void BoardRun::Run() {
       if (!WaitForEmptySocket() || NoChipWillCome()) break;
       Say("insert chip " + std::to_string(line_.NextNumber()) +
           (line_.Count() > 0 ? " of " + std::to_string(line_.Count()) : ""));
+      Tell(ChipEvent::Step::Insert, line_.NextNumber());
       const std::optional<ChipIdentity> inside = WaitForChip();
       if (!inside) break;
       // The number is taken only now, so that a board that gets no chip holds none back from
@@ -70,7 +71,6 @@ void BoardRun::Run() {
       waiting_ = false;
       const bool good = Program(*chip, *inside);
       if (serialsExhausted_) break;
-      line_.Counted(good);
       if (!good && plan_.StopOnFailure) line_.End();
     }
   } catch (const StoppedError& e) {
@@ -81,6 +81,13 @@ void BoardRun::Run() {
 
 void BoardRun::Say(const std::string& text, const char* before) {
   line_.Say(before + board_.Prefix + text + "\n");
+}
+
+void BoardRun::Tell(ChipEvent::Step step, int chip, ChipEvent event) {
+  event.What = step;
+  event.Board = &board_;
+  event.Chip = chip;
+  line_.Tell(std::move(event));
 }
 
 // The board's supply has no chip left: it ends its part of the run (and says so when other
@@ -101,7 +108,11 @@ bool BoardRun::WaitForEmptySocket() {
   }
   bool said = false;
   while (programmer_.LookIntoSocket(job_.DeviceType).Result != ChipIdentity::Kind::NoAnswer) {
-    if (!said) Say("remove the chip from the socket");
+    if (!said) {
+      Say("remove the chip from the socket");
+      // After a chip of the run, its Remove has said so already.
+      if (!toldRemove_) Tell(ChipEvent::Step::RemoveFirst, 0);
+    }
     said = true;
     if (line_.Done()) return false;
     programmer_.Pause(kPollPauseMs);
@@ -139,7 +150,11 @@ bool BoardRun::Program(int chip, const ChipIdentity& inside) {
   const std::string name = "chip " + std::to_string(chip) + ": ";
   if (!inside.Found() || inside.DeviceType != job_.DeviceType) {
     record.Result = "wrong chip";
+    line_.Counted(false);
     Say(name + "wrong chip: " + IdentityText(inside));
+    ChipEvent event;
+    event.Inside = inside;
+    Tell(ChipEvent::Step::WrongChip, chip, event);
     Finish(record, began);
     return false;
   }
@@ -156,9 +171,12 @@ bool BoardRun::Program(int chip, const ChipIdentity& inside) {
     std::copy(bytes.begin(), bytes.end(), chipImage_.begin() + plan_.Serial->Address);
   }
   record.Crc = Crc32(chipImage_.data(), job_.Size);
+  ChipEvent writing;
+  writing.Serial = record.Serial;
+  Tell(ChipEvent::Step::Writing, chip, writing);
   CommandOutcome outcome;
   try {
-    outcome = programmer_.Run(DeviceCommand::Write, job_);
+    outcome = programmer_.Run(DeviceCommand::Write, job_, board_.Progress);
   } catch (...) {
     try {
       if (record.Serial) counter_->GiveBack(*record.Serial);
@@ -172,6 +190,7 @@ bool BoardRun::Program(int chip, const ChipIdentity& inside) {
     } catch (...) {
       // The stop is what the caller needs to hear of.
     }
+    Tell(ChipEvent::Step::Stopped, chip);
     throw;
   }
   if (outcome.Succeeded()) {
@@ -183,6 +202,7 @@ bool BoardRun::Program(int chip, const ChipIdentity& inside) {
     record.Result = "failed";
     record.Failure = outcome.Failure;
   }
+  line_.Counted(outcome.Succeeded());
   std::string text = OutcomeText(outcome);
   for (char& ch : text)
     if (ch == '\r') ch = ' ';
@@ -190,6 +210,10 @@ bool BoardRun::Program(int chip, const ChipIdentity& inside) {
       (outcome.Succeeded() && record.Serial ? "serial " + std::to_string(*record.Serial) + ": "
                                             : "") +
       text);
+  ChipEvent result;
+  result.Serial = record.Serial;
+  result.Outcome = outcome;
+  Tell(outcome.Succeeded() ? ChipEvent::Step::Good : ChipEvent::Step::Failed, chip, result);
   Finish(record, began);
   return outcome.Succeeded();
 }
@@ -218,7 +242,11 @@ void BoardRun::Finish(ChipRecord& record, std::chrono::steady_clock::time_point 
         line.substr(0, line.size() - 1));
     throw;
   }
-  if (record.Result != "stopped") Say("remove chip " + std::to_string(record.Number), "\a");
+  if (record.Result != "stopped") {
+    Say("remove chip " + std::to_string(record.Number), "\a");
+    Tell(ChipEvent::Step::Remove, record.Number);
+    toldRemove_ = true;
+  }
 }
 
 }  // namespace kaldo

@@ -32,6 +32,7 @@ class BoardRun {
   struct ChipRecord;
 
   void Say(const std::string& text, const char* before = "");
+  void Tell(ChipEvent::Step step, int chip, ChipEvent event = {});
   bool NoChipWillCome();
   bool WaitForEmptySocket();
   void RunOutOfSerials(std::uint64_t number);
@@ -49,6 +50,7 @@ class BoardRun {
   SerialCounter* counter_;
   ProductionLog& log_;
   bool waiting_ = false;
+  bool toldRemove_ = false;
   bool serialsExhausted_ = false;
   bool ranOutOfChips_ = false;
 };

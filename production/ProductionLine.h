@@ -1,5 +1,5 @@
-// What the boards of a production run share: the chip numbers, the counts, the terminal, and the
-// end.
+// What the boards of a production run share: the chip numbers, the counts, the terminal, the
+// front end that hears each chip's steps, and the end.
 #pragma once
 
 #include <atomic>
@@ -8,11 +8,14 @@
 #include <ostream>
 #include <string>
 
+#include "production/ProductionRun.h"
+
 namespace kaldo {
 
 class ProductionLine {
  public:
-  ProductionLine(std::ostream& out, int count) : out_(out), count_(count) {}
+  ProductionLine(std::ostream& out, int count, ProductionEvents* events = nullptr)
+      : out_(out), count_(count), events_(events) {}
 
   // The number of a chip just seated; none once the run has handed out its count or is ending.
   std::optional<int> NextChip() {
@@ -33,6 +36,15 @@ class ProductionLine {
     const std::lock_guard<std::mutex> hold(mutex_);
     (good ? good_ : failed_)++;
   }
+  // The event goes out with the run's count and counts filled in.
+  void Tell(ChipEvent event) {
+    if (!events_) return;
+    const std::lock_guard<std::mutex> hold(mutex_);
+    event.Count = count_;
+    event.Good = good_;
+    event.Failed = failed_;
+    events_->OnChip(event);
+  }
   // The boards finish the chip they program and take no other.
   void End() { ending_ = true; }
   bool Ending() const { return ending_; }
@@ -44,6 +56,7 @@ class ProductionLine {
   std::mutex mutex_;
   std::ostream& out_;
   const int count_;
+  ProductionEvents* events_;
   std::atomic<int> handedOut_{0};
   int good_ = 0;
   int failed_ = 0;

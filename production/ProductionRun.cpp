@@ -13,16 +13,6 @@ namespace kaldo {
 
 namespace {
 
-// "chips done: 5, failed: 1, chips per hour: 312.4"
-std::string SummaryText(const ProductionLine& line, std::chrono::steady_clock::time_point began) {
-  const double hours =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count() / 3600;
-  char perHour[32];
-  std::snprintf(perHour, sizeof perHour, "%.1f", hours > 0 ? line.Good() / hours : 0.0);
-  return "chips done: " + std::to_string(line.Good()) +
-         ", failed: " + std::to_string(line.Failed()) + ", chips per hour: " + perHour + "\n";
-}
-
 // A stop is the one to report; a board's own error otherwise.
 std::exception_ptr ErrorToReport(const std::vector<std::exception_ptr>& errors) {
   for (const bool stops : {true, false}) {
@@ -42,11 +32,19 @@ std::exception_ptr ErrorToReport(const std::vector<std::exception_ptr>& errors) 
 
 }  // namespace
 
+std::string ProductionCountsText(int good, int failed, double seconds) {
+  const double hours = seconds / 3600;
+  char perHour[32];
+  std::snprintf(perHour, sizeof perHour, "%.1f", hours > 0 ? good / hours : 0.0);
+  return "chips done: " + std::to_string(good) + ", failed: " + std::to_string(failed) +
+         ", chips per hour: " + perHour;
+}
+
 ProductionResult RunProduction(const ProductionPlan& plan,
                                const std::vector<ProductionBoard>& boards, SerialCounter* counter,
                                ProductionLog& log, std::ostream& out) {
   const auto began = std::chrono::steady_clock::now();
-  ProductionLine line(out, plan.Count);
+  ProductionLine line(out, plan.Count, plan.Events);
   std::vector<std::unique_ptr<BoardRun>> runs;
   for (const ProductionBoard& board : boards)
     runs.push_back(std::make_unique<BoardRun>(plan, board, line, counter, log));
@@ -77,7 +75,10 @@ ProductionResult RunProduction(const ProductionPlan& plan,
       text += " chips: no more will come.";
     line.Say(text + "\n");
   }
-  line.Say(SummaryText(line, began));
+  line.Say(ProductionCountsText(
+               line.Good(), line.Failed(),
+               std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count()) +
+           "\n");
   bool exhausted = false;
   for (const std::unique_ptr<BoardRun>& r : runs) exhausted = exhausted || r->SerialsExhausted();
   return {line.Good(), line.Failed(), line.Failed() == 0 && !exhausted && !shortOfChips,

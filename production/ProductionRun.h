@@ -9,8 +9,11 @@
 #include <string>
 #include <vector>
 
+#include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
+#include "device/Identification.h"
 #include "device/Programmer.h"
+#include "device/ProgressDisplay.h"
 #include "production/ProductionLog.h"
 #include "production/SerialCounter.h"
 #include "production/SerialNumber.h"
@@ -24,7 +27,43 @@ struct ProductionBoard {
   std::string Prefix;    // before each line it prints: empty for a run of one board, else "lpt2: "
   // True once no chip will come to its socket any more (none: one may always come).
   std::function<bool()> NoChipWillCome;
+  // Shows each write's blocks and steps (none: nothing).
+  ProgressDisplay* Progress = nullptr;
 };
+
+// A step of one chip on a board, as a front end that shows more than the run's lines hears of it.
+struct ChipEvent {
+  enum class Step {
+    RemoveFirst,  // the socket holds a chip the run did not write: it must go first
+    Insert,       // waiting for chip Chip (the next number, unless another board takes it)
+    Writing,      // chip Chip is the device's and is being written
+    Good,         // written and verified, with Serial when the run gives numbers
+    Failed,       // Outcome says how
+    WrongChip,    // Inside says what it is
+    Stopped,      // stopped while it was written; its number went back
+    Remove,       // done: the operator takes it out
+  };
+  Step What = Step::Insert;
+  const ProductionBoard* Board = nullptr;
+  int Chip = 0;
+  int Count = 0;  // of the run; 0: no limit
+  std::optional<std::uint64_t> Serial = {};
+  CommandOutcome Outcome = {};
+  ChipIdentity Inside = {};
+  // The run's counts once this step is taken.
+  int Good = 0;
+  int Failed = 0;
+};
+
+// Hears every chip's steps, one at a time, on the thread of the board that takes them.
+class ProductionEvents {
+ public:
+  virtual ~ProductionEvents() = default;
+  virtual void OnChip(const ChipEvent& event) = 0;
+};
+
+// "chips done: 5, failed: 1, chips per hour: 312.4": the counts after `seconds` of a run.
+std::string ProductionCountsText(int good, int failed, double seconds);
 
 // What every chip of the run gets.
 struct ProductionPlan {
@@ -36,6 +75,8 @@ struct ProductionPlan {
   std::optional<SerialSpec> Serial;  // with the counter that hands out its numbers
   // Said after "The supply of chips ran out after N of COUNT chips: no more will come."
   std::string ShortOfChipsAdvice;
+  // Hears each chip's steps besides the lines (none: only the lines).
+  ProductionEvents* Events = nullptr;
 };
 
 struct ProductionResult {

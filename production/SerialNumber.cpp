@@ -167,4 +167,13 @@ std::optional<std::string> SerialPlaceProblem(const SerialSpec& spec, const Prog
   return std::nullopt;
 }
 
+std::optional<std::string> SerialRangeProblem(const SerialSpec& spec, std::uint64_t first,
+                                              int chips) {
+  const std::uint64_t n = chips > 0 ? static_cast<std::uint64_t>(chips) : 1;
+  if (spec.Step <= (UINT64_MAX - first) / n && spec.Fits(first + spec.Step * (n - 1)))
+    return std::nullopt;
+  return "The serial numbers from " + std::to_string(first) + " do not fit " +
+         std::to_string(spec.Width) + " bytes for " + std::to_string(n) + " chips.";
+}
+
 }  // namespace kaldo

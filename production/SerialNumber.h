@@ -48,4 +48,9 @@ SerialSpec ParseSerialSpec(const std::string& text);
 // address, or overwrite bytes of the image that are not blank. Empty when they can.
 std::optional<std::string> SerialPlaceProblem(const SerialSpec& spec, const ProgramState& state);
 
+// Why the numbers from `first` on cannot serve `chips` chips (1 for a run without a count): the
+// last would not fit the form's width, or would pass 2^64. Empty when they can.
+std::optional<std::string> SerialRangeProblem(const SerialSpec& spec, std::uint64_t first,
+                                              int chips);
+
 }  // namespace kaldo

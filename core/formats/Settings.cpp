@@ -91,12 +91,25 @@ void ReadSettingsLines(ProgramState& s, LineReader& in, const std::string& fileN
   s.HexFileName = line.size() > kLongestSettingsLine ? std::string() : line;
 }
 
+SettingsKeys ReadSettingsKeys(LineReader& in) {
+  SettingsKeys keys;
+  while (!in.Eof()) {
+    std::string line;
+    in.ReadLine(line);
+    const std::size_t equals = line.find('=');
+    if (equals != std::string::npos && equals > 0 && line.size() <= kLongestSettingsLine)
+      keys[line.substr(0, equals)] = line.substr(equals + 1);
+  }
+  return keys;
+}
+
 std::optional<LoadOutcome> Settings::LoadSettings() {
   const std::string fileName = FileName();
   if (!FileExists(fileName)) return std::nullopt;
   {
     LineReader in = LineReader::OpenFile(fileName, kLongestSettingsLine + 1);
     ReadSettingsLines(state_, in, fileName);
+    keys_ = ReadSettingsKeys(in);
   }
   if (!state_.HexFileName.empty() && FileExists(state_.HexFileName)) {
     // A raw binary image is read as far as the device of the settings reaches.
@@ -107,14 +120,16 @@ std::optional<LoadOutcome> Settings::LoadSettings() {
   return std::nullopt;
 }
 
-std::string SettingsText(const ProgramState& s) {
-  return IntToStr(s.DeviceType) + "\r\n" + IntToStr(s.ProgBits) + "\r\n" + IntToStr(s.PortBase) +
-         "\r\n" + s.HexFileName + "\r\n";
+std::string SettingsText(const ProgramState& s, const SettingsKeys& keys) {
+  std::string text = IntToStr(s.DeviceType) + "\r\n" + IntToStr(s.ProgBits) + "\r\n" +
+                     IntToStr(s.PortBase) + "\r\n" + s.HexFileName + "\r\n";
+  for (const auto& [name, value] : keys) text += name + "=" + value + "\r\n";
+  return text;
 }
 
 void Settings::SaveSettings() {
   CreateFolders(folder_);
-  WriteFileReplacing(FileName(), SettingsText(state_), files_);
+  WriteFileReplacing(FileName(), SettingsText(state_, keys_), files_);
 }
 
 }  // namespace kaldo

@@ -1,9 +1,11 @@
 // The settings file Kaldo.set: four lines holding DeviceType, ProgBits and PortBase in decimal and
-// HexFileName verbatim. It lives beside the executable when that folder is writable or already
-// holds the file, otherwise in the per-user configuration folder ($XDG_CONFIG_HOME/kaldo or
+// HexFileName verbatim, then a line "Name=Value" for each later setting (a program that reads only
+// the four lines passes them over). It lives beside the executable when that folder is writable or
+// already holds the file, otherwise in the per-user configuration folder ($XDG_CONFIG_HOME/kaldo or
 // ~/.config/kaldo). Other files that belong with the settings live in the same folder.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
 
@@ -14,6 +16,10 @@
 namespace kaldo {
 
 inline constexpr char kSettingsFileName[] = "Kaldo.set";
+
+// The settings after the fourth line, by name. Names this program does not know are kept and
+// written back as they were.
+using SettingsKeys = std::map<std::string, std::string>;
 
 struct SettingsEnvironment {
   std::string ExecutableFolder;  // folder of the running executable, no trailing "/"
@@ -58,11 +64,15 @@ class Settings {
   // is loaded into the buffer in the format its name says, and its outcome returned, when it
   // exists; HexFileName is emptied when it does not.
   std::optional<LoadOutcome> LoadSettings();
+  // The named settings that LoadSettings read and SaveSettings writes.
+  SettingsKeys& Keys() { return keys_; }
+  const SettingsKeys& Keys() const { return keys_; }
   // Creates the folder when it is missing, then replaces the file whole.
   void SaveSettings();
 
  private:
   ProgramState& state_;
+  SettingsKeys keys_;
   std::string folder_;
   const FileCalls& files_;
 };
@@ -74,6 +84,8 @@ inline constexpr std::size_t kLongestSettingsLine = 4096;
 // Reading and writing of the four lines alone. A bad number line raises SettingsLineError naming
 // fileName.
 void ReadSettingsLines(ProgramState& s, LineReader& in, const std::string& fileName = {});
-std::string SettingsText(const ProgramState& s);
+// The lines after the fourth: each "Name=Value" (Name not empty) is taken, any other passed over.
+SettingsKeys ReadSettingsKeys(LineReader& in);
+std::string SettingsText(const ProgramState& s, const SettingsKeys& keys = {});
 
 }  // namespace kaldo

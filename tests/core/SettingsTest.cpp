@@ -43,6 +43,7 @@ TEST(Settings, FileContents) {
     int deviceType, progBits, portBase;
     const char* hexFileName;  // "=" : the test's HEX file
     const char* error;        // the bad line and its text, empty when none
+    const char* keys = "";    // the named settings read, "name=value;" each
   } cases[] = {
       {"defaults", "0\r\n0\r\n888\r\n\r\n", 0, 0, 888, "", ""},
       {"lf only", "5\n8\n632\n=\n", 5, 8, 632, "=", ""},
@@ -58,6 +59,9 @@ TEST(Settings, FileContents) {
       {"trailing blank", "5 \r\n4\r\n", 0, 0, 888, "x", "1: '5 '"},
       {"bad port", "2\r\n1\r\nLPT1\r\n=\r\n", 2, 1, 888, "x", "3: 'LPT1'"},
       {"empty file", "", 0, 0, 888, "x", "1: ''"},
+      {"named settings after the fourth line",
+       "1\r\n0\r\n888\r\n\r\nB=2\r\nno name\r\n=x\r\nA=1=2\r\nB=3\r\n", 1, 0, 888, "", "",
+       "A=1=2;B=3;"},
       {"0x1A ends it",
        "4\r\n0\r\n\x1A"
        "888\r\n",
@@ -68,14 +72,15 @@ TEST(Settings, FileContents) {
     const std::string hex = folder / "a.hex";
     WriteBytes(hex, ":0100100042AD\r\n");
     std::string text = c.text;
-    if (std::size_t eq = text.find('='); eq != std::string::npos) text.replace(eq, 1, hex);
+    if (std::string(c.hexFileName) == "=") text.replace(text.find('='), 1, hex);
     WriteBytes(folder / "Kaldo.set", text);
 
     ProgramState s;
     s.HexFileName = "x";
     std::string error;
+    Settings settings(s, folder.path());
     try {
-      Settings(s, folder.path()).LoadSettings();
+      settings.LoadSettings();
     } catch (const Error& e) {
       error = ErrorReportText(e);
     }
@@ -91,6 +96,9 @@ TEST(Settings, FileContents) {
     const std::string expectedName = std::string(c.hexFileName) == "=" ? hex : c.hexFileName;
     EXPECT_EQ(s.HexFileName, expectedName) << c.name;
     EXPECT_EQ(s.DataBuffer[0x10], expectedName == hex ? 0x42 : 0xFF) << c.name;
+    std::string keys;
+    for (const auto& [name, value] : settings.Keys()) keys += name + "=" + value + ";";
+    EXPECT_EQ(keys, c.keys) << c.name;
   }
 }
 

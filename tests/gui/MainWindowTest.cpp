@@ -188,7 +188,8 @@ class MainWindowTest : public QObject {
       for (QAction* a : m->actions()) list << (a->isSeparator() ? "-" : a->text());
       return list;
     };
-    QCOMPARE(captions(f.mnuFile), QStringList({"&Open Hex File", "&Save Hex File", "-", "E&xit"}));
+    QCOMPARE(captions(f.mnuFile), QStringList({"&Open Hex File", "&Save Hex File", "-",
+                                               "&Production Run...", "-", "E&xit"}));
     QCOMPARE(captions(f.mnuEdit),
              QStringList({"Clear &Buffer", "-", "E&dit Buffer", "&Fill Buffer"}));
     QCOMPARE(captions(f.mnuPort),
@@ -196,6 +197,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(captions(f.mnuHelp), QStringList({"&About", "Si&gnature Bytes", "&Port Check..."}));
     QCOMPARE(f.mnuFileOpenHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
     QCOMPARE(f.mnuFileSaveHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+S")}));
+    QCOMPARE(f.mnuFileProductionRun->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+P")}));
     QCOMPARE(f.mnuFileExit->shortcuts(),
              QList<QKeySequence>({QKeySequence(Qt::Key_F10), QKeySequence("Ctrl+Q")}));
     for (QMenu* m : {f.mnuFile, f.mnuEdit, f.mnuHelp})

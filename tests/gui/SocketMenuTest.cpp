@@ -90,7 +90,8 @@ class SocketMenuTest : public QObject {
     for (QAction* a : rig.Menu()->actions()) items << (a->isSeparator() ? "-" : a->text());
     QCOMPARE(items,
              QStringList({"&Chip of the Selected Type", "&Another Device's Chip", "&Empty Socket",
-                          "&No Board", "-", "A Cell That &Will Not Program...", "&Locked Chip"}));
+                          "&No Board", "-", "A Cell That &Will Not Program...", "&Locked Chip", "-",
+                          "&Supply..."}));
     QStringList chips;
     for (QAction* a : rig.Item("&Another Device's Chip")->menu()->actions()) chips << a->text();
     QCOMPARE(chips.size(), kDeviceCount);
@@ -98,7 +99,7 @@ class SocketMenuTest : public QObject {
     QCOMPARE(chips.back(), QString::fromStdString(FullName(DeviceTable.back())));
     QActionGroup* group = rig.Marked()->actionGroup();
     QVERIFY(group->isExclusive());
-    QCOMPARE(group->actions().size(), kDeviceCount + 5);  // the other chips and five more
+    QCOMPARE(group->actions().size(), kDeviceCount + 6);  // the other chips and six more
     QCOMPARE(rig.Marked(), rig.Item("&Chip of the Selected Type"));
     QCOMPARE(f.windowTitle(), kCaption);
   }
@@ -195,6 +196,33 @@ class SocketMenuTest : public QObject {
     rig.Marked()->trigger();
     QCOMPARE(rig.messages.Asked.back().Text, QString("0040"));
     QCOMPARE(rig.machine.InSocket().Cell, std::uint16_t{0x40});
+  }
+
+  // A supply in the form kaldo-cli --sim-supply takes; a list that means nothing leaves the
+  // socket as it was.
+  void supplyAsksForTheListOfChips() {
+    SocketRig rig;
+    TfrmMain& f = *rig.form;
+    const struct {
+      std::optional<QString> typed;
+      const char* report;  // the start of the message shown, if any
+      bool taken;
+    } rows[] = {
+        {std::nullopt, nullptr, false},
+        {QString("good,Z80"), "bad item 'Z80' in the supply list", false},
+        {QString(" good*2,S51 "), nullptr, true},
+    };
+    for (const auto& r : rows) {
+      rig.messages.Shown.clear();
+      rig.messages.TextAnswers = {r.typed};
+      rig.Choose("&Supply...");
+      QCOMPARE(rig.messages.Shown.size(), std::size_t(r.report ? 1 : 0));
+      if (r.report) QVERIFY2(rig.messages.Last().Text.startsWith(r.report), r.report);
+      QCOMPARE(rig.machine.InSocket().What == SocketChoice::Kind::Supply, r.taken);
+    }
+    QCOMPARE(f.windowTitle(), kCaption + " - Socket: supply good*2,S51");
+    QCOMPARE(rig.machine.ChipDrawer().Supplied().size(), std::size_t(3));
+    QCOMPARE(rig.machine.ChipDrawer().Supplied()[2].type, 3);  // the AT89S51
   }
 
   void socketFollowsTheDeviceBoxAndFaultsStayOutOfTheDrawer() {

@@ -13,6 +13,7 @@
 #include <sstream>
 #include <tuple>
 
+#include "core/Convert.h"
 #include "core/model/DeviceTable.h"
 #include "sim/SimulatedPC.h"
 #include "sim/Supply.h"
@@ -72,6 +73,46 @@ class Operator : public IoSpace {
   std::size_t inSocket_ = SIZE_MAX;
 };
 
+// Notes each chip's steps as "I1" (insert), "W1" (writing), "G1:7" (good, its serial), "F1:0001"
+// (failed, where), "X1" (wrong chip), "S1" (stopped), "R1" (remove), "E" (the socket must be
+// emptied first), and the counts the last step gave.
+struct StepRecorder : ProductionEvents {
+  void OnChip(const ChipEvent& e) override {
+    using Step = ChipEvent::Step;
+    const std::string chip = std::to_string(e.Chip);
+    switch (e.What) {
+      case Step::RemoveFirst:
+        steps += "E ";
+        break;
+      case Step::Insert:
+        steps += "I" + chip + " ";
+        break;
+      case Step::Writing:
+        steps += "W" + chip + " ";
+        break;
+      case Step::Good:
+        steps += "G" + chip + (e.Serial ? ":" + std::to_string(*e.Serial) : "") + " ";
+        break;
+      case Step::Failed:
+        steps += "F" + chip + ":" + IntToHex(e.Outcome.Failure.Address, 4) + " ";
+        break;
+      case Step::WrongChip:
+        steps += "X" + chip + " ";
+        break;
+      case Step::Stopped:
+        steps += "S" + chip + " ";
+        break;
+      case Step::Remove:
+        steps += "R" + chip + " ";
+        break;
+    }
+    good = e.Good;
+    failed = e.Failed;
+  }
+  std::string steps;
+  int good = 0, failed = 0;
+};
+
 // A run of `count` AT89C2051 chips with serial numbers from 7 on at 0010, four ASCII digits,
 // unless another serial is given.
 struct RunSetup {
@@ -113,8 +154,13 @@ TEST(ProductionRun, WritesGoodChipsWithTheirSerialsAndLogsTheOthers) {
   programmer.Open();
   run.image[0] = 0x12;
   run.image[1] = 0x34;
+  StepRecorder heard;
+  run.plan.Events = &heard;
   EXPECT_EQ(run.Run({{&programmer, "simulator", "", {}}}), 1);
   programmer.Close();
+  EXPECT_EQ(heard.steps, "I1 W1 G1:7 R1 I2 W2 G2:8 R2 I3 X3 R3 I4 W4 F4:0001 R4 I5 W5 G5:9 R5 ");
+  EXPECT_EQ(heard.good, 3);
+  EXPECT_EQ(heard.failed, 2);
 
   const std::vector<std::string> lines = Lines(run.folder / "log");
   ASSERT_EQ(lines.size(), 6u) << run.out.str();
