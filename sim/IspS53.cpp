@@ -43,8 +43,10 @@ class S53Family : public IspInstructions {
                                      IspTarget& target) const override {
     if (f[0] == kEnable1) return std::nullopt;
     const Access a = Decode(f);
-    if (a.kind != Access::Read || !a.inRange) return std::nullopt;
-    return target.ReadCell(a.index);
+    if (a.kind == Access::Read && a.inRange) return target.ReadCell(a.index);
+    // No such instruction (a signature or lock read among them) and no such cell: no answer.
+    if (a.kind == Access::None || !a.inRange) return kIspSilent;
+    return std::nullopt;
   }
 
   void Execute(const std::vector<std::uint8_t>& f, IspTarget& target) const override {

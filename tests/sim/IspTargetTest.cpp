@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <functional>
 #include <string>
 #include <vector>
@@ -12,44 +11,8 @@
 namespace kaldo::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
 constexpr int kC51 = 0, kS51 = 3, kS52 = 4, kS53 = 5, kS8252 = 6;
-constexpr std::uint8_t kNoAnswer = 0xFF;
-
-std::uint8_t B(int v) {
-  return static_cast<std::uint8_t>(v);
-}
-
-// Four-byte instructions of the S51/S52.
-std::uint8_t Read4(IspRig& r, int a) {
-  return r.Frame({0x20, B(a >> 8), B(a), 0})[3];
-}
-void Write4(IspRig& r, int a, int v) {
-  r.Frame({0x40, B(a >> 8), B(a), B(v)});
-}
-std::uint8_t Lock4(IspRig& r) {
-  return r.Frame({0x24, 0, 0, 0})[3];
-}
-Bytes Signature4(IspRig& r) {
-  return {r.Frame({0x28, 0, 0, 0})[3], r.Frame({0x28, 1, 0, 0})[3], r.Frame({0x28, 2, 0, 0})[3]};
-}
-// Three-byte instructions: S53 code (A13 in bit 2), S8252 code, S8252 data.
-std::uint8_t S53High(int a, int op) {
-  return B(((a >> 5) & 0xF8) | ((a >> 11) & 0x04) | op);
-}
-std::uint8_t Read53(IspRig& r, int a) {
-  return r.Frame({S53High(a, 1), B(a), 0})[2];
-}
-void Write53(IspRig& r, int a, int v) {
-  r.Frame({S53High(a, 2), B(a), B(v)});
-}
-std::uint8_t ReadData(IspRig& r, int a) {
-  return r.Frame({B(((a >> 5) & 0x38) | 5), B(a), 0})[2];
-}
-void WriteData(IspRig& r, int a, int v) {
-  r.Frame({B(((a >> 5) & 0x38) | 6), B(a), B(v)});
-}
+constexpr int kNoAnswer = 0xFF;
 
 TEST(IspCables, EveryWiringReachesTheChipAndBringsItsAnswerBack) {
   const struct {
@@ -65,8 +28,9 @@ TEST(IspCables, EveryWiringReachesTheChipAndBringsItsAnswerBack) {
   for (const auto& c : cables) {
     SCOPED_TRACE(c.name);
     IspRig rig(kS52, {.wiring = c.wiring});
-    EXPECT_EQ(rig.Enter(), 0x69);
-    EXPECT_EQ(Signature4(rig), (Bytes{0x1E, 0x52, 0x06}));
+    EXPECT_EQ(rig.Run("E"), 0x69);
+    EXPECT_EQ(rig.Run("28 00 00 00") << 16 | rig.Run("28 01 00 00") << 8 | rig.Run("28 02 00 00"),
+              0x1E5206);
     EXPECT_EQ(rig.pc.IspReport().timing, 0u);
   }
 }
@@ -74,329 +38,95 @@ TEST(IspCables, EveryWiringReachesTheChipAndBringsItsAnswerBack) {
 struct IspCase {
   const char* name;
   int type;
-  std::function<int(IspRig&)> run;  // after the chip and the cable are set up
-  int expected;
-  // Flags: timing faults (-1: some), ignored (-1: any number) and lost instructions.
+  const char* script;  // IspRig::Run's
+  int expected;        // -1: any
+  // Flags: timing faults (-1: some), ignored instructions, lost ones.
   int timing = 0;
-  int ignored = 0;
+  unsigned ignored = 0;
   unsigned lost = 0;
-  std::function<void(sim::Chip&)> chip = nullptr;
-  std::function<void(sim::IspConnection&)> cable = nullptr;
+};
+
+const IspCase kCases[] = {
+    // AT89S51, S52.
+    {"S52ByteWriteThenRead", kS52, "E; 40 12 34 A5; w500; 20 12 34 00", 0xA5},
+    {"S52WriteOnlyClearsBits", kS52, "=10:12; E; 40 00 10 0F; w500; 20 00 10 00", 0x02},
+    {"S51IgnoresA12", kS51, "E; 40 11 23 3C; w500; @0123", 0x3C},
+    {"S52DataPollingComplementsBit7", kS52, "slow; E; 40 00 42 A5; 20 00 42 00", 0x25},
+    {"S52ReadOfAnotherByteWhileBusyIsLost", kS52, "slow; E; 40 00 42 A5; 20 00 77 00", 0x77, 0, 0,
+     1},
+    {"S52ReadsGive00DuringErase", kS52, "=10:12; E; AC 80 00 00; w400000; 20 00 10 00", 0x00},
+    {"S52SignatureGives00DuringErase", kS52, "E; AC 80 00 00; 28 00 00 00", 0x00},
+    {"S52WriteDuringEraseIsLost", kS52, "=10:12; E; AC 80 00 00; 40 00 10 00; w500000; @10", 0xFF,
+     0, 0, 1},
+    {"S52PagePollsItsLastByte", kS52, "slow; E; page 02; 20 02 FF 00", 0xA5 ^ 0x80},
+    {"S52PageWriteThenPageRead", kS52, "E; page 1F; w500; check 1F", 0},
+    {"S52LockModesInOrderReadBack", kS52, "E; AC E1 00 00; w500; AC E2 00 00; w500; 24 00 00 00",
+     0x0C},
+    {"S52LockModeOutOfOrderIsIgnored", kS52, "E; AC E2 00 00; w500; 24 00 00 00", 0x00, 0, 1},
+    {"S52Mode2IgnoresWrites", kS52, "=10:12; lock1; E; 40 00 10 00; w500; @10", 0x12, 0, 1},
+    {"S52Mode3HidesTheCode", kS52, "=10:12; lock3; E; 20 00 10 00", sim::kLockedReadPattern},
+    {"S52Mode4HidesTheSignature", kS52, "lock7; E; 28 00 00 00", kNoAnswer},
+    {"S52EraseClearsTheLockBits", kS52, "lock7; E; AC 80 00 00; w500000; 24 00 00 00", 0x00},
+    {"S52EnableMustComeFirst", kS52, "=10:12; R; 20 00 10 00; AC 53 00 00; 20 00 10 00", 0x12, 0,
+     1},
+    {"S52IgnoredFirstInstructionEchoes", kS52, "=10:12; R; 20 00 10 00", 0x10, 0, 1},
+    {"S52ExtraSckPulseShiftsEveryFrame", kS52, "E; x; 28 00 00 00; 28 00 00 00; 28 01 00 00", 0x00,
+     0, 3},
+    {"S52ResetEndsTheShift", kS52, "E; x; 28 00 00 00; E; 28 00 00 00", 0x1E, 0, 1},
+    {"S52TakesThreeMicrosecondPhasesAt3MHz", kS52, "h3; E", 0x69},
+    {"S52SckTooFastForItsCrystal", kS52, "mhz1; h1; t100; E; 28 00 00 00", 0xFF, -1, 2},
+    {"S52SckRisingTooSoonAfterResetLosesStep", kS52, "t0; E; 28 00 00 00", kNoAnswer, 1},
+    {"S52MosiChangedWithSckRisingIsFlagged", kS52, "stk200; m; E", -1, -1, 1},
+    {"S52StuckCellKeepsItsByte", kS52, "stuck10; E; 40 00 10 00; w500; 20 00 10 00", 0xFF},
+
+    // AT89S53, S8252.
+    {"S53WriteErasesTheByteFirst", kS53, "=2ABC:0F; E3; 56 BC A5; w2500; 55 BC 00", 0xA5},
+    {"S53HasNoSignatureInstruction", kS53, "E3; 28 00 30", kNoAnswer, 0, 1},
+    {"S53HasNoLockRead", kS53, "E3; 24 00 00", kNoAnswer, 0, 1},
+    {"S53HasNothingAbove12K", kS53, "E3; 85 00 00", kNoAnswer, 0, 1},
+    // Every bit flipped: the last answer is the echo of byte 2 as the chip took it.
+    {"S53SckPhasesNeed24Clocks", kS53, "h3; E3; 01 10 00", 0xEF, -1, 2},
+    {"S53WritePollsItsByte", kS53, "E3; 02 10 5A; 01 10 00", 0xDA},
+    {"S8252DataEepromFollowsTheCode", kS8252, "E3; 3E FF 5A; w2500; 3D FF 00; @27FF", 0x5A},
+    {"S8252ReadsItsEeprom", kS8252, "=27FF:34; E3; 3D FF 00", 0x34},
+    {"S8252EraseClearsCodeAndEeprom", kS8252,
+     "=2100:0; =100:0; E3; AC 04 00; w16000; 0D 00 00; @100", 0xFF},
+    {"S8252LockBitsInOneInstruction", kS8252, "E3; AC 3F 00; L", sim::kChipLock1 | sim::kChipLock2},
+    {"S8252LockedAgainstWrites", kS8252, "lock1; E3; 02 01 00; w2500; @1", 0xFF, 0, 1},
+    {"S8252AfterAnS52Enable", kS8252, "=10:12; E; 20 00 10 00", 0x10, 0, 1},
+    {"S52AfterAnS53Enable", kS52, "=10:12; E3; 01 10 00 00", 0x00},
+
+    // What keeps the target from answering.
+    {"FuseOffSilencesTheS8252", kS8252, "=10:12; nofuse; E3; 01 10 00", kNoAnswer},
+    {"C51HasNoSerialInterface", kC51, "E", kNoAnswer},
+    {"ResetInverted", kS52, "resetinv; E", kNoAnswer},
+    {"NoCrystal", kS52, "noxtal; E", kNoAnswer},
+    {"MisoStuckLow", kS52, "miso0; E", 0x00},
+    {"CableOnTheOtherPort", kS52, "other; E", kNoAnswer},
+    {"CableWithoutPower", kS52, "supply3; off; E", kNoAnswer},
+    {"BufferNotEnabled", kS52, "stk200; off; E", kNoAnswer},
 };
 
 class IspTargetTest : public testing::TestWithParam<IspCase> {};
 
 TEST_P(IspTargetTest, AnswersAsTheChipWould) {
   const IspCase& c = GetParam();
-  sim::IspConnection connection{.wiring = Cable89isp()};
-  if (c.cable) c.cable(connection);
-  IspRig rig(c.type, connection);
-  if (c.chip) c.chip(*rig.chip);
-  EXPECT_EQ(c.run(rig), c.expected);
-  const sim::IspFlags flags = rig.pc.IspReport();
-  if (c.timing < 0)
-    EXPECT_GT(flags.timing, 0u);
-  else
-    EXPECT_EQ(flags.timing, static_cast<unsigned>(c.timing));
-  if (c.ignored >= 0) {
-    EXPECT_EQ(flags.ignored, static_cast<unsigned>(c.ignored));
+  IspRig rig(c.type);
+  const int result = rig.Run(c.script);
+  if (c.expected >= 0) {
+    EXPECT_EQ(result, c.expected);
   }
+  const sim::IspFlags flags = rig.pc.IspReport();
+  if (c.timing < 0) {
+    EXPECT_GT(flags.timing, 0u);
+  } else {
+    EXPECT_EQ(flags.timing, static_cast<unsigned>(c.timing));
+  }
+  EXPECT_EQ(flags.ignored, c.ignored);
   EXPECT_EQ(flags.lostBusy, c.lost);
 }
 
-const auto kEnter4 = [](IspRig& r) { r.Enter(); };
-const auto kEnter3 = [](IspRig& r) { r.Enter(30, true); };
-int Entered4(IspRig& r, const std::function<int(IspRig&)>& then) {
-  kEnter4(r);
-  return then(r);
-}
-int Entered3(IspRig& r, const std::function<int(IspRig&)>& then) {
-  kEnter3(r);
-  return then(r);
-}
-
-const IspCase kCases[] = {
-    // The S51/S52 instruction set.
-    {"S52ByteWriteThenRead", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x1234, 0xA5);
-         x.Wait(500);
-         return Read4(x, 0x1234);
-       });
-     },
-     0xA5},
-    {"S52WriteOnlyClearsBits", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x0123, 0x0F);
-         x.Wait(500);
-         return Read4(x, 0x0123);
-       });
-     },
-     0x00, 0, 0, 0, [](sim::Chip& chip) { chip.memory[0x0123] = 0xF0; }},
-    {"S51IgnoresA12", kS51,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x1123, 0x3C);
-         x.Wait(500);
-         return Read4(x, 0x0123);
-       });
-     },
-     0x3C},
-    {"S52DataPollingComplementsBit7", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x0042, 0xA5);
-         return Read4(x, 0x0042);
-       });
-     },
-     0x25, 0, 0, 0, nullptr, [](sim::IspConnection& c) { c.writeCycleUs = 5000; }},
-    {"S52ReadOfAnotherByteWhileBusyIsLost", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x0042, 0xA5);
-         return Read4(x, 0x0077);  // the echo of byte 3
-       });
-     },
-     0x77, 0, 0, 1, nullptr, [](sim::IspConnection& c) { c.writeCycleUs = 5000; }},
-    {"S52ReadsGive00DuringErase", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         x.Frame({0xAC, 0x80, 0, 0});
-         x.Wait(400'000);
-         return Read4(x, 0x0010) | Signature4(x)[0];
-       });
-     },
-     0x00, 0, 0, 0, [](sim::Chip& chip) { chip.memory[0x0010] = 0x12; }},
-    {"S52WriteDuringEraseIsLost", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         x.Frame({0xAC, 0x80, 0, 0});
-         Write4(x, 0x0010, 0x00);
-         x.Wait(500'000);
-         return Read4(x, 0x0010);
-       });
-     },
-     0xFF, 0, 0, 1, [](sim::Chip& chip) { chip.memory[0x0010] = 0x12; }},
-    {"S52PageWriteThenPageRead", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Bytes page = {0x50, 0x02};
-         for (int i = 0; i < 256; ++i) page.push_back(B(i ^ 0x5A));
-         x.Frame(page);
-         const int polled = Read4(x, 0x02FF);
-         x.Wait(5000);
-         Bytes read(258, 0);
-         read[0] = 0x30;
-         read[1] = 0x02;
-         const Bytes in = x.Frame(read);
-         int wrong = 0;
-         for (int i = 0; i < 256; ++i) wrong += in[2 + i] != (i ^ 0x5A);
-         return wrong * 0x100 + polled;
-       });
-     },
-     0xA5 ^ 0x80, 0, 0, 0, nullptr, [](sim::IspConnection& c) { c.writeCycleUs = 5000; }},
-    {"S52LockModesInOrderReadBack", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         x.Frame({0xAC, 0xE1, 0, 0});
-         x.Wait(500);
-         x.Frame({0xAC, 0xE2, 0, 0});
-         x.Wait(500);
-         return Lock4(x);
-       });
-     },
-     0x0C},
-    {"S52LockModeOutOfOrderIsIgnored", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         x.Frame({0xAC, 0xE2, 0, 0});
-         return Lock4(x);
-       });
-     },
-     0x00, 0, 1},
-    {"S52Mode2IgnoresWrites", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x0001, 0x00);
-         x.Wait(500);
-         return Read4(x, 0x0001);
-       });
-     },
-     0xFF, 0, 1, 0, [](sim::Chip& chip) { chip.lockBits = sim::kChipLock1; }},
-    {"S52Mode3HidesCodeAndSignature", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         return Read4(x, 0x0000) == sim::kLockedReadPattern ? Signature4(x)[0] : -1;
-       });
-     },
-     kNoAnswer, 0, 0, 0,
-     [](sim::Chip& chip) {
-       chip.memory[0] = 0x12;
-       chip.lockBits = sim::kChipLock1 | sim::kChipLock2;
-     }},
-    {"S52EraseClearsTheLockBits", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         x.Frame({0xAC, 0x80, 0, 0});
-         x.Wait(500'000);
-         return Lock4(x);
-       });
-     },
-     0x00, 0, 0, 0, [](sim::Chip& chip) { chip.lockBits = 7; }},
-    {"S52EnableMustComeFirst", kS52,
-     [](IspRig& r) {
-       r.Restart();
-       const int before = Read4(r, 0x0005);  // echo of byte 3
-       r.Frame({0xAC, 0x53, 0, 0});
-       return before * 0x100 + Read4(r, 0x0005);
-     },
-     0x0512, 0, 1, 0, [](sim::Chip& chip) { chip.memory[5] = 0x12; }},
-    {"S52ExtraSckPulseShiftsFramesUntilReset", kS52,
-     [](IspRig& r) {
-       r.Enter();
-       r.extraPulses = 1;
-       const bool shifted = Signature4(r)[0] == 0x1E;
-       r.Enter();
-       return (shifted ? 1 : 0) + (Signature4(r)[0] == 0x1E ? 2 : 0);
-     },
-     2, 0, 3},
-    {"S52TakesThreeMicrosecondPhasesAt3MHz", kS52,
-     [](IspRig& r) {
-       r.halfUs = 3;
-       return r.Enter();
-     },
-     0x69},
-    {"S52SckFasterThanItsCrystalAllowsIsFlagged", kS52,
-     [](IspRig& r) {
-       r.halfUs = 1;
-       return r.Enter(100) == 0x69;
-     },
-     0, -1, 1, 0, nullptr, [](sim::IspConnection& c) { c.crystalHz = 1'000'000; }},
-    {"S52SckRisingTooSoonAfterResetLosesStep", kS52, [](IspRig& r) { return r.Enter(0); },
-     kNoAnswer, 1},
-    {"S52MosiChangedWithSckRisingIsFlagged", kS52,
-     [](IspRig& r) {
-       r.mosiWithSck = true;
-       return r.Enter() == 0x69;
-     },
-     0, -1, 1, 0, nullptr, [](sim::IspConnection& c) { c.wiring = CableStk200(); }},
-    {"S52StuckCellKeepsItsByte", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x0010, 0x00);
-         x.Wait(500);
-         return Read4(x, 0x0010);
-       });
-     },
-     0xFF, 0, 0, 0, [](sim::Chip& chip) { chip.wontProgram.insert(0x0010); }},
-    {"S52SlowWriteCycleStillPolls", kS52,
-     [](IspRig& r) {
-       return Entered4(r, [](IspRig& x) {
-         Write4(x, 0x0010, 0x01);
-         x.Wait(2000);
-         return Read4(x, 0x0010);
-       });
-     },
-     0x81, 0, 0, 0, nullptr, [](sim::IspConnection& c) { c.writeCycleUs = 10'000; }},
-
-    // The S53/S8252 instruction set.
-    {"S53WriteErasesTheByteFirst", kS53,
-     [](IspRig& r) {
-       return Entered3(r, [](IspRig& x) {
-         Write53(x, 0x2ABC, 0xA5);
-         x.Wait(2500);
-         return Read53(x, 0x2ABC);
-       });
-     },
-     0xA5, 0, 0, 0, [](sim::Chip& chip) { chip.memory[0x2ABC] = 0x0F; }},
-    {"S53HasNoSignatureInstruction", kS53,
-     [](IspRig& r) {
-       return Entered3(r, [](IspRig& x) { return x.Frame({0x28, 0x00, 0x30})[2]; });
-     },
-     0x00, 0, 1},
-    {"S53HasNothingAbove12K", kS53,
-     [](IspRig& r) { return Entered3(r, [](IspRig& x) { return Read53(x, 0x3000); }); }, 0x00, 0,
-     1},
-    {"S53SckPhasesNeed24Clocks", kS53,
-     [](IspRig& r) {
-       r.halfUs = 3;
-       return Entered3(r, [](IspRig& x) { return Read53(x, 0x0001) == 0x77; });
-     },
-     0, -1, -1, 0, [](sim::Chip& chip) { chip.memory[1] = 0x77; }},
-    {"S8252DataEepromFollowsTheCode", kS8252,
-     [](IspRig& r) {
-       return Entered3(r, [](IspRig& x) {
-         WriteData(x, 0x07FF, 0x5A);
-         x.Wait(2500);
-         return x.chip->memory[0x27FF] == 0x5A ? ReadData(x, 0x07FF) : -1;
-       });
-     },
-     0x5A},
-    {"S8252EraseClearsCodeAndEeprom", kS8252,
-     [](IspRig& r) {
-       return Entered3(r, [](IspRig& x) {
-         x.Frame({0xAC, 0x04, 0});
-         const int during = ReadData(x, 0x0100);
-         x.Wait(16'000);
-         return during * 0x10000 + ReadData(x, 0x0100) * 0x100 + x.Frame({0x09, 0x00, 0})[2];
-       });
-     },
-     0x00FFFF, 0, 0, 0,
-     [](sim::Chip& chip) {
-       chip.memory[0x2100] = 0x00;
-       chip.memory[0x0100] = 0x00;
-     }},
-    {"S8252LockBitsInOneInstruction", kS8252,
-     [](IspRig& r) {
-       return Entered3(r, [](IspRig& x) {
-         x.Frame({0xAC, 0x3F, 0});
-         return x.chip->lockBits;
-       });
-     },
-     sim::kChipLock1 | sim::kChipLock2},
-    {"S8252LockedAgainstWrites", kS8252,
-     [](IspRig& r) {
-       return Entered3(r, [](IspRig& x) {
-         Write53(x, 0x0001, 0x00);
-         return x.chip->memory[1];
-       });
-     },
-     0xFF, 0, 1, 0, [](sim::Chip& chip) { chip.lockBits = sim::kChipLock1; }},
-    {"S52ProtocolDoesNotReachAnS8252", kS8252,
-     [](IspRig& r) {
-       r.Enter();
-       return Read4(r, 0x0001) == 0x33;
-     },
-     0, 0, 1, 0, [](sim::Chip& chip) { chip.memory[1] = 0x33; }},
-
-    // What keeps the target from answering.
-    {"FuseOffSilencesTheS8252", kS8252,
-     [](IspRig& r) { return Entered3(r, [](IspRig& x) { return Read53(x, 1); }); }, kNoAnswer, 0, 0,
-     0,
-     [](sim::Chip& chip) {
-       chip.memory[1] = 0x12;
-       chip.ispFuse = false;
-     }},
-    {"C51HasNoSerialInterface", kC51, [](IspRig& r) { return r.Enter(); }, kNoAnswer},
-    {"ResetInverted", kS52, [](IspRig& r) { return r.Enter(); }, kNoAnswer, 0, 0, 0, nullptr,
-     [](sim::IspConnection& c) { c.faults.resetInverted = true; }},
-    {"NoCrystal", kS52, [](IspRig& r) { return r.Enter(); }, kNoAnswer, 0, 0, 0, nullptr,
-     [](sim::IspConnection& c) { c.faults.noCrystal = true; }},
-    {"MisoStuckLow", kS52, [](IspRig& r) { return r.Enter(); }, 0x00, 0, 0, 0, nullptr,
-     [](sim::IspConnection& c) { c.faults.misoStuck = 0; }},
-    {"CableOnTheOtherPort", kS52, [](IspRig& r) { return r.Enter(); }, kNoAnswer, 0, 0, 0, nullptr,
-     [](sim::IspConnection& c) { c.faults.otherPort = true; }},
-    {"CableWithoutPower", kS52,
-     [](IspRig& r) {
-       r.Supply(false);
-       return r.Enter();
-     },
-     kNoAnswer, 0, 0, 0, nullptr, [](sim::IspConnection& c) { c.wiring.supplies = {{3}}; }},
-};
-
-INSTANTIATE_TEST_SUITE_P(Cases, IspTargetTest, testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Sim, IspTargetTest, testing::ValuesIn(kCases),
                          [](const testing::TestParamInfo<IspCase>& p) {
                            return std::string(p.param.name);
                          });
@@ -413,28 +143,24 @@ TEST(IspThroughTheSetup, TheCableReachesTheSocketsChip) {
   contents.isp = sim::IspConnection{.wiring = CableDt006()};
   setup.PutInSocket(contents);
   IspRig rig(setup, setup.Pc(), CableDt006());
-  EXPECT_EQ(rig.Enter(), 0x69);
-  EXPECT_EQ(Read4(rig, 0x10), 0x12);
-  Write4(rig, 0x20, 0x5A);
+  EXPECT_EQ(rig.Run("E; 40 00 20 5A; 20 00 10 00"), 0x12);
   EXPECT_EQ(drawer.chip(kS52).memory[0x20], 0x5A);
 
   selected = kS8252;  // the next session's chip
-  rig.Enter(30, true);
-  WriteData(rig, 0x0001, 0x77);
+  rig.Run("E3; 06 01 77");
   EXPECT_EQ(drawer.chip(kS8252).memory[0x2001], 0x77);
 
   contents.isp->faults.fuseOff = true;
   setup.PutInSocket(contents);
   EXPECT_FALSE(drawer.chip(kS8252).ispFuse);
-  rig.Enter(30, true);
-  EXPECT_EQ(ReadData(rig, 0x0001), kNoAnswer);
+  EXPECT_EQ(rig.Run("E3; 05 01 00"), kNoAnswer);
 
   contents.isp->faults = {.otherPort = true};
   setup.PutInSocket(contents);
   IspRig other(setup, setup.Pc(), CableDt006(), sim::kCardLpt);
   selected = kS51;
-  EXPECT_EQ(other.Enter(), 0x69);
-  EXPECT_EQ(rig.Enter(), kNoAnswer);
+  EXPECT_EQ(other.Run("E"), 0x69);
+  EXPECT_EQ(rig.Run("E"), kNoAnswer);
 
   contents.isp.reset();
   setup.PutInSocket(contents);
@@ -451,18 +177,16 @@ TEST(IspThroughTheSetup, ASupplyFeedsTheTargetBoard) {
   contents.isp = sim::IspConnection{.wiring = Cable89isp()};
   setup.PutInSocket(contents);
   IspRig rig(setup, setup.Pc(), Cable89isp());
-  EXPECT_EQ(rig.Enter(), 0x69);
-  Write4(rig, 0x0000, 0x00);
-  rig.Wait(500);
+  rig.Run("E; 40 00 00 00; w500");
   std::vector<int> firstByte;
   for (int session = 0; session < 40 && !setup.NoChipWillCome(); ++session) {
-    rig.Enter();
-    firstByte.push_back(Signature4(rig)[0] == 0x1E ? Read4(rig, 0) : -1);
-    if (firstByte.back() < 0) rig.Wait(60'000);  // the operator takes a moment
+    const bool seated = rig.Run("E; 28 00 00 00") == 0x1E;
+    firstByte.push_back(seated ? rig.Run("20 00 00 00") : -1);
+    if (!seated) rig.Wait(60'000);  // the operator takes a moment
   }
   EXPECT_TRUE(setup.NoChipWillCome());
   EXPECT_EQ(firstByte.front(), 0x00);
-  EXPECT_NE(std::find(firstByte.begin(), firstByte.end(), 0xFF), firstByte.end());
+  EXPECT_GT(std::count(firstByte.begin(), firstByte.end(), 0xFF), 0);
   EXPECT_EQ(setup.ChipDrawer().Supplied().at(0).memory[0], 0x00);
   EXPECT_EQ(setup.ChipDrawer().Supplied().at(1).memory[0], 0xFF);
   setup.PutAway();
