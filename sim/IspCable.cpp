@@ -20,11 +20,13 @@ IspCable::IspCable(const IspConnection& connection, Trace& trace, IspTarget::Hos
 }
 
 void IspCable::WriteData(std::uint8_t value, std::uint64_t ns) {
+  if (value == data_) return;
   data_ = value;
   Drive(ns);
 }
 
 void IspCable::WriteControl(std::uint8_t value, std::uint64_t ns) {
+  if (value == control_) return;
   control_ = value;
   Drive(ns);
 }
@@ -50,7 +52,8 @@ void IspCable::Drive(std::uint64_t ns) {
   bool rst = false;
   bool sck = true;
   bool mosi = true;
-  if (Passes()) {
+  passes_ = Passes();
+  if (passes_) {
     rst = Line(w.reset).value_or(false);
     sck = Line(w.sck).value_or(true);
     mosi = Line(w.mosi).value_or(true);
@@ -61,7 +64,7 @@ void IspCable::Drive(std::uint64_t ns) {
 
 std::uint8_t IspCable::ReadStatus() const {
   bool level = true;
-  if (Passes()) {
+  if (passes_) {
     bool chipSide = target_.Miso().value_or(true);
     if (connection_.faults.misoStuck >= 0) chipSide = connection_.faults.misoStuck != 0;
     level = chipSide != connection_.wiring.miso.inverted;

@@ -41,6 +41,7 @@ class IspCable {
   IspTarget target_;
   std::uint8_t data_;
   std::uint8_t control_;
+  bool passes_ = false;  // as the registers were last written
 };
 
 }  // namespace kaldo::sim
