@@ -24,12 +24,26 @@ failures=0
 began=$(date +%s.%N)
 for ((run = 1; run <= RUNS; run++)); do
   rm -f st* log*
-  timeout -s TERM "$HANG" "$CLI" --sim st --device 89C2051 --port lpt1 --port 0xd010 \
-    --sim-supply 'empty,good*10' --count 20 --serial 7FE:bin-le2:1 --log log produce a.hex >out 2>err
+  "$CLI" --sim st --device 89C2051 --port lpt1 --port 0xd010 --sim-supply 'empty,good*10' \
+    --count 20 --serial 7FE:bin-le2:1 --log log produce a.hex >out 2>err &
+  pid=$!
+  for ((waited = 0; waited < HANG * 10; waited++)); do
+    kill -0 $pid 2>/dev/null || break
+    sleep 0.1
+  done
+  if kill -0 $pid 2>/dev/null; then
+    # The processor time it has had tells a spin from a process the machine starves.
+    read -r -a stat </proc/$pid/stat
+    echo "process run $run still running after ${HANG} s, $(((stat[13] + stat[14]) / $(getconf CLK_TCK))) s of processor time:"
+    command -v gdb >/dev/null && gdb -p $pid -batch -ex 'thread apply all bt' 2>/dev/null | grep '^#\|^Thread'
+    kill -TERM $pid
+    tail -n 4 out log
+  fi
+  wait $pid
   rc=$?
   per_board=$(grep ',OK,' log 2>/dev/null | cut -d, -f2 | sort | uniq -c | awk '{print $2 "=" $1}' | tr '\n' ' ')
   if [ "$rc" != 0 ] || [ "$per_board" != "0xd010=10 lpt1=10 " ]; then
-    echo "FAIL process run $run: exit $rc, good chips by board: $per_board$(tail -3 out err)"
+    echo "FAIL process run $run: exit $rc, good chips by board: $per_board$(tail -n 3 out err)"
     failures=$((failures + 1))
   fi
   ((run % 20 == 0)) && echo "separate processes: $run runs, $failures failed"
