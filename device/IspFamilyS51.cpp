@@ -177,10 +177,6 @@ bool WriteLockBits(IspSession& s) {
   return false;
 }
 
-std::optional<int> LockBitsOfBlankChip(IspSession& s) {
-  return ReadLockBits(s);
-}
-
 SignatureReading ReadSignature(IspSession& s) {
   SignatureReading reading;
   if (!Enter(s)) return reading;
@@ -199,13 +195,13 @@ SignatureReading ReadSignature(IspSession& s) {
 
 const IspFamily kIspFamilyS51 = {.PhaseClocks = 8,    // tSHSL, tSLSH
                                  .PeriodClocks = 16,  // SCK below f/16
-                                 .EnterConfirms = true,
                                  .ByteWriteNs = ByteWriteNs,
                                  .Enter = Enter,
                                  .Read = Read,
                                  .EraseWriteVerify = EraseWriteVerify,
                                  .WriteLockBits = WriteLockBits,
-                                 .LockBitsOfBlankChip = LockBitsOfBlankChip,
+                                 .LockBitsOfBlankChip = ReadLockBits,
+                                 .Hears = nullptr,
                                  .ReadSignature = ReadSignature};
 
 }  // namespace kaldo

@@ -158,38 +158,36 @@ bool WriteLockBits(IspSession& s) {
   return true;
 }
 
-// The last byte of the job, which read FF, is written FF again: the cell ends as it was, and a
-// chip that hears shows its write cycle, the byte read with its top bit inverted. A chip that
-// takes the write has no lock bit programmed (lock bit 1 already stops writing), so FF everywhere
-// is what it holds.
-std::optional<int> LockBitsOfBlankChip(IspSession& s) {
-  const std::uint32_t last = s.JobSize() - 1;
-  const IspPlace p = s.PlaceOf(last);
+// A byte that read FF is written FF again: the cell ends as it was, and a chip that hears shows
+// its write cycle, the byte read with its top bit inverted. A chip with any lock bit programmed
+// refuses the write (lock bit 1 already stops writing), so one that takes it is not locked.
+bool Hears(IspSession& s, std::uint32_t address) {
+  const IspPlace p = s.PlaceOf(address);
   WriteAt(s, p, kBlank);
   const std::uint8_t during = ReadAt(s, p);
   if (during != (kBlank ^ 0x80)) {
-    s.NoAnswer("every byte read FF, and " + PlaceText(p) +
-               " written FF again gave no sign of a write cycle (it read " + IntToHex(during, 2) +
-               ", not 7F); a chip whose lock bits are programmed refuses the write too, and reads "
-               "FF everywhere: a Write erases it, lock bits included");
-    return std::nullopt;
+    s.NoAnswer(PlaceText(p) + " read FF, and written FF again it showed no write cycle (it read " +
+               IntToHex(during, 2) +
+               ", not 7F). A chip with lock bits programmed refuses that write too: a Write "
+               "erases it, lock bits included");
+    return false;
   }
   std::uint8_t read = 0;
   PollFor(s, p, kBlank, s.PollLimit(kFrameBytes), read);
-  return 0;
+  return true;
 }
 
 }  // namespace
 
 const IspFamily kIspFamilyS53 = {.PhaseClocks = 24,   // tSHSL, tSLSH
                                  .PeriodClocks = 40,  // SCK below f/40
-                                 .EnterConfirms = false,
                                  .ByteWriteNs = ByteWriteNs,
                                  .Enter = Enter,
                                  .Read = Read,
                                  .EraseWriteVerify = EraseWriteVerify,
                                  .WriteLockBits = WriteLockBits,
-                                 .LockBitsOfBlankChip = LockBitsOfBlankChip,
+                                 .LockBitsOfBlankChip = nullptr,
+                                 .Hears = Hears,
                                  .ReadSignature = nullptr};
 
 }  // namespace kaldo

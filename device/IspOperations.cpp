@@ -33,15 +33,24 @@ IspOperations::IspOperations(Port& port, const CableUse& use, ProgressDisplay& d
 }
 
 void IspOperations::JudgeBlankChip(CommandOutcome& outcome) {
-  const std::optional<int> bits = session_.family->LockBitsOfBlankChip(session_);
-  if (!session_.noAnswer.empty()) return;
-  if (!bits) {
+  IspSession& s = session_;
+  if (s.family->Hears) {
+    s.family->Hears(s, s.JobSize() - 1);
+    return;
+  }
+  if (!s.family->LockBitsOfBlankChip) {
     outcome.LockUnknown = true;
     return;
   }
-  if (!(*bits & (kLockBit2 | kLockBit3))) return;
+  const int bits = s.family->LockBitsOfBlankChip(s);
+  if (!(bits & (kLockBit2 | kLockBit3))) return;
   outcome.Result = CommandOutcome::Kind::DeviceLocked;
-  outcome.LockBitsFound = *bits & (kLockBit1 | kLockBit2 | kLockBit3);
+  outcome.LockBitsFound = bits & (kLockBit1 | kLockBit2 | kLockBit3);
+}
+
+void IspOperations::JudgeFailedByte() {
+  IspSession& s = session_;
+  if (s.family->Hears && s.failure.DataRead == kBlank) s.family->Hears(s, s.failure.Address);
 }
 
 CommandOutcome IspOperations::Run(DeviceCommand command, const DeviceJob& job) {
@@ -80,11 +89,13 @@ CommandOutcome IspOperations::Run(DeviceCommand command, const DeviceJob& job) {
     }
     case DeviceCommand::Verify:
       passed = s.family->Read(s, PassUse::Compare);
-      if (passed && !s.family->EnterConfirms && AllBlank(job, size)) JudgeBlankChip(outcome);
+      if (passed && s.family->Hears && AllBlank(job, size)) JudgeBlankChip(outcome);
+      if (!passed) JudgeFailedByte();
       break;
     case DeviceCommand::Write:
       passed = s.family->EraseWriteVerify(s);
-      if (passed && !s.family->EnterConfirms && AllBlank(job, size)) JudgeBlankChip(outcome);
+      if (passed && s.family->Hears && AllBlank(job, size)) JudgeBlankChip(outcome);
+      if (!passed && s.noAnswer.empty() && s.failed.empty()) JudgeFailedByte();
       if (passed && s.noAnswer.empty() && (job.ProgramBits & (kLockBit1 | kLockBit2 | kLockBit3))) {
         passed = s.family->WriteLockBits(s);
         outcome.LockBitsSelected = passed;

@@ -42,6 +42,8 @@ class IspOperations {
  private:
   // After a pass that read FF everywhere: locked, silent, or blank indeed.
   void JudgeBlankChip(CommandOutcome& outcome);
+  // After a pass that failed at a byte: one that read FF may be silence.
+  void JudgeFailedByte();
 
   CableUse use_;
   IspLink link_;

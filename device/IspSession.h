@@ -37,9 +37,6 @@ struct IspFamily {
   // least PeriodClocks.
   int PhaseClocks;
   int PeriodClocks;
-  // The programming enable says whether the chip answered; otherwise a pass that read FF
-  // everywhere may have met silence, and LockBitsOfBlankChip finds out.
-  bool EnterConfirms;
   // The worst-case byte write cycle for the crystal (DATA polling gives up after a few times it).
   std::int64_t (*ByteWriteNs)(std::uint32_t crystalHz);
   // RST high, the programming enable; false when the chip did not answer (NoAnswer is set).
@@ -52,9 +49,12 @@ struct IspFamily {
   // The job's lock bits after a verified write; false when the chip did not take them (Failed
   // set).
   bool (*WriteLockBits)(IspSession& s);
-  // After a pass that read FF everywhere: the lock bits programmed (kLockBit1..3), or none when
-  // the family cannot read them; NoAnswer is set when the chip is found silent.
-  std::optional<int> (*LockBitsOfBlankChip)(IspSession& s);
+  // After a pass that read FF everywhere: the lock bits programmed (kLockBit1..3); null for a
+  // family that cannot read them.
+  int (*LockBitsOfBlankChip)(IspSession& s);
+  // For a family whose enable is not answered: whether the chip hears, found at a byte of the job
+  // that read FF (NoAnswer is set when it does not); null for the others.
+  bool (*Hears)(IspSession& s, std::uint32_t address);
   // The signature and lock bits; null when the family has no signature over the cable.
   SignatureReading (*ReadSignature)(IspSession& s);
 };

@@ -70,8 +70,9 @@ void IspWriteAndVerify(benchmark::State& bench) {
   std::string folder = (std::filesystem::temp_directory_path() / "kaldo-bench-XXXXXX").string();
   ::mkdtemp(folder.data());
   {
-    kaldo::sim::SimulatedSetup setup(folder + "/chips", {.freshChips = true},
-                                     [type] { return type; });
+    kaldo::sim::DrawerFileOptions fresh;
+    fresh.freshChips = true;
+    kaldo::sim::SimulatedSetup setup(folder + "/chips", fresh, [type] { return type; });
     const kaldo::IspCable cable = kaldo::ParseCable("89isp");
     kaldo::sim::IspConnection isp;
     isp.wiring = {{cable.Reset.Pin, false},

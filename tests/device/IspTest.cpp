@@ -34,7 +34,7 @@ struct IspRig {
       sim::CableWiring w{line(c.Reset), line(c.Sck), line(c.Mosi), line(c.Miso), {}, {}};
       for (const CableLine& l : c.Enables) w.enables.push_back(line(l));
       for (const CableLine& l : c.Supplies) w.supplies.push_back(line(l));
-      contents.isp = sim::IspConnection{w, kCrystalHz, faults};
+      contents.isp = sim::IspConnection{.wiring = w, .crystalHz = targetHz, .faults = faults};
     }
     setup.PutInSocket(contents);
     if (cable.empty()) {
@@ -42,6 +42,15 @@ struct IspRig {
     } else {
       programmer.UseCable(CableUse{ParseCable(cable), statedHz, pageMode});
     }
+  }
+
+  // What the target flagged since the cable was put on the port: a careful program causes none.
+  void ExpectNothingFlagged() {
+    const sim::IspFlags f = setup.Pc().IspReport();
+    EXPECT_EQ(f.timing, 0u);
+    EXPECT_EQ(f.ignored, 0u);
+    EXPECT_EQ(f.lostBusy, 0u);
+    EXPECT_GT(f.frames, 0u);
   }
 
   CommandOutcome Run(DeviceCommand command, DeviceMemory memory = DeviceMemory::Code) {
@@ -59,8 +68,14 @@ struct IspRig {
 
   int type;
   bool pageMode = true;
+  std::uint32_t targetHz = kCrystalHz;
   TempFolder folder;
-  sim::SimulatedSetup setup{folder / "chips", {.freshChips = true}, [this] { return type; }};
+  static sim::DrawerFileOptions Fresh() {
+    sim::DrawerFileOptions o;
+    o.freshChips = true;
+    return o;
+  }
+  sim::SimulatedSetup setup{folder / "chips", Fresh(), [this] { return type; }};
   Programmer programmer{setup};
   ProgramState state;
 };
@@ -95,7 +110,9 @@ TEST(IspCommands, EveryChipThroughEveryCableAndTheBoardSeesTheSame) {
       rig.Connect("");
       EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Verify)), "Verify OK");
       rig.Image(0x5A, size);
-      EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Write)), "Programming/Verify OK");
+      rig.state.ProgBits = InfoOf(d).HasIspFuse ? kIspFuse : 0;  // serial programming stays on
+      EXPECT_TRUE(rig.Run(DeviceCommand::Write).Succeeded());
+      rig.state.ProgBits = 0;
       rig.Connect(cable);
       EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Verify)), "Verify OK");
 
@@ -107,6 +124,7 @@ TEST(IspCommands, EveryChipThroughEveryCableAndTheBoardSeesTheSame) {
         EXPECT_EQ(signature.Result, CommandOutcome::Kind::CableFailed);
         EXPECT_NE(signature.Note.find("no signature"), std::string::npos);
       }
+      rig.ExpectNothingFlagged();
     }
   }
 }
@@ -117,6 +135,7 @@ TEST(IspCommands, ByteModeWritesAndReadsAsPagesDo) {
   rig.Connect("89isp");
   rig.Image(0x33, rig.state.DeviceSize);
   EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Write)), "Programming/Verify OK");
+  rig.ExpectNothingFlagged();
   rig.pageMode = true;
   rig.Connect("89isp");
   EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Verify)), "Verify OK");
@@ -130,7 +149,7 @@ TEST(IspCommands, LockBitsAreWrittenInOrderAndTheBoardReadsThem) {
   EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Write)),
             "Programming/Verify OK\rLock Bits Programmed");
   EXPECT_EQ(rig.Run(DeviceCommand::Signature).Signature.ProgrammedBits, kLockBit1 | kLockBit2);
-  EXPECT_EQ(rig.Run(DeviceCommand::Read).Result, CommandOutcome::Kind::Success);
+  EXPECT_EQ(rig.Run(DeviceCommand::Read).LockBitsFound, kLockBit1 | kLockBit2);
   rig.Connect("");
   EXPECT_EQ(rig.Run(DeviceCommand::Signature).Signature.ProgrammedBits, kLockBit1 | kLockBit2);
 }
@@ -143,6 +162,7 @@ TEST(IspCommands, TheDataEepromIsASecondMemoryTheBoardSeesAfterTheCode) {
   const CodeImage data = rig.state.DataBuffer;
   EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Write, DeviceMemory::DataEeprom)),
             "Programming/Verify OK");
+  rig.ExpectNothingFlagged();
   rig.Connect("");
   rig.Run(DeviceCommand::Read);
   const std::uint16_t code = rig.state.DeviceSize - eeprom;
@@ -214,6 +234,23 @@ TEST(IspFaults, EachGivesAClearFailure) {
   }
 }
 
+TEST(IspFaults, ABoardWriteWithoutTheFuseSilencesTheS53Group) {
+  for (const Device d : {Device::AT89S53, Device::AT89S8252}) {
+    SCOPED_TRACE(InfoOf(d).PartName);
+    IspRig rig(d);
+    rig.Connect("");
+    rig.Image(0x0F, rig.state.DeviceSize);
+    EXPECT_TRUE(rig.Run(DeviceCommand::Write).Succeeded());
+    rig.Connect("stk200");
+    for (DeviceCommand c :
+         {DeviceCommand::Verify, DeviceCommand::BlankCheck, DeviceCommand::Write}) {
+      const CommandOutcome o = rig.Run(c);
+      EXPECT_EQ(o.Result, CommandOutcome::Kind::NoAnswer);
+      EXPECT_NE(o.Note.find("\"ISP Fuse\" unticked"), std::string::npos);
+    }
+  }
+}
+
 TEST(IspFaults, ALockedChipIsReportedOrRefusedNeverBlank) {
   for (const Device d : kIspChips) {
     SCOPED_TRACE(InfoOf(d).PartName);
@@ -222,6 +259,9 @@ TEST(IspFaults, ALockedChipIsReportedOrRefusedNeverBlank) {
     const CommandOutcome blank = rig.Run(DeviceCommand::BlankCheck);
     EXPECT_EQ(blank.Result, HasSignature(d) ? CommandOutcome::Kind::DeviceLocked
                                             : CommandOutcome::Kind::NoAnswer);
+    if (!HasSignature(d)) {
+      EXPECT_NE(blank.Note.find("lock bits"), std::string::npos);
+    }
     rig.Image(0x77, rig.state.DeviceSize);
     EXPECT_TRUE(rig.Run(DeviceCommand::Write).Succeeded()) << "a write erases the lock bits";
   }
@@ -229,6 +269,7 @@ TEST(IspFaults, ALockedChipIsReportedOrRefusedNeverBlank) {
 
 TEST(IspFaults, ACrystalSlowerThanStatedIsNeverASuccess) {
   IspRig rig(Device::AT89S8252);
+  rig.targetHz = 3'000'000;
   rig.Connect("89isp", {}, 24'000'000);
   rig.Image(0x12, rig.state.DeviceSize);
   EXPECT_FALSE(rig.Run(DeviceCommand::Write).Succeeded());
@@ -241,7 +282,9 @@ TEST(IspGuard, OnlyTheS51AndS52AreSeenThroughACable) {
     rig.Connect("dt006");
     const ChipIdentity seen = rig.programmer.Identify();
     EXPECT_EQ(seen.Found(), HasSignature(d));
-    if (seen.Found()) EXPECT_EQ(seen.DeviceType, rig.type);
+    if (seen.Found()) {
+      EXPECT_EQ(seen.DeviceType, rig.type);
+    }
     EXPECT_TRUE(rig.programmer.CheckSocket(rig.type).Passed());
     EXPECT_EQ(
         rig.programmer.CheckSocket(rig.type).Verdict.Result,
