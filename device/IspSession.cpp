@@ -87,11 +87,11 @@ void IspSession::NoAnswer(const std::string& seen) {
   noAnswer = "No chip answered through the cable: " + seen + ".\rRST is active high on the " +
              name +
              ": a cable wired for AVR chips holds it low (write its pin as rst=~PIN to invert "
-             "it).\rThe target needs its crystal running and its power on, and the cable must be "
-             "on this port.";
+             "it).\rThe target needs its crystal running, no slower than the one stated, and its "
+             "power on, and the cable must be on this port.";
   if (d.HasIspFuse)
     noAnswer += "\rA Write on the programmer board with \"ISP Fuse\" unticked turns the " + name +
-                "'s serial programming off: write it there once with the box ticked (--isp).";
+                "'s serial programming off: write it there once with the box ticked.";
 }
 
 }  // namespace kaldo
