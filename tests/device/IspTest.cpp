@@ -120,6 +120,9 @@ TEST(IspCommands, EveryChipThroughEveryCableAndTheBoardSeesTheSame) {
       rig.Connect(cable);
       EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Verify)), "Verify OK");
 
+      // Written over the board's bytes: the erase comes first.
+      rig.Image(0x11, size);
+      EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Write)), "Programming/Verify OK");
       const CommandOutcome signature = rig.Run(DeviceCommand::Signature);
       if (HasSignature(d)) {
         EXPECT_TRUE(signature.Succeeded());
