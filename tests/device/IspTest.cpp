@@ -315,6 +315,24 @@ TEST(IspCommands, AStoppedCommandLeavesTheCableIdle) {
   EXPECT_EQ(std::stoi(data, nullptr, 16) & 0x01, 0);
 }
 
+// Each SCK phase in timer clocks (838 ns): the S51 group's 8 crystal clocks, the S53 group's 24
+// (stricter than its f/40), rounded up.
+TEST(IspTiming, TheHalfPeriodKeepsTheChipsLimitAtTheCrystal) {
+  struct Case {
+    const IspFamily& family;
+    std::uint32_t hz;
+    int count;
+  };
+  const Case cases[] = {
+      {kIspFamilyS51, 3'000'000, 4},   // 2.67 us
+      {kIspFamilyS51, 33'000'000, 1},  // 242 ns
+      {kIspFamilyS53, 3'000'000, 10},  // 8 us
+      {kIspFamilyS53, 24'000'000, 2},  // 1 us
+      {kIspFamilyS53, 1'000'000, 29},  // 24 us
+  };
+  for (const Case& c : cases) EXPECT_EQ(HalfPeriodCount(c.family, c.hz), c.count) << c.hz;
+}
+
 TEST(IspGuard, OnlyTheS51AndS52AreSeenThroughACable) {
   for (const Device d : kIspChips) {
     SCOPED_TRACE(InfoOf(d).PartName);
