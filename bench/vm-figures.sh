@@ -26,8 +26,9 @@ awk -v budget="$label_budget_s" '
     n++
   }
   END {
-    if (n) printf "%-44s time/allowed %.3f (%.0f s of %d s)\n", n (n == 1 ? " scenario" : " scenarios") " in all",
-      total / budget, total, budget
+    if (!n) exit
+    printf "%-44s time/allowed %.3f (%.0f s of %d s)\n",
+      n (n == 1 ? " scenario" : " scenarios") " in all", total / budget, total, budget
   }' "$log"
 for figures in "$build"/tests/vm/*/figures.txt; do
   [ -e "$figures" ] || continue

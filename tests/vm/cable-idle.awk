@@ -35,7 +35,8 @@ END {
     }
     level = level != inverted
     high += level
-    text = text sprintf("%s%s %s (pin %d)", i == 1 ? ": " : ", ", kv[1], level ? "high" : "low", pin)
+    text = text sprintf("%s%s %s (pin %d)", i == 1 ? ": " : ", ", kv[1], level ? "high" : "low",
+      pin)
   }
   print text
   exit high > 0

@@ -5,10 +5,10 @@
 #   rig.sh --cli KALDO_CLI --probe KALDO_VM_PROBE --work DIR SCENARIO_FILE
 #
 # A scenario file (scenarios/*.sh) sets PORTS (the I/O bases of the emulated LPT ports),
-# KERNEL_ARGS and ANSWER_BIT (the status bit that carries the answer, 7 unless set), and defines guest() (busybox sh, runs as the guest's init with guest-lib.sh) and
-# check() (runs here afterwards with the helpers below). DIR receives the initramfs, the console
-# output (console.log), QEMU's port log (port.log), the simulator's traces and the figures
-# (figures.txt).
+# KERNEL_ARGS and ANSWER_BIT (the status bit that carries the answer, 7 unless set), and defines
+# guest() (busybox sh, runs as the guest's init with guest-lib.sh) and check() (runs here
+# afterwards with the helpers below). DIR receives the initramfs, the console output
+# (console.log), QEMU's port log (port.log), the simulator's traces and the figures (figures.txt).
 #
 # Exit status: 0 passed, 1 failed, 77 QEMU or the kernel package cannot be had (a failure too when
 # KALDO_VM_REQUIRE=1). The kernel package is kept in $KALDO_VM_CACHE, else
