@@ -4,11 +4,11 @@
 #
 #   rig.sh --cli KALDO_CLI --probe KALDO_VM_PROBE --work DIR SCENARIO_FILE
 #
-# A scenario file (scenarios/*.sh) sets PORTS (the I/O bases of the emulated LPT ports) and
-# KERNEL_ARGS, and defines guest() (busybox sh, runs as the guest's init with guest-lib.sh) and
-# check() (runs here afterwards with the helpers below). DIR receives the initramfs, the console
-# output (console.log), QEMU's port log (port.log), the simulator's traces and the figures
-# (figures.txt).
+# A scenario file (scenarios/*.sh) sets PORTS (the I/O bases of the emulated LPT ports),
+# KERNEL_ARGS and ANSWER_BIT (the status bit that carries the answer, 7 unless set), and defines
+# guest() (busybox sh, runs as the guest's init with guest-lib.sh) and check() (runs here
+# afterwards with the helpers below). DIR receives the initramfs, the console output
+# (console.log), QEMU's port log (port.log), the simulator's traces and the figures (figures.txt).
 #
 # Exit status: 0 passed, 1 failed, 77 QEMU or the kernel package cannot be had (a failure too when
 # KALDO_VM_REQUIRE=1). The kernel package is kept in $KALDO_VM_CACHE, else
@@ -142,11 +142,19 @@ prepare_kernel() {
 # ---- QEMU: KVM when it really runs a guest, else TCG ----
 
 choose_accel() {
-  local img=$cache/kvm-probe.img code=0
+  local img=$cache/kvm-probe.img code=0 host noted
   accel=tcg
   [ -r /dev/kvm ] && [ -w /dev/kvm ] || return 0
   # A KVM that runs the probe but not the kernel (seen on nested hosts) was noted by an earlier boot.
   [ -f "$cache/kvm-broken" ] && return 0
+  # The probe's verdict holds until the host restarts: a KVM that never runs the probe (also seen
+  # on nested hosts) would cost every scenario the probe's whole timeout.
+  host=$(cat /proc/sys/kernel/random/boot_id 2>/dev/null) || true
+  noted=$cache/accel.$host
+  if [ -n "$host" ] && [ -f "$noted" ]; then
+    accel=$(cat "$noted")
+    return 0
+  fi
   if [ ! -f "$img" ]; then
     # A boot sector that writes 0x2A to the exit device: QEMU ends with status 0x2A * 2 + 1.
     printf '\xb0\x2a\xe6\xf4\xf4\xeb\xfd' >"$img.tmp"
@@ -157,6 +165,10 @@ choose_accel() {
     -monitor none -serial none -device isa-debug-exit,iobase=0xf4 \
     -drive file="$img",format=raw,if=floppy,readonly=on >/dev/null 2>&1 || code=$?
   [ "$code" -eq 85 ] && accel=kvm
+  if [ -n "$host" ]; then
+    rm -f "$cache"/accel.*
+    echo "$accel" >"$noted"
+  fi
   return 0
 }
 
@@ -358,10 +370,10 @@ sim_trace() {
 # trace of kaldo-cli ARGS (see compare.awk). MASK: ff compares whole control bytes (direct access),
 # 0f their low four bits (ppdev: the kernel keeps its own interrupt and direction bits). KERNEL:
 # how many writes of the kernel's driver may come before and after kaldo's. MODE whole: every
-# write must agree; until-read: those up to the first status read whose bit 7 differs. There is
-# no board on either port, but an unconnected real port reads 0x7F, as the simulator's does, while
-# QEMU's reads as an idle printer (bit 7 set), so a command whose path turns on what it reads
-# parts ways there.
+# write must agree; until-read: those up to the first status read whose answer bit (ANSWER_BIT)
+# differs. There is no board on either port, but an unconnected real port reads 0x7F, as the
+# simulator's does, while QEMU's reads as an idle printer (bit 7 set), so a command whose path
+# turns on what it reads parts ways there.
 compare() {
   local run=$1 mode=$2 mask=$3 kernel=$4 result
   shift 4
@@ -369,7 +381,7 @@ compare() {
   sim_trace "$run" "$@" >"$work/sim/$run.accesses"
   segment "$run" >"$work/$run.port"
   if result=$(awk -f "$here/compare.awk" -v mask="$mask" -v mode="$mode" -v kernel="$kernel" \
-    "$work/sim/$run.accesses" "$work/$run.port"); then
+    -v bit="$ANSWER_BIT" "$work/sim/$run.accesses" "$work/$run.port"); then
     figure "$run: $result"
   else
     fail "$run: $result"
@@ -407,6 +419,15 @@ left_idle() {
   figure "$1: $result"
 }
 
+# cable_left_idle RUN LINES: the run's piece of the port log leaves the cable's lines low (LINES as
+# in cable-idle.awk, e.g. rst=17,sck=1,mosi=2).
+cable_left_idle() {
+  local result
+  result=$(segment "$1" | awk -v lines="$2" -f "$here/cable-idle.awk") ||
+    { fail "$1: $result"; return 0; }
+  figure "$1: $result"
+}
+
 # waits RUN [at-least]: the wait timings the probe printed, as figures; with at-least, a wait that
 # ever ended before its nominal time is a failure (the clock-backed timer promises that).
 waits() {
@@ -434,7 +455,7 @@ prepare_kernel
 choose_accel
 flock -u 9
 rm -f "$work/figures.txt"
-PORTS=0x378 KERNEL_ARGS=""
+PORTS=0x378 KERNEL_ARGS="" ANSWER_BIT=7
 # shellcheck source=/dev/null
 . "$scenario"
 build_initramfs
