@@ -6,6 +6,7 @@
 
 #include "core/Convert.h"
 #include "core/model/DeviceTable.h"
+#include "device/IspSession.h"
 #include "link/Backend.h"
 #include "sim/SimulatedSetup.h"
 
@@ -27,6 +28,33 @@ sim::DrawerFileOptions StateFileOptions(const CliOptions& o, const StopFlag& sto
   return options;
 }
 
+sim::CableLine SimLine(const CableLine& line) {
+  return {line.Pin, line.Inverted};
+}
+
+std::vector<sim::CableLine> SimLines(const std::vector<CableLine>& lines) {
+  std::vector<sim::CableLine> converted;
+  for (const CableLine& line : lines) converted.push_back(SimLine(line));
+  return converted;
+}
+
+// The cable and target board of --cable on the simulated PC's port, with the target's faults.
+sim::IspConnection SimulatedCable(const CliOptions& o) {
+  sim::IspConnection isp;
+  const IspCable& c = *o.Cable;
+  isp.wiring = {SimLine(c.Reset), SimLine(c.Sck),      SimLine(c.Mosi),
+                SimLine(c.Miso),  SimLines(c.Enables), SimLines(c.Supplies)};
+  isp.crystalHz = o.SimCrystalHz ? o.SimCrystalHz
+                  : o.CrystalHz  ? o.CrystalHz
+                                 : CableUse::kSlowestCrystalHz;
+  isp.faults.resetInverted = o.SimResetInverted;
+  isp.faults.noCrystal = o.SimNoCrystal;
+  isp.faults.misoStuck = o.SimMisoStuck;
+  isp.faults.fuseOff = o.SimFuseOff;
+  isp.faults.otherPort = o.SimOtherPort;
+  return isp;
+}
+
 // The simulated PC with the chips of the state file, the faults of the command line given to the
 // chip in the socket itself (a lock is kept in the file until the chip is erased).
 std::unique_ptr<sim::SimulatedSetup> OpenSimulatedSetup(const CliOptions& o, const StopFlag& stop) {
@@ -38,6 +66,7 @@ std::unique_ptr<sim::SimulatedSetup> OpenSimulatedSetup(const CliOptions& o, con
   contents.locked = o.Locked;
   if (!o.SimSupply.empty()) contents.supply = sim::ParseSupply(o.SimSupply, SupplyDeviceType);
   contents.supplied = o.SimSupplied;
+  if (o.Cable) contents.isp = SimulatedCable(o);
   std::unique_ptr<sim::SimulatedSetup> setup;
   try {
     setup = std::make_unique<sim::SimulatedSetup>(
@@ -83,9 +112,9 @@ void CheckDeviceOptions(const CliOptions& o) {
   const bool simulated = !o.SimState.empty();
   if (!simulated && !o.RealPort)
     throw UsageError("a device command needs --sim STATE or --port PORT");
-  if (!simulated &&
-      (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
-       !o.StuckCells.empty() || o.Locked || !o.SimSupply.empty() || o.SimSupplied > 0))
+  if (!simulated && (!o.TraceFile.empty() || o.NoBoard || o.EmptySocket || o.SocketType >= 0 ||
+                     !o.StuckCells.empty() || o.Locked || !o.SimSupply.empty() ||
+                     o.SimSupplied > 0 || o.IspFaults()))
     throw UsageError("--trace and the simulator faults need --sim");
   if (!simulated && o.SimReset) throw UsageError("--sim-reset needs --sim");
   if (o.PortNames.size() > 1)
@@ -99,9 +128,40 @@ void CheckDeviceOptions(const CliOptions& o) {
         "--sim-supply and --sim-supplied decide what the socket holds: "
         "--empty-socket, --socket, --stuck and --locked do not go with them");
   CheckProgramBits(o);
+  CheckCableOptions(o);
+}
+
+void CheckCableOptions(const CliOptions& o) {
+  const DeviceInfo* d = FindDevice(o.DeviceType);
+  const bool isp = o.Cable.has_value();
+  if (!isp && (o.CrystalHz != 0 || o.Eeprom || o.ByteMode))
+    throw UsageError("--crystal, --eeprom and --byte-mode go with --cable");
+  if (!isp && o.IspFaults()) throw UsageError("the target board's faults need --sim and --cable");
+  if (!isp || !d) return;
+  if (!FindIspFamily(o.DeviceType))
+    throw UsageError("--cable: the AT" + std::string(d->PartName) +
+                     " cannot be programmed in the circuit (the AT89S51, S52, S53 and S8252 "
+                     "can); use the programmer board for it");
+  if (o.ProgBits & kIspFuse)
+    throw UsageError("--isp programs the fuse on the programmer board: a cable cannot reach it");
+  if (o.Eeprom && d->EepromSize == 0)
+    throw UsageError("--eeprom: the AT" + std::string(d->PartName) +
+                     " has no data EEPROM (the AT89S8252 has)");
+  if (o.Eeprom && (o.ProgBits & (kLockBit1 | kLockBit2 | kLockBit3)))
+    throw UsageError("--lock goes with a write of the code memory, not with --eeprom");
+  if (o.ByteMode && FindIspFamily(o.DeviceType) != &kIspFamilyS51)
+    throw UsageError("--byte-mode: the AT" + std::string(d->PartName) +
+                     " is written byte by byte anyway; pages are the AT89S51's and S52's");
+  if (o.SimFuseOff && !d->HasIspFuse)
+    throw UsageError("--sim-fuse-off: the AT" + std::string(d->PartName) +
+                     " has no serial programming fuse (the AT89S53 and S8252 have)");
 }
 
 std::vector<CliOptions> BoardOptions(const CliOptions& o, const HostSystem& host) {
+  if (o.Cable && FindIspFamily(o.DeviceType) && FindIspFamily(o.DeviceType) != &kIspFamilyS51)
+    throw UsageError(
+        "produce through a cable needs a chip the cable can see come and go: the AT89S51 or "
+        "S52 (the AT89S53 and S8252 have no signature over a cable)");
   if (o.PortNames.size() <= 1) {
     CheckDeviceOptions(o);
     return {o};
@@ -171,6 +231,13 @@ std::unique_ptr<BoardConnection> OpenBoardConnection(const CliOptions& o, StopFl
         base, host, o.HostClockTimer ? TimerSource::HostClock : TimerSource::Picked));
   }
   connection->Programmer().SetPort(base);
+  if (o.Cable) {
+    CableUse use;
+    use.Cable = *o.Cable;
+    if (o.CrystalHz != 0) use.CrystalHz = o.CrystalHz;
+    use.PageMode = !o.ByteMode;
+    connection->Programmer().UseCable(use);
+  }
   connection->Programmer().UseStopFlag(stop);
   connection->Programmer().Open();
   return connection;

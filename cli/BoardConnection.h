@@ -42,6 +42,9 @@ void CheckSupplyList(const std::string& list);
 // Raises UsageError for a command line that names no backend, or asks the real port for what
 // only the simulated PC has.
 void CheckDeviceOptions(const CliOptions& options);
+// Raises UsageError for the options of --cable that do not go together or with the device: a
+// device that cannot be programmed in the circuit is refused by name.
+void CheckCableOptions(const CliOptions& options);
 
 // The options of each board of a production run, one for every --port given (or the one board of
 // --sim without a port): each names one port. With several, each simulated board is a PC of its

@@ -14,6 +14,7 @@
 #include "cli/Progress.h"
 #include "core/Errors.h"
 #include "core/formats/ImageFile.h"
+#include "core/model/IspCables.h"
 #include "core/model/ProgramState.h"
 #include "core/system/StopFlag.h"
 #include "device/DeviceJob.h"
@@ -93,6 +94,27 @@ struct CliOptions {
   int SocketType = -1;  // another device's chip in the socket; -1: the chip of --device
   std::vector<std::uint16_t> StuckCells;
   bool Locked = false;
+  // In-system programming: the cable on the port instead of the board (--cable), the target's
+  // crystal as the user states it (--crystal; 0: the slowest the chips allow), the S8252's data
+  // EEPROM instead of its code memory, and byte mode instead of pages on the AT89S51/S52.
+  std::optional<IspCable> Cable;
+  std::uint32_t CrystalHz = 0;
+  bool Eeprom = false;
+  bool ByteMode = false;
+  // Faults of the simulated target board at the cable's end: its crystal (0: the one stated with
+  // --crystal), a reset line inverted once more, no crystal at all, MISO held at 0 or 1 (-1: not),
+  // the serial programming fuse off, the cable on the PC's other port.
+  std::uint32_t SimCrystalHz = 0;
+  bool SimResetInverted = false;
+  bool SimNoCrystal = false;
+  int SimMisoStuck = -1;
+  bool SimFuseOff = false;
+  bool SimOtherPort = false;
+  bool IspFaults() const {
+    return SimCrystalHz != 0 || SimResetInverted || SimNoCrystal || SimMisoStuck >= 0 ||
+           SimFuseOff || SimOtherPort;
+  }
+
   // The simulated operator's supply of chips, as given (checked when given), and the supplied
   // chip put back in the socket (from 1; 0: none).
   std::string SimSupply;

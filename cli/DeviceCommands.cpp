@@ -54,6 +54,7 @@ void ReportOutcome(CommandReport& report, const CommandOutcome& outcome) {
   }
   if (outcome.Result == CommandOutcome::Kind::DeviceLocked)
     report.Fields.Set("lock_bits", LockBitNumbers(outcome.LockBitsFound));
+  if (outcome.Result == CommandOutcome::Kind::NoAnswer) report.Result = Outcome::NoChip;
   const SignatureReading& s = outcome.Signature;
   if (outcome.Command != DeviceCommand::Signature || !outcome.Succeeded()) return;
   report.Fields.Set("signature", JsonArray::Of(s.Bytes));
@@ -76,7 +77,9 @@ std::optional<CommandOutcome> RunOnDevice(CliContext& c, DeviceCommand command, 
               CommandInfo(command).BusyText ? c.Options.Progress : ProgressStyle::None;
           const std::unique_ptr<ProgressDisplay> progress =
               MakeProgress(style, StderrIsTerminal(c), c.Err, c.State.DeviceSize);
-          ran = programmer.Run(command, JobOf(c.State), progress.get());
+          DeviceJob job = JobOf(c.State);
+          if (c.Options.Eeprom) job.Memory = DeviceMemory::DataEeprom;
+          ran = programmer.Run(command, job, progress.get());
         } else {
           ReportRefusal(c.Report, programmer.LastSocketCheck());
         }
@@ -181,7 +184,8 @@ const CliCommand kDeviceCommands[] = {
      "check that the device's code memory is erased (every byte FF). A chip locked with lock bit "
      "2 or 3 reads FF too: blank and read then fail on the devices that report their lock bits "
      "(89S51, 89S52, 89S53, 89S8252, 89C55WD, 89C51RC), and say that it may be locked on the "
-     "others",
+     "others. Through --cable, an 89S53 or 89S8252 that reads FF everywhere has its last byte "
+     "written FF again, which leaves it as it is, to see that it hears at all",
      RunBlank},
     {"read", "OUT", 1,
      "read the device's code memory and save it to OUT (an Intel HEX file, an S-record file, or a "
@@ -193,13 +197,15 @@ const CliCommand kDeviceCommands[] = {
      RunWrite},
     {"verify", "IN", 1, "load IN into a blank image and compare the device with it", RunVerify},
     {"signature", "", 0,
-     "read the device's signature bytes (and on some devices its lock bits and ISP fuse)",
+     "read the device's signature bytes (and on some devices its lock bits and ISP fuse). "
+     "Through --cable only the 89S51 and 89S52 have a signature to read",
      RunSignature},
     {"identify", "", 0,
      "say which chip is in the socket, whatever --device names: reads its signature with each of "
      "the board's signature procedures (reads only; the one that puts the programming voltage "
-     "on, the AT89S53's, last) and prints e.g. \"AT89S52 (signature 1E 52 06)\". Exit status 0 "
-     "when a known chip answered, 1 for no answer or an unknown signature",
+     "on, the AT89S53's, last) and prints e.g. \"AT89S52 (signature 1E 52 06)\"; through "
+     "--cable it sees only the AT89S51 and S52. Exit status 0 when a known chip answered, 1 for "
+     "no answer or an unknown signature",
      RunIdentify},
 };
 

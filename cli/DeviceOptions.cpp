@@ -122,6 +122,71 @@ void ApplySimSupplied(CliOptions& o, const std::string& value) {
   o.SimSupplied = std::stoi(value);
 }
 
+void ApplyCable(CliOptions& o, const std::string& value) {
+  try {
+    o.Cable = ParseCable(value);
+  } catch (const CableSpecError& e) {
+    throw UsageError(std::string("--cable: ") + e.what());
+  }
+}
+
+// MHz with up to six decimals: "11.0592" -> 11059200; 1 to 33 MHz, the crystals these chips take.
+std::uint32_t Megahertz(const std::string& option, const std::string& value) {
+  const std::size_t dot = value.find('.');
+  const std::string whole = value.substr(0, dot);
+  const std::string fraction = dot == std::string::npos ? "" : value.substr(dot + 1);
+  const auto digits = [](const std::string& t) {
+    return t.find_first_not_of("0123456789") == std::string::npos;
+  };
+  std::uint64_t hz = 0;
+  if (!whole.empty() && whole.size() <= 2 && digits(whole) && fraction.size() <= 6 &&
+      digits(fraction) && (dot == std::string::npos || !fraction.empty())) {
+    hz = std::stoull(whole) * 1'000'000;
+    if (!fraction.empty()) hz += std::stoull(fraction + std::string(6 - fraction.size(), '0'));
+  }
+  if (hz < 1'000'000 || hz > 33'000'000)
+    throw UsageError(option + " takes the crystal in MHz, 1 to 33 (e.g. 11.0592): '" + value + "'");
+  return static_cast<std::uint32_t>(hz);
+}
+
+void ApplyCrystal(CliOptions& o, const std::string& value) {
+  o.CrystalHz = Megahertz("--crystal", value);
+}
+
+void ApplyEeprom(CliOptions& o, const std::string&) {
+  o.Eeprom = true;
+}
+
+void ApplyByteMode(CliOptions& o, const std::string&) {
+  o.ByteMode = true;
+}
+
+void ApplySimCrystal(CliOptions& o, const std::string& value) {
+  o.SimCrystalHz = Megahertz("--sim-crystal", value);
+}
+
+void ApplySimResetInverted(CliOptions& o, const std::string&) {
+  o.SimResetInverted = true;
+}
+
+void ApplySimNoCrystal(CliOptions& o, const std::string&) {
+  o.SimNoCrystal = true;
+}
+
+void ApplySimMisoStuck(CliOptions& o, const std::string& value) {
+  if (value != "0" && value != "1")
+    throw UsageError("--sim-miso-stuck takes the level MISO is held at, 0 or 1: '" + value + "'");
+  o.SimMisoStuck = value[0] - '0';
+}
+
+void ApplySimFuseOff(CliOptions& o, const std::string&) {
+  o.SimFuseOff = true;
+}
+
+void ApplySimOtherPort(CliOptions& o, const std::string&) {
+  o.SimOtherPort = true;
+}
+
 const CliOption kDeviceOptions[] = {
     {"--sim", "STATE",
      "run the device commands on the simulated PC, whose drawer holds a chip of every type; the "
@@ -184,6 +249,47 @@ const CliOption kDeviceOptions[] = {
      "--device whose cell ADDR will not program), locked (lock bits 1 to 3 programmed), ITEM*N "
      "for N of them. The chips, numbered from 1, are kept in STATE in place of the last supply's",
      ApplySimSupply},
+    {"--cable", "NAME|WIRING",
+     "run blank, read, write, verify, signature, identify and produce through an in-system "
+     "programming cable on --port instead of the programmer board (AT89S51, S52, S53, S8252 "
+     "only; identify and produce see only the S51 and S52): 89isp (Atmel's AT89ISP: RST 17, SCK "
+     "1, MOSI 2, MISO 10), stk200 (D7 RST, D4 SCK, D5 MOSI, ACK MISO, buffer on D2/D3 low) or "
+     "dt006 (RST 4, SCK 5, MOSI 2, MISO 11), or your own wiring by DB-25 pin: "
+     "rst=17,sck=1,mosi=2,miso=10; ~ before a pin for a line the cable inverts (rst=~9), "
+     "en=4+5 for buffer enables held low (~: high), vcc=3+5 for supply lines held high. MISO "
+     "goes on a status pin (10-13, 15), the others on data (2-9) or control pins (1, 14, 16, 17). "
+     "RST is active high on these chips",
+     ApplyCable},
+    {"--crystal", "MHZ",
+     "with --cable: the target's crystal in MHz (e.g. 11.0592); SCK is never faster than the chip "
+     "allows at it. Default 3, the slowest the chips allow, which is within their limits at any "
+     "crystal",
+     ApplyCrystal},
+    {"--eeprom", nullptr,
+     "with --cable, AT89S8252: blank, read, write and verify its 2 KiB data EEPROM (addresses "
+     "0-7FF of the file) instead of its code memory; a write changes only the bytes that differ "
+     "and erases nothing else",
+     ApplyEeprom},
+    {"--byte-mode", nullptr,
+     "with --cable, AT89S51/S52: read and write byte by byte instead of in pages of 256",
+     ApplyByteMode},
+    {"--sim-crystal", "MHZ",
+     "simulator fault with --cable: the target's crystal is this one, not the one of --crystal",
+     ApplySimCrystal},
+    {"--sim-reset-inverted", nullptr,
+     "simulator fault with --cable: the target's reset line is inverted once more, as a cable "
+     "wired for AVR chips has it (RST high at rest)",
+     ApplySimResetInverted},
+    {"--sim-no-crystal", nullptr, "simulator fault with --cable: the target's chip has no clock",
+     ApplySimNoCrystal},
+    {"--sim-miso-stuck", "LEVEL", "simulator fault with --cable: the MISO line is held at 0 or 1",
+     ApplySimMisoStuck},
+    {"--sim-fuse-off", nullptr,
+     "simulator fault with --cable: the serial programming fuse of the AT89S53 or S8252 is off",
+     ApplySimFuseOff},
+    {"--sim-other-port", nullptr,
+     "simulator fault with --cable: the cable sits on the PC's other parallel port",
+     ApplySimOtherPort},
     {"--sim-supplied", "N",
      "with --sim: supplied chip N of the last --sim-supply sits in the socket, as it was left",
      ApplySimSupplied},

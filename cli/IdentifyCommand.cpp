@@ -52,7 +52,14 @@ int RunIdentify(CliContext& c, const std::vector<std::string>&) {
       .Set("signature", JsonArray::Of(identity.Signature));
   const Outcome outcome = EndingOf(identity.Result).Result;
   c.Report.Result = outcome;
-  PrintText(c.Out, IdentityText(identity));
+  if (c.Options.Cable && identity.Result == ChipIdentity::Kind::NoAnswer)
+    PrintText(
+        c.Out,
+        "no chip answered through the cable: an AT89S51 or S52 gives its signature there (the "
+        "AT89S53 and S8252 have none to give); is RST wired active high, the crystal running "
+        "and the target powered?");
+  else
+    PrintText(c.Out, IdentityText(identity));
   return outcome == Outcome::Ok ? kExitOK : kExitFailed;
 }
 

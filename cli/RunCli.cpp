@@ -40,6 +40,9 @@ CommandEnd RunCommand(const ParsedCommandLine& parsed, std::ostream& out, std::o
   ProgramState state;
   state.DeviceType = options.DeviceType;
   SetDeviceSize(state);
+  // The files of --eeprom hold the data EEPROM from address 0, as a code file holds the code.
+  if (options.Eeprom && FindDevice(options.DeviceType))
+    state.DeviceSize = FindDevice(options.DeviceType)->EepromSize;
   CliContext context{options, state, out, err, host, report, stop};
   try {
     int status = kExitOK;

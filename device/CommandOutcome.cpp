@@ -112,6 +112,9 @@ std::string OutcomeText(const CommandOutcome& outcome) {
   switch (outcome.Result) {
     case CommandOutcome::Kind::NoDeviceSelected:
       return kNoDeviceText;
+    case CommandOutcome::Kind::NoAnswer:
+    case CommandOutcome::Kind::CableFailed:
+      return outcome.Note;
     case CommandOutcome::Kind::DeviceFailed: {
       const DeviceFailure& f = outcome.Failure;
       std::string text = std::string(info.FailureHeading ? info.FailureHeading : "") +

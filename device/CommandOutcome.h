@@ -67,7 +67,10 @@ struct SignatureReading {
 };
 
 struct CommandOutcome {
-  enum class Kind { Success, DeviceFailed, DeviceLocked, NoDeviceSelected };
+  // NoAnswer and CableFailed come from a cable only: nothing answered it, or a step failed that
+  // no byte shows (an erase that never ends, lock bits not taken, a signature the chip has not);
+  // the note says which and what to do.
+  enum class Kind { Success, DeviceFailed, DeviceLocked, NoDeviceSelected, NoAnswer, CableFailed };
 
   DeviceCommand Command = DeviceCommand::BlankCheck;
   Kind Result = Kind::Success;
@@ -79,6 +82,7 @@ struct CommandOutcome {
   // not report them, or no chip of its type answered).
   int LockBitsFound = 0;
   bool LockUnknown = false;
+  std::string Note;  // NoAnswer, CableFailed: the text shown
 
   bool Succeeded() const { return Result == Kind::Success; }
 };

@@ -8,6 +8,11 @@
 
 namespace kaldo {
 
+// Which memory of the chip a command works on: the code memory (on the AT89S8252 the board sees
+// its data EEPROM after it, and a code job covers both), or the data EEPROM alone, which only a
+// cable reaches apart.
+enum class DeviceMemory { Code, DataEeprom };
+
 struct DeviceJob {
   // A device table index; one outside the table selects no device, and nothing is done.
   int DeviceType = -1;
@@ -16,6 +21,7 @@ struct DeviceJob {
   std::uint16_t Size = 0;
   // kLockBit1..3 and kIspFuse, for a write.
   int ProgramBits = 0;
+  DeviceMemory Memory = DeviceMemory::Code;
 };
 
 }  // namespace kaldo

@@ -73,7 +73,9 @@ std::string SocketCheckText(const SocketCheck& check) {
   const SignatureVerdict& v = check.Verdict;
   const std::string name = DeviceName(check.DeviceType);
   const std::string expected = HexByteList(v.Expected);
-  if (!check.Inside || check.Inside->Result == ChipIdentity::Kind::NoAnswer)
+  const bool noAnswer = !check.Inside || check.Inside->Result == ChipIdentity::Kind::NoAnswer;
+  if (noAnswer && !check.Note.empty()) return check.Note;
+  if (noAnswer)
     return "No chip answered (signature " + HexByteList(v.Read) +
            "): is the board connected and the chip seated?";
   const ChipIdentity& inside = *check.Inside;

@@ -58,8 +58,11 @@ struct SocketCheck {
   SignatureVerdict Verdict;            // by the device's own procedure
   std::optional<ChipIdentity> Inside;  // identified when the verdict is neither a match nor
                                        // NoDeviceSelected
+  // Through a cable: why nothing answered, with its likely causes.
+  std::string Note;
   bool Passed() const {
-    return Verdict.Passed() || Verdict.Result == SignatureVerdict::Kind::NoDeviceSelected;
+    return Verdict.Passed() || Verdict.Result == SignatureVerdict::Kind::NoDeviceSelected ||
+           Verdict.Result == SignatureVerdict::Kind::NotReadable;
   }
   // The chip answered, but is not the device: another device's chip, or an unknown one.
   bool WrongChip() const;

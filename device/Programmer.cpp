@@ -72,9 +72,23 @@ void Programmer::ResetBoard() {
   boardIdle_ = false;
   // ResetBoard keeps DataOutputEnable as it finds it; a routine cut short in its programming pass
   // leaves it set, and the idle board must not drive the chip's data pins.
-  board_->EnableDataOutputs(false);
-  board_->ResetBoard();
+  if (cable_) {
+    cable_->Idle();
+  } else {
+    board_->EnableDataOutputs(false);
+    board_->ResetBoard();
+  }
   boardIdle_ = true;
+}
+
+void Programmer::UseCable(const std::optional<CableUse>& cable) {
+  cable_ = cable ? std::make_unique<IspOperations>(*port_, *cable, relay_) : nullptr;
+  boardIdle_ = false;
+  if (opened_ && !closed_) ResetBoard();
+}
+
+const CableUse* Programmer::CableInUse() const {
+  return cable_ ? &cable_->Use() : nullptr;
 }
 
 void Programmer::UseStopFlag(StopFlag& flag) {
@@ -98,7 +112,12 @@ CommandOutcome Programmer::Run(DeviceCommand command, const DeviceJob& job,
   const bool wasIdle = boardIdle_;
   boardIdle_ = false;
   try {
-    const CommandOutcome outcome = operations_->Run(command, job);
+    if (job.Memory == DeviceMemory::DataEeprom && !cable_)
+      throw Error(
+          "The programmer board reaches the data EEPROM only with the code memory: "
+          "the data EEPROM alone needs a cable");
+    const CommandOutcome outcome =
+        cable_ ? cable_->Run(command, job) : operations_->Run(command, job);
     // Every routine ends with ResetBoard; without a device nothing was done on the board.
     boardIdle_ = outcome.Result != CommandOutcome::Kind::NoDeviceSelected || wasIdle;
     return outcome;
@@ -114,13 +133,39 @@ CommandOutcome Programmer::Run(DeviceCommand command, const DeviceJob& job,
 }
 
 SignatureVerdict Programmer::CheckSignature(int deviceType, ProgressDisplay* progress) {
+  lastNote_.clear();
+  if (cable_ && FindDevice(deviceType)) {
+    const IspFamily* family = FindIspFamily(deviceType);
+    if (family && !family->ReadSignature) {
+      SignatureVerdict v;
+      v.Result = SignatureVerdict::Kind::NotReadable;
+      v.Expected = ExpectedSignature(deviceType);
+      return v;
+    }
+  }
   const CommandOutcome outcome =
       Run(DeviceCommand::Signature, DeviceJob{deviceType, nullptr, 0, 0}, progress);
   if (outcome.Result == CommandOutcome::Kind::NoDeviceSelected) return {};
+  lastNote_ = outcome.Note;
   return JudgeSignature(deviceType, outcome.Signature.Bytes);
 }
 
+ChipIdentity Programmer::IdentifyThroughCable(ProgressDisplay* progress) {
+  const SignatureProcedure procedure{DeviceTypeOf(Device::AT89S51),
+                                     {DeviceTypeOf(Device::AT89S51), DeviceTypeOf(Device::AT89S52)},
+                                     false};
+  const std::vector<std::uint8_t> read =
+      Run(DeviceCommand::Signature, DeviceJob{procedure.DeviceType, nullptr, 0, 0}, progress)
+          .Signature.Bytes;
+  if (const std::optional<int> device = DeviceOfReading(procedure, read))
+    return {ChipIdentity::Kind::Known, *device, read};
+  if (JudgeSignature(procedure.DeviceType, read).Result != SignatureVerdict::Kind::NoAnswer)
+    return {ChipIdentity::Kind::Unknown, -1, read};
+  return {};
+}
+
 ChipIdentity Programmer::Identify(ProgressDisplay* progress) {
+  if (cable_) return IdentifyThroughCable(progress);
   ChipIdentity identity;
   for (const SignatureProcedure& procedure : SignatureProcedures()) {
     const std::vector<std::uint8_t> read =
@@ -140,12 +185,14 @@ SocketCheck Programmer::CheckSocket(int deviceType, ProgressDisplay* progress) {
   SocketCheck check;
   check.DeviceType = deviceType;
   check.Verdict = CheckSignature(deviceType, progress);
+  check.Note = lastNote_;
   if (!check.Passed()) check.Inside = Identify(progress);
   lastSocketCheck_ = check;
   return check;
 }
 
 ChipIdentity Programmer::LookIntoSocket(int deviceType) {
+  if (cable_) return IdentifyThroughCable(nullptr);
   const auto serves = [deviceType](const SignatureProcedure& p) {
     return std::find(p.Serves.begin(), p.Serves.end(), deviceType) != p.Serves.end();
   };

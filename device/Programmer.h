@@ -24,11 +24,14 @@
 #include <exception>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "core/system/StopFlag.h"
 #include "device/CommandOutcome.h"
 #include "device/DeviceJob.h"
 #include "device/Identification.h"
+#include "device/IspOperations.h"
 #include "device/ProgressDisplay.h"
 #include "device/SignatureCheck.h"
 #include "link/IoSpace.h"
@@ -37,6 +40,7 @@ namespace kaldo {
 
 class Board;
 class DeviceOperations;
+class IspOperations;
 class Port;
 
 class Programmer {
@@ -65,6 +69,13 @@ class Programmer {
 
   // The LPT port the next command uses; the board is not reset.
   void SetPort(std::uint16_t base);
+  // The commands go through this in-system programming cable from now on (none: the programmer
+  // board); an open session makes the cable idle at once. Identify and LookIntoSocket then see
+  // only the AT89S51 and S52, the signature check passes the AT89S53 and S8252 unchecked
+  // (NotReadable), and whatever ends a command leaves the cable idle as it leaves the board.
+  void UseCable(const std::optional<CableUse>& cable);
+  // Null while the board is in use.
+  const CableUse* CableInUse() const;
   // What the routines show while they run, for every command that names none (null: nothing).
   void SetProgressDisplay(ProgressDisplay* display);
   // The flag that stops a command; the programmer has one of its own until it is handed another
@@ -118,7 +129,9 @@ class Programmer {
 
   // Runs a step; its error goes to stepFailed, or is raised when there is none.
   static void Step(const StepFailed& stepFailed, const std::function<void()>& step);
+  // The board reset, or the cable's idle.
   void ResetBoard();
+  ChipIdentity IdentifyThroughCable(ProgressDisplay* progress);
 
   std::unique_ptr<IoSpace> ownedIo_;
   IoSpace& io_;
@@ -129,10 +142,12 @@ class Programmer {
   StopFlag ownStop_;
   StopFlag* stop_ = &ownStop_;
   std::unique_ptr<DeviceOperations> operations_;
+  std::unique_ptr<IspOperations> cable_;
   bool opened_ = false;
   bool closed_ = false;
   bool boardIdle_ = false;  // the last thing done on the board was a reset that completed
   SocketCheck lastSocketCheck_;
+  std::string lastNote_;  // the last signature read's note of a cable that got no answer
 };
 
 }  // namespace kaldo

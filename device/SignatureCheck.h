@@ -14,6 +14,7 @@ struct SignatureVerdict {
     NoAnswer,          // every byte read is FF, or every one 00: no board, no power or no chip
     OtherDevice,       // another signature
     NoDeviceSelected,  // DeviceType names no device: nothing was read
+    NotReadable,       // the device gives no signature through the cable in use: not checked
   };
 
   Kind Result = Kind::NoDeviceSelected;

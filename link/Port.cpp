@@ -64,6 +64,7 @@ void Port::SaveTimer2Mode() {
 }
 
 void Port::RestoreDelayTimer() {
+  shortWaitsReady_ = false;
   PortOut(kSystemControl, SavedPort61);
   PortOut(kTimerCommand, SavedTimer2Mode);
   PortOut(kTimer2Data, 0);
@@ -72,6 +73,7 @@ void Port::RestoreDelayTimer() {
 
 void Port::OneShotWait(int count) {
   ThrowIfStopped();
+  shortWaitsReady_ = false;
   PortOut(kTimerCommand, kTimer2OneShot);
   PortOut(kTimer2Data, count & 0xFF);
   PortOut(kTimer2Data, (count >> 8) & 0xFF);
@@ -87,6 +89,35 @@ void Port::OneShotWait(int count) {
       throw TimerWaitError(TimeoutText(WaitTimeoutNs));
     }
   }
+  PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
+}
+
+int Port::PortInOnce(std::uint16_t port) {
+  return io_.read(port);
+}
+
+void Port::StartShortWait(int count) {
+  if (!shortWaitsReady_) {
+    PortOut(kTimerCommand, kTimer2ShortOneShot);
+    PortOut(kSystemControl, Port61Image | kTimer2Gate);
+    shortWaitsReady_ = true;
+  }
+  PortOut(kTimer2Data, count < 1 ? 1 : count > kLongestShortWait ? kLongestShortWait : count);
+}
+
+void Port::EndShortWait() {
+  const std::int64_t start = clock_();
+  for (int polls = 1; (io_.read(kSystemControl) & kTimer2Output) == 0; ++polls) {
+    if (polls % kPollsPerClockCheck == 0 && clock_() - start > WaitTimeoutNs) {
+      StopShortWaits();
+      throw TimerWaitError(TimeoutText(WaitTimeoutNs));
+    }
+  }
+}
+
+void Port::StopShortWaits() {
+  if (!shortWaitsReady_) return;
+  shortWaitsReady_ = false;
   PortOut(kSystemControl, Port61Image & ~kTimer2Gate);
 }
 

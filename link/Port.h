@@ -26,6 +26,17 @@ inline constexpr int kCount10ms = 11932;  // 10.0002 ms
 inline constexpr int kCount55ms = 65535;  // 54.9 ms (65535, not the full 65536)
 inline constexpr int kTenMsWaitsIn500ms = 50;
 
+// Short waits: counter 2 in mode 0, LSB only (bits 5-4 = 01), so that one byte to port 0x42
+// starts each one; they last 1 to 255 timer clocks (up to 213 us).
+inline constexpr int kTimer2ShortOneShot = 0x90;
+inline constexpr int kLongestShortWait = 255;
+inline constexpr std::int64_t kTimerClockHz = 1'193'182;
+
+// The timer clocks a wait needs to last at least `ns` nanoseconds.
+constexpr int TimerCountFor(std::int64_t ns) {
+  return static_cast<int>((ns * kTimerClockHz + 999'999'999) / 1'000'000'000);
+}
+
 class Port {
  public:
   // Host monotonic time in nanoseconds. Only the wait's time-out reads it, so that a counter that
@@ -55,6 +66,17 @@ class Port {
   void Delay10ms();
   void Delay55ms();
   void Delay500ms();
+
+  // A short wait that runs while the caller goes on: StartShortWait(count) starts counter 2 (1 to
+  // kLongestShortWait clocks; the first one after another wait sets the counter's mode and opens
+  // its gate), EndShortWait polls port 0x61 once a read until the count has run out. The gate
+  // stays open until StopShortWaits or the next long wait.
+  void StartShortWait(int count);
+  void EndShortWait();
+  void StopShortWaits();
+
+  // One read of the port, for a line that needs no settling (0..255).
+  int PortInOnce(std::uint16_t port);
 
   int Port61Image = 0;
   int SavedPort61 = 0;
@@ -92,6 +114,7 @@ class Port {
   std::uint16_t portBase_ = kLpt1Base;  // until told another
   const StopFlag* stop_ = nullptr;
   int stopsIgnored_ = 0;
+  bool shortWaitsReady_ = false;  // counter 2 is in the short waits' mode with its gate open
 };
 
 }  // namespace kaldo

@@ -61,6 +61,12 @@ class ChipModel {
   std::uint32_t Counter() const { return counter_; }
   // The activity since the last call, which starts the count again.
   ChipActivity TakeActivity() { return std::exchange(activity_, {}); }
+  // Activity that reached the chip another way (an in-system programming cable).
+  void AddActivity(const ChipActivity& more) {
+    activity_.signatureReads += more.signatureReads;
+    activity_.otherReads += more.otherReads;
+    activity_.programmingCycles += more.programmingCycles;
+  }
 
  private:
   struct Pending {

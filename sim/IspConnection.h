@@ -23,9 +23,9 @@ struct CableWiring {
   CableLine miso;   // from P1.6, the chip's serial output, to a status pin
   // Buffer enables: the cable passes its signals only while each of these lines is low at the
   // pin (inverted: high). None: the cable has no buffer.
-  std::vector<CableLine> enables;
+  std::vector<CableLine> enables = {};
   // Lines the cable takes its supply from: they must be high at the pin.
-  std::vector<CableLine> supplies;
+  std::vector<CableLine> supplies = {};
   bool operator==(const CableWiring&) const = default;
 };
 
@@ -42,7 +42,10 @@ struct IspFaults {
 struct IspConnection {
   CableWiring wiring;
   std::uint32_t crystalHz = 3'000'000;  // the target board's crystal
-  IspFaults faults;
+  // A write cycle (byte, page, lock bits) of this many microseconds, a slow chip's; 0: the data
+  // sheet's worst case for the chip.
+  std::uint32_t writeCycleUs = 0;
+  IspFaults faults = {};
   bool operator==(const IspConnection&) const = default;
 };
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/LptPins.h"
+
 namespace kaldo::sim {
 
 namespace {
@@ -36,15 +38,20 @@ std::uint64_t SimulatedPC::BeginAccess() {
 void SimulatedPC::write(std::uint16_t port, std::uint8_t value) {
   const std::uint64_t t = BeginAccess();
   if (trace_.accessesOn) trace_.accesses.push_back({t, port, value, true});
+  if (cable_) {
+    const std::uint16_t base = IspCableBase();
+    if (port == base) return cable_->WriteData(value, t);
+    if (port == base + 2) return cable_->WriteControl(value, t);
+  }
   const std::uint16_t offset = static_cast<std::uint16_t>(port - options_.lptBase);
   if (offset == 0) {
     dataRegister_ = value;
-    board_.WriteData(value, t);
+    if (!cable_) board_.WriteData(value, t);
     return;
   }
   if (offset == 2) {
     controlRegister_ = value;
-    board_.WriteControl(value, t);
+    if (!cable_) board_.WriteControl(value, t);
     return;
   }
   switch (port) {
@@ -71,10 +78,15 @@ std::uint8_t SimulatedPC::read(std::uint16_t port) {
   const std::uint64_t t = BeginAccess();
   std::uint8_t value = 0xFF;
   const std::uint16_t offset = static_cast<std::uint16_t>(port - options_.lptBase);
-  if (port == kPortB) {
+  const std::uint16_t cableOffset = static_cast<std::uint16_t>(port - IspCableBase());
+  if (cable_ && cableOffset <= 2) {
+    value = cableOffset == 0   ? cable_->DataRegister()
+            : cableOffset == 1 ? cable_->ReadStatus()
+                               : cable_->ControlRegister();
+  } else if (port == kPortB) {
     value = static_cast<std::uint8_t>(port61_ | (timer_.Output(t) ? kOut2 : 0));
   } else if (offset == 1) {
-    value = board_.ReadStatus();
+    value = cable_ ? kFloatingStatus : board_.ReadStatus();
   } else if (offset == 0) {
     value = dataRegister_;
   } else if (offset == 2) {
@@ -125,6 +137,25 @@ void SimulatedPC::UseDrawer(Drawer& drawer, std::function<int()> selectedType) {
   board_.beforeActivation = seatSelected;
   seatSelected();
   ownChip_.reset();
+}
+
+std::uint16_t SimulatedPC::IspCableBase() const {
+  if (cable_ == nullptr || !cableOnOtherPort_) return options_.lptBase;
+  return options_.lptBase == kMainBoardLpt ? kCardLpt : kMainBoardLpt;
+}
+
+void SimulatedPC::AttachIspCable(const IspConnection& connection) {
+  cable_.reset();
+  cableOnOtherPort_ = connection.faults.otherPort;
+  IspTarget::Host host{
+      .sessionStarts =
+          [this] {
+            if (board_.beforeActivation) board_.beforeActivation();
+          },
+      .chip = [this] { return board_.Socket().Attached(); },
+      .note = [this](const ChipActivity& activity) { board_.Socket().AddActivity(activity); }};
+  cable_ = std::make_unique<IspCable>(connection, trace_, std::move(host), dataRegister_,
+                                      controlRegister_, nowNs_);
 }
 
 void SimulatedPC::UseSupplier(Supplier supplier) {

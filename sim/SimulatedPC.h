@@ -22,6 +22,11 @@
 // empty socket, a chip of another type, cells that will not program (Chip::wontProgram), a locked
 // chip (Chip::lockBits).
 //
+// In-system programming: AttachIspCable puts a cable and its target board on the port instead of
+// the board (on the other of kSimulatedLpts with IspFaults::otherPort); the target's chip is the
+// one the socket would hold, chosen as each session starts (RST rising) as the socket's is when
+// an operation starts, and what the target saw is in IspReport and the trace.
+//
 // Trace (off by default): SetTracing(true) records every access and the board events (see
 // Trace.h), SetEventTracing(true) the board events alone.
 #pragma once
@@ -34,6 +39,8 @@
 #include "link/IoSpace.h"
 #include "sim/Chip.h"
 #include "sim/Drawer.h"
+#include "sim/IspCable.h"
+#include "sim/IspConnection.h"
 #include "sim/ProgrammerBoard.h"
 #include "sim/Timer8254.h"
 #include "sim/Trace.h"
@@ -93,6 +100,15 @@ class SimulatedPC : public IoSpace {
   void MoveBoard(std::uint16_t base) { options_.lptBase = base; }
   std::uint16_t BoardBase() const { return options_.lptBase; }
 
+  // In-system programming cable (replacing an attached one), and back to the board.
+  void AttachIspCable(const IspConnection& connection);
+  void DetachIspCable() { cable_.reset(); }
+  bool IspCableAttached() const { return cable_ != nullptr; }
+  // The port the cable is on.
+  std::uint16_t IspCableBase() const;
+  // What the target flagged since the cable was attached (nothing without one).
+  IspFlags IspReport() const { return cable_ ? cable_->Flags() : IspFlags{}; }
+
   // Trace.
   // Records accesses and board events.
   void SetTracing(bool on) { trace_.accessesOn = trace_.eventsOn = on; }
@@ -129,6 +145,8 @@ class SimulatedPC : public IoSpace {
   std::uint8_t dataRegister_ = 0;
   std::uint8_t controlRegister_ = 0;
   std::unique_ptr<Chip> ownChip_;
+  std::unique_ptr<IspCable> cable_;
+  bool cableOnOtherPort_ = false;
   Drawer* drawer_ = nullptr;
   std::function<int()> selectedType_;
 };

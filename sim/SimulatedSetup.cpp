@@ -108,6 +108,7 @@ void SimulatedSetup::PutInSocket(const SocketContents& contents) {
     Chip& chip = chips->chip(type);
     chip.wontProgram.insert(contents.stuckCells.begin(), contents.stuckCells.end());
     if (contents.locked) chip.lockBits = kChipLock1 | kChipLock2 | kChipLock3;
+    if (contents.isp && contents.isp->faults.fuseOff) chip.ispFuse = false;
   }
   std::function<int()> typeInSocket = selectedType_;
   if (contents.empty)
@@ -115,7 +116,15 @@ void SimulatedSetup::PutInSocket(const SocketContents& contents) {
   else if (!followsSelection)
     typeInSocket = [type = contents.chipType] { return type; };
   pc_.UseDrawer(*chips, std::move(typeInSocket));
+  ConnectPort(contents);
+}
+
+void SimulatedSetup::ConnectPort(const SocketContents& contents) {
   pc_.SetBoardPresent(contents.boardPresent);
+  if (contents.isp && contents.boardPresent)
+    pc_.AttachIspCable(*contents.isp);
+  else
+    pc_.DetachIspCable();
   inSocket_ = contents;
 }
 
@@ -136,13 +145,14 @@ void SimulatedSetup::PutSupplyInSocket(const SocketContents& contents) {
     if (type < 0 || type >= kChipTypeCount) throw Error("a supply of chips needs a device");
     supply_.reset();
     supplied = SupplyChips(contents.supply, type);
+    if (contents.isp && contents.isp->faults.fuseOff)
+      for (Chip& chip : supplied) chip.ispFuse = false;
     supply_ = std::make_unique<SupplyOperator>(contents.supply, supplied);
     pc_.UseSupplier([op = supply_.get()](std::uint64_t nowNs, const ChipActivity& last) {
       return op->OnOperation(nowNs, last);
     });
   }
-  pc_.SetBoardPresent(contents.boardPresent);
-  inSocket_ = contents;
+  ConnectPort(contents);
 }
 
 void SimulatedSetup::PutAway() {

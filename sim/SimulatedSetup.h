@@ -58,8 +58,9 @@ struct SocketContents {
   // From 1: that chip of the drawer file's supply, with its own type, instead of the drawer's.
   int supplied = 0;
   // Set: the port holds this in-system programming cable, and the target board at its end holds
-  // the chip the socket would hold (the same chip object: what one writes the other reads).
-  // None: the programmer board.
+  // the chip the socket would hold (the same chip object: what one writes the other reads), taken
+  // as each session starts; its fuseOff fault turns the serial programming fuse of every chip the
+  // socket may hold off. None: the programmer board.
   std::optional<IspConnection> isp;
 
   bool operator==(const SocketContents&) const = default;
@@ -102,6 +103,8 @@ class SimulatedSetup : public IoSpace {
  private:
   class TraceFile;
   void PutSupplyInSocket(const SocketContents& contents);
+  // The board, or the contents' cable, on the port.
+  void ConnectPort(const SocketContents& contents);
 
   DrawerFile chips_;
   Drawer& drawer_;

@@ -45,6 +45,10 @@ std::string BoardEvent::Text() const {
       if (!lost.empty()) text += " lost: " + lost;
       return text;
     }
+    case EventKind::Isp:
+      return "isp " + note;
+    case EventKind::IspFlag:
+      return "isp flag " + note;
   }
   return "?";
 }

@@ -30,6 +30,8 @@ enum class EventKind : std::uint8_t {
   Wait,     // counter 2 was loaded with a one-shot count
   Capture,  // the read-back register loaded the data lines
   Cycle,    // the chip finished (or lost) a programming cycle
+  Isp,      // an in-system programming target decoded an instruction, or does not answer
+  IspFlag,  // it saw a timing fault or ignored or lost an instruction
 };
 
 struct BoardEvent {
@@ -54,10 +56,12 @@ struct BoardEvent {
   ChipOp op = ChipOp::None;
   std::uint16_t address = 0;
   std::string lost;
+  // Isp, IspFlag: what happened.
+  std::string note;
 
   // A compact line for tests and for reading: "latch D=A5 AL=34 AH=12 M=67 drive",
   // "control 07", "pulse Strobe", "wait 2387", "capture A5", "cycle write 0123=5A",
-  // "cycle erase lost: wait too short".
+  // "cycle erase lost: wait too short", "isp 20 12 34 FF", "isp flag SCK low 1000 ns ...".
   std::string Text() const;
 };
 

@@ -42,6 +42,9 @@ struct DeviceRow {
   std::uint16_t Size = 0;                 // bytes of code memory
   bool HasLockBit3 = false;               // Lock Bit-1 and Lock Bit-2 exist on every device
   bool HasIspFuse = false;
+  // Bytes of data EEPROM, 0 for none. The board sees it after the code memory, and Size counts
+  // both; a cable reaches the two memories apart.
+  std::uint16_t EepromSize = 0;
   // The group of the signature table window that lists it; groups stand in their numbers' order.
   int SignatureGroup = 0;
 };
@@ -105,6 +108,7 @@ inline constexpr DeviceRow kDeviceRows[] = {
      .Size = 0x2800,
      .HasLockBit3 = true,
      .HasIspFuse = true,
+     .EepromSize = 0x800,
      .SignatureGroup = 1},
     {.Id = Device::AT89C55WD,
      .ListText = " Atmel  89C55WD",
@@ -162,6 +166,7 @@ struct DeviceInfo {
   std::array<std::uint8_t, 3> Signature;
   bool HasLockBit3;
   bool HasIspFuse;
+  std::uint16_t EepromSize;
   // The device whose routines serve this one: its own, or its parent's (the AT89C1051U runs the
   // AT89C1051's).
   Device RoutineSet;
@@ -191,6 +196,7 @@ constexpr DeviceInfo Resolve(const DeviceRow& row) {
           .Signature = row.Signature,
           .HasLockBit3 = row.HasLockBit3,
           .HasIspFuse = row.HasIspFuse,
+          .EepromSize = row.EepromSize,
           .RoutineSet = row.Id,
           .SignatureGroup = row.SignatureGroup};
 }

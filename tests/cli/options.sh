@@ -56,6 +56,16 @@ done <<'EOF_TABLE'
 --locked             |blank read write verify signature identify
 --sim-supply good    |blank read write verify signature identify
 --sim-supplied 1     |blank read write verify signature identify
+--cable 89isp        |blank read write verify signature identify
+--crystal 12         |blank read write verify signature identify
+--eeprom             |blank read write verify
+--byte-mode          |blank read write verify
+--sim-crystal 12     |blank read write verify signature identify
+--sim-reset-inverted |blank read write verify signature identify
+--sim-no-crystal     |blank read write verify signature identify
+--sim-miso-stuck 1   |blank read write verify signature identify
+--sim-fuse-off       |blank read write verify signature identify
+--sim-other-port     |blank read write verify signature identify
 EOF_TABLE
 check "first option that does not apply" 2 '' \
   "kaldo-cli: option '--lock' does not apply to the command 'read'$usage" \
