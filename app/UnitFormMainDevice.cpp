@@ -222,6 +222,7 @@ std::string TfrmMain::SocketRefusalText(const SocketCheck& check) {
 }
 
 std::optional<CommandOutcome> TfrmMain::RunCheckedCommand(DeviceCommand command) {
+  if (!CrystalFitsDevice(QString::fromLatin1(CommandInfo(command).Title))) return std::nullopt;
   const DeviceJob job = JobOf(state_);
   std::optional<SocketCheck> refused;
   CommandOutcome outcome;
@@ -308,6 +309,7 @@ void TfrmMain::cmdVerifyClick(QObject*) {
 // to show: the chip is identified, and the window says what is in the socket (no chip at all, or
 // another device's) as the check before the other commands does.
 void TfrmMain::cmdSignatureClick(QObject*) {
+  if (!CrystalFitsDevice(QString::fromLatin1(CommandInfo(DeviceCommand::Signature).Title))) return;
   const DeviceJob job = JobOf(state_);
   CommandOutcome outcome;
   SocketCheck check;
@@ -318,7 +320,11 @@ void TfrmMain::cmdSignatureClick(QObject*) {
     check.Verdict = JudgeSignature(check.DeviceType, outcome.Signature.Bytes);
     if (!check.Passed()) check.Inside = programmer_.Identify(&progress);
   });
-  if (check.Passed()) return ShowOutcome(outcome, MsgIcon::Information);
+  // Through a cable a chip that did not answer is warned of, with the likely causes.
+  if (check.Passed())
+    return ShowOutcome(outcome, outcome.Result == CommandOutcome::Kind::NoAnswer
+                                    ? MsgIcon::Warning
+                                    : MsgIcon::Information);
   MessageBox(QString::fromStdString(SocketRefusalText(check)),
              QString::fromLatin1(CommandInfo(DeviceCommand::Signature).Title), MsgIcon::Warning);
 }
