@@ -11,7 +11,9 @@
 //
 // MISO carries the documented output bytes only; in every other byte the chip shifts out the
 // byte that went in before it (0 in a frame's first byte), so that a byte read from the wrong
-// place is a plausible wrong value. With the chip out of programming mode MISO floats (reads 1).
+// place is a plausible wrong value. An S53/S8252 instruction the chip lacks (a signature or lock
+// read among them) and the S51/S52 signature in lock modes 3 and 4 leave MISO floating (reads 1),
+// as does the chip out of programming mode.
 //
 // Timing, on the simulated clock against the crystal's clock period tCLCL: each SCK phase and
 // period at least the family's minimum, MOSI not changed by the write that raises SCK and held

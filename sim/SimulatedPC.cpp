@@ -38,10 +38,10 @@ std::uint64_t SimulatedPC::BeginAccess() {
 void SimulatedPC::write(std::uint16_t port, std::uint8_t value) {
   const std::uint64_t t = BeginAccess();
   if (trace_.accessesOn) trace_.accesses.push_back({t, port, value, true});
-  if (cable_) {
-    const std::uint16_t base = IspCableBase();
-    if (port == base) return cable_->WriteData(value, t);
-    if (port == base + 2) return cable_->WriteControl(value, t);
+  if (cable_ && (port == IspCableBase() || port == IspCableBase() + 2)) {
+    const bool data = port == IspCableBase();
+    if (IspCableBase() == options_.lptBase) (data ? dataRegister_ : controlRegister_) = value;
+    return data ? cable_->WriteData(value, t) : cable_->WriteControl(value, t);
   }
   const std::uint16_t offset = static_cast<std::uint16_t>(port - options_.lptBase);
   if (offset == 0) {

@@ -122,7 +122,7 @@ class SimulatedPC : public IoSpace {
   void ClearTrace() { trace_.Clear(); }
   void WriteTrace(std::ostream& out) const { trace_.WriteAccesses(out); }
 
-  // What the board and the timer hold now.
+  // What the board and the timer hold now; the registers are the selected port's, cable or board.
   const BoardLines& Lines() const { return board_.Lines(); }
   std::uint8_t ControlRegister() const { return controlRegister_; }
   std::uint8_t DataRegister() const { return dataRegister_; }

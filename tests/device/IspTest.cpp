@@ -3,6 +3,7 @@
 // board sees when the port holds the board instead.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <optional>
 #include <string>
 
@@ -17,7 +18,10 @@ namespace {
 constexpr std::uint32_t kCrystalHz = 12'000'000;
 
 struct IspRig {
-  explicit IspRig(Device device) : type(DeviceTypeOf(device)) {
+  explicit IspRig(Device device, const std::string& trace = {})
+      : type(DeviceTypeOf(device)),
+        setup(
+            folder / "chips", Fresh(), [this] { return type; }, trace) {
     state.DeviceType = type;
     SetDeviceSize(state);
     programmer.Open();
@@ -66,16 +70,16 @@ struct IspRig {
     state.DataBuffer[size - 1] = seed;
   }
 
+  TempFolder folder;
   int type;
   bool pageMode = true;
   std::uint32_t targetHz = kCrystalHz;
-  TempFolder folder;
   static sim::DrawerFileOptions Fresh() {
     sim::DrawerFileOptions o;
     o.freshChips = true;
     return o;
   }
-  sim::SimulatedSetup setup{folder / "chips", Fresh(), [this] { return type; }};
+  sim::SimulatedSetup setup;
   Programmer programmer{setup};
   ProgramState state;
 };
@@ -273,6 +277,39 @@ TEST(IspFaults, ACrystalSlowerThanStatedIsNeverASuccess) {
   rig.Connect("89isp", {}, 24'000'000);
   rig.Image(0x12, rig.state.DeviceSize);
   EXPECT_FALSE(rig.Run(DeviceCommand::Write).Succeeded());
+}
+
+// A stop in the middle of a page leaves the 89isp cable idle: RST (pin 17) and SCK (pin 1), which
+// the port inverts, with their control bits set, and MOSI (pin 2, data bit 0) low.
+TEST(IspCommands, AStoppedCommandLeavesTheCableIdle) {
+  TempFolder traces;
+  {
+    IspRig rig(Device::AT89S52, traces / "trace");
+    StopFlag stop;
+    rig.programmer.UseStopFlag(stop);
+    rig.Connect("89isp");
+    rig.Image(0x01, rig.state.DeviceSize);
+    struct StopAt : ProgressDisplay {
+      StopFlag& flag;
+      explicit StopAt(StopFlag& f) : flag(f) {}
+      void ShowAddress(int address) override {
+        if (address == 0x300) flag.Request();
+      }
+      void ShowCommand(const std::string&) override {}
+    } display(stop);
+    DeviceJob job{rig.type, &rig.state.DataBuffer, rig.state.DeviceSize, 0};
+    EXPECT_THROW(rig.programmer.Run(DeviceCommand::Write, job, &display), StoppedError);
+    rig.setup.PutAway();
+  }
+  std::ifstream trace(traces / "trace");
+  std::string line, data, control;
+  while (std::getline(trace, line)) {
+    if (line.find(" W 0378 ") != std::string::npos) data = line.substr(line.size() - 2);
+    if (line.find(" W 037A ") != std::string::npos) control = line.substr(line.size() - 2);
+  }
+  ASSERT_FALSE(control.empty());
+  EXPECT_EQ(std::stoi(control, nullptr, 16) & 0x09, 0x09);
+  EXPECT_EQ(std::stoi(data, nullptr, 16) & 0x01, 0);
 }
 
 TEST(IspGuard, OnlyTheS51AndS52AreSeenThroughACable) {
