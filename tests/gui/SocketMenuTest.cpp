@@ -11,6 +11,7 @@
 #include "MainWindowRig.h"
 #include "app/RealTimePace.h"
 #include "app/SocketMenu.h"
+#include "dialogs/DialogCommon.h"
 
 using namespace kaldo;
 using namespace kaldo::test;
@@ -375,9 +376,18 @@ class SocketMenuTest : public QObject {
     const QRect title = f.mnuMain->actionGeometry(menu->menuAction());
     f.mnuMain->setActiveAction(menu->menuAction());
     QTRY_VERIFY(menu->isVisible());
-    QPixmap picture = f.grab();
+    // The offscreen window has no frame: its title is drawn in a strip above it.
+    const QPixmap window = f.grab();
+    const int strip = 24;
+    QPixmap picture(window.width(), window.height() + strip);
+    picture.fill(QColor(0, 0, 128));
     QPainter painter(&picture);
-    painter.drawPixmap(f.mnuMain->mapTo(&f, title.bottomLeft()) + QPoint(0, 1), menu->grab());
+    painter.setPen(Qt::white);
+    painter.setFont(PixelFont(QStringLiteral("Arial"), 12, true));
+    painter.drawText(QRect(6, 0, window.width() - 6, strip), Qt::AlignVCenter, f.windowTitle());
+    painter.drawPixmap(0, strip, window);
+    painter.drawPixmap(f.mnuMain->mapTo(&f, title.bottomLeft()) + QPoint(0, 1 + strip),
+                       menu->grab());
     painter.end();
     menu->hide();
     QVERIFY(picture.save(QStringLiteral(KALDO_SCREENSHOT_DIR) + "/isp-cable.png"));
