@@ -284,6 +284,26 @@ class PortMenuTest : public QObject {
     }
   }
 
+  // A crystal stated for an AT89S52 that the AT89S8252 chosen later cannot run on: the cable's
+  // commands refuse to start.
+  void crystalTooFastForTheChipRefusesTheCommands() {
+    Rig rig({"4", "0", "888", ""});
+    TfrmMain& f = *rig.form;
+    rig.messages.TextAnswers = {QString("30")};
+    f.mnuPortCrystal->trigger();
+    f.mnuPortCables[0]->trigger();
+    f.cboType->setCurrentIndex(kS8252);
+    rig.probe.Reset();
+    for (QPushButton* b : {f.cmdWrite, f.cmdSignature}) {
+      b->click();
+      QVERIFY2(rig.messages.Last().Text.startsWith(
+                   "The AT89S8252 runs on a crystal of 3 to 24 MHz, not 30 MHz"),
+               qPrintable(rig.messages.Last().Text));
+      QVERIFY(rig.messages.Last().Text.endsWith("\rNothing was done."));
+    }
+    QCOMPARE(rig.probe.Accesses, 0L);
+  }
+
   // The programmer and the crystal are named lines after the four of the settings file; a file
   // of four lines, or one whose wiring no longer reads as one, is the board's.
   void cableAndCrystalSurviveARestart() {
