@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QListView>
 #include <QStandardItemModel>
+#include <algorithm>
 #include <optional>
 
 #include "app/UnitFormMain.h"
@@ -91,7 +92,13 @@ void TfrmMain::ChooseProgrammer(const ProgrammerChoice& choice) {
   // A wiring the parser refuses raises before anything changes.
   const std::optional<CableUse> cable = CableUseOf(choice);
   programmerChoice_ = choice;
-  programmer_.UseCable(cable);
+  // The session makes the new programmer idle at once: on the worker, which does every port
+  // access. A port that cannot be reached is reported once, and the choice stands.
+  try {
+    worker_.Run([&] { programmer_.UseCable(cable); });
+  } catch (...) {
+    ReportOnce(std::current_exception());
+  }
   StoreProgrammerChoice(choice, settings_.Keys());
   UpdateProgrammer();
   if (cable && !FindIspFamily(state_.DeviceType)) cboType->setCurrentIndex(FirstIspDeviceType());

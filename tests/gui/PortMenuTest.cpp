@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTemporaryDir>
+#include <QThread>
 #include <filesystem>
 #include <fstream>
 
@@ -196,9 +197,14 @@ class PortMenuTest : public QObject {
     for (const auto& r : rows) {
       Rig rig({std::to_string(r.before), "9", "888", ""});
       TfrmMain& f = *rig.form;
+      // Every port access stays on the window's worker, the cable's idle state included.
+      int onWindowThread = 0;
+      rig.probe.OnAccess = [&] { onWindowThread += QThread::currentThread() == f.thread(); };
+      rig.probe.Reset();
       if (r.wiring) rig.messages.TextAnswers = {QString(r.wiring)};
       PortItem(f, r.item)->trigger();
       QVERIFY(rig.programmer.CableInUse());
+      QVERIFY(rig.probe.Accesses > 0);
       QCOMPARE(f.windowTitle(), kCaption + r.title);
       QCOMPARE(rig.state.DeviceType, r.after);
       QCOMPARE(f.cboType->currentIndex(), r.after);
@@ -227,6 +233,8 @@ class PortMenuTest : public QObject {
                                          "serial programming off"));
       }
       QCOMPARE(rig.state.ProgBits & 1, 1);
+      QCOMPARE(onWindowThread, 0);
+      rig.probe.OnAccess = nullptr;  // the count goes before the rig
     }
   }
 
