@@ -25,9 +25,9 @@ bool PassesSignatureGuard(CliContext& c, Programmer& device) {
   const SocketCheck check = device.CheckSocket(c.State.DeviceType);
   if (check.Verdict.Result == SignatureVerdict::Kind::NotReadable) {
     const DeviceInfo* d = FindDevice(check.DeviceType);
-    c.Err << "kaldo-cli: the "
-          << (d ? FullName(*d) : std::string()) +
-                 " has no signature a cable can read: the chip is not checked\n";
+    c.Err << "kaldo-cli: the " << (d ? FullName(*d) : std::string()) << " "
+          << (check.Note.empty() ? "has no signature a cable can read" : check.Note)
+          << ": the chip is not checked\n";
   }
   if (check.Passed()) return true;
   PrintText(c.Out, SignatureGuardText(check));

@@ -58,7 +58,9 @@ struct SocketCheck {
   SignatureVerdict Verdict;            // by the device's own procedure
   std::optional<ChipIdentity> Inside;  // identified when the verdict is neither a match nor
                                        // NoDeviceSelected
-  // Through a cable: why nothing answered, with its likely causes.
+  // Through a cable: why nothing answered, with its likely causes; or, for NotReadable, why the
+  // signature could not be read ("hides its signature behind its lock bits"), empty when the device
+  // has none over a cable.
   std::string Note;
   bool Passed() const {
     return Verdict.Passed() || Verdict.Result == SignatureVerdict::Kind::NoDeviceSelected ||

@@ -147,7 +147,15 @@ SignatureVerdict Programmer::CheckSignature(int deviceType, ProgressDisplay* pro
       Run(DeviceCommand::Signature, DeviceJob{deviceType, nullptr, 0, 0}, progress);
   if (outcome.Result == CommandOutcome::Kind::NoDeviceSelected) return {};
   lastNote_ = outcome.Note;
-  return JudgeSignature(deviceType, outcome.Signature.Bytes);
+  SignatureVerdict verdict = JudgeSignature(deviceType, outcome.Signature.Bytes);
+  // The chip answered the cable's enable, but in lock modes 3 and 4 it gives no signature.
+  const std::optional<int> locks = outcome.Signature.ProgrammedBits;
+  if (cable_ && outcome.Succeeded() && verdict.Result == SignatureVerdict::Kind::NoAnswer &&
+      locks && (*locks & (kLockBit2 | kLockBit3))) {
+    verdict.Result = SignatureVerdict::Kind::NotReadable;
+    lastNote_ = "hides its signature behind its lock bits";
+  }
+  return verdict;
 }
 
 ChipIdentity Programmer::IdentifyThroughCable(ProgressDisplay* progress) {

@@ -44,6 +44,8 @@ check "lock bits"              0 'Programming/Verify OK\nLock Bits Programmed' '
 check "signature"              0 'Signature & Program Bits Info For 89S52\nByte-1         1E\nByte-2         52\nByte-3         06\nLock Bit-1    ON\nLock Bit-2    OFF\nLock Bit-3    OFF' '' $S "${S52[@]}" signature
 check "identify"               0 'AT89S52 (signature 1E 52 06)' '' $S "${S52[@]}" identify
 check "no signature"           1 'The AT89S53 has no signature that a cable can read, nor lock bits: serial programming cannot read them. The programmer board reads both.' '' $S --cable 89isp --device 89s53 signature
+rm -f st
+check "locked"                 1 'Blank Check Error: the chip is locked (lock bits 1, 2, 3 programmed)\nIts lock bits make it read FF at every address, whatever it holds. A write erases it, lock bits included.' 'kaldo-cli: the AT89S52 hides its signature behind its lock bits: the chip is not checked' $S "${S52[@]}" --locked blank
 head -c 2048 /dev/urandom >e.bin
 E=(--cable stk200 --device 89s8252 --eeprom)
 e8252="kaldo-cli: the AT89S8252 has no signature a cable can read: the chip is not checked"

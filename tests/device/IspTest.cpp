@@ -120,6 +120,9 @@ TEST(IspCommands, EveryChipThroughEveryCableAndTheBoardSeesTheSame) {
       rig.Connect(cable);
       EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Verify)), "Verify OK");
 
+      // Written over the board's bytes: the erase comes first.
+      rig.Image(0x11, size);
+      EXPECT_EQ(OutcomeText(rig.Run(DeviceCommand::Write)), "Programming/Verify OK");
       const CommandOutcome signature = rig.Run(DeviceCommand::Signature);
       if (HasSignature(d)) {
         EXPECT_TRUE(signature.Succeeded());
@@ -310,6 +313,24 @@ TEST(IspCommands, AStoppedCommandLeavesTheCableIdle) {
   ASSERT_FALSE(control.empty());
   EXPECT_EQ(std::stoi(control, nullptr, 16) & 0x09, 0x09);
   EXPECT_EQ(std::stoi(data, nullptr, 16) & 0x01, 0);
+}
+
+// Each SCK phase in timer clocks (838 ns): the S51 group's 8 crystal clocks, the S53 group's 24
+// (stricter than its f/40), rounded up.
+TEST(IspTiming, TheHalfPeriodKeepsTheChipsLimitAtTheCrystal) {
+  struct Case {
+    const IspFamily& family;
+    std::uint32_t hz;
+    int count;
+  };
+  const Case cases[] = {
+      {kIspFamilyS51, 3'000'000, 4},   // 2.67 us
+      {kIspFamilyS51, 33'000'000, 1},  // 242 ns
+      {kIspFamilyS53, 3'000'000, 10},  // 8 us
+      {kIspFamilyS53, 24'000'000, 2},  // 1 us
+      {kIspFamilyS53, 1'000'000, 29},  // 24 us
+  };
+  for (const Case& c : cases) EXPECT_EQ(HalfPeriodCount(c.family, c.hz), c.count) << c.hz;
 }
 
 TEST(IspGuard, OnlyTheS51AndS52AreSeenThroughACable) {

@@ -76,7 +76,7 @@ TEST(IspLink, ShiftsMsbFirstMosiBeforeSckAndEachPhaseTimed) {
     ASSERT_FALSE(lines.Level(cable.Sck));
     io.log.clear();
     int rises = 0;
-    const std::uint8_t fromTarget = 0x3C;
+    const std::uint8_t fromTarget = 0x6C;  // neither byte reads the same backwards
     io.reader = [&](std::uint16_t p) -> std::uint8_t {
       if (p == kSystemControl) return kTimer2Output;
       const bool bit = (fromTarget >> (8 - rises)) & 1;
@@ -119,11 +119,11 @@ TEST(IspLink, ShiftsMsbFirstMosiBeforeSckAndEachPhaseTimed) {
       follow();
       return answer(p);
     };
-    const std::uint8_t got = link.Transfer(0xA5);
+    const std::uint8_t got = link.Transfer(0x35);
     link.EndFrame();
     follow();
     EXPECT_EQ(rises, 8);
-    EXPECT_EQ(sampled, 0xA5);
+    EXPECT_EQ(sampled, 0x35);
     EXPECT_EQ(got, fromTarget);
     EXPECT_FALSE(lines.Level(cable.Sck));
   }
