@@ -213,13 +213,13 @@ CommandOutcome TfrmMain::RunBusyCommand(DeviceCommand command) {
 
 std::string TfrmMain::SocketRefusalText(const SocketCheck& check) {
   // Through a cable, a chip that took the programming enable but gives no signature is there:
-  // lock bit 3 hides the signature.
+  // its lock bits hide the signature.
   const bool silent = !check.Inside || check.Inside->Result == ChipIdentity::Kind::NoAnswer;
   if (programmer_.CableInUse() && silent && check.Note.empty() &&
       check.Verdict.Result == SignatureVerdict::Kind::NoAnswer)
     return "The chip answered through the cable but gave no signature (" +
            HexByteList(check.Verdict.Read) +
-           "): a chip locked with lock bit 3 gives none. A Write erases it, lock bits included.";
+           "): its lock bits hide it. A Write erases the chip, lock bits included.";
   std::string text = SocketCheckText(check);
   if (check.WrongChip()) {
     return text + "\rPut an " + DeviceName(check.DeviceType) +

@@ -182,7 +182,7 @@ class SocketMenuTest : public QObject {
       const char* item;
       int device;
       const char* title;
-      const char* failure;  // the start of the Write's message
+      const char* failure;  // the start of the Write's message (a locked chip's: Blank Check's)
     } rows[] = {
         {"Wrong &Reset Polarity", kS52, "Target: wrong reset polarity",
          "No chip answered through the cable"},
@@ -196,10 +196,9 @@ class SocketMenuTest : public QObject {
          "No chip answered through the cable"},
         {"&Programmer Board on the Port", kS52, "Port: programmer board",
          "No chip answered through the cable"},
-        // The socket's own faults are the target chip's: lock mode 3 silences the signature.
+        // The socket's own faults are the target chip's; a Write would erase a locked one.
         {"&Locked Chip", kS52, "Socket: locked chip",
-         "The chip answered through the cable but gave no signature (FF FF FF): a chip locked "
-         "with lock bit 3 gives none."},
+         "Blank Check Error: the chip is locked (lock bits 1, 2, 3 programmed)"},
         {"A Cell That &Will Not Program...", kS8252, "Socket: cell 0040 will not program",
          "Program Verify Error @ Address  0040\rData Read  =  FF\rProg Data   =  00"},
     };
@@ -211,9 +210,18 @@ class SocketMenuTest : public QObject {
       rig.Choose(r.item);
       QVERIFY2(f.windowTitle().endsWith(QString(" - ") + r.title), qPrintable(f.windowTitle()));
       rig.FillBuffer();
-      f.cmdWrite->click();
+      const bool locked = QString(r.title) == "Socket: locked chip";
+      (locked ? f.cmdBlankChk : f.cmdWrite)->click();
       const MessageRequest& m = rig.messages.Last();
       QVERIFY2(m.Text.startsWith(r.failure), qPrintable(QString(r.item) + ": " + m.Text));
+      if (locked) {
+        // Its signature is hidden, and the Signature command says why.
+        f.cmdSignature->click();
+        QVERIFY2(rig.messages.Last().Text.startsWith(
+                     "The chip answered through the cable but gave no signature (FF FF FF): its "
+                     "lock bits hide it."),
+                 qPrintable(rig.messages.Last().Text));
+      }
       QVERIFY(m.Icon == MsgIcon::Error || m.Icon == MsgIcon::Warning);
       if (QString(r.failure).startsWith("No chip") && r.device == kS8252)
         QVERIFY2(m.Text.contains("\"ISP Fuse\" unticked"), qPrintable(m.Text));
