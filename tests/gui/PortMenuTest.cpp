@@ -15,6 +15,7 @@
 #include <fstream>
 
 #include "MainWindowRig.h"
+#include "app/ProductionChoices.h"
 
 using namespace kaldo;
 using namespace kaldo::test;
@@ -293,8 +294,9 @@ class PortMenuTest : public QObject {
   }
 
   // A crystal stated for an AT89S52 that the AT89S8252 chosen later cannot run on: the cable's
-  // commands refuse to start.
-  void crystalTooFastForTheChipRefusesTheCommands() {
+  // commands refuse to start; so does a production run, which a cable cannot see the S8252's
+  // come and go for.
+  void cableCommandsRefuseWhatTheChipCannotDo() {
     Rig rig({"4", "0", "888", ""});
     TfrmMain& f = *rig.form;
     rig.messages.TextAnswers = {QString("30")};
@@ -309,6 +311,10 @@ class PortMenuTest : public QObject {
                qPrintable(rig.messages.Last().Text));
       QVERIFY(rig.messages.Last().Text.endsWith("\rNothing was done."));
     }
+    f.ProductionRun({});
+    QVERIFY2(rig.messages.Last().Text.startsWith("A production run through a cable needs a chip "
+                                                 "the cable can see come and go"),
+             qPrintable(rig.messages.Last().Text));
     QCOMPARE(rig.probe.Accesses, 0L);
   }
 
