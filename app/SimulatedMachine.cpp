@@ -67,12 +67,52 @@ std::vector<std::string> SimulatedMachine::PortCheck() const {
         p.Node() + "  " + IoAddressText(static_cast<std::uint32_t>(p.base)) + "  " +
         (p.base == sim::kMainBoardLpt ? "simulated LPT1 on the main board" : "simulated PCI card"));
   }
-  lines.push_back("The board is on " + PortLabel(setup_.Pc().BoardBase(), ports) + ".");
+  if (setup_.Pc().IspCableAttached())
+    lines.push_back("The ISP cable " + PrintableText(onPort_->Cable.Name) +
+                    " and its target board are on " + PortLabel(setup_.Pc().IspCableBase(), ports) +
+                    ".");
+  else
+    lines.push_back("The board is on " + PortLabel(setup_.Pc().BoardBase(), ports) + ".");
   if (FindPortAt(ports, state_.PortBase) == nullptr) {
     lines.push_back("The port chosen, " + IoAddressText(state_.PortBase) +
                     ", is none of the simulated PC's: nothing answers there.");
   }
   return lines;
+}
+
+namespace {
+
+sim::CableLine SimLine(const CableLine& line) {
+  return {line.Pin, line.Inverted};
+}
+
+std::vector<sim::CableLine> SimLines(const std::vector<CableLine>& lines) {
+  std::vector<sim::CableLine> converted;
+  for (const CableLine& line : lines) converted.push_back(SimLine(line));
+  return converted;
+}
+
+// The cable and its target board on the simulated port, with the choice's fault.
+sim::IspConnection TargetBoard(const CableUse& target, const SocketChoice& choice) {
+  using Kind = SocketChoice::Kind;
+  const IspCable& c = target.Cable;
+  sim::IspConnection isp;
+  isp.wiring = {SimLine(c.Reset), SimLine(c.Sck),      SimLine(c.Mosi),
+                SimLine(c.Miso),  SimLines(c.Enables), SimLines(c.Supplies)};
+  isp.crystalHz = target.CrystalHz;
+  isp.faults.resetInverted = choice.What == Kind::ResetInverted;
+  isp.faults.noCrystal = choice.What == Kind::NoCrystal;
+  isp.faults.misoStuck = choice.What == Kind::MisoStuck ? choice.Level : -1;
+  isp.faults.fuseOff = choice.What == Kind::FuseOff;
+  isp.faults.otherPort = choice.What == Kind::OtherPort;
+  return isp;
+}
+
+}  // namespace
+
+void SimulatedMachine::PutOnPort(const std::optional<CableUse>& target) {
+  onPort_ = target;
+  PutInSocket(inSocket_);
 }
 
 void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
@@ -105,7 +145,17 @@ void SimulatedMachine::PutInSocket(const SocketChoice& choice) {
         return type >= 0 ? type : FindDeviceType("89" + std::string(name));
       });
       break;
+    case Kind::FuseOff:
+      // The fuse is the chip's: a spare takes it, the drawer's chip keeps its own.
+      contents.spare = true;
+      break;
+    case Kind::ResetInverted:
+    case Kind::NoCrystal:
+    case Kind::MisoStuck:
+    case Kind::OtherPort:
+      break;
   }
+  if (onPort_) contents.isp = TargetBoard(*onPort_, choice);
   setup_.PutInSocket(contents);
   inSocket_ = choice;
 }

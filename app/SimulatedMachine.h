@@ -8,7 +8,9 @@
 // (nothing answers there).
 //
 // The Socket menu gives the socket something else, to show what a fault looks like, or a supply of
-// chips for a production run (PutInSocket).
+// chips for a production run (PutInSocket). Instead of the board, the port can hold an in-system
+// programming cable to a target board (PutOnPort), whose chip is the one the socket would hold
+// (the same chip: what one writes the other reads), with faults of its own.
 // A faulty chip is a spare: a copy of the drawer's chip made when the fault is chosen, so the chips
 // in the drawer never take a fault home. At real-time speed the simulated PC takes the time a real
 // one would.
@@ -16,10 +18,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/RealTimePace.h"
 #include "core/model/ProgramState.h"
+#include "device/IspOperations.h"
 #include "link/IoSpace.h"
 #include "link/PortCheck.h"
 #include "sim/SimulatedSetup.h"
@@ -38,11 +42,18 @@ struct SocketChoice {
     StuckCell,     // a spare of the selected type whose Cell will not program
     LockedChip,    // a spare of the selected type with lock bits 1 to 3 programmed
     Supply,        // chip after chip of the list Supply, as kaldo-cli --sim-supply takes it
+    // Faults of the target board at a cable's end (the chip of the selected type, a spare):
+    ResetInverted,  // its reset line inverted once more, as a cable wired for AVR chips has it
+    NoCrystal,      // the chip has no clock
+    MisoStuck,      // the MISO line held at Level
+    FuseOff,        // the serial programming fuse of an AT89S53 or S8252 turned off
+    OtherPort,      // the cable sits on the PC's other parallel port
   };
   Kind What = Kind::SelectedChip;
   int ChipType = 0;
   std::uint16_t Cell = 0;
   std::string Supply = {};
+  int Level = 0;
   bool operator==(const SocketChoice&) const = default;
 };
 
@@ -78,8 +89,13 @@ class SimulatedMachine : public IoSpace {
   std::vector<std::string> PortCheck() const;
 
   // From the next operation on (not while one runs). A supply list that means nothing raises
-  // sim::SupplyListError, and the socket stays as it was.
+  // sim::SupplyListError, and the socket stays as it was. A fault of the target board counts only
+  // while a cable is on the port.
   void PutInSocket(const SocketChoice& choice);
+  // What is on the port from the next operation on: the programmer board (none), or the cable
+  // to a target board with the crystal (the socket's choice is kept).
+  void PutOnPort(const std::optional<CableUse>& target);
+  const std::optional<CableUse>& OnPort() const { return onPort_; }
   // The supply has no chip left for the socket.
   bool NoChipWillCome() const { return setup_.NoChipWillCome(); }
   const SocketChoice& InSocket() const { return inSocket_; }
@@ -93,6 +109,7 @@ class SimulatedMachine : public IoSpace {
   std::string drawerFile_;
   sim::SimulatedSetup setup_;
   SocketChoice inSocket_;
+  std::optional<CableUse> onPort_;
   std::unique_ptr<RealTimePace> pace_;
 };
 

@@ -41,6 +41,22 @@ class SocketMenu : public QMenu {
     Item(this, QStringLiteral("&Locked Chip"), {Kind::LockedChip});
     addSeparator();
     Item(this, QStringLiteral("&Supply..."), {Kind::Supply});
+    addSeparator();
+    // What is on the port follows the programmer the window uses, and can be changed here.
+    portBoard_ = PortItem(QStringLiteral("&Programmer Board on the Port"), false);
+    portTarget_ = PortItem(QStringLiteral("ISP Cable and &Target Board on the Port"), true);
+    targetFaults_ = addMenu(QStringLiteral("Target &Faults"));
+    Item(targetFaults_, QStringLiteral("Wrong &Reset Polarity"), {Kind::ResetInverted});
+    Item(targetFaults_, QStringLiteral("No &Crystal"), {Kind::NoCrystal});
+    Item(targetFaults_, QStringLiteral("MISO Stuck &Low"), {.What = Kind::MisoStuck, .Level = 0});
+    Item(targetFaults_, QStringLiteral("MISO Stuck &High"), {.What = Kind::MisoStuck, .Level = 1});
+    Item(targetFaults_, QStringLiteral("Serial Programming &Fuse Off"), {Kind::FuseOff});
+    Item(targetFaults_, QStringLiteral("Cable on the &Other Port"), {Kind::OtherPort});
+    connect(&window_, &TfrmMain::ProgrammerChanged, this, [this] {
+      machine_.PutOnPort(CableUseOf(window_.ChosenProgrammer()));
+      ShowChoice();
+    });
+    machine_.PutOnPort(CableUseOf(window_.ChosenProgrammer()));
     ShowChoice();
   }
 
@@ -60,6 +76,29 @@ class SocketMenu : public QMenu {
       ShowChoice();
     });
     return action;
+  }
+
+  QAction* PortItem(const QString& caption, bool target) {
+    QAction* action = addAction(caption);
+    action->setCheckable(true);
+    portMarks_.addAction(action);
+    connect(action, &QAction::triggered, this, [this, target] {
+      window_.Command([&] { PutOnPort(target); });
+      ShowChoice();
+    });
+    return action;
+  }
+
+  // The target board has the cable the Port menu names last, and its crystal.
+  void PutOnPort(bool target) {
+    ProgrammerChoice cable = window_.ChosenProgrammer();
+    cable.UseCable = target;
+    machine_.PutOnPort(CableUseOf(cable));
+  }
+
+  static bool TargetFault(Kind kind) {
+    return kind == Kind::ResetInverted || kind == Kind::NoCrystal || kind == Kind::MisoStuck ||
+           kind == Kind::FuseOff || kind == Kind::OtherPort;
   }
 
   void Choose(SocketChoice choice) {
@@ -105,22 +144,37 @@ class SocketMenu : public QMenu {
 
   // The mark and the title follow what the socket holds, also after a cancelled question.
   void ShowChoice() {
+    // The board on the port: a fault of the target goes with the target.
+    if (!machine_.OnPort() && TargetFault(machine_.InSocket().What)) machine_.PutInSocket({});
     const SocketChoice& held = machine_.InSocket();
     for (const Entry& e : entries_) {
       const bool same = e.choice.What == held.What &&
-                        (held.What != Kind::OtherChip || e.choice.ChipType == held.ChipType);
+                        (held.What != Kind::OtherChip || e.choice.ChipType == held.ChipType) &&
+                        (held.What != Kind::MisoStuck || e.choice.Level == held.Level);
       if (same) e.action->setChecked(true);
     }
+    (machine_.OnPort() ? portTarget_ : portBoard_)->setChecked(true);
+    targetFaults_->setEnabled(machine_.OnPort().has_value());
     stuckCell_->setText(
         held.What == Kind::StuckCell
             ? QStringLiteral("A Cell That &Will Not Program (%1)...").arg(HexAddress(held.Cell))
             : QStringLiteral("A Cell That &Will Not Program..."));
-    window_.ShowMachineCondition(SocketCondition(held));
+    QString condition = SocketCondition(held);
+    if (machine_.OnPort().has_value() != window_.ChosenProgrammer().UseCable) {
+      const QString port = machine_.OnPort() ? QStringLiteral("Port: ISP cable's target board")
+                                             : QStringLiteral("Port: programmer board");
+      condition = condition.isEmpty() ? port : port + QStringLiteral(", ") + condition;
+    }
+    window_.ShowMachineCondition(condition);
   }
 
   TfrmMain& window_;
   SimulatedMachine& machine_;
   QActionGroup marks_;
+  QActionGroup portMarks_{this};
+  QAction* portBoard_ = nullptr;
+  QAction* portTarget_ = nullptr;
+  QMenu* targetFaults_ = nullptr;
   std::vector<Entry> entries_;
   QAction* stuckCell_ = nullptr;
   std::uint16_t lastCell_ = 0;
@@ -145,6 +199,16 @@ QString SocketCondition(const SocketChoice& choice) {
       return QStringLiteral("Socket: locked chip");
     case Kind::Supply:
       return QStringLiteral("Socket: supply ") + QString::fromStdString(choice.Supply);
+    case Kind::ResetInverted:
+      return QStringLiteral("Target: wrong reset polarity");
+    case Kind::NoCrystal:
+      return QStringLiteral("Target: no crystal");
+    case Kind::MisoStuck:
+      return QStringLiteral("Target: MISO stuck %1").arg(choice.Level ? "high" : "low");
+    case Kind::FuseOff:
+      return QStringLiteral("Target: serial programming fuse off");
+    case Kind::OtherPort:
+      return QStringLiteral("Target: cable on the other port");
   }
   return {};
 }

@@ -1,7 +1,9 @@
 // kaldo-sim's Socket menu: what the simulated socket holds, so that a user can see what the
 // programmer makes of another device's chip, an empty socket, a missing board, a cell that will
-// not program or a locked chip. The window's title names the choice while it is not the chip of
-// the selected type.
+// not program or a locked chip; and what is on the port, the programmer board or an ISP cable's
+// target board (following the programmer the Port menu chooses), with the target's faults. The
+// window's title names the choice while it is not the chip of the selected type, and what is on
+// the port while it is not what the window uses.
 #pragma once
 
 #include <QString>

@@ -36,6 +36,14 @@ const QString& ByteText(unsigned value) {
   return texts[value & 0xFF];
 }
 
+// What the ISP Fuse box says of itself on the AT89S53 and S8252.
+constexpr char kIspFuseBoardHint[] =
+    "Ticked: serial programming stays on. A Write with this box unticked turns the chip's "
+    "serial programming off, and an ISP cable gets no answer from it afterwards.";
+constexpr char kIspFuseCableHint[] =
+    "The ISP fuse is written on the programmer board only: a cable cannot reach it. The tick "
+    "is kept for the board's next Write.";
+
 // The address readout is painted at once, except when it was painted less than this long ago:
 // nobody can follow faster changes, and a fast board is not held up by paints nobody sees.
 constexpr qint64 kReadoutFrameMs = 10;
@@ -125,6 +133,10 @@ void TfrmMain::ConnectHandlers() {
   onMenu(mnuPortLPT3, &TfrmMain::mnuPortLPT3Click);
   for (QAction* item : mnuPortListed) onMenu(item, &TfrmMain::mnuPortListedClick);
   onMenu(mnuPortOther, &TfrmMain::mnuPortOtherClick);
+  onMenu(mnuPortBoard, &TfrmMain::mnuPortBoardClick);
+  for (QAction* item : mnuPortCables) onMenu(item, &TfrmMain::mnuPortCableClick);
+  onMenu(mnuPortOwnCable, &TfrmMain::mnuPortOwnCableClick);
+  onMenu(mnuPortCrystal, &TfrmMain::mnuPortCrystalClick);
   onMenu(mnuHelpPortCheck, &TfrmMain::mnuHelpPortCheckClick);
   onMenu(mnuHelpAbout, &TfrmMain::mnuHelpAboutClick);
   onMenu(mnuSignature, &TfrmMain::mnuSignatureClick);
@@ -145,6 +157,10 @@ void TfrmMain::InitProgramState() {
   // A bad settings file is reported, and the timer, the board and the displays are still set up.
   // The board's own start values (ModeBits 0x81, data outputs released) stand from its creation.
   Guarded([&] { LoadProgramSettings(); });
+  programmerChoice_ = ProgrammerChoiceFromKeys(settings_.Keys());
+  programmer_.UseCable(CableUseOf(programmerChoice_));
+  if (programmerChoice_.UseCable && !FindIspFamily(state_.DeviceType))
+    state_.DeviceType = FirstIspDeviceType();
   programmer_.SetPort(state_.PortBase);
   RunSessionStep(&Programmer::Open);
 }
@@ -266,6 +282,7 @@ void TfrmMain::InitForm1() {
   UpdateHexFilename();
   SetDeviceSize(state_);
   UpdatePort();
+  UpdateProgrammer();
   UpdateGridDisp();
   UpdateLbDisp();
   GetFilePath();
@@ -328,6 +345,7 @@ void TfrmMain::UpdatePort() {
   if (mnuPortChosen) mnuPortChosen->setVisible(!listed);
   for (QAction* item : mnuPortGroup->actions())
     item->setChecked(item->isVisible() && item->data().toUInt() == state_.PortBase);
+  UpdateTitle();
 }
 
 void TfrmMain::RefreshCheckSum() {
@@ -410,9 +428,14 @@ void TfrmMain::UpdateLbDisp() {
   chkLB2->setChecked(state_.ProgBits & kLockBit2);
   const DeviceInfo* device = FindDevice(state_.DeviceType);
   if (!device) return;
+  chkISP->setToolTip(
+      device->HasIspFuse
+          ? QString::fromLatin1(programmer_.CableInUse() ? kIspFuseCableHint : kIspFuseBoardHint)
+          : QString());
   if (device->HasIspFuse) {
     chkLB3->setEnabled(true);
-    chkISP->setEnabled(true);
+    // A cable cannot reach the fuse: the box keeps the board's choice, greyed.
+    chkISP->setEnabled(!programmer_.CableInUse());
     chkLB3->setChecked(state_.ProgBits & kLockBit3);
     chkISP->setChecked(state_.ProgBits & kIspFuse);
   } else if (device->HasLockBit3) {

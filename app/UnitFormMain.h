@@ -25,6 +25,7 @@
 
 #include "app/DeviceWorker.h"
 #include "app/HexGrid.h"
+#include "app/ProgrammerChoice.h"
 #include "app/Seams.h"
 #include "core/Errors.h"
 #include "core/formats/Settings.h"
@@ -224,6 +225,19 @@ class TfrmMain : public QMainWindow {
   void mnuPortListedClick(QObject* Sender = nullptr);
   void mnuPortOtherClick(QObject* Sender = nullptr);
   void mnuHelpPortCheckClick(QObject* Sender = nullptr);
+  // Beside the port: the programmer board, a cable of the table (Sender is its item), a cable of
+  // the user's own wiring (asked, and checked as the command line checks it), and the target
+  // board's crystal (asked, and checked against what the chips allow).
+  void mnuPortBoardClick(QObject* Sender = nullptr);
+  void mnuPortCableClick(QObject* Sender = nullptr);
+  void mnuPortOwnCableClick(QObject* Sender = nullptr);
+  void mnuPortCrystalClick(QObject* Sender = nullptr);
+  // The programmer the device commands go through, and the crystal a cable is timed for.
+  const ProgrammerChoice& ChosenProgrammer() const { return programmerChoice_; }
+  // The session goes through the choice's programmer from now on, and the window shows it: the
+  // Port menu's marks, the devices and program bits the programmer has, the title. A device the
+  // cable cannot program gives way to the first one it can.
+  void ChooseProgrammer(const ProgrammerChoice& choice);
 
   // --- Handlers: help commands (UnitFormMainHelp.cpp) --------------------------------------------
   void mnuHelpAboutClick(QObject* Sender = nullptr);
@@ -235,7 +249,14 @@ class TfrmMain : public QMainWindow {
   void AddMachineMenu(QMenu* menu);
   // The title shows the machine's condition while it has one ("Socket: empty").
   void ShowMachineCondition(const QString& condition);
+  // The caption, then the cable in use with its port and crystal, then the machine's condition.
+  void UpdateTitle();
 
+ signals:
+  // The programmer or the crystal changed (the simulated PC puts the same on its port).
+  void ProgrammerChanged();
+
+ public:
   // --- Controls ----------------------------------------------------------------------------------
   QWidget* Client = nullptr;  // the 554 x 374 client area
   QToolButton* sbtOpenFile = nullptr;
@@ -285,6 +306,11 @@ class TfrmMain : public QMainWindow {
   QAction* mnuPortChosen = nullptr;
   QAction* mnuPortOther = nullptr;
   QActionGroup* mnuPortGroup = nullptr;
+  QAction* mnuPortBoard = nullptr;
+  std::vector<QAction*> mnuPortCables;  // one a cable of the table; its data is the cable's name
+  QAction* mnuPortOwnCable = nullptr;
+  QAction* mnuPortCrystal = nullptr;
+  QActionGroup* mnuProgrammerGroup = nullptr;
   QMenu* mnuHelp = nullptr;
   QAction* mnuHelpAbout = nullptr;
   QAction* mnuSignature = nullptr;
@@ -325,6 +351,12 @@ class TfrmMain : public QMainWindow {
   // The item takes the mark from the others and the board's port moves to base; choosing the
   // marked item changes nothing. The board is not reset and nothing is saved until exit.
   void ChoosePort(QAction* chosen, std::uint16_t base);
+  // The Port menu's programmer marks and crystal, the device box's list and the panel follow
+  // the programmer in use.
+  void UpdateProgrammer();
+  // Through a cable, a crystal the selected chip cannot run on refuses the command: told under
+  // the command's title, and false.
+  bool CrystalFitsDevice(const QString& title);
 
   // The busy display around Blank Check, Read, Write and Verify: hourglass, status bar hidden,
   // busy labels shown. It goes again however the operation ends.
@@ -384,6 +416,8 @@ class TfrmMain : public QMainWindow {
   MessageSeam& messages_;
   FileDialogSeam& fileDialogs_;
   MachinePorts ports_;
+  ProgrammerChoice programmerChoice_;
+  QString machineCondition_;
   // When the address readout was last painted.
   QElapsedTimer adresPainted_;
   std::uint16_t shownCheckSum_ = 0;

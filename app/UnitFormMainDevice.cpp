@@ -212,6 +212,14 @@ CommandOutcome TfrmMain::RunBusyCommand(DeviceCommand command) {
 }
 
 std::string TfrmMain::SocketRefusalText(const SocketCheck& check) {
+  // Through a cable, a chip that took the programming enable but gives no signature is there:
+  // its lock bits hide the signature.
+  const bool silent = !check.Inside || check.Inside->Result == ChipIdentity::Kind::NoAnswer;
+  if (programmer_.CableInUse() && silent && check.Note.empty() &&
+      check.Verdict.Result == SignatureVerdict::Kind::NoAnswer)
+    return "The chip answered through the cable but gave no signature (" +
+           HexByteList(check.Verdict.Read) +
+           "): its lock bits hide it. A Write erases the chip, lock bits included.";
   std::string text = SocketCheckText(check);
   if (check.WrongChip()) {
     return text + "\rPut an " + DeviceName(check.DeviceType) +
@@ -222,6 +230,7 @@ std::string TfrmMain::SocketRefusalText(const SocketCheck& check) {
 }
 
 std::optional<CommandOutcome> TfrmMain::RunCheckedCommand(DeviceCommand command) {
+  if (!CrystalFitsDevice(QString::fromLatin1(CommandInfo(command).Title))) return std::nullopt;
   const DeviceJob job = JobOf(state_);
   std::optional<SocketCheck> refused;
   CommandOutcome outcome;
@@ -308,6 +317,7 @@ void TfrmMain::cmdVerifyClick(QObject*) {
 // to show: the chip is identified, and the window says what is in the socket (no chip at all, or
 // another device's) as the check before the other commands does.
 void TfrmMain::cmdSignatureClick(QObject*) {
+  if (!CrystalFitsDevice(QString::fromLatin1(CommandInfo(DeviceCommand::Signature).Title))) return;
   const DeviceJob job = JobOf(state_);
   CommandOutcome outcome;
   SocketCheck check;
@@ -318,7 +328,11 @@ void TfrmMain::cmdSignatureClick(QObject*) {
     check.Verdict = JudgeSignature(check.DeviceType, outcome.Signature.Bytes);
     if (!check.Passed()) check.Inside = programmer_.Identify(&progress);
   });
-  if (check.Passed()) return ShowOutcome(outcome, MsgIcon::Information);
+  // Through a cable a chip that did not answer is warned of, with the likely causes.
+  if (check.Passed())
+    return ShowOutcome(outcome, outcome.Result == CommandOutcome::Kind::NoAnswer
+                                    ? MsgIcon::Warning
+                                    : MsgIcon::Information);
   MessageBox(QString::fromStdString(SocketRefusalText(check)),
              QString::fromLatin1(CommandInfo(DeviceCommand::Signature).Title), MsgIcon::Warning);
 }

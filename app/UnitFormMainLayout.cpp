@@ -291,6 +291,31 @@ void TfrmMain::CreateMenu() {
     a->setCheckable(true);
     mnuPortGroup->addAction(a);
   }
+  // What is on the port: the board or a cable, each with a radio mark; the crystal a cable is
+  // timed for.
+  mnuPort->addSeparator();
+  mnuPort->setToolTipsVisible(true);
+  mnuProgrammerGroup = new QActionGroup(mnuPort);
+  mnuProgrammerGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+  mnuPortBoard = item(mnuPort, QStringLiteral("Programmer &Board"));
+  mnuPortBoard->setToolTip(QStringLiteral("The programmer board, with the chip in its socket"));
+  for (const IspCableRow& row : IspCableTable()) {
+    QAction* cable = item(mnuPort, QStringLiteral("ISP Cable &") + QString::fromLatin1(row.Name));
+    cable->setData(QString::fromLatin1(row.Name));
+    cable->setToolTip(QString::fromLatin1(row.Description) + QStringLiteral(": ") +
+                      QString::fromLatin1(row.Wiring));
+    mnuPortCables.push_back(cable);
+  }
+  mnuPortOwnCable = item(mnuPort, QStringLiteral("ISP Cable of &Your Own Wiring..."));
+  mnuPortOwnCable->setToolTip(
+      QStringLiteral("A cable wired pin by pin, e.g. rst=17,sck=1,mosi=2,miso=10"));
+  for (QAction* a : mnuPortCables) mnuProgrammerGroup->addAction(a);
+  for (QAction* a : {mnuPortBoard, mnuPortOwnCable}) mnuProgrammerGroup->addAction(a);
+  for (QAction* a : mnuProgrammerGroup->actions()) a->setCheckable(true);
+  mnuPort->addSeparator();
+  mnuPortCrystal = item(mnuPort, QStringLiteral("Target &Crystal..."));
+  mnuPortCrystal->setToolTip(
+      QStringLiteral("The crystal of the target board: a cable's clock is timed for it"));
 
   mnuHelp = mnuMain->addMenu(QStringLiteral("&Help"));
   mnuHelpAbout = item(mnuHelp, QStringLiteral("&About"));
@@ -305,8 +330,22 @@ void TfrmMain::AddMachineMenu(QMenu* menu) {
 }
 
 void TfrmMain::ShowMachineCondition(const QString& condition) {
-  const QString title = QString::fromLatin1(kMainCaption);
-  setWindowTitle(condition.isEmpty() ? title : title + QStringLiteral(" - ") + condition);
+  machineCondition_ = condition;
+  UpdateTitle();
+}
+
+void TfrmMain::UpdateTitle() {
+  QString title = QString::fromLatin1(kMainCaption);
+  if (const CableUse* cable = programmer_.CableInUse()) {
+    const QAction* port = mnuPortGroup->checkedAction();
+    title +=
+        QStringLiteral(" - ISP cable ") + QString::fromStdString(PrintableText(cable->Cable.Name));
+    if (port) title += QStringLiteral(" on ") + port->text().remove(QLatin1Char('&'));
+    title += QStringLiteral(", crystal ") +
+             QString::fromStdString(MegahertzText(cable->CrystalHz)) + QStringLiteral(" MHz");
+  }
+  if (!machineCondition_.isEmpty()) title += QStringLiteral(" - ") + machineCondition_;
+  setWindowTitle(title);
 }
 
 }  // namespace kaldo

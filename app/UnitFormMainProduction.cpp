@@ -9,6 +9,7 @@
 #include "app/UnitFormProductionRun.h"
 #include "app/UnitFormProductionSetup.h"
 #include "core/Errors.h"
+#include "device/IspSession.h"
 #include "link/PortCheck.h"
 #include "production/ProductionLog.h"
 #include "production/ProductionRun.h"
@@ -46,7 +47,15 @@ void TfrmMain::AskToStopProduction() {
 }
 
 void TfrmMain::ProductionRun(const ProductionChoices& choices) {
-  const ProductionCheck check = CheckProductionRun(choices, state_);
+  ProductionCheck check = CheckProductionRun(choices, state_);
+  // A run waits for each chip to come and go, which a cable sees only by the signature.
+  if (!check.Problem && programmer_.CableInUse() && FindIspFamily(state_.DeviceType) &&
+      !FindIspFamily(state_.DeviceType)->ReadSignature)
+    check.Problem =
+        "A production run through a cable needs a chip the cable can see come and go: the "
+        "AT89S51 or S52 (the AT89S53 and S8252 have no signature over a cable). Use the "
+        "programmer board for this one.";
+  if (!check.Problem && !CrystalFitsDevice(QString::fromLatin1(kTitle))) return;
   if (check.Problem) {
     MessageBox(QString::fromStdString(*check.Problem), QString::fromLatin1(kTitle),
                MsgIcon::Warning);

@@ -193,7 +193,10 @@ class MainWindowTest : public QObject {
     QCOMPARE(captions(f.mnuEdit),
              QStringList({"Clear &Buffer", "-", "E&dit Buffer", "&Fill Buffer"}));
     QCOMPARE(captions(f.mnuPort),
-             QStringList({"LPT-&1", "LPT-&2", "LPT-&3", "-", "&Other Address..."}));
+             QStringList({"LPT-&1", "LPT-&2", "LPT-&3", "-", "&Other Address...", "-",
+                          "Programmer &Board", "ISP Cable &89isp", "ISP Cable &stk200",
+                          "ISP Cable &dt006", "ISP Cable of &Your Own Wiring...", "-",
+                          "Target &Crystal (3 MHz)..."}));
     QCOMPARE(captions(f.mnuHelp), QStringList({"&About", "Si&gnature Bytes", "&Port Check..."}));
     QCOMPARE(f.mnuFileOpenHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+O")}));
     QCOMPARE(f.mnuFileSaveHex->shortcuts(), QList<QKeySequence>({QKeySequence("Ctrl+S")}));

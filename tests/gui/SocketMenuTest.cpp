@@ -6,17 +6,19 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPushButton>
+#include <QRegularExpression>
 
 #include "MainWindowRig.h"
 #include "app/RealTimePace.h"
 #include "app/SocketMenu.h"
+#include "dialogs/DialogCommon.h"
 
 using namespace kaldo;
 using namespace kaldo::test;
 
 namespace {
 
-constexpr int kC51 = 0, kC2051 = 11, kC4051 = 12;
+constexpr int kC51 = 0, kS52 = 4, kS8252 = 6, kC2051 = 11, kC4051 = 12;
 const QString kCaption = "  KALDO Flash Programmer";
 
 // A window on the simulated PC with the Socket menu, as kaldo-sim has it.
@@ -91,7 +93,10 @@ class SocketMenuTest : public QObject {
     QCOMPARE(items,
              QStringList({"&Chip of the Selected Type", "&Another Device's Chip", "&Empty Socket",
                           "&No Board", "-", "A Cell That &Will Not Program...", "&Locked Chip", "-",
-                          "&Supply..."}));
+                          "&Supply...", "-", "&Programmer Board on the Port",
+                          "ISP Cable and &Target Board on the Port", "Target &Faults"}));
+    QVERIFY(rig.Item("&Programmer Board on the Port")->isChecked());
+    QVERIFY(!rig.Item("Target &Faults")->isEnabled());
     QStringList chips;
     for (QAction* a : rig.Item("&Another Device's Chip")->menu()->actions()) chips << a->text();
     QCOMPARE(chips.size(), kDeviceCount);
@@ -99,7 +104,8 @@ class SocketMenuTest : public QObject {
     QCOMPARE(chips.back(), QString::fromStdString(FullName(DeviceTable.back())));
     QActionGroup* group = rig.Marked()->actionGroup();
     QVERIFY(group->isExclusive());
-    QCOMPARE(group->actions().size(), kDeviceCount + 6);  // the other chips and six more
+    // The other chips, six more and the target's six faults.
+    QCOMPARE(group->actions().size(), kDeviceCount + 12);
     QCOMPARE(rig.Marked(), rig.Item("&Chip of the Selected Type"));
     QCOMPARE(f.windowTitle(), kCaption);
   }
@@ -130,6 +136,101 @@ class SocketMenuTest : public QObject {
       QCOMPARE(f.windowTitle(), kCaption);
       f.cmdSignature->click();
       QVERIFY2(rig.messages.Last().Text.contains("Byte-2  = 21"), r.item);
+    }
+  }
+
+  // Through a cable on the target board, the chip the board then reads: the same chip, the
+  // S8252's data EEPROM after its code as the board sees it.
+  void aCableWritesTheChipTheBoardThenReads() {
+    for (int type : {kS52, kS8252}) {
+      SocketRig rig(type);
+      TfrmMain& f = *rig.form;
+      f.mnuPortCables[0]->trigger();
+      QVERIFY(rig.Item("ISP Cable and &Target Board on the Port")->isChecked());
+      QVERIFY(rig.Item("Target &Faults")->isEnabled());
+      QCOMPARE(f.windowTitle(), kCaption + " - ISP cable 89isp on LPT-1, crystal 3 MHz");
+      const int size = rig.state.DeviceSize;
+      for (int a = 0; a < size; a += 37) rig.state.DataBuffer[a] = static_cast<std::uint8_t>(a);
+      const auto written = rig.state.DataBuffer;
+      f.cmdWrite->click();
+      QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK"));
+      f.cmdVerify->click();
+      QCOMPARE(rig.messages.Last().Text, QString("Verify OK"));
+      f.cmdSignature->click();
+      const QRegularExpression signature(type == kS52 ? "\rByte-2 +52\r"
+                                                      : "has no signature that a cable can read");
+      QVERIFY2(rig.messages.Last().Text.contains(signature), qPrintable(rig.messages.Last().Text));
+      // The target flagged no timing and lost nothing.
+      const sim::IspFlags flags = rig.machine.Pc().IspReport();
+      QCOMPARE(flags.timing + flags.lostBusy, 0u);
+      QVERIFY(flags.frames > 0);
+
+      f.mnuPortBoard->trigger();
+      QVERIFY(rig.Item("&Programmer Board on the Port")->isChecked());
+      QCOMPARE(f.windowTitle(), kCaption);
+      rig.state.DataBuffer.fill(0xFF);
+      f.cmdRead->click();
+      QCOMPARE(rig.messages.Last().Text, QString("Data Reading Complete"));
+      QVERIFY(std::equal(written.begin(), written.begin() + size, rig.state.DataBuffer.begin()));
+    }
+  }
+
+  // Each fault of the target gives a clear failure, named in the title; the programmer board on
+  // the port, where the window uses a cable, is named too.
+  void targetFaultsFailClearly() {
+    const struct {
+      const char* item;
+      int device;
+      const char* title;
+      const char* failure;  // the start of the Write's message (a locked chip's: Blank Check's)
+    } rows[] = {
+        {"Wrong &Reset Polarity", kS52, "Target: wrong reset polarity",
+         "No chip answered through the cable"},
+        {"No &Crystal", kS52, "Target: no crystal", "No chip answered through the cable"},
+        {"MISO Stuck &Low", kS52, "Target: MISO stuck low", "No chip answered through the cable"},
+        {"MISO Stuck &High", kS8252, "Target: MISO stuck high",
+         "No chip answered through the cable"},
+        {"Serial Programming &Fuse Off", kS8252, "Target: serial programming fuse off",
+         "No chip answered through the cable"},
+        {"Cable on the &Other Port", kS52, "Target: cable on the other port",
+         "No chip answered through the cable"},
+        {"&Programmer Board on the Port", kS52, "Port: programmer board",
+         "No chip answered through the cable"},
+        // The socket's own faults are the target chip's; a Write would erase a locked one.
+        {"&Locked Chip", kS52, "Socket: locked chip",
+         "Blank Check Error: the chip is locked (lock bits 1, 2, 3 programmed)"},
+        {"A Cell That &Will Not Program...", kS8252, "Socket: cell 0040 will not program",
+         "Program Verify Error @ Address  0040\rData Read  =  FF\rProg Data   =  00"},
+    };
+    for (const auto& r : rows) {
+      SocketRig rig(r.device);
+      TfrmMain& f = *rig.form;
+      f.mnuPortCables[0]->trigger();
+      rig.messages.TextAnswers = {QString("40")};
+      rig.Choose(r.item);
+      QVERIFY2(f.windowTitle().endsWith(QString(" - ") + r.title), qPrintable(f.windowTitle()));
+      rig.FillBuffer();
+      const bool locked = QString(r.title) == "Socket: locked chip";
+      (locked ? f.cmdBlankChk : f.cmdWrite)->click();
+      const MessageRequest& m = rig.messages.Last();
+      QVERIFY2(m.Text.startsWith(r.failure), qPrintable(QString(r.item) + ": " + m.Text));
+      if (locked) {
+        // Its signature is hidden, and the Signature command says why.
+        f.cmdSignature->click();
+        QVERIFY2(rig.messages.Last().Text.startsWith(
+                     "The chip answered through the cable but gave no signature (FF FF FF): its "
+                     "lock bits hide it."),
+                 qPrintable(rig.messages.Last().Text));
+      }
+      QVERIFY(m.Icon == MsgIcon::Error || m.Icon == MsgIcon::Warning);
+      if (QString(r.failure).startsWith("No chip") && r.device == kS8252)
+        QVERIFY2(m.Text.contains("\"ISP Fuse\" unticked"), qPrintable(m.Text));
+      // Back to the board: the target's fault goes with the target.
+      f.mnuPortBoard->trigger();
+      if (QString(r.title).startsWith("Socket")) continue;
+      QCOMPARE(f.windowTitle(), kCaption);
+      f.cmdWrite->click();
+      QCOMPARE(rig.messages.Last().Text, QString("Programming/Verify OK"));
     }
   }
 
@@ -269,6 +370,35 @@ class SocketMenuTest : public QObject {
       QCOMPARE(kept.readAll(), whole.left(whole.size() / 2));
       if (fresh) QCOMPARE(machine->ChipDrawer().chip(0).lockBits, 0);
     }
+  }
+
+  // The window through a cable, with its Port menu open.
+  void screenshotOfACable() {
+    SocketRig rig(kS8252);
+    rig.messages.TextAnswers = {QString("11.0592")};
+    rig.form->mnuPortCrystal->trigger();
+    rig.form->mnuPortCables[1]->trigger();
+    rig.Show();
+    TfrmMain& f = *rig.form;
+    QMenu* menu = f.mnuPort;
+    const QRect title = f.mnuMain->actionGeometry(menu->menuAction());
+    f.mnuMain->setActiveAction(menu->menuAction());
+    QTRY_VERIFY(menu->isVisible());
+    // The offscreen window has no frame: its title is drawn in a strip above it.
+    const QPixmap window = f.grab();
+    const int strip = 24;
+    QPixmap picture(window.width(), window.height() + strip);
+    picture.fill(QColor(0, 0, 128));
+    QPainter painter(&picture);
+    painter.setPen(Qt::white);
+    painter.setFont(PixelFont(QStringLiteral("Arial"), 12, true));
+    painter.drawText(QRect(6, 0, window.width() - 6, strip), Qt::AlignVCenter, f.windowTitle());
+    painter.drawPixmap(0, strip, window);
+    painter.drawPixmap(f.mnuMain->mapTo(&f, title.bottomLeft()) + QPoint(0, 1 + strip),
+                       menu->grab());
+    painter.end();
+    menu->hide();
+    QVERIFY(picture.save(QStringLiteral(KALDO_SCREENSHOT_DIR) + "/isp-cable.png"));
   }
 
   // The window with its Socket menu open, the menu drawn where it drops down.
