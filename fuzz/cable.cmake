@@ -1,0 +1,1 @@
+kaldo_fuzz(cable LIBS kaldo_core SOURCES CableFuzz.cpp)
