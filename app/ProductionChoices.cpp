@@ -17,25 +17,20 @@ constexpr char kSerialKey[] = "ProductionSerial";
 constexpr char kLogKey[] = "ProductionLog";
 constexpr char kStopKey[] = "ProductionStopOnFailure";
 
-const std::string* Find(const SettingsKeys& keys, const char* name) {
-  const auto found = keys.find(name);
-  return found == keys.end() ? nullptr : &found->second;
-}
-
 }  // namespace
 
 ProductionChoices ChoicesFromKeys(const SettingsKeys& keys) {
   ProductionChoices c;
-  if (const std::string* count = Find(keys, kCountKey)) {
+  if (const std::string* count = FindSetting(keys, kCountKey)) {
     try {
       c.Count = std::max(0, StrToInt(*count));
     } catch (const ConvertError&) {
       // A count that does not read as one is forgotten.
     }
   }
-  if (const std::string* serial = Find(keys, kSerialKey)) c.Serial = *serial;
-  if (const std::string* log = Find(keys, kLogKey)) c.LogFile = *log;
-  if (const std::string* stop = Find(keys, kStopKey)) c.StopOnFailure = *stop == "1";
+  if (const std::string* serial = FindSetting(keys, kSerialKey)) c.Serial = *serial;
+  if (const std::string* log = FindSetting(keys, kLogKey)) c.LogFile = *log;
+  if (const std::string* stop = FindSetting(keys, kStopKey)) c.StopOnFailure = *stop == "1";
   return c;
 }
 

@@ -16,11 +16,6 @@ constexpr char kCrystalKey[] = "IspCrystalMHz";
 constexpr char kBoardValue[] = "Board";
 constexpr char kCableValue[] = "Cable";
 
-const std::string* Find(const SettingsKeys& keys, const char* name) {
-  const auto found = keys.find(name);
-  return found == keys.end() ? nullptr : &found->second;
-}
-
 bool Digits(std::string_view text) {
   return std::all_of(text.begin(), text.end(),
                      [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; });
@@ -31,7 +26,7 @@ bool Digits(std::string_view text) {
 ProgrammerChoice ProgrammerChoiceFromKeys(const SettingsKeys& keys) {
   ProgrammerChoice choice;
   bool cableKept = true;
-  if (const std::string* cable = Find(keys, kCableKey)) {
+  if (const std::string* cable = FindSetting(keys, kCableKey)) {
     try {
       ParseCable(*cable);
       choice.Cable = *cable;
@@ -40,11 +35,11 @@ ProgrammerChoice ProgrammerChoiceFromKeys(const SettingsKeys& keys) {
       cableKept = false;
     }
   }
-  if (const std::string* crystal = Find(keys, kCrystalKey)) {
+  if (const std::string* crystal = FindSetting(keys, kCrystalKey)) {
     const std::optional<std::uint32_t> hz = ParseMegahertz(*crystal);
     if (hz && !CrystalProblem(*hz, -1)) choice.CrystalHz = *hz;
   }
-  if (const std::string* programmer = Find(keys, kProgrammerKey))
+  if (const std::string* programmer = FindSetting(keys, kProgrammerKey))
     choice.UseCable = *programmer == kCableValue && cableKept;
   return choice;
 }

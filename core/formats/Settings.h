@@ -20,6 +20,11 @@ inline constexpr char kSettingsFileName[] = "Kaldo.set";
 // The settings after the fourth line, by name. Names this program does not know are kept and
 // written back as they were.
 using SettingsKeys = std::map<std::string, std::string>;
+// The value of the named setting, or null when the file has none.
+inline const std::string* FindSetting(const SettingsKeys& keys, const char* name) {
+  const auto found = keys.find(name);
+  return found == keys.end() ? nullptr : &found->second;
+}
 
 struct SettingsEnvironment {
   std::string ExecutableFolder;  // folder of the running executable, no trailing "/"
