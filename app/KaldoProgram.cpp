@@ -101,6 +101,7 @@ int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
   QtFileDialogSeam fileDialogs;
   StopFlag stop;
   int status = 0;
+  bool throughCable = false;  // the session ended on an ISP cable
   {
     // Installed before the board is first touched, and kept until the programmer has closed.
     SignalCloser signalCloser(stop);
@@ -128,12 +129,14 @@ int RunKaldo(int argc, char** argv, const MachineFactory& makeMachine) {
       signalCloser.Watch(frmMain);
       frmMain.show();
       status = app.exec();
+      throughCable = programmer.CableInUse() != nullptr;
     }
   }
   // The window has closed, the programmer too (board idle, timer put back), and the simulated
   // chips are saved; or the start-up steps failed before the board was touched.
   if (stop.Signal() > 0) {
-    if (status != kStartUpFailed) std::cerr << kInterruptedText << "\n";
+    if (status != kStartUpFailed)
+      std::cerr << (throughCable ? kInterruptedCableText : kInterruptedText) << "\n";
     return StopSignals::ExitStatus(stop.Signal());
   }
   return status;

@@ -62,9 +62,11 @@ CommandEnd RunCommand(const ParsedCommandLine& parsed, std::ostream& out, std::o
     throw;
   } catch (const StoppedError& e) {
     out.flush();
-    err << e.Said() << "\n";
+    const std::string said =
+        options.Cable && e.Said() == kInterruptedText ? kInterruptedCableText : e.Said();
+    err << said << "\n";
     report.Result = Outcome::Stopped;
-    return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, e.Said()};
+    return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, said};
   } catch (const std::exception& e) {
     out.flush();
     const std::string text = DetailedReportText(e);

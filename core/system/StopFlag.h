@@ -18,6 +18,8 @@ namespace kaldo {
 
 // What a program stopped by a signal says on stderr once the board is safe again.
 inline constexpr char kInterruptedText[] = "Interrupted: the board was reset";
+// The same when the commands go through an ISP cable: RST, SCK and MOSI low, the buffer off.
+inline constexpr char kInterruptedCableText[] = "Interrupted: the cable was left idle";
 // What it says when the signal came before it touched a board, or in a command that has none.
 inline constexpr char kInterruptedEarlyText[] = "Interrupted";
 

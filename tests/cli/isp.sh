@@ -73,4 +73,24 @@ rm -f st
 "$CLI" $S --device 89s8252 write a.hex >/dev/null
 check "fuse turned off by the board" 1 "No chip answered through the cable: address 0000 read FF, and written FF again it showed no write cycle (it read FF, not 7F). A chip with lock bits programmed refuses that write too: a Write erases it, lock bits included.\nRST is active high on the AT89S8252: a cable wired for AVR chips holds it low (write its pin as rst=~PIN to invert it).\nThe target needs its crystal running, no slower than the one stated, and its power on, and the cable must be on this port.\nA Write on the programmer board with \"ISP Fuse\" unticked turns the AT89S8252's serial programming off: write it there once with the box ticked." "$e8252" $S --cable 89isp --device 89s8252 verify a.hex
 
+# Ctrl-C in the middle of a write through the cable (the trace slows it down): 130, and the
+# message names the cable.
+awk 'BEGIN { for (a = 0; a < 4096; a += 16) { line = sprintf(":10%04X00", a); sum = 16 + int(a / 256) + a % 256
+  for (i = 0; i < 16; i++) { line = line "00" } printf "%s%02X\r\n", line, (256 - sum % 256) % 256 }
+  printf ":00000001FF\r\n" }' >zero.hex
+rm -f progress.txt
+env --default-signal=INT "$CLI" $S --trace t.txt --cable 89isp --device 89s52 --progress json write zero.hex \
+  >/dev/null 2>progress.txt &
+pid=$!
+for _ in $(seq 1200); do  # a minute at most: a hang, not a verdict
+  grep -q '"address": 511' progress.txt 2>/dev/null && break
+  sleep 0.05
+done
+kill -INT $pid
+wait $pid
+rc=$?
+{ [ $rc = 130 ] && [ "$(tail -n 1 progress.txt)" = "Interrupted: the cable was left idle" ]; } ||
+  fail "Ctrl-C through the cable: exit $rc: $(tail -n 1 progress.txt)"
+rm -f t.txt
+
 finish
