@@ -123,7 +123,12 @@ std::optional<LoadOutcome> Settings::LoadSettings() {
 std::string SettingsText(const ProgramState& s, const SettingsKeys& keys) {
   std::string text = IntToStr(s.DeviceType) + "\r\n" + IntToStr(s.ProgBits) + "\r\n" +
                      IntToStr(s.PortBase) + "\r\n" + s.HexFileName + "\r\n";
-  for (const auto& [name, value] : keys) text += name + "=" + value + "\r\n";
+  // A name or value that would break its line, or end the file (0x1A), is not written: the
+  // setting is lost, never the lines after it.
+  const auto fits = [](const std::string& t) { return t.find_first_of("\r\n\x1A") == t.npos; };
+  for (const auto& [name, value] : keys)
+    if (fits(name) && name.find('=') == name.npos && fits(value))
+      text += name + "=" + value + "\r\n";
   return text;
 }
 

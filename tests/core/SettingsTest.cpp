@@ -20,9 +20,12 @@ TEST(Settings, SavedStateComesBackWithItsFile) {
     s.ProgBits = 2;
     s.PortBase = 0x3BC;
     s.HexFileName = hex;
-    Settings(s, folder.path()).SaveSettings();
+    Settings settings(s, folder.path());
+    // A name or value that cannot stand on one line is left out, the others kept.
+    settings.Keys() = {{"A", "1"}, {"B", "two\nlines"}, {"C=D", "x"}, {"E", "end\x1A"}, {"F", "6"}};
+    settings.SaveSettings();
   }
-  EXPECT_EQ(ReadBytes(folder / "Kaldo.set"), "6\r\n2\r\n956\r\n" + hex + "\r\n");
+  EXPECT_EQ(ReadBytes(folder / "Kaldo.set"), "6\r\n2\r\n956\r\n" + hex + "\r\nA=1\r\nF=6\r\n");
 
   ProgramState s;
   Settings settings(s, folder.path());
