@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <sstream>
+#include <string_view>
 
 #include "cli/CliCommand.h"
 #include "cli/CliTables.h"
@@ -62,8 +63,9 @@ CommandEnd RunCommand(const ParsedCommandLine& parsed, std::ostream& out, std::o
     throw;
   } catch (const StoppedError& e) {
     out.flush();
-    const std::string said =
-        options.Cable && e.Said() == kInterruptedText ? kInterruptedCableText : e.Said();
+    const std::string said = options.Cable && std::string_view(e.Said()) == kInterruptedText
+                                 ? kInterruptedCableText
+                                 : e.Said();
     err << said << "\n";
     report.Result = Outcome::Stopped;
     return {e.Signal() > 0 ? StopSignals::ExitStatus(e.Signal()) : kExitError, said};
