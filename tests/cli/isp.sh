@@ -75,17 +75,12 @@ check "fuse turned off by the board" 1 "No chip answered through the cable: addr
 
 # Ctrl-C in the middle of a write through the cable (the trace slows it down): 130, and the
 # message names the cable.
-awk 'BEGIN { for (a = 0; a < 4096; a += 16) { line = sprintf(":10%04X00", a); sum = 16 + int(a / 256) + a % 256
-  for (i = 0; i < 16; i++) { line = line "00" } printf "%s%02X\r\n", line, (256 - sum % 256) % 256 }
-  printf ":00000001FF\r\n" }' >zero.hex
+zero_image zero.hex
 rm -f progress.txt
 env --default-signal=INT "$CLI" $S --trace t.txt --cable 89isp --device 89s52 --progress json write zero.hex \
   >/dev/null 2>progress.txt &
 pid=$!
-for _ in $(seq 1200); do  # a minute at most: a hang, not a verdict
-  grep -q '"address": 511' progress.txt 2>/dev/null && break
-  sleep 0.05
-done
+wait_for_text '"address": 511' progress.txt
 kill -INT $pid
 wait $pid
 rc=$?

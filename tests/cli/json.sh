@@ -86,15 +86,10 @@ json "utf-8 name"         0 ok          'r["simulator"] == "st\u00e9"'          
 grep -q "$(printf 'st\303\251')" out.json || fail "utf-8 name escaped: $(cat out.json)"
 
 # Stopped by a signal while writing: the object says so with the signal's status.
-awk 'BEGIN { for (a = 0; a < 4096; a += 16) { line = sprintf(":10%04X00", a); sum = 16 + int(a / 256) + a % 256
-  for (i = 0; i < 16; i++) { line = line "00" } printf "%s%02X\r\n", line, (256 - sum % 256) % 256 }
-  printf ":00000001FF\r\n" }' >zero.hex
+zero_image zero.hex
 "$CLI" --json $S --progress json write zero.hex >stop.json 2>progress.txt &
 pid=$!
-for _ in $(seq 1200); do  # a minute at most: a hang, not a verdict
-  grep -q '"Programming", "address": 511' progress.txt 2>/dev/null && break
-  sleep 0.05
-done
+wait_for_text '"Programming", "address": 511' progress.txt
 kill -TERM $pid
 wait $pid
 rc=$?

@@ -6,6 +6,21 @@ WORK=$(mktemp -d)
 trap '[ "$BASHPID" = "$$" ] && rm -rf "$WORK"' EXIT
 failures=0
 
+# zero_image FILE: 4 KiB of 00 as Intel HEX, long enough to be stopped in the middle of its write.
+zero_image() {
+  awk 'BEGIN { for (a = 0; a < 4096; a += 16) { line = sprintf(":10%04X00", a); sum = 16 + int(a / 256) + a % 256
+    for (i = 0; i < 16; i++) { line = line "00" } printf "%s%02X\r\n", line, (256 - sum % 256) % 256 }
+    printf ":00000001FF\r\n" }' >"$1"
+}
+
+# wait_for_text TEXT FILE: until FILE holds TEXT (a minute at most: a hang, not a verdict).
+wait_for_text() {
+  for _ in $(seq 1200); do
+    grep -qF "$1" "$2" 2>/dev/null && return
+    sleep 0.05
+  done
+}
+
 # check NAME EXIT STDOUT STDERR ARGS... — STDOUT and STDERR are printf formats, matched exactly.
 check() {
   local name=$1 rc=$2 out err got_rc
